@@ -1,0 +1,2 @@
+// mirel: the host program.
+int main() { return 0; }

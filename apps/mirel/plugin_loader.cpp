@@ -1,0 +1,2 @@
+// Loading a plug-in library.
+namespace mirel::host_app {}

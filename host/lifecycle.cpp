@@ -1,0 +1,2 @@
+// The filter lifecycle across the host's selectors.
+namespace mirel {}

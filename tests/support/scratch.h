@@ -1,0 +1,18 @@
+// Helpers shared by the test suites: a scratch folder of each test's own and
+// the paths the build hands to every test binary through its environment.
+#pragma once
+
+#include <string>
+
+namespace mirel::testing {
+
+// A fresh, empty folder for the running test (created on first use, emptied
+// if it exists), ending with '/'. Tests never see each other's files.
+std::string scratchFolder();
+
+// The built plug-in library, the built host program and the source tree.
+std::string pluginPath();
+std::string hostPath();
+std::string sourceDir();
+
+}  // namespace mirel::testing

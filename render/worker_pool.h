@@ -1,0 +1,130 @@
+// The tiled job driver: cuts a rectangle into 64 x 64 tiles, runs one job per
+// processor on threads of their own and collects finished jobs on the calling thread.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "platform/os/os.h"
+
+namespace mirel::render {
+
+constexpr std::int32_t kJobTileSize = 64;
+constexpr int kMaxJobThreads = 100;
+constexpr std::size_t kJobStackBytes = 200000;
+constexpr std::size_t kJobParameterBytes = 96;
+
+// Job kinds.
+constexpr std::int32_t kJobRenderTile = 2;
+constexpr std::int32_t kJobPyramidReduce = -1000;
+constexpr std::int32_t kJobPyramidReduceAlt = -1001;
+
+// Job status.
+constexpr std::int32_t kJobSettingUp = -1;
+constexpr std::int32_t kJobStarted = 0;
+constexpr std::int32_t kJobSignalFailed = -2;
+
+// A rectangle in the host's order; bottom and right are exclusive.
+struct JobRect {
+    std::int32_t top = 0, left = 0, bottom = 0, right = 0;
+};
+
+// How a rectangle is cut; copied into every job.
+struct SplitState {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t tilesPerRow = 0;  // ceil(width / 64)
+    std::int32_t jobCount = 0;     // tilesPerRow x ceil(height / 64)
+    std::int32_t index = 0;        // of the job holding this copy
+    JobRect rect;
+    std::int32_t tileSize = kJobTileSize;
+};
+
+// Computes the split of `rect` (an empty or inverted rectangle gives no jobs).
+SplitState splitRect(const JobRect& rect);
+
+// The tile of job `index`, relative to the rectangle (rows and columns from 0).
+JobRect jobTileRect(const SplitState& split, std::int32_t index);
+
+// Cell grid memory of a job: (tile rows + 2) x (tile columns + 2) cells,
+// zero-filled, from the host's buffer service when there is one, else from
+// global memory.
+struct CellGrid {
+    void* cells = nullptr;
+    std::size_t bytes = 0;
+    std::int32_t columns = 0;  // tile columns + 2
+    std::int32_t rows = 0;     // tile rows + 2
+    void* hostBuffer = nullptr;           // the host's id when it came from the host
+    os::GlobalHandle globalBlock = nullptr;
+};
+
+struct RenderJob {
+    std::int32_t kind = 0;
+    std::int32_t status = kJobSettingUp;
+    SplitState split;
+    JobRect tile;  // relative to split.rect
+    os::Event* startEvent = nullptr;  // borrowed from the slot
+    os::Event* doneEvent = nullptr;
+    void* imageStore = nullptr;  // borrowed: the image the job works on
+    std::array<std::uint8_t, kJobParameterBytes> parameters{};
+    void* context = nullptr;  // the job's own state, made and freed by the caller's hooks
+    CellGrid grid;
+    bool ready = false;  // context and grid in place; false: collected without composing
+};
+
+// The job's tile in image coordinates (shifted by the rectangle's top-left corner).
+JobRect imageTileRect(const RenderJob& job);
+
+// The host's buffer service, when the host offers one. allocate returns an id or
+// null; lock returns the memory or null.
+struct HostBufferService {
+    std::function<void*(std::size_t bytes)> allocate;
+    std::function<void*(void* id)> lock;
+    std::function<void(void* id)> release;  // unlocks and frees
+};
+
+// One call of runTiledJobs. Only `work` is required; every hook except `work`
+// runs on the calling thread.
+struct TiledJobsRequest {
+    std::int32_t kind = kJobRenderTile;
+    JobRect rect;
+    const void* parameters = nullptr;  // up to 96 bytes copied into every job
+    std::size_t parameterBytes = 0;
+    void* imageStore = nullptr;
+    std::size_t cellBytes = 0;  // bytes per cell of a job's grid; 0: jobs have no grid
+    const HostBufferService* hostBuffers = nullptr;
+    int threadLimit = 0;  // 0: the processor count
+
+    // Per-job set-up after the job record and grid exist; false when the job's
+    // state cannot be allocated (the job is then collected without composing).
+    std::function<bool(RenderJob&)> prepare;
+    // The job body, on the job's own thread.
+    std::function<void(RenderJob&)> work;
+    // A finished, ready job while nothing is cancelled: host exchange and composition.
+    std::function<void(RenderJob&)> collect;
+    // Frees what prepare made; called for every job that prepare was called for.
+    std::function<void(RenderJob&)> cleanup;
+    // Asked after every finished job; true when the user has cancelled.
+    std::function<bool()> cancelRequested;
+    // Called at most once a second; returns true when it reported (restarts the clock).
+    std::function<bool(std::int32_t finished, std::int32_t jobCount)> progress;
+};
+
+struct TiledJobsResult {
+    std::int32_t jobCount = 0;
+    std::int32_t started = 0;
+    std::int32_t finished = 0;
+    std::int32_t collected = 0;  // jobs handed to collect
+    std::int32_t threads = 0;    // slots used
+    bool cancelled = false;
+    bool stalled = false;  // no job could be started at all; the run gave up
+};
+
+// Splits the rectangle and runs the jobs; returns when every started job has
+// been collected. Cancel stops new jobs; started ones finish and are collected
+// without being composed.
+TiledJobsResult runTiledJobs(const TiledJobsRequest& request);
+
+}  // namespace mirel::render

@@ -102,7 +102,7 @@ int waitForAny(std::span<Event* const> events, std::uint32_t timeoutMs);
 // A thread with a chosen stack size, joined by its owner.
 class Thread {
 public:
-    Thread() = default;
+    Thread();   // out of line: Impl is complete only in the source
     ~Thread();  // joins if still running
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;

@@ -206,6 +206,7 @@ void* runThreadBody(void* argument) {
 
 }  // namespace
 
+Thread::Thread() = default;
 Thread::~Thread() { join(); }
 
 bool Thread::start(std::function<void()> body, std::size_t stackBytes) {

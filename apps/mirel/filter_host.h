@@ -1,0 +1,134 @@
+// The host side of the filter plug-in interface: loads a plug-in library,
+// keeps a picture, answers the plug-in's callbacks over it and drives the
+// selectors as a paint program does.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "apps/mirel/image_file.h"
+#include "apps/mirel/pipl_reader.h"
+#include "platform/pi/pi.h"
+
+namespace mirel::host_app {
+
+// Our own host signature, as a four-character code value.
+inline constexpr std::uint32_t kHostSignature = pi::fourCC("MIRL");
+
+// Ctrl-C: the abort callback answers yes from the next poll on.
+void requestCancel();
+bool cancelRequested();
+void clearCancel();
+
+// A plug-in library opened with dlopen after its PiPL was read from the file.
+class PluginLibrary {
+public:
+    PluginLibrary() = default;
+    ~PluginLibrary();
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+    // False with one line in `error` when the file has no usable PiPL, is not
+    // a filter of interface version 4.0 or lower, or does not load.
+    bool open(const std::string& path, std::string& error);
+    bool isOpen() const { return entry_ != nullptr; }
+    const PiplInfo& pipl() const { return pipl_; }
+    pi::PluginEntry entry() const { return entry_; }
+
+private:
+    void* handle_ = nullptr;
+    pi::PluginEntry entry_ = nullptr;
+    PiplInfo pipl_;
+};
+
+// What the host offers and how it behaves; tests change these to play other hosts.
+struct HostOptions {
+    bool offerAdvanceState = true;
+    bool offerDisplayPixels = true;
+    bool offerBufferProcs = true;
+    bool offerBigDocument = true;
+    // How many handle allocations succeed before the host runs out (-1: never).
+    int handleAllocationsLeft = -1;
+    // Report this image mode instead of the picture's (e.g. multichannel).
+    int imageModeOverride = -1;
+    // The user asked to preserve transparency (filter cases 6 and 7).
+    bool preserveTransparency = false;
+    // Abort after this many abort polls (-1: only on Ctrl-C).
+    int abortAfterPolls = -1;
+    bool showProgress = false;
+};
+
+// One block the host keeps for the plug-in, as its handle suite hands it out.
+struct HostBlock {
+    char* memory = nullptr;  // the handle points at this member
+    std::int32_t size = 0;
+    int lockCount = 0;
+};
+
+class FilterHost {
+public:
+    FilterHost(const PluginLibrary& plugin, Picture& picture, HostOptions options = {});
+    ~FilterHost();
+    FilterHost(const FilterHost&) = delete;
+    FilterHost& operator=(const FilterHost&) = delete;
+
+    // Optional selection mask: one grey 8-bit picture of the same size, 0
+    // outside, 255 inside. Set before the run.
+    void setMask(const Picture* mask);
+
+    // One call of PluginMain with `selector`; returns its result.
+    std::int16_t call(std::int16_t selector);
+
+    // A whole run: Parameters (when asked), Prepare, Start, Continue while
+    // the plug-in requests more, Finish. Stops at the first error and returns it.
+    std::int16_t run(bool withParameters);
+
+    // Inspection, for the host's own reports and for tests.
+    const std::vector<std::int16_t>& selectorLog() const { return selectorLog_; }
+    const HostBlock* parametersBlock() const;
+    const HostBlock* runStateBlock() const;
+    pi::FilterRecord& record() { return *record_; }
+    std::intptr_t& dataSlot() { return data_; }
+    // Drops the parameters block, as a host that lost it would.
+    void dropParametersBlock();
+    int liveBlockCount() const;
+    int abortPolls() const { return abortPolls_; }
+
+private:
+    friend struct HostCallbacks;
+
+    void setUpRecord();
+    void commitOutput();
+    void deliverRequests();
+    std::int16_t advanceState();
+
+    const PluginLibrary& plugin_;
+    Picture& picture_;
+    const Picture* mask_ = nullptr;
+    HostOptions options_;
+
+    std::unique_ptr<std::uint8_t[]> recordMemory_;
+    pi::FilterRecord* record_ = nullptr;
+    pi::BigDocumentStruct bigDocument_{};
+    pi::HandleProcs handleProcs_{};
+    pi::BufferProcs bufferProcs_{};
+    pi::PlatformData platformData_{};
+    std::intptr_t data_ = 0;
+    std::vector<std::int16_t> selectorLog_;
+    std::vector<std::unique_ptr<HostBlock>> blocks_;
+    int abortPolls_ = 0;
+
+    // The buffers of the current request and what they describe.
+    struct Request {
+        std::int32_t top = 0, left = 0, bottom = 0, right = 0;
+        int loPlane = 0, hiPlane = -1;
+        std::int32_t rate = 1;
+        std::vector<std::uint8_t> buffer;
+        std::int32_t rowBytes = 0;
+    };
+    Request in_, out_, mask_request_;
+};
+
+}  // namespace mirel::host_app

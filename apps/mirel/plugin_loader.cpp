@@ -1,2 +1,0 @@
-// Loading a plug-in library.
-namespace mirel::host_app {}

@@ -39,8 +39,10 @@ struct EventHub {
 };
 
 EventHub& hub() {
-    static EventHub instance;  // lives until exit, after every static Event
-    return instance;
+    // Never destroyed: a worker may still set an event while the process
+    // runs its exit-time destructors.
+    static EventHub* instance = new EventHub;
+    return *instance;
 }
 
 // Waits on the hub until `ready` holds or the time-out passes; the lock is held
@@ -78,10 +80,15 @@ int tlsSizeOfObject(dl_phdr_info* info, std::size_t, void* total) {
 // glibc carves the static thread-local storage of every loaded object out of
 // the stack it is given, so a 200000-byte request would leave less than
 // that to the body. Adding the TLS sizes back gives the body what it asked
-// for (an overestimate: objects loaded later use dynamic TLS elsewhere).
+// for (an overestimate: objects loaded by dlopen mostly use dynamic TLS).
+// Counted once: by the time the first thread starts, this library and its
+// host are loaded, and later loads do not grow the static area much.
 std::size_t threadLocalStorageBytes() {
-    std::size_t total = 0;
-    ::dl_iterate_phdr(tlsSizeOfObject, &total);
+    static const std::size_t total = [] {
+        std::size_t sum = 0;
+        ::dl_iterate_phdr(tlsSizeOfObject, &sum);
+        return sum;
+    }();
     return total;
 }
 

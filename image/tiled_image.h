@@ -120,6 +120,9 @@ struct TiledImage {
 int computeLevelSizes(std::int32_t width, std::int32_t height, std::int32_t widths[kMaxLevels],
                       std::int32_t heights[kMaxLevels]);
 
+// totalBytes of a W x H image in `format` (all levels), or -1 for a size below 1.
+std::int64_t imageByteCount(std::int32_t width, std::int32_t height, SampleFormat format);
+
 // A heap image with its weight tables built and its tiles allocated; null when a
 // size is below 1 or memory runs out (nothing stays allocated then).
 std::unique_ptr<TiledImage> create(std::int32_t width, std::int32_t height, SampleFormat format);

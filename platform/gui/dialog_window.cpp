@@ -1,0 +1,266 @@
+// The Qt window behind a template dialog.
+#include "platform/gui/dialog_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace mirel::gui {
+
+namespace {
+
+// The system never runs a timer faster than this; asking for less gets this.
+constexpr int kMinimumTimerPeriodMs = 10;
+
+MouseEvent toMouseEvent(const QMouseEvent& event, MouseButton button) {
+    MouseEvent result;
+    result.button = button;
+    const Qt::KeyboardModifiers held = event.modifiers();
+    if (held & Qt::ShiftModifier) result.modifiers |= kModifierShift;
+    if (held & Qt::ControlModifier) result.modifiers |= kModifierControl;
+    if (held & Qt::AltModifier) result.modifiers |= kModifierAlt;
+    const QPoint p = event.position().toPoint();
+    result.point = {p.x(), p.y()};
+    return result;
+}
+
+MouseButton toButton(Qt::MouseButton button) {
+    switch (button) {
+        case Qt::LeftButton: return MouseButton::Left;
+        case Qt::RightButton: return MouseButton::Right;
+        case Qt::MiddleButton: return MouseButton::Middle;
+        default: return MouseButton::None;
+    }
+}
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QString withoutAccessMarkers(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;  // keep what follows, even a second '&'
+        else if (text[i] == '&') continue;               // a trailing marker marks nothing
+        shown += text[i];
+    }
+    return QString::fromStdString(shown);
+}
+
+DialogWindow::DialogWindow(const DialogTemplate& dialogTemplate, DialogProcedure& procedure,
+                           QWidget* owner)
+    : QDialog(owner), procedure_(procedure), handle_(*this) {
+    units_ = baseUnitsFor(dialogTemplate.fontName, dialogTemplate.fontPoints);
+    setFont(dialogFont(dialogTemplate.fontName, dialogTemplate.fontPoints));
+    setWindowTitle(fromUtf8(dialogTemplate.title));
+    const Rect client = toPixels({0, 0, dialogTemplate.width, dialogTemplate.height});
+    setFixedSize(client.width, client.height);
+    // Moves without a button pressed reach the procedure too (hover effects).
+    setMouseTracking(true);
+    controls_.reserve(dialogTemplate.controls.size());
+    for (const ControlTemplate& spec : dialogTemplate.controls) createControl(spec);
+}
+
+DialogWindow::~DialogWindow() = default;
+
+Rect DialogWindow::toPixels(const Rect& du) const {
+    // Edges are mapped, not sizes, so that adjacent controls stay adjacent.
+    const int left = mulDivRound(du.x, units_.x, 4);
+    const int top = mulDivRound(du.y, units_.y, 8);
+    const int right = mulDivRound(du.x + du.width, units_.x, 4);
+    const int bottom = mulDivRound(du.y + du.height, units_.y, 8);
+    return {left, top, right - left, bottom - top};
+}
+
+void DialogWindow::createControl(const ControlTemplate& spec) {
+    Control control;
+    control.spec = spec;
+    control.pixels = toPixels(spec.rect);
+    control.text = spec.text;
+    const int id = spec.id;
+    QWidget* widget = nullptr;
+    switch (spec.controlClass) {
+        case ControlClass::StaticText: {
+            auto* label = new QLabel(this);
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(true);
+            Qt::Alignment align = Qt::AlignTop | Qt::AlignLeft;
+            if (spec.style & kStyleAlignCenter) align = Qt::AlignTop | Qt::AlignHCenter;
+            if (spec.style & kStyleAlignRight) align = Qt::AlignTop | Qt::AlignRight;
+            label->setAlignment(align);
+            if (spec.style & kStyleBorder) label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            label->setText(withoutAccessMarkers(spec.text));
+            // Static texts let the mouse through to the dialog, so the
+            // procedure sees presses over its labels and drawn areas alike.
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
+            widget = label;
+            break;
+        }
+        case ControlClass::PushButton:
+        case ControlClass::DefaultPushButton: {
+            auto* button = new QPushButton(fromUtf8(spec.text), this);
+            button->setDefault(spec.controlClass == ControlClass::DefaultPushButton);
+            connect(button, &QPushButton::clicked, this,
+                    [this, id] { dispatchCommand(id, kNotifyClicked); });
+            widget = button;
+            break;
+        }
+        case ControlClass::CheckBox:
+        case ControlClass::RadioButton: {
+            QAbstractButton* button = nullptr;
+            if (spec.controlClass == ControlClass::CheckBox)
+                button = new QCheckBox(fromUtf8(spec.text), this);
+            else
+                button = new QRadioButton(fromUtf8(spec.text), this);
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, id] { dispatchCommand(id, kNotifyClicked); });
+            widget = button;
+            break;
+        }
+        case ControlClass::Edit: {
+            auto* edit = new QLineEdit(fromUtf8(spec.text), this);
+            if (spec.style & kStyleAlignRight) edit->setAlignment(Qt::AlignRight);
+            edit->setReadOnly(spec.style & kStyleReadOnly);
+            if (spec.style & kStyleNumber)
+                edit->setValidator(new QRegularExpressionValidator(
+                    QRegularExpression(QStringLiteral("[0-9]*")), edit));
+            // Connected after the initial text: the template's text is not a change.
+            connect(edit, &QLineEdit::textChanged, this,
+                    [this, id] { dispatchCommand(id, kNotifyTextChanged); });
+            widget = edit;
+            break;
+        }
+        case ControlClass::ComboBox: {
+            auto* combo = new QComboBox(this);
+            combo->setEditable(false);
+            // The template's height includes the open list; the closed box
+            // is as high as the font makes it.
+            const int closed = combo->sizeHint().height();
+            const int row = std::max(1, combo->fontMetrics().height() + 2);
+            combo->setMaxVisibleItems(std::max(1, (control.pixels.height - closed) / row));
+            control.pixels.height = closed;
+            connect(combo, &QComboBox::activated, this,
+                    [this, id] { dispatchCommand(id, kNotifySelectionChanged); });
+            widget = combo;
+            break;
+        }
+        case ControlClass::UserDrawn:
+            break;
+    }
+    if (widget) {
+        const Rect& r = control.pixels;
+        widget->setGeometry(r.x, r.y, r.width, r.height);
+        if (spec.style & kStyleHidden) widget->hide();
+    }
+    control.widget = widget;
+    control.enabled = !(spec.style & kStyleDisabled);
+    if (widget && !control.enabled) widget->setEnabled(false);
+    controls_.push_back(std::move(control));
+}
+
+DialogWindow::Control* DialogWindow::findControl(int id) {
+    if (id == kUnaddressedId) return nullptr;
+    for (Control& control : controls_)
+        if (control.spec.id == id) return &control;
+    return nullptr;
+}
+
+const DialogWindow::Control* DialogWindow::findControl(int id) const {
+    return const_cast<DialogWindow*>(this)->findControl(id);
+}
+
+int DialogWindow::run() {
+    procedure_.onInit(handle_);
+    if (ended_) return endCode_;
+    QTimer::singleShot(0, this, [this] {
+        const DialogShownHook hook = currentDialogShownHook();
+        if (hook && !ended_) hook(handle_);
+    });
+    exec();
+    // exec() also returns when the window system takes the window away
+    // without a close request; that counts as cancel.
+    return ended_ ? endCode_ : kIdCancel;
+}
+
+void DialogWindow::dispatchCommand(int id, int notification) {
+    if (ended_) return;
+    const bool handled = procedure_.onCommand(handle_, id, notification);
+    if (handled || ended_ || notification != kNotifyClicked) return;
+    if (id == kIdCancel) {
+        end(kIdCancel);
+        return;
+    }
+    const Control* control = findControl(id);
+    if (control && (control->spec.controlClass == ControlClass::PushButton ||
+                    control->spec.controlClass == ControlClass::DefaultPushButton))
+        end(id);
+}
+
+void DialogWindow::end(int code) {
+    if (ended_) return;
+    ended_ = true;
+    endCode_ = code;
+    for (auto& [id, timer] : timers_) timer->stop();
+    done(code);
+}
+
+bool DialogWindow::setTimer(int id, int periodMs) {
+    if (periodMs < 0 || ended_) return false;
+    QTimer*& timer = timers_[id];
+    if (!timer) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, id] {
+            if (!ended_) procedure_.onTimer(handle_, id);
+        });
+    }
+    timer->start(std::max(periodMs, kMinimumTimerPeriodMs));
+    return true;
+}
+
+bool DialogWindow::killTimer(int id) {
+    // Stopped, not deleted: the procedure may kill a timer from its own event.
+    const auto found = timers_.find(id);
+    if (found == timers_.end() || !found->second->isActive()) return false;
+    found->second->stop();
+    return true;
+}
+
+void DialogWindow::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.setClipRegion(event->region());
+    DrawingSurface surface(painter);
+    const QRect dirty = event->rect();
+    procedure_.onPaint(handle_, surface, {dirty.x(), dirty.y(), dirty.width(), dirty.height()});
+}
+
+void DialogWindow::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    if (!ended_) procedure_.onMouseDown(handle_, toMouseEvent(*event, toButton(event->button())));
+}
+
+void DialogWindow::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    if (!ended_) procedure_.onMouseMove(handle_, toMouseEvent(*event, MouseButton::None));
+}
+
+void DialogWindow::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (!ended_) procedure_.onMouseUp(handle_, toMouseEvent(*event, toButton(event->button())));
+}
+
+void DialogWindow::reject() { dispatchCommand(kIdCancel, kNotifyClicked); }
+
+}  // namespace mirel::gui

@@ -1,0 +1,73 @@
+// The Qt window behind a template dialog: builds the controls, turns Qt's
+// signals and events into calls of the dialog procedure. Internal to the layer.
+#pragma once
+
+#include <QDialog>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/gui/dialog.h"
+#include "platform/gui/qt_runtime.h"
+
+class QTimer;
+
+namespace mirel::gui {
+
+class DialogWindow : public QDialog {
+public:
+    struct Control {
+        ControlTemplate spec;
+        Rect pixels;              // client pixels
+        QWidget* widget = nullptr;  // owned by the dialog; null for user-drawn areas
+        bool enabled = true;
+        std::string text;         // as set, '&' markers included (static and user-drawn)
+    };
+
+    DialogWindow(const DialogTemplate& dialogTemplate, DialogProcedure& procedure,
+                 QWidget* owner);
+    ~DialogWindow() override;
+
+    // Runs init, then the modal loop unless init ended the dialog.
+    int run();
+
+    Control* findControl(int id);
+    const Control* findControl(int id) const;
+    const std::vector<Control>& controls() const { return controls_; }
+
+    Rect toPixels(const Rect& dialogUnits) const;
+    void dispatchCommand(int id, int notification);
+    void end(int code);
+    bool ended() const { return ended_; }
+    bool setTimer(int id, int periodMs);
+    bool killTimer(int id);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // Escape and the close box come here: both become the cancel command.
+    void reject() override;
+
+private:
+    void createControl(const ControlTemplate& spec);
+
+    DialogProcedure& procedure_;
+    DialogHandle handle_;
+    BaseUnits units_;
+    std::vector<Control> controls_;
+    std::map<int, QTimer*> timers_;  // children of the dialog
+    bool ended_ = false;
+    int endCode_ = 0;
+};
+
+// Text as a static control shows it: "&x" shows x (the access key marker),
+// "&&" shows one '&'.
+QString withoutAccessMarkers(std::string_view text);
+
+// The hook installed by setDialogShownHook (a copy, so a hook may replace itself).
+DialogShownHook currentDialogShownHook();
+
+}  // namespace mirel::gui

@@ -1,11 +1,14 @@
 // The library's one exported entry point. It installs the parts of the run
 // that live outside host/ and hands every call to the lifecycle.
 #include "host/plugin_main.h"
+#include "ui/refusal.h"
 
 namespace {
 
+void showRefusal(mirel::FilterContext&) { mirel::ui::showRefusalDialog(nullptr); }
+
 void installServices(mirel::LifecycleServices& services) {
-    (void)services;
+    services.showRefusal = &showRefusal;
 }
 
 }  // namespace

@@ -111,8 +111,10 @@ RunOutcome runSynthetic(const std::string& pluginPath, const SyntheticRunOptions
         std::printf("run %d:", run + 1);
         for (std::size_t i = before; i < log.size(); ++i) std::printf(" %s", selectorName(log[i]));
         std::printf(" -> result %d\n", int(result));
-        if (result == pi::kUserCanceledErr) outcome = RunOutcome::Cancelled;
-        else if (result != pi::kNoErr) outcome = RunOutcome::Failed;
+        // The last run decides the exit code.
+        outcome = result == pi::kNoErr           ? RunOutcome::Done
+                  : result == pi::kUserCanceledErr ? RunOutcome::Cancelled
+                                                   : RunOutcome::Failed;
     }
     return outcome;
 }

@@ -1,0 +1,84 @@
+// The host program as a user runs it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "tests/support/scratch.h"
+
+namespace mirel::testing {
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr together
+};
+
+Outcome runHost(const std::string& arguments) {
+    const std::string command = "'" + hostPath() + "' --plugin '" + pluginPath() + "' " +
+                                arguments + " 2>&1";
+    Outcome outcome;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return outcome;
+    std::array<char, 512> buffer{};
+    while (fgets(buffer.data(), int(buffer.size()), pipe)) outcome.output += buffer.data();
+    const int status = pclose(pipe);
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+TEST(HostProgram, PrintsWhatThePluginsPiPLSays) {
+    const Outcome outcome = runHost("plugin-info");
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
+    EXPECT_NE(outcome.output.find("name:        Mirel 2..."), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find("category:    Ostrand"), std::string::npos);
+    EXPECT_NE(outcome.output.find("version:     4.0"), std::string::npos);
+    EXPECT_NE(outcome.output.find("entry point: PluginMain"), std::string::npos);
+    EXPECT_NE(outcome.output.find("modes:       Grayscale RGB Gray16 RGB48 RGB96 Gray32"),
+              std::string::npos);
+}
+
+TEST(HostProgram, RefusesAFileThatIsNoFilter) {
+    const std::string folder = scratchFolder();
+    const std::string fake = folder + "notaplugin.8bf";
+    FILE* file = std::fopen(fake.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("just text", file);
+    std::fclose(file);
+    const std::string command = "'" + hostPath() + "' --plugin '" + fake + "' plugin-info 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    std::array<char, 512> buffer{};
+    while (fgets(buffer.data(), int(buffer.size()), pipe)) output += buffer.data();
+    const int status = pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(output.find("notaplugin.8bf"), std::string::npos) << output;
+}
+
+TEST(HostProgram, DrivesTheSelectorsOnAPictureOfItsOwn) {
+    const Outcome outcome = runHost("lifecycle --size 80x60 --runs 2");
+    EXPECT_NE(outcome.output.find("run 1: parameters prepare start -> result -128"),
+              std::string::npos)
+        << outcome.output;
+    EXPECT_NE(outcome.output.find("run 2: prepare start finish -> result 0"), std::string::npos)
+        << outcome.output;
+    EXPECT_EQ(outcome.exitCode, 0);
+
+    const Outcome refused = runHost("lifecycle --mode multichannel --runs 1");
+    EXPECT_NE(refused.output.find("-> result 1"), std::string::npos) << refused.output;
+    EXPECT_EQ(refused.exitCode, 2);
+}
+
+TEST(HostProgram, AnswersHelpAndVersion) {
+    EXPECT_EQ(runHost("--version").exitCode, 0);
+    const Outcome help = runHost("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.output.find("lifecycle"), std::string::npos);
+    EXPECT_EQ(runHost("no-such-command").exitCode, 2);
+}
+
+}  // namespace
+}  // namespace mirel::testing

@@ -1,0 +1,452 @@
+// Picture layout helpers, the 16-bit scale mapping, format detection and the
+// write-beside-then-rename that keeps a failed save from damaging a file.
+#include "apps/mirel/image_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cassert>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "apps/mirel/image_codecs.h"
+
+namespace mirel::host_app {
+
+namespace {
+
+// A fresh decode reserves at most this much, or 16 bytes per byte of file,
+// before rows prove that the data is really there.
+constexpr std::int64_t kInitialReserveBytes = std::int64_t{64} << 20;
+constexpr std::int64_t kReservePerFileByte = 16;
+
+enum class Format { Unknown, Png, Jpeg, Tiff };
+
+Format formatFromSignature(const unsigned char* head, std::size_t length) {
+    static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (length >= 8 && std::memcmp(head, kPng, 8) == 0) return Format::Png;
+    if (length >= 3 && head[0] == 0xff && head[1] == 0xd8 && head[2] == 0xff) return Format::Jpeg;
+    // Classic TIFF (42) and BigTIFF (43) in both byte orders.
+    if (length >= 4 &&
+        ((head[0] == 'I' && head[1] == 'I' && (head[2] == 42 || head[2] == 43) && head[3] == 0) ||
+         (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && (head[3] == 42 || head[3] == 43))))
+        return Format::Tiff;
+    return Format::Unknown;
+}
+
+Format formatFromExtension(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return Format::Unknown;
+    }
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext == "png") return Format::Png;
+    if (ext == "jpg" || ext == "jpeg") return Format::Jpeg;
+    if (ext == "tif" || ext == "tiff") return Format::Tiff;
+    return Format::Unknown;
+}
+
+// Says why format cannot hold picture, before any file is touched.
+bool formatHolds(Format format, const Picture& picture, std::string& error) {
+    const bool isFloat = picture.bitsPerChannel == 32;
+    switch (format) {
+        case Format::Png:
+            if (isFloat) {
+                error = "PNG cannot hold 32-bit float pictures; save as TIFF (.tif) instead";
+                return false;
+            }
+            return true;
+        case Format::Jpeg:
+            if (isFloat) {
+                error = "JPEG cannot hold 32-bit float pictures; save as TIFF (.tif) instead";
+                return false;
+            }
+            if (picture.bitsPerChannel != 8) {
+                error = "JPEG holds only 8-bit pictures; save 16-bit pictures as PNG or TIFF";
+                return false;
+            }
+            if (hasAlpha(picture)) {
+                error = "JPEG cannot hold transparency; save as PNG or TIFF to keep it";
+                return false;
+            }
+            return true;
+        case Format::Tiff:
+            return true;
+        case Format::Unknown:
+            break;
+    }
+    return false;
+}
+
+std::string describeErrno(int code) {
+    return std::strerror(code);
+}
+
+// Temporary files are hidden siblings of the target so that the final rename
+// stays inside one file system and is atomic.
+std::string temporaryPathFor(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name + ".mirel-" + std::to_string(::getpid()) + "-" +
+           std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+bool writeEncoded(Format format, int fd, const std::string& path, const Picture& picture,
+                  std::string& error) {
+    if (format == Format::Tiff) {
+        if (!codecs::writeTiff(fd, path, picture, error)) return false;
+    } else {
+        // fdopen on a dup so that fd stays ours to sync and close.
+        const int copy = ::dup(fd);
+        std::FILE* file = copy < 0 ? nullptr : ::fdopen(copy, "wb");
+        if (file == nullptr) {
+            error = "cannot open the temporary file: " + describeErrno(errno);
+            if (copy >= 0) ::close(copy);
+            return false;
+        }
+        bool ok = format == Format::Png ? codecs::writePng(file, picture, error)
+                                        : codecs::writeJpeg(file, picture, error);
+        if (std::fflush(file) != 0 && ok) {
+            error = "cannot write: " + describeErrno(errno);
+            ok = false;
+        }
+        if (std::fclose(file) != 0 && ok) {
+            error = "cannot write: " + describeErrno(errno);
+            ok = false;
+        }
+        if (!ok) return false;
+    }
+    // The rename must not be able to land before the data does.
+    if (::fsync(fd) != 0) {
+        error = "cannot write: " + describeErrno(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::int64_t bytesPerSample(const Picture& picture) {
+    return picture.bitsPerChannel / 8;
+}
+
+std::int64_t pixelBytes(const Picture& picture) {
+    return bytesPerSample(picture) * picture.channels;
+}
+
+std::int64_t rowBytes(const Picture& picture) {
+    return pixelBytes(picture) * static_cast<std::int64_t>(picture.width);
+}
+
+std::int64_t pictureBytes(const Picture& picture) {
+    return rowBytes(picture) * static_cast<std::int64_t>(picture.height);
+}
+
+bool hasAlpha(const Picture& picture) {
+    return picture.channels == 2 || picture.channels == 4;
+}
+
+bool isGrey(const Picture& picture) {
+    return picture.channels <= 2;
+}
+
+bool isSupportedLayout(int channels, int bitsPerChannel) {
+    return channels >= 1 && channels <= 4 &&
+           (bitsPerChannel == 8 || bitsPerChannel == 16 || bitsPerChannel == 32);
+}
+
+static bool checkSize(std::int64_t width, std::int64_t height, int channels, int bitsPerChannel,
+                      std::string& error) {
+    if (!isSupportedLayout(channels, bitsPerChannel)) {
+        error = "unsupported layout: " + std::to_string(channels) + " channels of " +
+                std::to_string(bitsPerChannel) + " bits";
+        return false;
+    }
+    if (width <= 0 || height <= 0) {
+        error = "the picture has no pixels (" + std::to_string(width) + " x " +
+                std::to_string(height) + ")";
+        return false;
+    }
+    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels) {
+        error = std::to_string(width) + " x " + std::to_string(height) +
+                " pixels is more than this program handles (at most " +
+                std::to_string(kMaxPicturePixels) + " pixels, " + std::to_string(kMaxPictureSide) +
+                " on a side)";
+        return false;
+    }
+    return true;
+}
+
+bool allocatePicture(Picture& picture, std::int64_t width, std::int64_t height, int channels,
+                     int bitsPerChannel, std::string& error) {
+    if (!checkSize(width, height, channels, bitsPerChannel, error)) return false;
+    picture.width = static_cast<std::int32_t>(width);
+    picture.height = static_cast<std::int32_t>(height);
+    picture.channels = channels;
+    picture.bitsPerChannel = bitsPerChannel;
+    try {
+        picture.pixels.assign(static_cast<std::size_t>(pictureBytes(picture)), 0);
+    } catch (const std::bad_alloc&) {
+        picture.pixels.clear();
+        error = "not enough memory for a " + std::to_string(width) + " x " +
+                std::to_string(height) + " picture";
+        return false;
+    }
+    return true;
+}
+
+bool validatePicture(const Picture& picture, std::string& error) {
+    if (!checkSize(picture.width, picture.height, picture.channels, picture.bitsPerChannel,
+                   error)) {
+        return false;
+    }
+    if (static_cast<std::int64_t>(picture.pixels.size()) != pictureBytes(picture)) {
+        error = "the picture holds " + std::to_string(picture.pixels.size()) +
+                " bytes of pixels, its size needs " + std::to_string(pictureBytes(picture));
+        return false;
+    }
+    return true;
+}
+
+std::uint8_t* pixelAddress(Picture& picture, std::int32_t x, std::int32_t y) {
+    assert(x >= 0 && x < picture.width && y >= 0 && y < picture.height);
+    return picture.pixels.data() + y * rowBytes(picture) + x * pixelBytes(picture);
+}
+
+const std::uint8_t* pixelAddress(const Picture& picture, std::int32_t x, std::int32_t y) {
+    assert(x >= 0 && x < picture.width && y >= 0 && y < picture.height);
+    return picture.pixels.data() + y * rowBytes(picture) + x * pixelBytes(picture);
+}
+
+float sampleValue(const Picture& picture, std::int32_t x, std::int32_t y, int channel) {
+    assert(channel >= 0 && channel < picture.channels);
+    const std::uint8_t* p = pixelAddress(picture, x, y) + channel * bytesPerSample(picture);
+    switch (picture.bitsPerChannel) {
+        case 8:
+            return *p;
+        case 16:
+            return codecs::load16(p);
+        default:
+            return codecs::loadFloat(p);
+    }
+}
+
+void setSampleValue(Picture& picture, std::int32_t x, std::int32_t y, int channel, float value) {
+    assert(channel >= 0 && channel < picture.channels);
+    std::uint8_t* p = pixelAddress(picture, x, y) + channel * bytesPerSample(picture);
+    switch (picture.bitsPerChannel) {
+        case 8:
+            *p = static_cast<std::uint8_t>(std::clamp(value + 0.5f, 0.0f, 255.0f));
+            break;
+        case 16:
+            codecs::store16(p, static_cast<std::uint16_t>(std::clamp(
+                                   value + 0.5f, 0.0f, static_cast<float>(kInterface16Max))));
+            break;
+        default:
+            codecs::storeFloat(p, value);
+            break;
+    }
+}
+
+float fullScale(const Picture& picture) {
+    switch (picture.bitsPerChannel) {
+        case 8:
+            return 255.0f;
+        case 16:
+            return static_cast<float>(kInterface16Max);
+        default:
+            return 1.0f;
+    }
+}
+
+float normalisedSample(const Picture& picture, std::int32_t x, std::int32_t y, int channel) {
+    return sampleValue(picture, x, y, channel) / fullScale(picture);
+}
+
+// 65535 is odd, so v * 32768 / 65535 never lands exactly on a half and
+// adding 32767 before dividing rounds to nearest.
+std::uint16_t fileToInterface16(std::uint16_t fileValue) {
+    return static_cast<std::uint16_t>((std::uint32_t{fileValue} * kInterface16Max + 32767) /
+                                      kFile16Max);
+}
+
+// Values above the interface's full scale cannot come from a valid picture;
+// they saturate rather than wrap.
+std::uint16_t interfaceToFile16(std::uint16_t interfaceValue) {
+    const std::uint32_t v = std::min<std::uint32_t>(interfaceValue, kInterface16Max);
+    return static_cast<std::uint16_t>((v * kFile16Max + kInterface16Max / 2) / kInterface16Max);
+}
+
+namespace codecs {
+
+void mapFileToInterface16(std::uint8_t* samples, std::int64_t count) {
+    for (std::int64_t i = 0; i < count; ++i) {
+        store16(samples + 2 * i, fileToInterface16(load16(samples + 2 * i)));
+    }
+}
+
+void mapInterfaceToFile16(const std::uint8_t* in, std::uint8_t* out, std::int64_t count) {
+    for (std::int64_t i = 0; i < count; ++i) {
+        store16(out + 2 * i, interfaceToFile16(load16(in + 2 * i)));
+    }
+}
+
+bool beginPicture(Picture& picture, std::int64_t width, std::int64_t height, int channels,
+                  int bitsPerChannel, std::int64_t fileSize, std::string& error) {
+    if (!checkSize(width, height, channels, bitsPerChannel, error)) return false;
+    picture.width = static_cast<std::int32_t>(width);
+    picture.height = static_cast<std::int32_t>(height);
+    picture.channels = channels;
+    picture.bitsPerChannel = bitsPerChannel;
+    picture.pixels.clear();
+    const std::int64_t plausible =
+        std::max(kInitialReserveBytes, std::max<std::int64_t>(fileSize, 0) * kReservePerFileByte);
+    try {
+        picture.pixels.reserve(
+            static_cast<std::size_t>(std::min(pictureBytes(picture), plausible)));
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory for a " + std::to_string(width) + " x " +
+                std::to_string(height) + " picture";
+        return false;
+    }
+    return true;
+}
+
+bool ensureRows(Picture& picture, std::int64_t rows, std::string& error) {
+    const std::int64_t need = std::min<std::int64_t>(rows, picture.height) * rowBytes(picture);
+    auto& pixels = picture.pixels;
+    if (need <= static_cast<std::int64_t>(pixels.size())) return true;
+    try {
+        // Double the reservation, never past the whole picture, so that a
+        // picture that really is large ends with one buffer of its own size.
+        if (need > static_cast<std::int64_t>(pixels.capacity())) {
+            const std::int64_t doubled = 2 * static_cast<std::int64_t>(pixels.capacity());
+            pixels.reserve(
+                static_cast<std::size_t>(std::min(pictureBytes(picture), std::max(need, doubled))));
+        }
+        pixels.resize(static_cast<std::size_t>(need), 0);
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory for a " + std::to_string(picture.width) + " x " +
+                std::to_string(picture.height) + " picture";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace codecs
+
+bool readPicture(const std::string& path, Picture& picture, std::string& error) {
+    picture = Picture{};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = path + ": " + describeErrno(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+        error = path + (S_ISDIR(info.st_mode) ? ": is a folder, not a picture"
+                                              : ": " + describeErrno(errno));
+        std::fclose(file);
+        return false;
+    }
+    const std::int64_t fileSize = static_cast<std::int64_t>(info.st_size);
+    unsigned char head[8] = {};
+    const std::size_t got = std::fread(head, 1, sizeof head, file);
+    const Format format = formatFromSignature(head, got);
+    if (format == Format::Unknown) {
+        error = path + (got == 0 ? ": the file is empty" : ": not a PNG, JPEG or TIFF picture");
+        std::fclose(file);
+        return false;
+    }
+    std::rewind(file);
+
+    bool ok = false;
+    std::string reason;
+    try {
+        switch (format) {
+            case Format::Png:
+                ok = codecs::readPng(file, fileSize, picture, reason);
+                break;
+            case Format::Jpeg:
+                ok = codecs::readJpeg(file, fileSize, picture, reason);
+                break;
+            default:
+                std::fclose(file);
+                file = nullptr;
+                ok = codecs::readTiff(path, fileSize, picture, reason);
+                break;
+        }
+    } catch (const std::bad_alloc&) {
+        ok = false;
+        reason = "not enough memory to read it";
+    }
+    if (file != nullptr) std::fclose(file);
+    if (ok && static_cast<std::int64_t>(picture.pixels.size()) != pictureBytes(picture)) {
+        ok = false;
+        reason = "the picture data ends early";
+    }
+    if (!ok) {
+        picture = Picture{};
+        error = path + ": " + reason;
+    }
+    return ok;
+}
+
+bool writePicture(const std::string& path, const Picture& picture, std::string& error) {
+    const Format format = formatFromExtension(path);
+    if (format == Format::Unknown) {
+        error = path + ": unknown file type; use .png, .jpg, .jpeg, .tif or .tiff";
+        return false;
+    }
+    std::string reason;
+    if (!validatePicture(picture, reason) || !formatHolds(format, picture, reason)) {
+        error = path + ": " + reason;
+        return false;
+    }
+
+    const std::string temporary = temporaryPathFor(path);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = path + ": cannot write here: " + describeErrno(errno);
+        return false;
+    }
+    // A replaced file keeps its permissions; a new one gets the umask's.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        (void)::fchmod(fd, existing.st_mode & 07777);
+    }
+
+    bool ok = false;
+    try {
+        ok = writeEncoded(format, fd, path, picture, reason);
+    } catch (const std::bad_alloc&) {
+        reason = "not enough memory to write it";
+    }
+    if (::close(fd) != 0 && ok) {
+        reason = "cannot write: " + describeErrno(errno);
+        ok = false;
+    }
+    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        reason = "cannot replace the file: " + describeErrno(errno);
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        error = path + ": " + reason;
+    }
+    return ok;
+}
+
+}  // namespace mirel::host_app

@@ -1,0 +1,191 @@
+// PNG reading and writing through libpng.
+//
+// libpng reports errors by longjmp. Each setjmp lives in a function that owns
+// no object with a destructor; everything that needs cleaning up (the libpng
+// structures, row buffers) belongs to a record in the caller's frame, whose
+// destructor runs on every path.
+#include <png.h>
+
+#include <algorithm>
+#include <bit>
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+#include "apps/mirel/image_codecs.h"
+
+namespace mirel::host_app::codecs {
+
+namespace {
+
+// Deflate cannot expand data by more than about 1032:1, so a PNG whose
+// header asks for more raw bytes than that of its file size is lying.
+constexpr std::int64_t kDeflateMaxRatio = 1032;
+constexpr std::int64_t kRatioSlackBytes = 1 << 16;
+// Larger ancillary chunks (a text or profile of many megabytes) are refused.
+constexpr png_alloc_size_t kMaxChunkBytes = 64u << 20;
+
+struct PngErrorState {
+    std::jmp_buf jump;
+    char message[256] = {};
+};
+
+void onPngError(png_structp png, png_const_charp message) {
+    auto* state = static_cast<PngErrorState*>(png_get_error_ptr(png));
+    std::snprintf(state->message, sizeof state->message, "%s", message);
+    std::longjmp(state->jump, 1);
+}
+
+void onPngWarning(png_structp, png_const_charp) {}
+
+struct PngReader {
+    PngErrorState errors;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::vector<png_bytep> rows;
+    ~PngReader() {
+        if (png != nullptr)
+            png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
+    }
+};
+
+struct PngWriter {
+    PngErrorState errors;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::vector<std::uint8_t> row;
+    ~PngWriter() {
+        if (png != nullptr) png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
+    }
+};
+
+// Returns 1 on success, 0 on a reason set in error, -1 on a libpng error.
+int decodePng(PngReader& r, std::FILE* file, std::int64_t fileSize, Picture& picture,
+              std::string& error) {
+    if (setjmp(r.errors.jump) != 0) return -1;
+    png_init_io(r.png, file);
+    png_set_user_limits(r.png, kMaxPictureSide, kMaxPictureSide);
+    png_set_chunk_malloc_max(r.png, kMaxChunkBytes);
+    png_read_info(r.png, r.info);
+
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, colorType = 0, interlace = 0;
+    png_get_IHDR(r.png, r.info, &width, &height, &depth, &colorType, &interlace, nullptr, nullptr);
+    const std::int64_t rawRow =
+        (static_cast<std::int64_t>(width) * depth * png_get_channels(r.png, r.info) + 7) / 8 + 1;
+
+    // Palettes, low-depth grey and tRNS transparency all expand losslessly
+    // to plain grey or RGB with or without alpha.
+    if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(r.png);
+    if (colorType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(r.png);
+    if (png_get_valid(r.png, r.info, PNG_INFO_tRNS) != 0) png_set_tRNS_to_alpha(r.png);
+    if (depth == 16 && std::endian::native == std::endian::little) png_set_swap(r.png);
+    const int passes = png_set_interlace_handling(r.png);
+    png_read_update_info(r.png, r.info);
+
+    const int channels = png_get_channels(r.png, r.info);
+    const int bits = png_get_bit_depth(r.png, r.info);
+    if (!beginPicture(picture, width, height, channels, bits, fileSize, error)) return 0;
+    if (rawRow * height >
+        std::max<std::int64_t>(fileSize, 0) * kDeflateMaxRatio + kRatioSlackBytes) {
+        error = "the header claims " + std::to_string(width) + " x " + std::to_string(height) +
+                " pixels, far more than the file can hold";
+        return 0;
+    }
+
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileLength = 0;
+    if (png_get_iCCP(r.png, r.info, &name, &compression, &profile, &profileLength) != 0 &&
+        profile != nullptr) {
+        picture.iccProfile.assign(profile, profile + profileLength);
+    }
+
+    const std::int64_t stride = rowBytes(picture);
+    if (passes > 1) {
+        // Interlaced rows arrive in several passes, so all rows must exist
+        // first; the ratio check above bounds what a lying header can cost.
+        if (!ensureRows(picture, height, error)) return 0;
+        r.rows.resize(height);
+        for (png_uint_32 y = 0; y < height; ++y) r.rows[y] = picture.pixels.data() + y * stride;
+        png_read_image(r.png, r.rows.data());
+    } else {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            if (!ensureRows(picture, std::int64_t{y} + 1, error)) return 0;
+            png_read_row(r.png, picture.pixels.data() + y * stride, nullptr);
+        }
+    }
+    if (bits == 16) mapFileToInterface16(picture.pixels.data(), pictureBytes(picture) / 2);
+    return 1;
+}
+
+int encodePng(PngWriter& w, std::FILE* file, const Picture& picture) {
+    if (setjmp(w.errors.jump) != 0) return -1;
+    png_init_io(w.png, file);
+    static const int kColorTypes[] = {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA,
+                                      PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA};
+    png_set_IHDR(w.png, w.info, picture.width, picture.height, picture.bitsPerChannel,
+                 kColorTypes[picture.channels - 1], PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!picture.iccProfile.empty()) {
+        png_set_iCCP(w.png, w.info, "ICC profile", PNG_COMPRESSION_TYPE_BASE,
+                     picture.iccProfile.data(),
+                     static_cast<png_uint_32>(picture.iccProfile.size()));
+    }
+    png_write_info(w.png, w.info);
+    if (picture.bitsPerChannel == 16 && std::endian::native == std::endian::little) {
+        png_set_swap(w.png);
+    }
+    const std::int64_t stride = rowBytes(picture);
+    for (std::int32_t y = 0; y < picture.height; ++y) {
+        const std::uint8_t* row = picture.pixels.data() + y * stride;
+        if (picture.bitsPerChannel == 16) {
+            mapInterfaceToFile16(row, w.row.data(), stride / 2);
+            row = w.row.data();
+        }
+        png_write_row(w.png, row);
+    }
+    png_write_end(w.png, w.info);
+    return 1;
+}
+
+}  // namespace
+
+bool readPng(std::FILE* file, std::int64_t fileSize, Picture& picture, std::string& error) {
+    PngReader reader;
+    reader.png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader.errors, onPngError, onPngWarning);
+    if (reader.png != nullptr) reader.info = png_create_info_struct(reader.png);
+    if (reader.info == nullptr) {
+        error = "not enough memory to read a PNG";
+        return false;
+    }
+    const int result = decodePng(reader, file, fileSize, picture, error);
+    if (result < 0) error = std::string("damaged or truncated PNG (") + reader.errors.message + ")";
+    return result > 0;
+}
+
+bool writePng(std::FILE* file, const Picture& picture, std::string& error) {
+    if (picture.iccProfile.size() > 0xffffffffu) {
+        error = "the ICC profile is too large for PNG";
+        return false;
+    }
+    PngWriter writer;
+    writer.png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &writer.errors, onPngError, onPngWarning);
+    if (writer.png != nullptr) writer.info = png_create_info_struct(writer.png);
+    if (writer.info == nullptr) {
+        error = "not enough memory to write a PNG";
+        return false;
+    }
+    if (picture.bitsPerChannel == 16)
+        writer.row.resize(static_cast<std::size_t>(rowBytes(picture)));
+    if (encodePng(writer, file, picture) < 0) {
+        error = std::string("cannot write PNG: ") + writer.errors.message;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace mirel::host_app::codecs

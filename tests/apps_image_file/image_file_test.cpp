@@ -1,0 +1,432 @@
+// The host's image files: round trips through real PNG, JPEG and TIFF files,
+// the 16-bit scale mapping, conversions on reading, and what happens to
+// damaged input and failed writes.
+#include "apps/mirel/image_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/apps_image_file/test_pictures.h"
+#include "tests/support/scratch.h"
+
+namespace mirel::host_app {
+namespace {
+
+using testing::makeIccProfile;
+using testing::makeTestPicture;
+using testing::maxDifference;
+using testing::readBytes;
+using testing::scratchFolder;
+using testing::writeBytes;
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Picture roundTrip(const Picture& picture, const std::string& path) {
+    std::string error;
+    EXPECT_TRUE(writePicture(path, picture, error)) << error;
+    Picture back;
+    EXPECT_TRUE(readPicture(path, back, error)) << error;
+    return back;
+}
+
+double meanDifference(const Picture& a, const Picture& b) {
+    double sum = 0;
+    for (std::size_t i = 0; i < a.pixels.size(); ++i) sum += std::abs(a.pixels[i] - b.pixels[i]);
+    return sum / static_cast<double>(a.pixels.size());
+}
+
+// --- The 16-bit scale -------------------------------------------------------
+
+TEST(Scale16, KnownValuesMapBothWays) {
+    EXPECT_EQ(fileToInterface16(0), 0);
+    EXPECT_EQ(fileToInterface16(1), 1);  // 0.50001 rounds up
+    EXPECT_EQ(fileToInterface16(32767), 16384);
+    EXPECT_EQ(fileToInterface16(32768), 16384);
+    EXPECT_EQ(fileToInterface16(65535), 32768);
+    EXPECT_EQ(interfaceToFile16(0), 0);
+    EXPECT_EQ(interfaceToFile16(1), 2);
+    EXPECT_EQ(interfaceToFile16(16384), 32768);  // the one exact half, rounded up
+    EXPECT_EQ(interfaceToFile16(32767), 65533);
+    EXPECT_EQ(interfaceToFile16(32768), 65535);
+    EXPECT_EQ(interfaceToFile16(40000), 65535);  // out of scale saturates
+}
+
+TEST(Scale16, FullSweepRoundTripsAndStaysMonotone) {
+    for (std::uint32_t v = 0; v <= kInterface16Max; ++v) {
+        const auto value = static_cast<std::uint16_t>(v);
+        ASSERT_EQ(fileToInterface16(interfaceToFile16(value)), value) << v;
+    }
+    std::uint16_t previous = 0;
+    for (std::uint32_t v = 0; v <= kFile16Max; ++v) {
+        const auto value = static_cast<std::uint16_t>(v);
+        const std::uint16_t mapped = fileToInterface16(value);
+        ASSERT_GE(mapped, previous) << v;
+        ASSERT_LE(std::abs(static_cast<int>(interfaceToFile16(mapped)) - static_cast<int>(v)), 1)
+            << v;
+        const double exact = v * 32768.0 / 65535.0;
+        ASSERT_LE(std::abs(mapped - exact), 0.5) << v;
+        previous = mapped;
+    }
+}
+
+TEST(Scale16, EveryFileValueSurvivesAPngRoundTripWithinOneStep) {
+    const std::string folder = scratchFolder();
+    std::vector<std::uint16_t> values(65536);
+    for (std::uint32_t v = 0; v < values.size(); ++v) values[v] = static_cast<std::uint16_t>(v);
+    testing::writeGrey16Png(folder + "all.png", 256, 256, values);
+    Picture picture;
+    std::string error;
+    ASSERT_TRUE(readPicture(folder + "all.png", picture, error)) << error;
+    ASSERT_EQ(picture.bitsPerChannel, 16);
+    for (std::uint32_t v = 0; v < 65536; ++v) {
+        ASSERT_EQ(sampleValue(picture, v % 256, v / 256, 0), fileToInterface16(values[v])) << v;
+    }
+    ASSERT_TRUE(writePicture(folder + "again.png", picture, error)) << error;
+    const std::vector<std::uint16_t> back = testing::readGrey16Png(folder + "again.png");
+    ASSERT_EQ(back.size(), values.size());
+    for (std::uint32_t v = 0; v < 65536; ++v) {
+        ASSERT_LE(std::abs(static_cast<int>(back[v]) - static_cast<int>(v)), 1) << v;
+    }
+}
+
+// --- Round trips ----------------------------------------------------------------
+
+TEST(RoundTrip, PngAndTiffKeepEveryIntegerKindExactly) {
+    const std::string folder = scratchFolder();
+    for (const char* extension : {".png", ".tif"}) {
+        for (int bits : {8, 16}) {
+            for (int channels = 1; channels <= 4; ++channels) {
+                SCOPED_TRACE(std::string(extension) + " " + std::to_string(channels) + " x " +
+                             std::to_string(bits));
+                // Odd sizes catch stride and strip-boundary mistakes.
+                const Picture picture = makeTestPicture(37, 23, channels, bits);
+                const Picture back = roundTrip(picture, folder + "p" + std::to_string(channels) +
+                                                            "_" + std::to_string(bits) + extension);
+                EXPECT_EQ(maxDifference(picture, back), 0.0);
+            }
+        }
+    }
+}
+
+TEST(RoundTrip, FloatTiffKeepsEveryBitIncludingOutOfRangeValues) {
+    const std::string folder = scratchFolder();
+    for (int channels = 1; channels <= 4; ++channels) {
+        Picture picture = makeTestPicture(19, 11, channels, 32);
+        setSampleValue(picture, 1, 0, 0, -0.25f);
+        setSampleValue(picture, 2, 0, 0, 1.5f);
+        const Picture back = roundTrip(picture, folder + "f" + std::to_string(channels) + ".tiff");
+        EXPECT_EQ(back.bitsPerChannel, 32);
+        EXPECT_EQ(back.pixels, picture.pixels) << channels << " channels";
+    }
+}
+
+TEST(RoundTrip, JpegKeepsSizeAndApproximateValues) {
+    const std::string folder = scratchFolder();
+    for (int channels : {1, 3}) {
+        const Picture picture = makeTestPicture(64, 40, channels, 8);
+        const Picture back = roundTrip(picture, folder + "j" + std::to_string(channels) + ".jpg");
+        ASSERT_EQ(back.width, 64);
+        ASSERT_EQ(back.height, 40);
+        ASSERT_EQ(back.channels, channels);
+        ASSERT_EQ(back.bitsPerChannel, 8);
+        EXPECT_LT(meanDifference(picture, back), 4.0);
+        EXPECT_LT(maxDifference(picture, back), 48.0);
+    }
+}
+
+TEST(RoundTrip, IccProfileTravelsThroughEveryFormat) {
+    const std::string folder = scratchFolder();
+    struct Case {
+        const char* name;
+        int channels;
+        int bits;
+    };
+    for (const Case& c :
+         {Case{"grey.png", 1, 8}, Case{"rgba16.png", 4, 16}, Case{"rgb.jpg", 3, 8},
+          Case{"grey.jpeg", 1, 8}, Case{"rgbaf.tif", 4, 32}, Case{"grey16.tif", 2, 16}}) {
+        SCOPED_TRACE(c.name);
+        Picture picture = makeTestPicture(12, 9, c.channels, c.bits);
+        picture.iccProfile = makeIccProfile(c.channels <= 2 ? "GRAY" : "RGB ", 3);
+        const Picture back = roundTrip(picture, folder + c.name);
+        EXPECT_EQ(back.iccProfile, picture.iccProfile);
+    }
+    // JPEG splits profiles over several APP2 markers; a large one must come
+    // back whole and in order.
+    Picture picture = makeTestPicture(8, 8, 3, 8);
+    picture.iccProfile = makeIccProfile("RGB ", 9);
+    picture.iccProfile.resize(150000);
+    for (std::size_t i = 132; i < picture.iccProfile.size(); ++i) {
+        picture.iccProfile[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    EXPECT_EQ(roundTrip(picture, folder + "big.jpg").iccProfile, picture.iccProfile);
+    EXPECT_EQ(roundTrip(picture, folder + "big.tif").iccProfile, picture.iccProfile);
+}
+
+TEST(RoundTrip, FormatFollowsContentNotName) {
+    const std::string folder = scratchFolder();
+    const Picture picture = makeTestPicture(10, 10, 3, 8);
+    std::string error;
+    ASSERT_TRUE(writePicture(folder + "really.png", picture, error)) << error;
+    std::filesystem::copy_file(folder + "really.png", folder + "named.jpg");
+    Picture back;
+    ASSERT_TRUE(readPicture(folder + "named.jpg", back, error)) << error;
+    EXPECT_EQ(back.pixels, picture.pixels);
+    // Upper-case extensions name the format just as well.
+    ASSERT_TRUE(writePicture(folder + "UPPER.TIF", picture, error)) << error;
+    ASSERT_TRUE(readPicture(folder + "UPPER.TIF", back, error)) << error;
+    EXPECT_EQ(back.pixels, picture.pixels);
+}
+
+// --- Conversions on reading ------------------------------------------------------
+
+TEST(Conversion, PalettePngsBecomeRgbOrRgba) {
+    const std::string folder = scratchFolder();
+    const std::uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    for (int depth : {2, 8}) {
+        for (bool trns : {false, true}) {
+            SCOPED_TRACE(std::to_string(depth) + (trns ? " with tRNS" : ""));
+            const std::string path =
+                folder + "pal" + std::to_string(depth) + (trns ? "t" : "") + ".png";
+            testing::writePalettePng(path, depth, trns);
+            Picture picture;
+            std::string error;
+            ASSERT_TRUE(readPicture(path, picture, error)) << error;
+            ASSERT_EQ(picture.channels, trns ? 4 : 3);
+            ASSERT_EQ(picture.bitsPerChannel, 8);
+            for (int y = 0; y < 2; ++y) {
+                for (int x = 0; x < 4; ++x) {
+                    const int entry = (x + y) % 4;
+                    for (int c = 0; c < 3; ++c) {
+                        EXPECT_EQ(sampleValue(picture, x, y, c), colours[entry][c]);
+                    }
+                    if (trns) {
+                        const int alpha = entry == 0 ? 255 : entry == 1 ? 128 : 255;
+                        EXPECT_EQ(sampleValue(picture, x, y, 3), alpha);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(Conversion, LowDepthGreyBecomesFullRangeEightBit) {
+    const std::string folder = scratchFolder();
+    testing::writeOneBitGreyPng(folder + "bits.png");
+    Picture picture;
+    std::string error;
+    ASSERT_TRUE(readPicture(folder + "bits.png", picture, error)) << error;
+    ASSERT_EQ(picture.channels, 1);
+    ASSERT_EQ(picture.width, 9);
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(sampleValue(picture, x, 1, 0), (x + 1) % 2 ? 255 : 0);
+
+    for (bool minIsWhite : {false, true}) {
+        const std::string path = folder + (minIsWhite ? "white.tif" : "black.tif");
+        testing::writeOneBitTiff(path, minIsWhite);
+        ASSERT_TRUE(readPicture(path, picture, error)) << error;
+        ASSERT_EQ(picture.width, 10);
+        ASSERT_EQ(picture.bitsPerChannel, 8);
+        for (int x = 0; x < 10; ++x) {
+            const bool on = x % 2 == 0;
+            EXPECT_EQ(sampleValue(picture, x, 2, 0), on != minIsWhite ? 255 : 0) << x;
+        }
+    }
+}
+
+TEST(Conversion, InterlacedPngReadsLikeAPlainOne) {
+    const std::string folder = scratchFolder();
+    const Picture picture = makeTestPicture(21, 13, 3, 8);
+    testing::writeInterlacedPng(folder + "adam7.png", picture);
+    Picture back;
+    std::string error;
+    ASSERT_TRUE(readPicture(folder + "adam7.png", back, error)) << error;
+    EXPECT_EQ(back.pixels, picture.pixels);
+}
+
+TEST(Conversion, TiledPlanarTiffInterleaves) {
+    const std::string folder = scratchFolder();
+    const Picture picture = makeTestPicture(40, 20, 3, 16);  // tiles overhang both edges
+    testing::writeTiledPlanarTiff(folder + "tiles.tif", picture);
+    Picture back;
+    std::string error;
+    ASSERT_TRUE(readPicture(folder + "tiles.tif", back, error)) << error;
+    EXPECT_EQ(maxDifference(back, picture), 0.0);
+}
+
+TEST(Conversion, AssociatedAlphaIsUnpremultiplied) {
+    const std::string folder = scratchFolder();
+    testing::writePremultipliedTiff(folder + "assoc.tif");
+    Picture picture;
+    std::string error;
+    ASSERT_TRUE(readPicture(folder + "assoc.tif", picture, error)) << error;
+    ASSERT_EQ(picture.channels, 4);
+    EXPECT_EQ(sampleValue(picture, 0, 0, 0), 100);  // 50 * 255 / 128 = 99.6
+    EXPECT_EQ(sampleValue(picture, 0, 0, 1), 50);
+    EXPECT_EQ(sampleValue(picture, 0, 0, 2), 0);
+    EXPECT_EQ(sampleValue(picture, 0, 0, 3), 128);
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(sampleValue(picture, 1, 0, c), 0);
+}
+
+// --- Damaged and refused input -------------------------------------------------
+
+void expectRefused(const std::string& path, const std::string& expectedText) {
+    Picture picture;
+    picture.width = 5;  // must be cleared on failure
+    std::string error;
+    EXPECT_FALSE(readPicture(path, picture, error)) << path;
+    EXPECT_NE(error.find(expectedText), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    EXPECT_EQ(picture.width, 0);
+    EXPECT_TRUE(picture.pixels.empty());
+}
+
+TEST(BadInput, MissingEmptyAndForeignFilesSayWhy) {
+    const std::string folder = scratchFolder();
+    expectRefused(folder + "nothing.png", "No such file");
+    writeBytes(folder + "empty.png", {});
+    expectRefused(folder + "empty.png", "empty");
+    writeBytes(folder + "text.tif", {'h', 'e', 'l', 'l', 'o', '\n'});
+    expectRefused(folder + "text.tif", "not a PNG, JPEG or TIFF");
+    expectRefused(folder, "folder");
+}
+
+TEST(BadInput, TruncatedFilesFailInEveryFormat) {
+    const std::string folder = scratchFolder();
+    const Picture picture = makeTestPicture(90, 70, 3, 8);
+    for (const char* name : {"cut.png", "cut.jpg", "cut.tif"}) {
+        std::string error;
+        ASSERT_TRUE(writePicture(folder + name, picture, error)) << error;
+        const std::vector<std::uint8_t> whole = readBytes(folder + name);
+        for (double keep : {0.02, 0.5, 0.9}) {
+            SCOPED_TRACE(std::string(name) + " kept " + std::to_string(keep));
+            std::vector<std::uint8_t> part(whole.begin(),
+                                           whole.begin() + static_cast<long>(whole.size() * keep));
+            writeBytes(folder + "part_" + name, part);
+            expectRefused(folder + "part_" + name, folder);
+        }
+    }
+}
+
+TEST(BadInput, CorruptDataFails) {
+    const std::string folder = scratchFolder();
+    const Picture picture = makeTestPicture(50, 50, 3, 8);
+    std::string error;
+    // PNG: a changed byte inside the image data breaks the chunk's CRC.
+    ASSERT_TRUE(writePicture(folder + "bad.png", picture, error)) << error;
+    std::vector<std::uint8_t> png = readBytes(folder + "bad.png");
+    png[png.size() - 40] ^= 0x55;
+    writeBytes(folder + "bad.png", png);
+    expectRefused(folder + "bad.png", "PNG");
+    // JPEG: a frame header claiming zero rows.
+    ASSERT_TRUE(writePicture(folder + "bad.jpg", picture, error)) << error;
+    std::vector<std::uint8_t> jpeg = readBytes(folder + "bad.jpg");
+    for (std::size_t i = 2; i + 8 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xff && jpeg[i + 1] == 0xc0) {
+            jpeg[i + 5] = 0;
+            jpeg[i + 6] = 0;
+            break;
+        }
+    }
+    writeBytes(folder + "bad.jpg", jpeg);
+    expectRefused(folder + "bad.jpg", "JPEG");
+    // TIFF: the first directory pointing past the end of the file.
+    ASSERT_TRUE(writePicture(folder + "bad.tif", picture, error)) << error;
+    std::vector<std::uint8_t> tiff = readBytes(folder + "bad.tif");
+    tiff[4] = tiff[5] = tiff[6] = 0xff;
+    tiff[7] = 0x7f;
+    writeBytes(folder + "bad.tif", tiff);
+    expectRefused(folder + "bad.tif", "TIFF");
+}
+
+TEST(BadInput, LyingHeadersDoNotAllocateTheirClaim) {
+    const std::string folder = scratchFolder();
+    writeBytes(folder + "huge.png", testing::lyingPngHeader(100000, 100000));
+    expectRefused(folder + "huge.png", "more than this program handles");
+    // Within the pixel limit, but not what a few dozen bytes can hold.
+    writeBytes(folder + "big.png", testing::lyingPngHeader(40000, 40000));
+    expectRefused(folder + "big.png", "far more than the file can hold");
+}
+
+TEST(BadInput, CmykIsRefusedClearly) {
+    const std::string folder = scratchFolder();
+    testing::writeCmykJpeg(folder + "cmyk.jpg");
+    expectRefused(folder + "cmyk.jpg", "CMYK JPEG pictures are not supported");
+    testing::writeCmykTiff(folder + "cmyk.tif");
+    expectRefused(folder + "cmyk.tif", "CMYK TIFF pictures are not supported");
+}
+
+// --- Writing -------------------------------------------------------------------
+
+void expectWriteRefused(const std::string& path, const Picture& picture, const std::string& text) {
+    std::string error;
+    EXPECT_FALSE(writePicture(path, picture, error)) << path;
+    EXPECT_NE(error.find(text), std::string::npos) << error;
+}
+
+TEST(Write, RefusesWhatTheFormatCannotHold) {
+    const std::string folder = scratchFolder();
+    expectWriteRefused(folder + "a.bmp", makeTestPicture(4, 4, 3, 8), ".png, .jpg");
+    expectWriteRefused(folder + "noextension", makeTestPicture(4, 4, 3, 8), ".png, .jpg");
+    expectWriteRefused(folder + "f.png", makeTestPicture(4, 4, 3, 32), "TIFF");
+    expectWriteRefused(folder + "f.jpg", makeTestPicture(4, 4, 3, 32), "TIFF");
+    expectWriteRefused(folder + "d.jpg", makeTestPicture(4, 4, 3, 16), "8-bit");
+    expectWriteRefused(folder + "t.jpg", makeTestPicture(4, 4, 4, 8), "transparency");
+    Picture broken = makeTestPicture(4, 4, 3, 8);
+    broken.pixels.pop_back();
+    expectWriteRefused(folder + "b.png", broken, "bytes of pixels");
+    EXPECT_TRUE(folderEntries(folder).empty());
+}
+
+TEST(Write, FailureLeavesTheExistingFileAndNoTemporary) {
+    const std::string folder = scratchFolder();
+    const std::vector<std::uint8_t> original = {'k', 'e', 'e', 'p'};
+    writeBytes(folder + "out.jpg", original);
+    // JPEG cannot be wider than 65500: the encoder fails after the temporary
+    // file exists.
+    Picture wide;
+    std::string error;
+    ASSERT_TRUE(allocatePicture(wide, 65501, 1, 1, 8, error));
+    EXPECT_FALSE(writePicture(folder + "out.jpg", wide, error));
+    EXPECT_NE(error.find("65500"), std::string::npos) << error;
+    EXPECT_EQ(readBytes(folder + "out.jpg"), original);
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"out.jpg"});
+
+    // The rename fails when the target is a folder; the folder is untouched.
+    std::filesystem::create_directory(folder + "taken.png");
+    writeBytes(folder + "taken.png/inside", original);
+    EXPECT_FALSE(writePicture(folder + "taken.png", makeTestPicture(4, 4, 3, 8), error));
+    EXPECT_EQ(readBytes(folder + "taken.png/inside"), original);
+    EXPECT_EQ(folderEntries(folder), (std::vector<std::string>{"out.jpg", "taken.png"}));
+
+    // A folder that does not exist.
+    EXPECT_FALSE(writePicture(folder + "missing/x.png", makeTestPicture(4, 4, 3, 8), error));
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+}
+
+TEST(Write, ReplacingAFileKeepsItsPermissions) {
+    const std::string folder = scratchFolder();
+    const std::string path = folder + "shared.tif";
+    writeBytes(path, {'o', 'l', 'd'});
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const Picture picture = makeTestPicture(8, 8, 1, 16);
+    const Picture back = roundTrip(picture, path);
+    EXPECT_EQ(maxDifference(back, picture), 0.0);
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"shared.tif"});
+}
+
+}  // namespace
+}  // namespace mirel::host_app

@@ -1,7 +1,5 @@
 // Files on POSIX descriptors: the two open modes the filter uses, whole-file
 // reads, and writes that replace a file only once the new bytes are on disk.
-#include "platform/os/os.h"
-
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -13,6 +11,8 @@
 #include <climits>
 #include <cstdio>
 #include <new>
+
+#include "platform/os/os.h"
 
 namespace mirel::os {
 
@@ -39,8 +39,8 @@ int openDescriptor(const std::string& path, OpenMode mode) {
     if (path.empty()) return -1;
     // O_NONBLOCK keeps a FIFO at the path from blocking the open; anything but
     // a regular file is refused below, so the flag never matters afterwards.
-    const int flags = (mode == OpenMode::CreateOrOpen ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC |
-                      O_NONBLOCK;
+    const int flags =
+        (mode == OpenMode::CreateOrOpen ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
     const int fd = openRetrying(path.c_str(), flags, 0644);
     if (fd < 0) return -1;
     struct stat info;
@@ -139,7 +139,8 @@ int createTempBeside(const std::string& path, std::string& tempPath) {
         std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", static_cast<long>(::getpid()),
                       counter.fetch_add(1, std::memory_order_relaxed));
         tempPath = prefix + suffix;
-        const int fd = openRetrying(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const int fd =
+            openRetrying(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) return fd;
         if (errno != EEXIST) break;
     }
@@ -151,9 +152,13 @@ int createTempBeside(const std::string& path, std::string& tempPath) {
 
 // ---- File -------------------------------------------------------------------
 
-File::~File() { close(); }
+File::~File() {
+    close();
+}
 
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+File::File(File&& other) noexcept : fd_(other.fd_) {
+    other.fd_ = -1;
+}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
@@ -278,7 +283,8 @@ bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
         return false;
     }
     // Make the rename itself durable; a failure here leaves a correct file.
-    const int folderFd = openRetrying(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    const int folderFd =
+        openRetrying(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (folderFd >= 0) {
         syncDescriptor(folderFd);
         ::close(folderFd);

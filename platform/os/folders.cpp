@@ -1,7 +1,5 @@
 // Folders: the temporary folder, listing a folder by a wildcard pattern the
 // way the filter's home system matches names, and making a folder.
-#include "platform/os/os.h"
-
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -12,22 +10,29 @@
 #include <cstring>
 #include <new>
 
+#include "platform/os/os.h"
+
 namespace mirel::os {
 
 namespace {
 
 constexpr const char* kDefaultTempFolder = "/tmp/";
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Length of the UTF-8 sequence that starts at `text[at]`, so that '?' takes
 // one character of a name and never half of one. Malformed bytes count as one.
 std::size_t characterLength(const std::string& text, std::size_t at) {
     const auto lead = static_cast<unsigned char>(text[at]);
     std::size_t length = 1;
-    if (lead >= 0xF0 && lead < 0xF8) length = 4;
-    else if (lead >= 0xE0) length = lead < 0xF0 ? 3 : 1;
-    else if (lead >= 0xC0) length = 2;
+    if (lead >= 0xF0 && lead < 0xF8)
+        length = 4;
+    else if (lead >= 0xE0)
+        length = lead < 0xF0 ? 3 : 1;
+    else if (lead >= 0xC0)
+        length = 2;
     if (at + length > text.size()) return 1;
     for (std::size_t i = 1; i < length; ++i)
         if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 1;

@@ -1,11 +1,11 @@
 // Movable, zero-filled "global memory" blocks addressed by handle. A block
 // may move only while nobody holds it locked, so locked pointers stay valid.
-#include "platform/os/os.h"
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+
+#include "platform/os/os.h"
 
 namespace mirel::os {
 
@@ -27,7 +27,9 @@ constexpr std::size_t kMaxBlockBytes =
 
 // An empty block still owns one byte, so that locking it gives a usable,
 // non-null pointer as for any other block.
-std::size_t storageFor(std::size_t bytes) { return bytes == 0 ? 1 : bytes; }
+std::size_t storageFor(std::size_t bytes) {
+    return bytes == 0 ? 1 : bytes;
+}
 
 }  // namespace
 
@@ -58,7 +60,9 @@ void globalUnlock(GlobalHandle handle) {
     if (handle && handle->lockCount > 0) --handle->lockCount;
 }
 
-std::size_t globalSize(GlobalHandle handle) { return handle ? handle->size : 0; }
+std::size_t globalSize(GlobalHandle handle) {
+    return handle ? handle->size : 0;
+}
 
 bool globalResize(GlobalHandle handle, std::size_t bytes) {
     if (!handle || handle->lockCount > 0 || bytes > kMaxBlockBytes) return false;

@@ -1,7 +1,5 @@
 // Auto-reset events, "wait for any", threads with a chosen stack size and the
 // processor count, on pthreads.
-#include "platform/os/os.h"
-
 #include <cxxabi.h>
 #include <link.h>
 #include <pthread.h>
@@ -15,6 +13,8 @@
 #include <cstdlib>
 #include <limits>
 #include <mutex>
+
+#include "platform/os/os.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define MIREL_OS_ASAN 1
@@ -214,7 +214,9 @@ void* runThreadBody(void* argument) {
 }  // namespace
 
 Thread::Thread() = default;
-Thread::~Thread() { join(); }
+Thread::~Thread() {
+    join();
+}
 
 bool Thread::start(std::function<void()> body, std::size_t stackBytes) {
     if (started_ || !body) return false;

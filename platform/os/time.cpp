@@ -1,13 +1,13 @@
 // The system clock as the filter sees it (a wrapping millisecond tick and the
 // UTC date) and the debugger output channel.
-#include "platform/os/os.h"
-
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+
+#include "platform/os/os.h"
 
 namespace mirel::os {
 

@@ -1,7 +1,4 @@
 // Files: open modes, reads and writes, whole-file helpers and safe replacement.
-#include "platform/os/os.h"
-#include "tests/support/scratch.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -12,10 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/os.h"
+#include "tests/support/scratch.h"
+
 namespace mirel::os {
 namespace {
 
-std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 std::string contentOf(const std::string& path) {
     std::vector<std::uint8_t> bytes;
@@ -87,7 +89,8 @@ TEST(File, RefusesFoldersAndPipesWithoutBlocking) {
 TEST(WholeFile, RoundTripsEmptyAndLargeFiles) {
     const std::string folder = testing::scratchFolder();
     std::vector<std::uint8_t> large(3 * 1024 * 1024 + 17);
-    for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<std::uint8_t>(i * 31 + (i >> 9));
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<std::uint8_t>(i * 31 + (i >> 9));
     ASSERT_TRUE(writeFileAtomic(folder + "large", large));
     std::vector<std::uint8_t> back{1, 2, 3};
     ASSERT_TRUE(readFile(folder + "large", back));

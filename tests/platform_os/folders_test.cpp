@@ -1,12 +1,12 @@
 // Folders: the temporary folder, wildcard listing and making folders.
-#include "platform/os/os.h"
-#include "tests/support/scratch.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "platform/os/os.h"
+#include "tests/support/scratch.h"
 
 namespace mirel::os {
 namespace {
@@ -20,12 +20,12 @@ Names listed(const std::string& folder, const std::string& pattern) {
 }
 
 class Listing : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder = testing::scratchFolder();
-        for (const char* name : {"Mirel A memory dot 0.q8r", "Mirel A memory dot 12.q8r",
-                                 "zeta.Q8R", "beta.q8r", "a.q8rx", "notes", "notes.txt",
-                                 "\xC3\xA9t\xC3\xA9.txt"})
+        for (const char* name :
+             {"Mirel A memory dot 0.q8r", "Mirel A memory dot 12.q8r", "zeta.Q8R", "beta.q8r",
+              "a.q8rx", "notes", "notes.txt", "\xC3\xA9t\xC3\xA9.txt"})
             ASSERT_TRUE(writeFileAtomic(folder + name, {}));
         ASSERT_TRUE(makeFolder(folder + "Alpha.q8r"));
     }
@@ -33,9 +33,8 @@ protected:
 };
 
 TEST_F(Listing, MatchesWithoutCaseAndSortsByName) {
-    EXPECT_EQ(listed(folder, "*.q8r"),
-              (Names{"Alpha.q8r", "beta.q8r", "Mirel A memory dot 0.q8r",
-                     "Mirel A memory dot 12.q8r", "zeta.Q8R"}));
+    EXPECT_EQ(listed(folder, "*.q8r"), (Names{"Alpha.q8r", "beta.q8r", "Mirel A memory dot 0.q8r",
+                                              "Mirel A memory dot 12.q8r", "zeta.Q8R"}));
     EXPECT_EQ(listed(folder, "MIREL A MEMORY DOT ?.Q8R"), (Names{"Mirel A memory dot 0.q8r"}));
     EXPECT_EQ(listed(folder, "mirel a memory dot ??.q8r"), (Names{"Mirel A memory dot 12.q8r"}));
     EXPECT_EQ(listed(folder, "notes"), (Names{"notes"}));
@@ -81,15 +80,17 @@ TEST(Folder, MakeFolderIsTrueWhenTheFolderExistsAfterwards) {
 }
 
 class TempFolder : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* value = std::getenv("TMPDIR");
         hadValue = value != nullptr;
         if (value) saved = value;
     }
     void TearDown() override {
-        if (hadValue) setenv("TMPDIR", saved.c_str(), 1);
-        else unsetenv("TMPDIR");
+        if (hadValue)
+            setenv("TMPDIR", saved.c_str(), 1);
+        else
+            unsetenv("TMPDIR");
     }
     bool hadValue = false;
     std::string saved;

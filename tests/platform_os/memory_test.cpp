@@ -1,9 +1,6 @@
 // Global memory blocks, the clock and the debug output.
-#include "platform/os/os.h"
-#include "tests/support/scratch.h"
-
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +8,9 @@
 #include <ctime>
 #include <limits>
 #include <vector>
+
+#include "platform/os/os.h"
+#include "tests/support/scratch.h"
 
 namespace mirel::os {
 namespace {

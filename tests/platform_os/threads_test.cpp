@@ -1,6 +1,4 @@
 // Events, "wait for any", thread stacks and the processor count.
-#include "platform/os/os.h"
-
 #include <gtest/gtest.h>
 #include <sched.h>
 
@@ -9,6 +7,8 @@
 #include <cstdlib>
 #include <thread>
 #include <vector>
+
+#include "platform/os/os.h"
 
 namespace mirel::os {
 namespace {
@@ -107,7 +107,8 @@ TEST(WaitForAny, DrivesAPoolWithoutLosingAJob) {
 void useStack(std::size_t bytes, std::atomic<bool>& ok) {
     volatile unsigned char buffer[150000];
     static_assert(sizeof buffer <= 150000);
-    for (std::size_t i = 0; i < bytes && i < sizeof buffer; ++i) buffer[i] = static_cast<unsigned char>(i);
+    for (std::size_t i = 0; i < bytes && i < sizeof buffer; ++i)
+        buffer[i] = static_cast<unsigned char>(i);
     bool same = true;
     for (std::size_t i = 0; i < bytes && i < sizeof buffer; i += 997)
         same = same && buffer[i] == static_cast<unsigned char>(i);
@@ -148,7 +149,7 @@ TEST(Thread, RefusesImpossibleStacksAndEmptyBodies) {
 }
 
 class ProcessorCount : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { unsetenv("MIREL_THREADS"); }
 };
 

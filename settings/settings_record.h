@@ -64,14 +64,75 @@ constexpr Point2f kDefaultCenter{0.5f, 0.2f};
 
 // The record kept in the host's parameter block. Plain fixed-width fields only, so the
 // block can be copied byte for byte and zero-filled host memory is a valid (if unset)
-// record. The groups follow the order in which a settings file stores them.
+// record. The fields follow the order in which a settings file stores them, older items
+// first; the live slider floats came last to the file and come last here.
 struct SettingsRecord {
+    // The file version the record was last read from (kVersionNothingRead after a
+    // full reset); it decides which upgrades run after a read.
+    int32_t version;
+
+    Rgb16 waterColor;
+    Rgb16 extraColor1;
+    Rgb16 extraColor2;
+    uint16_t reserved0;  // keeps the integers below 4-byte aligned; always 0
+
+    // Whole-number forms of eleven sliders, still written to files and descriptors,
+    // interleaved with older fields that have no control (carried through files and
+    // snapshots, changed only by the upgrade rules of the file reader). syncMirrors
+    // refreshes nine mirrors; horizonInt and offsetInt change only when a file or
+    // descriptor sets them.
+    int32_t heightInt;
+    int32_t extraInt1;
+    int32_t extraInt2;
+    int32_t extraInt3;
+    int32_t horizonInt;
+    int32_t perspectiveInt;
+    int32_t extraInt4;
+    int32_t extraInt5;
+    int32_t extraInt6;
+    int32_t extraInt7;
+    int32_t undulationInt;
+    int32_t extraInt8;
+    int32_t extraInt9;
+    int32_t sizeInt;
+    int32_t offsetInt;
+    int32_t wavinessInt;
+    int32_t blurInt;
+    int32_t complexityInt;
+    int32_t extraInt10;
+    int32_t extraInt11;
+    Rgb16 extraColor3;  // stored twice in a file
+    Rgb16 extraColor4;
+    int32_t altitudeInt;
+    int32_t extraInt12;
+    int32_t extraInt13;
+    int32_t outputMode;  // 1..69; 0 only after an unknown scripting value
+    int32_t extraInt14;
+    int32_t extraInt15;
+    int32_t extraInt16;
+    int32_t brillianceInt;
+    int32_t extraInt17;
+    Vec3f oldVectorA;
+    Vec3f oldVectorB;
+    int32_t randomSeed;  // the program draws 0..2047; anything read is kept
+    int32_t extraInt18;
+    int32_t extraInt19;
+    Rgb16 extraColor5;
+    Rgb16 extraColor6;
+    Rgb16 extraColor7;
+    uint16_t reserved1;  // alignment again; always 0
+    Point2f center;      // fractions of the image width and height
+
     // Slider values: 0..100, spin -90..90 degrees; fractions are legal and kept.
     float horizon;
     float offset;
+    float spin;
+    int32_t waterStyle;    // kWaterStyleSimple or kWaterStyleComplex
+    Vec3f lightDirection;  // unit vector
+    Rgb16 glitterColor;
+    uint16_t reserved2;  // alignment again; always 0
     float perspective;
     float altitude;
-    float spin;
     float waviness;
     float complexity;
     float brilliance;
@@ -80,65 +141,6 @@ struct SettingsRecord {
     float height;
     float undulation;
 
-    int32_t waterStyle;  // kWaterStyleSimple or kWaterStyleComplex
-    int32_t outputMode;  // 1..69; 0 only after an unknown scripting value
-
-    Rgb16 waterColor;
-    Rgb16 glitterColor;
-    Vec3f lightDirection;  // unit vector
-    Point2f center;        // fractions of the image width and height
-    int32_t randomSeed;    // the program draws 0..2047; anything read is kept
-
-    // Whole-number forms of eleven sliders, still written to files and descriptors.
-    // syncMirrors refreshes nine of them; horizonInt and offsetInt change only when a
-    // file or descriptor sets them.
-    int32_t heightInt;
-    int32_t horizonInt;
-    int32_t perspectiveInt;
-    int32_t undulationInt;
-    int32_t sizeInt;
-    int32_t offsetInt;
-    int32_t wavinessInt;
-    int32_t blurInt;
-    int32_t complexityInt;
-    int32_t altitudeInt;
-    int32_t brillianceInt;
-
-    // Fields of earlier versions without a control: carried through files and
-    // snapshots, changed only by the upgrade rules of the file reader.
-    Rgb16 extraColor1;
-    Rgb16 extraColor2;
-    Rgb16 extraColor3;
-    Rgb16 extraColor4;
-    Rgb16 extraColor5;
-    Rgb16 extraColor6;
-    Rgb16 extraColor7;
-    uint16_t reserved0;  // keeps the integers below 4-byte aligned; always 0
-    int32_t extraInt1;
-    int32_t extraInt2;
-    int32_t extraInt3;
-    int32_t extraInt4;
-    int32_t extraInt5;
-    int32_t extraInt6;
-    int32_t extraInt7;
-    int32_t extraInt8;
-    int32_t extraInt9;
-    int32_t extraInt10;
-    int32_t extraInt11;
-    int32_t extraInt12;
-    int32_t extraInt13;
-    int32_t extraInt14;
-    int32_t extraInt15;
-    int32_t extraInt16;
-    int32_t extraInt17;
-    int32_t extraInt18;
-    int32_t extraInt19;
-    Vec3f oldVectorA;
-    Vec3f oldVectorB;
-
-    // The file version the record was last read from (kVersionNothingRead after a
-    // full reset); it decides which upgrades run after a read.
-    int32_t version;
     // Name of the settings in use, zero-terminated; offered as the file name on Save.
     // Not stored in settings files, but it travels with undo snapshots.
     char settingsName[kSettingsNameSize];
@@ -148,7 +150,7 @@ static_assert(std::is_standard_layout_v<SettingsRecord>);
 static_assert(std::is_trivially_copyable_v<SettingsRecord>);
 static_assert(std::is_trivially_default_constructible_v<SettingsRecord>);
 static_assert(sizeof(Rgb16) == 6 && sizeof(Vec3f) == 12 && sizeof(Point2f) == 8);
-static_assert(sizeof(SettingsRecord) == 544, "the record is part of a fixed-size host block");
+static_assert(sizeof(SettingsRecord) == 548, "the record is part of a fixed-size host block");
 
 // The default light comes from the upper left, towards the viewer: (-0.5, -0.5, 1)
 // normalised, each component rounded to float once.

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
-
 #include <algorithm>
 #include <memory>
 
@@ -61,7 +60,9 @@ constexpr int kMessageMinimumWidth = 120;
 
 // ---- DialogHandle -----------------------------------------------------------
 
-std::string DialogHandle::title() const { return window_.windowTitle().toStdString(); }
+std::string DialogHandle::title() const {
+    return window_.windowTitle().toStdString();
+}
 
 std::vector<int> DialogHandle::controlIds() const {
     std::vector<int> ids;
@@ -70,7 +71,9 @@ std::vector<int> DialogHandle::controlIds() const {
     return ids;
 }
 
-bool DialogHandle::hasControl(int id) const { return window_.findControl(id) != nullptr; }
+bool DialogHandle::hasControl(int id) const {
+    return window_.findControl(id) != nullptr;
+}
 
 std::string DialogHandle::controlText(int id) const {
     const DialogWindow::Control* control = window_.findControl(id);
@@ -181,7 +184,9 @@ Rect DialogHandle::controlRect(int id) const {
     return control ? control->pixels : Rect{};
 }
 
-Rect DialogHandle::clientRect() const { return {0, 0, window_.width(), window_.height()}; }
+Rect DialogHandle::clientRect() const {
+    return {0, 0, window_.width(), window_.height()};
+}
 
 Rect DialogHandle::dialogUnitsToPixels(const Rect& dialogUnits) const {
     return window_.toPixels(dialogUnits);
@@ -192,11 +197,17 @@ void DialogHandle::redraw(const Rect& pixels) {
         window_.update(pixels.x, pixels.y, pixels.width, pixels.height);
 }
 
-void DialogHandle::redrawAll() { window_.update(); }
+void DialogHandle::redrawAll() {
+    window_.update();
+}
 
-bool DialogHandle::setTimer(int id, int periodMs) { return window_.setTimer(id, periodMs); }
+bool DialogHandle::setTimer(int id, int periodMs) {
+    return window_.setTimer(id, periodMs);
+}
 
-bool DialogHandle::killTimer(int id) { return window_.killTimer(id); }
+bool DialogHandle::killTimer(int id) {
+    return window_.killTimer(id);
+}
 
 void DialogHandle::postCommand(int id, int notification) {
     // Queued on the dialog itself: if the window is gone when the event
@@ -218,16 +229,24 @@ void DialogHandle::requestClose() {
     if (!window_.ended()) window_.close();
 }
 
-void DialogHandle::endDialog(int code) { window_.end(code); }
+void DialogHandle::endDialog(int code) {
+    window_.end(code);
+}
 
-bool DialogHandle::hasEnded() const { return window_.ended(); }
+bool DialogHandle::hasEnded() const {
+    return window_.ended();
+}
 
-void* DialogHandle::nativeWindow() const { return static_cast<QWidget*>(&window_); }
+void* DialogHandle::nativeWindow() const {
+    return static_cast<QWidget*>(&window_);
+}
 
 // ---- DialogProcedure defaults -------------------------------------------------
 
 void DialogProcedure::onInit(DialogHandle&) {}
-bool DialogProcedure::onCommand(DialogHandle&, int, int) { return false; }
+bool DialogProcedure::onCommand(DialogHandle&, int, int) {
+    return false;
+}
 void DialogProcedure::onMouseDown(DialogHandle&, const MouseEvent&) {}
 void DialogProcedure::onMouseMove(DialogHandle&, const MouseEvent&) {}
 void DialogProcedure::onMouseUp(DialogHandle&, const MouseEvent&) {}
@@ -240,8 +259,8 @@ int runModalDialog(const DialogTemplate& dialogTemplate, DialogProcedure& proced
                    void* ownerWindow) {
     if (dialogTemplate.width <= 0 || dialogTemplate.height <= 0) return kDialogFailed;
     if (!ensureApplication()) return kDialogFailed;
-    auto window = std::make_unique<DialogWindow>(dialogTemplate, procedure,
-                                                 resolveOwner(ownerWindow));
+    auto window =
+        std::make_unique<DialogWindow>(dialogTemplate, procedure, resolveOwner(ownerWindow));
     return window->run();
 }
 
@@ -255,8 +274,8 @@ int messageDialog(std::string_view title, std::string_view text, void* ownerWind
     const BaseUnits units = baseUnitsFor(dialog.fontName, dialog.fontPoints);
     const QFontMetrics metrics(dialogFont(dialog.fontName, dialog.fontPoints));
     const int wrapPixels = mulDivRound(kMessageTextWidth, units.x, 4);
-    const QRect bounds = metrics.boundingRect(QRect(0, 0, wrapPixels, 1 << 20),
-                                              Qt::TextWordWrap, fromUtf8(text));
+    const QRect bounds =
+        metrics.boundingRect(QRect(0, 0, wrapPixels, 1 << 20), Qt::TextWordWrap, fromUtf8(text));
     const int textWidth = std::max(1, (bounds.width() * 4 + units.x - 1) / units.x + 1);
     const int textHeight = std::max(8, (bounds.height() * 8 + units.y - 1) / units.y + 1);
 
@@ -275,16 +294,20 @@ int messageDialog(std::string_view title, std::string_view text, void* ownerWind
     ok.id = kIdOk;
     ok.controlClass = ControlClass::DefaultPushButton;
     ok.text = "OK";
-    ok.rect = {(dialog.width - kMessageButtonWidth) / 2,
-               textHeight + 2 * kMessageMargin, kMessageButtonWidth, kMessageButtonHeight};
+    ok.rect = {(dialog.width - kMessageButtonWidth) / 2, textHeight + 2 * kMessageMargin,
+               kMessageButtonWidth, kMessageButtonHeight};
     dialog.controls = {message, ok};
 
     DialogProcedure plain;
     return runModalDialog(dialog, plain, ownerWindow);
 }
 
-void setDialogShownHook(DialogShownHook hook) { layerState().shownHook = std::move(hook); }
+void setDialogShownHook(DialogShownHook hook) {
+    layerState().shownHook = std::move(hook);
+}
 
-DialogShownHook currentDialogShownHook() { return layerState().shownHook; }
+DialogShownHook currentDialogShownHook() {
+    return layerState().shownHook;
+}
 
 }  // namespace mirel::gui

@@ -47,7 +47,7 @@ class DialogWindow;
 // the procedure (or of the shown hook); ids that name no control are
 // ignored and the call returns false, as the system's calls fail on them.
 class DialogHandle {
-public:
+  public:
     explicit DialogHandle(DialogWindow& window) : window_(window) {}
 
     std::string title() const;
@@ -73,8 +73,8 @@ public:
     bool addComboItem(int id, std::string_view text);
     bool clearCombo(int id);
     int comboCount(int id) const;
-    int comboSelection(int id) const;             // -1 when nothing is chosen
-    bool setComboSelection(int id, int index);    // -1 clears; false when out of range
+    int comboSelection(int id) const;           // -1 when nothing is chosen
+    bool setComboSelection(int id, int index);  // -1 clears; false when out of range
 
     // The control's rectangle in client pixels; empty for an unknown id.
     Rect controlRect(int id) const;
@@ -106,13 +106,13 @@ public:
     // The dialog's QWidget, to parent nested dialogs or drive the window in tests.
     void* nativeWindow() const;
 
-private:
+  private:
     DialogWindow& window_;
 };
 
 // The dialog's behaviour. Every method has a default that does nothing.
 class DialogProcedure {
-public:
+  public:
     virtual ~DialogProcedure() = default;
 
     // Before the dialog is shown; ending the dialog here means it never appears.

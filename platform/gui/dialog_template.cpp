@@ -43,8 +43,8 @@ struct StyleEntry {
 };
 
 constexpr StyleEntry kStyles[] = {
-    {"disabled", kStyleDisabled}, {"hidden", kStyleHidden},     {"center", kStyleAlignCenter},
-    {"right", kStyleAlignRight},  {"border", kStyleBorder},     {"readonly", kStyleReadOnly},
+    {"disabled", kStyleDisabled}, {"hidden", kStyleHidden}, {"center", kStyleAlignCenter},
+    {"right", kStyleAlignRight},  {"border", kStyleBorder}, {"readonly", kStyleReadOnly},
     {"number", kStyleNumber},
 };
 
@@ -170,7 +170,8 @@ bool parseControl(const std::vector<Token>& tokens, const ClassEntry& entry,
             return false;
         }
         if (!(entry.allowedStyles & style->flag)) {
-            error = std::string("flag \"") + style->keyword + "\" does not apply to " + entry.keyword;
+            error =
+                std::string("flag \"") + style->keyword + "\" does not apply to " + entry.keyword;
             return false;
         }
         control.style |= style->flag;
@@ -281,8 +282,10 @@ bool parseDialogTemplate(std::span<const std::uint8_t> bytes, DialogTemplate& ou
     }
 
     message.clear();
-    if (!haveName) message = "no \"dialog NAME\" line";
-    else if (!haveSize) message = "no \"size WIDTH HEIGHT\" line";
+    if (!haveName)
+        message = "no \"dialog NAME\" line";
+    else if (!haveSize)
+        message = "no \"size WIDTH HEIGHT\" line";
     if (!message.empty()) return fail(lineNumber);
     out = std::move(result);
     error.clear();

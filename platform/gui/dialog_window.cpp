@@ -12,7 +12,6 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QTimer>
-
 #include <algorithm>
 
 namespace mirel::gui {
@@ -36,10 +35,14 @@ MouseEvent toMouseEvent(const QMouseEvent& event, MouseButton button) {
 
 MouseButton toButton(Qt::MouseButton button) {
     switch (button) {
-        case Qt::LeftButton: return MouseButton::Left;
-        case Qt::RightButton: return MouseButton::Right;
-        case Qt::MiddleButton: return MouseButton::Middle;
-        default: return MouseButton::None;
+        case Qt::LeftButton:
+            return MouseButton::Left;
+        case Qt::RightButton:
+            return MouseButton::Right;
+        case Qt::MiddleButton:
+            return MouseButton::Middle;
+        default:
+            return MouseButton::None;
     }
 }
 
@@ -53,8 +56,10 @@ QString withoutAccessMarkers(std::string_view text) {
     std::string shown;
     shown.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&' && i + 1 < text.size()) ++i;  // keep what follows, even a second '&'
-        else if (text[i] == '&') continue;               // a trailing marker marks nothing
+        if (text[i] == '&' && i + 1 < text.size())
+            ++i;  // keep what follows, even a second '&'
+        else if (text[i] == '&')
+            continue;  // a trailing marker marks nothing
         shown += text[i];
     }
     return QString::fromStdString(shown);
@@ -261,6 +266,8 @@ void DialogWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (!ended_) procedure_.onMouseUp(handle_, toMouseEvent(*event, toButton(event->button())));
 }
 
-void DialogWindow::reject() { dispatchCommand(kIdCancel, kNotifyClicked); }
+void DialogWindow::reject() {
+    dispatchCommand(kIdCancel, kNotifyClicked);
+}
 
 }  // namespace mirel::gui

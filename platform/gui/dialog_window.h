@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QDialog>
-
 #include <map>
 #include <string>
 #include <vector>
@@ -16,17 +15,16 @@ class QTimer;
 namespace mirel::gui {
 
 class DialogWindow : public QDialog {
-public:
+  public:
     struct Control {
         ControlTemplate spec;
-        Rect pixels;              // client pixels
+        Rect pixels;                // client pixels
         QWidget* widget = nullptr;  // owned by the dialog; null for user-drawn areas
         bool enabled = true;
-        std::string text;         // as set, '&' markers included (static and user-drawn)
+        std::string text;  // as set, '&' markers included (static and user-drawn)
     };
 
-    DialogWindow(const DialogTemplate& dialogTemplate, DialogProcedure& procedure,
-                 QWidget* owner);
+    DialogWindow(const DialogTemplate& dialogTemplate, DialogProcedure& procedure, QWidget* owner);
     ~DialogWindow() override;
 
     // Runs init, then the modal loop unless init ended the dialog.
@@ -43,7 +41,7 @@ public:
     bool setTimer(int id, int periodMs);
     bool killTimer(int id);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -51,7 +49,7 @@ protected:
     // Escape and the close box come here: both become the cancel command.
     void reject() override;
 
-private:
+  private:
     void createControl(const ControlTemplate& spec);
 
     DialogProcedure& procedure_;

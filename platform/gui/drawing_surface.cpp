@@ -10,7 +10,9 @@ namespace mirel::gui {
 
 namespace {
 
-QColor toColor(Rgb color) { return QColor(color.red, color.green, color.blue); }
+QColor toColor(Rgb color) {
+    return QColor(color.red, color.green, color.blue);
+}
 
 }  // namespace
 
@@ -39,9 +41,15 @@ void DrawingSurface::drawText(const Rect& rect, std::string_view text, const Fon
     if (rect.width <= 0 || rect.height <= 0 || text.empty()) return;
     int flags = Qt::AlignVCenter | Qt::TextSingleLine;
     switch (align) {
-        case TextAlign::Left: flags |= Qt::AlignLeft; break;
-        case TextAlign::Center: flags |= Qt::AlignHCenter; break;
-        case TextAlign::Right: flags |= Qt::AlignRight; break;
+        case TextAlign::Left:
+            flags |= Qt::AlignLeft;
+            break;
+        case TextAlign::Center:
+            flags |= Qt::AlignHCenter;
+            break;
+        case TextAlign::Right:
+            flags |= Qt::AlignRight;
+            break;
     }
     const QRect box(rect.x, rect.y, rect.width, rect.height);
     painter_.save();

@@ -27,7 +27,7 @@ struct FontSpec {
 };
 
 class DrawingSurface {
-public:
+  public:
     explicit DrawingSurface(QPainter& painter) : painter_(painter) {}
 
     void fillRect(const Rect& rect, Rgb color);
@@ -38,7 +38,7 @@ public:
     void drawText(const Rect& rect, std::string_view text, const FontSpec& font, Rgb color,
                   TextAlign align);
 
-private:
+  private:
     QPainter& painter_;
 };
 

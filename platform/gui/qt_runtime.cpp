@@ -7,7 +7,6 @@
 #include <QScreen>
 #include <QStringList>
 #include <QThread>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>

@@ -11,8 +11,8 @@ namespace mirel::gui {
 namespace {
 
 bool parse(std::string_view text, DialogTemplate& out, std::string& error) {
-    return parseDialogTemplate(
-        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, out, error);
+    return parseDialogTemplate({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
+                               out, error);
 }
 
 TEST(DialogTemplate, ReadsEveryPartOfAGoodTemplate) {
@@ -103,7 +103,8 @@ TEST(DialogTemplate, RefusesMistakesWithTheirLineNumber) {
     using namespace std::string_literals;
     const std::string head = "dialog X\nsize 100 50\n";  // lines 1 and 2
     const BadTemplate cases[] = {
-        {"unknown keyword", head + "button 1 \"x\" 0 0 1 1\n", "line 3: unknown keyword \"button\""},
+        {"unknown keyword", head + "button 1 \"x\" 0 0 1 1\n",
+         "line 3: unknown keyword \"button\""},
         {"unclosed string", head + "static 1 \"open 0 0 1 1\n", "line 3: string not closed"},
         {"unknown escape", "dialog X\ntitle \"a\\tb\"\n", "line 2: unknown escape \\t"},
         {"text not quoted", head + "static 1 text 0 0 1 1\n", "line 3: control text must be"},
@@ -114,7 +115,8 @@ TEST(DialogTemplate, RefusesMistakesWithTheirLineNumber) {
         {"id below -1", head + "static -2 \"x\" 0 0 1 1\n", "line 3: control id -2 is out"},
         {"huge coordinate", head + "static 1 \"x\" 99999999999999999999 0 1 1\n",
          "line 3: x 99999999999999999999 is out"},
-        {"coordinate past 16 bits", head + "static 1 \"x\" 40000 0 1 1\n", "line 3: x 40000 is out"},
+        {"coordinate past 16 bits", head + "static 1 \"x\" 40000 0 1 1\n",
+         "line 3: x 40000 is out"},
         {"negative width", head + "static 1 \"x\" 0 0 -5 1\n", "line 3: width -5 is out"},
         {"id used twice", head + "edit 4 \"\" 0 0 1 1\nedit 4 \"\" 0 0 1 1\n",
          "line 4: control id 4 used twice"},
@@ -132,8 +134,7 @@ TEST(DialogTemplate, RefusesMistakesWithTheirLineNumber) {
         {"empty font name", "dialog X\nfont \"\" 8\n", "line 2: font name must be"},
         {"font too large", "dialog X\nfont \"Arial\" 400\n", "line 2: font size 400 is out"},
         {"line starts with a string", "dialog X\n\"size\" 1 1\n", "line 2: a line must start"},
-        {"NUL byte", "dialog X\nsize 1 1\ntitle \"a\0b\"\n"s,
-         "line 3: control character"},
+        {"NUL byte", "dialog X\nsize 1 1\ntitle \"a\0b\"\n"s, "line 3: control character"},
         {"no dialog line", "size 10 10\n# end\n", "line 2: no \"dialog NAME\" line"},
         {"no size line", "dialog X\n", "line 1: no \"size WIDTH HEIGHT\" line"},
         {"empty input", "", "line 0: no \"dialog NAME\" line"},
@@ -152,10 +153,10 @@ TEST(DialogTemplate, RefusesMistakesWithTheirLineNumber) {
 
 TEST(DialogTemplate, ClassNamesReadBack) {
     // The keyword of each class parses back to that class.
-    const ControlClass classes[] = {
-        ControlClass::StaticText, ControlClass::PushButton, ControlClass::DefaultPushButton,
-        ControlClass::Edit,       ControlClass::ComboBox,   ControlClass::CheckBox,
-        ControlClass::RadioButton, ControlClass::UserDrawn};
+    const ControlClass classes[] = {ControlClass::StaticText,        ControlClass::PushButton,
+                                    ControlClass::DefaultPushButton, ControlClass::Edit,
+                                    ControlClass::ComboBox,          ControlClass::CheckBox,
+                                    ControlClass::RadioButton,       ControlClass::UserDrawn};
     for (ControlClass c : classes) {
         const std::string text =
             std::string("dialog X\nsize 9 9\n") + controlClassName(c) + " 3 \"\" 0 0 1 1\n";

@@ -14,7 +14,6 @@
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
-
 #include <string>
 #include <vector>
 
@@ -47,7 +46,9 @@ DialogTemplate refusalTemplate() {
     return t;
 }
 
-QWidget* windowOf(DialogHandle& dialog) { return static_cast<QWidget*>(dialog.nativeWindow()); }
+QWidget* windowOf(DialogHandle& dialog) {
+    return static_cast<QWidget*>(dialog.nativeWindow());
+}
 
 // The widget of a control, found by its place: labels let the mouse through,
 // so childAt() would not find them.
@@ -127,16 +128,14 @@ TEST(RefusalDialog, ClosingTheWindowEndsWithCancel) {
                           [](DialogHandle& dialog) { windowOf(dialog)->windowHandle()->close(); }),
               kIdCancel);
     // Escape is the same cancel command.
-    EXPECT_EQ(runScripted(refusalTemplate(), plain,
-                          [](DialogHandle& dialog) {
-                              QTest::keyClick(windowOf(dialog), Qt::Key_Escape);
-                          }),
+    EXPECT_EQ(runScripted(
+                  refusalTemplate(), plain,
+                  [](DialogHandle& dialog) { QTest::keyClick(windowOf(dialog), Qt::Key_Escape); }),
               kIdCancel);
     // Enter presses the default button.
-    EXPECT_EQ(runScripted(refusalTemplate(), plain,
-                          [](DialogHandle& dialog) {
-                              QTest::keyClick(windowOf(dialog), Qt::Key_Return);
-                          }),
+    EXPECT_EQ(runScripted(
+                  refusalTemplate(), plain,
+                  [](DialogHandle& dialog) { QTest::keyClick(windowOf(dialog), Qt::Key_Return); }),
               2);
 }
 
@@ -151,8 +150,7 @@ TEST(Dialog, UnhandledButtonEndsWithItsIdAndHandledOnesKeepItOpen) {
     Watchdog watchdog;
     const DialogTemplate t = parseOrDie(kButtons);
     Recorder unhandled;
-    EXPECT_EQ(runScripted(t, unhandled, [](DialogHandle& d) { EXPECT_TRUE(d.clickButton(7)); }),
-              7);
+    EXPECT_EQ(runScripted(t, unhandled, [](DialogHandle& d) { EXPECT_TRUE(d.clickButton(7)); }), 7);
     EXPECT_EQ(unhandled.commands, (std::vector<std::pair<int, int>>{{7, kNotifyClicked}}));
 
     struct KeepOpen : Recorder {
@@ -182,9 +180,9 @@ TEST(Dialog, UnhandledButtonEndsWithItsIdAndHandledOnesKeepItOpen) {
                           }),
               42);
     EXPECT_EQ(keepOpen.commands, (std::vector<std::pair<int, int>>{{7, kNotifyClicked},
-                                                                  {9, kNotifyClicked},
-                                                                  {kIdCancel, kNotifyClicked},
-                                                                  {1, kNotifyClicked}}));
+                                                                   {9, kNotifyClicked},
+                                                                   {kIdCancel, kNotifyClicked},
+                                                                   {1, kNotifyClicked}}));
 }
 
 TEST(Dialog, EndingDuringInitNeverShowsTheDialog) {
@@ -197,7 +195,8 @@ TEST(Dialog, EndingDuringInitNeverShowsTheDialog) {
         }
     } procedure;
     bool shown = false;
-    EXPECT_EQ(runScripted(parseOrDie(kButtons), procedure, [&](DialogHandle&) { shown = true; }), 5);
+    EXPECT_EQ(runScripted(parseOrDie(kButtons), procedure, [&](DialogHandle&) { shown = true; }),
+              5);
     EXPECT_FALSE(shown);
 }
 
@@ -372,10 +371,10 @@ TEST(Dialog, PaintEventsDrawUnderTheControls) {
             return image.pixelColor(static_cast<int>(x * scale), static_cast<int>(y * scale));
         };
         EXPECT_EQ(at(area.x + 3, area.y + 3), QColor(200, 30, 40));
-        EXPECT_EQ(at(area.x, area.y + 10), QColor(0, 0, 0));                   // frame
+        EXPECT_EQ(at(area.x, area.y + 10), QColor(0, 0, 0));  // frame
         EXPECT_EQ(at(area.x + area.width - 1, area.y + 10), QColor(0, 0, 0));
-        EXPECT_EQ(at(area.x + 2, area.y + 2), QColor(0, 255, 0));              // pixel
-        EXPECT_NE(at(area.x + area.width, area.y + 10), QColor(0, 0, 0));      // nothing outside
+        EXPECT_EQ(at(area.x + 2, area.y + 2), QColor(0, 255, 0));          // pixel
+        EXPECT_NE(at(area.x + area.width, area.y + 10), QColor(0, 0, 0));  // nothing outside
         // A redraw of the area paints it again with the new colour.
         procedure.color = {10, 20, 250};
         const int before = procedure.paints;
@@ -476,12 +475,13 @@ TEST(Dialog, NestedDialogsTakeTheirOwnerAndForeignOwnersAreIgnored) {
     // Something that is no widget of ours is never dereferenced.
     int notAWindow = 0;
     QWidget* parent = reinterpret_cast<QWidget*>(1);
-    EXPECT_EQ(runScripted(refusalTemplate(), plain,
-                          [&](DialogHandle& d) {
-                              parent = windowOf(d)->parentWidget();
-                              d.clickButton(2);
-                          },
-                          3000, &notAWindow),
+    EXPECT_EQ(runScripted(
+                  refusalTemplate(), plain,
+                  [&](DialogHandle& d) {
+                      parent = windowOf(d)->parentWidget();
+                      d.clickButton(2);
+                  },
+                  3000, &notAWindow),
               2);
     EXPECT_EQ(parent, nullptr);
 }

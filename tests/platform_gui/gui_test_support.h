@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
+#include <QWidget>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -12,9 +14,6 @@
 #include <mutex>
 #include <thread>
 
-#include <QTimer>
-#include <QWidget>
-
 #include "platform/gui/dialog.h"
 
 namespace mirel::gui::testing {
@@ -22,7 +21,7 @@ namespace mirel::gui::testing {
 // Ends the process with a message when a test outlives `limit`: a modal loop
 // that nobody closes must fail the run, not stall it.
 class Watchdog {
-public:
+  public:
     explicit Watchdog(std::chrono::seconds limit = std::chrono::seconds(30)) {
         thread_ = std::thread([this, limit] {
             std::unique_lock lock(mutex_);
@@ -45,7 +44,7 @@ public:
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable done_;
     bool finished_ = false;
@@ -79,8 +78,7 @@ inline int runScripted(const DialogTemplate& dialogTemplate, DialogProcedure& pr
             // Owned by the dialog's window, so it goes away with the dialog;
             // the handle lives exactly as long as that window.
             auto* window = static_cast<QWidget*>(dialog.nativeWindow());
-            QTimer::singleShot(graceMs, window,
-                               [&dialog] { dialog.endDialog(kScriptLeftOpen); });
+            QTimer::singleShot(graceMs, window, [&dialog] { dialog.endDialog(kScriptLeftOpen); });
         }
     });
     struct Guard {

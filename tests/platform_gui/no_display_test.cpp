@@ -2,15 +2,13 @@
 // let Qt abort the host; and it must refuse calls from a second thread.
 // Each test runs as a process of its own, so each sets up its own environment
 // before the first dialog.
-#include "platform/gui/dialog.h"
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-
 #include <cstdlib>
 #include <thread>
 
+#include "platform/gui/dialog.h"
 #include "platform/gui/qt_runtime.h"
 #include "tests/platform_gui/gui_test_support.h"
 
@@ -91,9 +89,7 @@ TEST(OneThread, TheApplicationIsMadeOnceAndOtherThreadsAreRefused) {
     EXPECT_EQ(QCoreApplication::instance(), application) << "one application per process";
 
     int fromOtherThread = 0;
-    std::thread other([&] {
-        fromOtherThread = runModalDialog(smallTemplate(), plain, nullptr);
-    });
+    std::thread other([&] { fromOtherThread = runModalDialog(smallTemplate(), plain, nullptr); });
     other.join();
     EXPECT_EQ(fromOtherThread, kDialogFailed);
 }

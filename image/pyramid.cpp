@@ -64,56 +64,123 @@ const Word* sourcePixel(const SourceRow& row, const SourceColumns& columns, int 
     return tile + (row.rowOffset + static_cast<std::size_t>(columns.offset[j])) * wordsPerPixel;
 }
 
-// One destination row span for the integer formats. V holds the vertical pass
-// per source column and channel, E the top plus bottom row (the corners).
-template <SampleFormat kFormat>
-void reduceSpanInteger(TiledImage& image, int d, int y, int x0, int x1, const SourceColumns& columns,
-                       const SourceRow rows[kTaps]) {
-    std::int32_t v[4][kSourceSpan];
-    std::int32_t e[4][kSourceSpan];
-    for (int j = 0; j < columns.count; ++j) {
-        std::int32_t sum[4] = {}, edge[4] = {};
+// Rgba8, the common case, four channels at once: a stored word is spread into
+// four 16-bit lanes (r, g, b, a), which hold the vertical sums (at most
+// 162 x 255); the horizontal pass needs 32-bit lanes and runs on the pairs
+// (r, b) and (g, a). Source rows are spread once into a ring of six and
+// reused by the three destination rows that read them.
+inline std::uint64_t spreadRgba8(std::uint32_t word) {
+    std::uint64_t x = word;
+    x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+    return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+}
+
+void reduceRowsRgba8(TiledImage& image, int d, int top, int bottom, int x0, int x1,
+                     const SourceColumns& columns) {
+    constexpr std::uint64_t kPairMask = 0x0000FFFF0000FFFFull;
+    const int s = d - 1;
+    const int lastY = image.lastY[s];
+    std::uint64_t ring[kTaps][kSourceSpan];
+    int ringRow[kTaps];
+    for (int& r : ringRow) r = -1000000;  // never a row of the ring
+    std::uint64_t vRB[kSourceSpan], vGA[kSourceSpan], eRB[kSourceSpan], eGA[kSourceSpan];
+    const std::uint64_t* row[kTaps];
+    for (int y = top; y < bottom; ++y) {
         for (int i = 0; i < kTaps; ++i) {
-            std::int32_t ch[4];
-            if constexpr (kFormat == SampleFormat::Rgba8) {
-                std::uint32_t w;
-                std::memcpy(&w, sourcePixel<std::uint32_t>(rows[i], columns, j, 1), sizeof w);
-                ch[0] = static_cast<std::int32_t>(w >> 24);
-                ch[1] = static_cast<std::int32_t>((w >> 16) & 255u);
-                ch[2] = static_cast<std::int32_t>((w >> 8) & 255u);
-                ch[3] = static_cast<std::int32_t>(w & 255u);
-            } else {
-                const std::uint16_t* p = sourcePixel<std::uint16_t>(rows[i], columns, j, 4);
-                for (int c = 0; c < 4; ++c) ch[c] = p[c];
+            const int r = 2 * y - 2 + i;  // r + 2 >= 0, so the slot is never negative
+            const int slot = (r + 6) % kTaps;
+            if (ringRow[slot] != r) {
+                const int clamped = clampCoord(r, lastY);
+                const TileRecord* tiles =
+                    &image.tiles[image.firstTile[s] + (clamped >> kTileShift) * image.tilesPerRow[s]];
+                const std::size_t offset = static_cast<std::size_t>(clamped & kTileMask) * kTileSize;
+                for (int j = 0; j < columns.count; ++j) {
+                    std::uint32_t w;
+                    std::memcpy(&w, tiles[columns.tile[j]].pixels.get() + 4 * (offset + columns.offset[j]), 4);
+                    ring[slot][j] = spreadRgba8(w);
+                }
+                ringRow[slot] = r;
             }
-            for (int c = 0; c < 4; ++c) sum[c] += kA[i] * ch[c];
-            if (i == 0 || i == kTaps - 1) {
-                for (int c = 0; c < 4; ++c) edge[c] += ch[c];
-            }
+            row[i] = ring[slot];
         }
-        for (int c = 0; c < 4; ++c) {
-            v[c][j] = sum[c];
-            e[c][j] = edge[c];
+        for (int j = 0; j < columns.count; ++j) {
+            const std::uint64_t v =
+                row[0][j] + 16 * row[1][j] + 64 * row[2][j] + 64 * row[3][j] + 16 * row[4][j] + row[5][j];
+            const std::uint64_t e = row[0][j] + row[5][j];
+            vRB[j] = (v >> 16) & kPairMask;
+            vGA[j] = v & kPairMask;
+            eRB[j] = (e >> 16) & kPairMask;
+            eGA[j] = e & kPairMask;
+        }
+        for (int x = x0; x < x1; ++x) {
+            const int j = 2 * (x - x0);
+            // Each lane stays non-negative, so the corner subtraction never borrows across lanes.
+            const std::uint64_t rb = vRB[j] + 16 * vRB[j + 1] + 64 * vRB[j + 2] + 64 * vRB[j + 3] +
+                                     16 * vRB[j + 4] + vRB[j + 5] - eRB[j] - eRB[j + 5];
+            const std::uint64_t ga = vGA[j] + 16 * vGA[j + 1] + 64 * vGA[j + 2] + 64 * vGA[j + 3] +
+                                     16 * vGA[j + 4] + vGA[j + 5] - eGA[j] - eGA[j + 5];
+            const auto lane = [](std::uint64_t pair, int shift) {
+                return static_cast<std::uint32_t>((pair >> shift) & 0xFFFFFFFFu) /
+                       static_cast<std::uint32_t>(kDivisor);
+            };
+            const std::uint32_t word = packRgba8(lane(rb, 32), lane(ga, 32), lane(rb, 0), lane(ga, 0));
+            std::memcpy(pixelAddress(image, x, y, d), &word, sizeof word);
         }
     }
-    // At most 26244 x 65535 before the division: fits in 32 bits.
-    constexpr std::int32_t kMax = kFormat == SampleFormat::Rgba8 ? 255 : kFixedOne;
-    for (int x = x0; x < x1; ++x) {
-        const int j = 2 * (x - x0);
-        std::uint32_t out[4];
-        for (int c = 0; c < 4; ++c) {
-            const std::int32_t t = v[c][j] + 16 * v[c][j + 1] + 64 * v[c][j + 2] + 64 * v[c][j + 3] +
-                                   16 * v[c][j + 4] + v[c][j + 5] - e[c][j] - e[c][j + 5];
-            out[c] = static_cast<std::uint32_t>(std::min(t / kDivisor, kMax));
+}
+
+// Rgba16 with the same passes on the pairs (r, b) and (g, a) in 32-bit lanes:
+// at most 162 x 65535 after the vertical pass and 26244 x 65535 after the
+// horizontal one, both below 2^32.
+void reduceRowsRgba16(TiledImage& image, int d, int top, int bottom, int x0, int x1,
+                      const SourceColumns& columns) {
+    constexpr std::uint64_t kLow = 0xFFFFFFFFu;
+    const int s = d - 1;
+    const int lastY = image.lastY[s];
+    std::uint64_t ringRB[kTaps][kSourceSpan], ringGA[kTaps][kSourceSpan];
+    int ringRow[kTaps];
+    for (int& r : ringRow) r = -1000000;
+    std::uint64_t vRB[kSourceSpan], vGA[kSourceSpan], eRB[kSourceSpan], eGA[kSourceSpan];
+    const std::uint64_t* rb[kTaps];
+    const std::uint64_t* ga[kTaps];
+    for (int y = top; y < bottom; ++y) {
+        for (int i = 0; i < kTaps; ++i) {
+            const int r = 2 * y - 2 + i;
+            const int slot = (r + 6) % kTaps;
+            if (ringRow[slot] != r) {
+                const int clamped = clampCoord(r, lastY);
+                const TileRecord* tiles =
+                    &image.tiles[image.firstTile[s] + (clamped >> kTileShift) * image.tilesPerRow[s]];
+                const std::size_t offset = static_cast<std::size_t>(clamped & kTileMask) * kTileSize;
+                for (int j = 0; j < columns.count; ++j) {
+                    Rgba16Pixel p;
+                    std::memcpy(&p, tiles[columns.tile[j]].pixels.get() + 8 * (offset + columns.offset[j]), 8);
+                    ringRB[slot][j] = std::uint64_t{p.r} << 32 | p.b;
+                    ringGA[slot][j] = std::uint64_t{p.g} << 32 | p.a;
+                }
+                ringRow[slot] = r;
+            }
+            rb[i] = ringRB[slot];
+            ga[i] = ringGA[slot];
         }
-        std::uint8_t* target = pixelAddress(image, x, y, d);
-        if constexpr (kFormat == SampleFormat::Rgba8) {
-            const std::uint32_t w = packRgba8(out[0], out[1], out[2], out[3]);
-            std::memcpy(target, &w, sizeof w);
-        } else {
-            const Rgba16Pixel p{static_cast<std::uint16_t>(out[0]), static_cast<std::uint16_t>(out[1]),
-                                static_cast<std::uint16_t>(out[2]), static_cast<std::uint16_t>(out[3])};
-            std::memcpy(target, &p, sizeof p);
+        for (int j = 0; j < columns.count; ++j) {
+            vRB[j] = rb[0][j] + 16 * rb[1][j] + 64 * rb[2][j] + 64 * rb[3][j] + 16 * rb[4][j] + rb[5][j];
+            vGA[j] = ga[0][j] + 16 * ga[1][j] + 64 * ga[2][j] + 64 * ga[3][j] + 16 * ga[4][j] + ga[5][j];
+            eRB[j] = rb[0][j] + rb[5][j];
+            eGA[j] = ga[0][j] + ga[5][j];
+        }
+        for (int x = x0; x < x1; ++x) {
+            const int j = 2 * (x - x0);
+            const std::uint64_t sumRB = vRB[j] + 16 * vRB[j + 1] + 64 * vRB[j + 2] + 64 * vRB[j + 3] +
+                                        16 * vRB[j + 4] + vRB[j + 5] - eRB[j] - eRB[j + 5];
+            const std::uint64_t sumGA = vGA[j] + 16 * vGA[j + 1] + 64 * vGA[j + 2] + 64 * vGA[j + 3] +
+                                        16 * vGA[j + 4] + vGA[j + 5] - eGA[j] - eGA[j + 5];
+            const auto lane = [](std::uint64_t pair, int shift) {
+                const std::uint64_t v = ((pair >> shift) & kLow) / kDivisor;
+                return static_cast<std::uint16_t>(std::min<std::uint64_t>(v, kFixedOne));
+            };
+            const Rgba16Pixel p{lane(sumRB, 32), lane(sumGA, 32), lane(sumRB, 0), lane(sumGA, 0)};
+            std::memcpy(pixelAddress(image, x, y, d), &p, sizeof p);
         }
     }
 }
@@ -166,19 +233,15 @@ void reduceBand(TiledImage& image, int sourceLevel, const BandRect& rect) {
     for (int x0 = left; x0 < right; x0 += kSpan) {
         const int x1 = std::min(x0 + kSpan, right);
         mapColumns(image, sourceLevel, x0, x1, columns);
-        for (int y = top; y < bottom; ++y) {
-            mapRows(image, sourceLevel, y, rows);
-            switch (image.format) {
-                case SampleFormat::Rgba8:
-                    reduceSpanInteger<SampleFormat::Rgba8>(image, d, y, x0, x1, columns, rows);
-                    break;
-                case SampleFormat::Rgba16:
-                    reduceSpanInteger<SampleFormat::Rgba16>(image, d, y, x0, x1, columns, rows);
-                    break;
-                case SampleFormat::RgbaFloat:
+        switch (image.format) {
+            case SampleFormat::Rgba8: reduceRowsRgba8(image, d, top, bottom, x0, x1, columns); break;
+            case SampleFormat::Rgba16: reduceRowsRgba16(image, d, top, bottom, x0, x1, columns); break;
+            case SampleFormat::RgbaFloat:
+                for (int y = top; y < bottom; ++y) {
+                    mapRows(image, sourceLevel, y, rows);
                     reduceSpanFloat(image, d, y, x0, x1, columns, rows);
-                    break;
-            }
+                }
+                break;
         }
     }
 }

@@ -67,7 +67,7 @@ std::string DialogHandle::title() const {
 std::vector<int> DialogHandle::controlIds() const {
     std::vector<int> ids;
     for (const DialogWindow::Control& control : window_.controls())
-        if (control.spec.id != kUnaddressedId) ids.push_back(control.spec.id);
+        if (control.source.id != kUnaddressedId) ids.push_back(control.source.id);
     return ids;
 }
 
@@ -81,8 +81,8 @@ std::string DialogHandle::controlText(int id) const {
     if (auto* button = qobject_cast<QAbstractButton*>(control->widget))
         return button->text().toStdString();
     if (auto* edit = qobject_cast<QLineEdit*>(control->widget)) return edit->text().toStdString();
-    if (control->spec.controlClass == ControlClass::StaticText ||
-        control->spec.controlClass == ControlClass::UserDrawn)
+    if (control->source.controlClass == ControlClass::StaticText ||
+        control->source.controlClass == ControlClass::UserDrawn)
         return control->text;
     return {};
 }
@@ -98,13 +98,13 @@ bool DialogHandle::setControlText(int id, std::string_view text) {
         edit->setText(fromUtf8(text));  // sends the text-changed command
         return true;
     }
-    if (control->spec.controlClass == ControlClass::StaticText) {
+    if (control->source.controlClass == ControlClass::StaticText) {
         control->text = std::string(text);
         if (auto* label = qobject_cast<QLabel*>(control->widget))
             label->setText(withoutAccessMarkers(text));
         return true;
     }
-    if (control->spec.controlClass == ControlClass::UserDrawn) {
+    if (control->source.controlClass == ControlClass::UserDrawn) {
         control->text = std::string(text);
         return true;
     }
@@ -126,8 +126,8 @@ bool DialogHandle::isControlEnabled(int id) const {
 
 bool DialogHandle::isChecked(int id) const {
     const DialogWindow::Control* control = window_.findControl(id);
-    if (!control || (control->spec.controlClass != ControlClass::CheckBox &&
-                     control->spec.controlClass != ControlClass::RadioButton))
+    if (!control || (control->source.controlClass != ControlClass::CheckBox &&
+                     control->source.controlClass != ControlClass::RadioButton))
         return false;
     auto* button = qobject_cast<QAbstractButton*>(control->widget);
     return button && button->isChecked();
@@ -135,8 +135,8 @@ bool DialogHandle::isChecked(int id) const {
 
 bool DialogHandle::setChecked(int id, bool checked) {
     const DialogWindow::Control* control = window_.findControl(id);
-    if (!control || (control->spec.controlClass != ControlClass::CheckBox &&
-                     control->spec.controlClass != ControlClass::RadioButton))
+    if (!control || (control->source.controlClass != ControlClass::CheckBox &&
+                     control->source.controlClass != ControlClass::RadioButton))
         return false;
     auto* button = qobject_cast<QAbstractButton*>(control->widget);
     if (!button) return false;

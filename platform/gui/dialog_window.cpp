@@ -76,7 +76,7 @@ DialogWindow::DialogWindow(const DialogTemplate& dialogTemplate, DialogProcedure
     // Moves without a button pressed reach the procedure too (hover effects).
     setMouseTracking(true);
     controls_.reserve(dialogTemplate.controls.size());
-    for (const ControlTemplate& spec : dialogTemplate.controls) createControl(spec);
+    for (const ControlTemplate& source : dialogTemplate.controls) createControl(source);
 }
 
 DialogWindow::~DialogWindow() = default;
@@ -90,24 +90,24 @@ Rect DialogWindow::toPixels(const Rect& du) const {
     return {left, top, right - left, bottom - top};
 }
 
-void DialogWindow::createControl(const ControlTemplate& spec) {
+void DialogWindow::createControl(const ControlTemplate& source) {
     Control control;
-    control.spec = spec;
-    control.pixels = toPixels(spec.rect);
-    control.text = spec.text;
-    const int id = spec.id;
+    control.source = source;
+    control.pixels = toPixels(source.rect);
+    control.text = source.text;
+    const int id = source.id;
     QWidget* widget = nullptr;
-    switch (spec.controlClass) {
+    switch (source.controlClass) {
         case ControlClass::StaticText: {
             auto* label = new QLabel(this);
             label->setTextFormat(Qt::PlainText);
             label->setWordWrap(true);
             Qt::Alignment align = Qt::AlignTop | Qt::AlignLeft;
-            if (spec.style & kStyleAlignCenter) align = Qt::AlignTop | Qt::AlignHCenter;
-            if (spec.style & kStyleAlignRight) align = Qt::AlignTop | Qt::AlignRight;
+            if (source.style & kStyleAlignCenter) align = Qt::AlignTop | Qt::AlignHCenter;
+            if (source.style & kStyleAlignRight) align = Qt::AlignTop | Qt::AlignRight;
             label->setAlignment(align);
-            if (spec.style & kStyleBorder) label->setFrameStyle(QFrame::Box | QFrame::Plain);
-            label->setText(withoutAccessMarkers(spec.text));
+            if (source.style & kStyleBorder) label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            label->setText(withoutAccessMarkers(source.text));
             // Static texts let the mouse through to the dialog, so the
             // procedure sees presses over its labels and drawn areas alike.
             label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -116,8 +116,8 @@ void DialogWindow::createControl(const ControlTemplate& spec) {
         }
         case ControlClass::PushButton:
         case ControlClass::DefaultPushButton: {
-            auto* button = new QPushButton(fromUtf8(spec.text), this);
-            button->setDefault(spec.controlClass == ControlClass::DefaultPushButton);
+            auto* button = new QPushButton(fromUtf8(source.text), this);
+            button->setDefault(source.controlClass == ControlClass::DefaultPushButton);
             connect(button, &QPushButton::clicked, this,
                     [this, id] { dispatchCommand(id, kNotifyClicked); });
             widget = button;
@@ -126,20 +126,20 @@ void DialogWindow::createControl(const ControlTemplate& spec) {
         case ControlClass::CheckBox:
         case ControlClass::RadioButton: {
             QAbstractButton* button = nullptr;
-            if (spec.controlClass == ControlClass::CheckBox)
-                button = new QCheckBox(fromUtf8(spec.text), this);
+            if (source.controlClass == ControlClass::CheckBox)
+                button = new QCheckBox(fromUtf8(source.text), this);
             else
-                button = new QRadioButton(fromUtf8(spec.text), this);
+                button = new QRadioButton(fromUtf8(source.text), this);
             connect(button, &QAbstractButton::clicked, this,
                     [this, id] { dispatchCommand(id, kNotifyClicked); });
             widget = button;
             break;
         }
         case ControlClass::Edit: {
-            auto* edit = new QLineEdit(fromUtf8(spec.text), this);
-            if (spec.style & kStyleAlignRight) edit->setAlignment(Qt::AlignRight);
-            edit->setReadOnly(spec.style & kStyleReadOnly);
-            if (spec.style & kStyleNumber)
+            auto* edit = new QLineEdit(fromUtf8(source.text), this);
+            if (source.style & kStyleAlignRight) edit->setAlignment(Qt::AlignRight);
+            edit->setReadOnly(source.style & kStyleReadOnly);
+            if (source.style & kStyleNumber)
                 edit->setValidator(new QRegularExpressionValidator(
                     QRegularExpression(QStringLiteral("[0-9]*")), edit));
             // Connected after the initial text: the template's text is not a change.
@@ -168,10 +168,10 @@ void DialogWindow::createControl(const ControlTemplate& spec) {
     if (widget) {
         const Rect& r = control.pixels;
         widget->setGeometry(r.x, r.y, r.width, r.height);
-        if (spec.style & kStyleHidden) widget->hide();
+        if (source.style & kStyleHidden) widget->hide();
     }
     control.widget = widget;
-    control.enabled = !(spec.style & kStyleDisabled);
+    control.enabled = !(source.style & kStyleDisabled);
     if (widget && !control.enabled) widget->setEnabled(false);
     controls_.push_back(std::move(control));
 }
@@ -179,7 +179,7 @@ void DialogWindow::createControl(const ControlTemplate& spec) {
 DialogWindow::Control* DialogWindow::findControl(int id) {
     if (id == kUnaddressedId) return nullptr;
     for (Control& control : controls_)
-        if (control.spec.id == id) return &control;
+        if (control.source.id == id) return &control;
     return nullptr;
 }
 
@@ -209,8 +209,8 @@ void DialogWindow::dispatchCommand(int id, int notification) {
         return;
     }
     const Control* control = findControl(id);
-    if (control && (control->spec.controlClass == ControlClass::PushButton ||
-                    control->spec.controlClass == ControlClass::DefaultPushButton))
+    if (control && (control->source.controlClass == ControlClass::PushButton ||
+                    control->source.controlClass == ControlClass::DefaultPushButton))
         end(id);
 }
 

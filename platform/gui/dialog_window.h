@@ -17,7 +17,7 @@ namespace mirel::gui {
 class DialogWindow : public QDialog {
   public:
     struct Control {
-        ControlTemplate spec;
+        ControlTemplate source;
         Rect pixels;                // client pixels
         QWidget* widget = nullptr;  // owned by the dialog; null for user-drawn areas
         bool enabled = true;
@@ -50,7 +50,7 @@ class DialogWindow : public QDialog {
     void reject() override;
 
   private:
-    void createControl(const ControlTemplate& spec);
+    void createControl(const ControlTemplate& source);
 
     DialogProcedure& procedure_;
     DialogHandle handle_;

@@ -36,7 +36,7 @@ void DrawingSurface::setPixel(Point point, Rgb color) {
     painter_.fillRect(QRect(point.x, point.y, 1, 1), toColor(color));
 }
 
-void DrawingSurface::drawText(const Rect& rect, std::string_view text, const FontSpec& font,
+void DrawingSurface::drawText(const Rect& rect, std::string_view text, const FontRequest& font,
                               Rgb color, TextAlign align) {
     if (rect.width <= 0 || rect.height <= 0 || text.empty()) return;
     int flags = Qt::AlignVCenter | Qt::TextSingleLine;

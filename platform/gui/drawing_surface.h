@@ -20,7 +20,7 @@ struct Rgb {
 
 enum class TextAlign { Left, Center, Right };
 
-struct FontSpec {
+struct FontRequest {
     std::string name = "Arial";  // "MS Sans Serif" is drawn with a sans font of Arial's metrics
     double points = 8.0;         // fractions allowed: sizes scale with the dialog
     bool bold = false;
@@ -35,7 +35,7 @@ class DrawingSurface {
     void frameRect(const Rect& rect, Rgb color);
     void setPixel(Point point, Rgb color);
     // One line of UTF-8 text, centred vertically in `rect` and clipped to it.
-    void drawText(const Rect& rect, std::string_view text, const FontSpec& font, Rgb color,
+    void drawText(const Rect& rect, std::string_view text, const FontRequest& font, Rgb color,
                   TextAlign align);
 
   private:

@@ -360,7 +360,7 @@ TEST(Dialog, PaintEventsDrawUnderTheControls) {
             surface.fillRect(area, color);
             surface.frameRect(area, {0, 0, 0});
             surface.setPixel({area.x + 2, area.y + 2}, {0, 255, 0});
-            surface.drawText(area, "Text", FontSpec{}, {255, 255, 255}, TextAlign::Center);
+            surface.drawText(area, "Text", FontRequest{}, {255, 255, 255}, TextAlign::Center);
         }
     } procedure;
     runScripted(parseOrDie(kDrawn), procedure, [&](DialogHandle& d) {

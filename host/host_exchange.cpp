@@ -1,0 +1,446 @@
+// The request primitives around advanceState and the conversions of source
+// and result pixels. Every rectangle goes through the big-document accessors.
+#include "host/host_exchange.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "host/run_state.h"
+#include "image/tiled_image.h"
+#include "settings/parameter_block.h"
+
+namespace mirel {
+
+namespace {
+
+constexpr float kFull8 = 255.0f;
+constexpr float kFull16 = 32768.0f;
+
+// The host's buffers hold plane after plane for every pixel; the request's
+// plane range says how many.
+std::int32_t inPlaneCount(const pi::FilterRecord& record) {
+    return std::max(0, record.inHiPlane - record.inLoPlane + 1);
+}
+
+std::int32_t outPlaneCount(const pi::FilterRecord& record) {
+    return std::max(0, record.outHiPlane - record.outLoPlane + 1);
+}
+
+float loadSample(PixelClass pixelClass, const std::uint8_t* at) {
+    switch (pixelClass) {
+        case PixelClass::Eight: return float(*at) / kFull8;
+        case PixelClass::Sixteen: {
+            std::uint16_t value;
+            std::memcpy(&value, at, sizeof value);
+            return float(value) / kFull16;
+        }
+        case PixelClass::Float: {
+            float value;
+            std::memcpy(&value, at, sizeof value);
+            return value;
+        }
+    }
+    return 0.0f;
+}
+
+// A NaN stores as 0; everything else is clamped into the class's range before
+// the conversion, which would be undefined for a value that does not fit.
+void storeSample(PixelClass pixelClass, std::uint8_t* at, float value) {
+    switch (pixelClass) {
+        case PixelClass::Eight: {
+            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull8, 0.0f, kFull8);
+            *at = std::uint8_t(scaled);
+            return;
+        }
+        case PixelClass::Sixteen: {
+            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull16, 0.0f, kFull16);
+            const auto stored = std::uint16_t(scaled);
+            std::memcpy(at, &stored, sizeof stored);
+            return;
+        }
+        case PixelClass::Float:
+            std::memcpy(at, &value, sizeof value);
+            return;
+    }
+}
+
+bool inside(const IntRect& rect, std::int32_t x, std::int32_t y) {
+    return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+}
+
+IntRect cornerRect(const pi::FilterRecord& record) {
+    const IntRect filter = filterRectOf(record);
+    return {filter.top, filter.left, filter.top + 1, filter.left + 1};
+}
+
+void writePreviewPixel(const ResultTarget& target, std::int32_t x, std::int32_t y,
+                       const image::Rgba& pixel) {
+    const PreviewPlanes& preview = target.preview;
+    if (!preview.pixels || preview.width <= 0 || preview.height <= 0 || preview.planeCount <= 0)
+        return;
+    // The compositor's positions can land one past the buffer at a tile edge;
+    // they are pulled in rather than dropped.
+    const std::int64_t px = std::clamp<std::int64_t>(std::int64_t(x) + target.origin.h, 0, preview.width - 1);
+    const std::int64_t py = std::clamp<std::int64_t>(std::int64_t(y) + target.origin.v, 0, preview.height - 1);
+    const std::int64_t planeSize = std::int64_t(preview.width) * preview.height;
+    std::uint8_t* at = preview.pixels + py * preview.width + px;
+    if (preview.planeCount < 3) {
+        storeSample(PixelClass::Eight, at, pixel.g);
+        return;
+    }
+    storeSample(PixelClass::Eight, at, pixel.r);
+    storeSample(PixelClass::Eight, at + planeSize, pixel.g);
+    storeSample(PixelClass::Eight, at + 2 * planeSize, pixel.b);
+}
+
+}  // namespace
+
+// ---- Modes and planes ------------------------------------------------------------
+
+PixelClass pixelClassOf(std::int32_t imageMode, std::int32_t depth) {
+    if ((imageMode == pi::kModeGrayScale || imageMode == pi::kModeRGBColor) && depth <= 8)
+        return PixelClass::Eight;
+    if ((imageMode == pi::kModeGray16 || imageMode == pi::kModeRGB48) && depth == 16)
+        return PixelClass::Sixteen;
+    if (imageMode == pi::kModeRGB96 || imageMode == pi::kModeGray32 || depth == 32)
+        return PixelClass::Float;
+    return PixelClass::Eight;
+}
+
+PixelClass pixelClassOf(const pi::FilterRecord& record) {
+    return pixelClassOf(record.imageMode, record.depth);
+}
+
+std::int32_t displayModeOf(std::int32_t imageMode) {
+    switch (imageMode) {
+        case pi::kModeGray16:
+        case pi::kModeGray32: return pi::kModeGrayScale;
+        case pi::kModeRGB48:
+        case pi::kModeRGB96: return pi::kModeRGBColor;
+        case pi::kModeLab48: return pi::kModeLabColor;
+        case pi::kModeCMYK64: return pi::kModeCMYKColor;
+        case pi::kModeDeepMultichannel: return pi::kModeMultichannel;
+        case pi::kModeDuotone16: return pi::kModeDuotone;
+        default: return imageMode;
+    }
+}
+
+float fullScaleOf(PixelClass pixelClass) {
+    switch (pixelClass) {
+        case PixelClass::Eight: return kFull8;
+        case PixelClass::Sixteen: return kFull16;
+        case PixelClass::Float: return 1.0f;
+    }
+    return kFull8;
+}
+
+int bytesPerSampleOf(PixelClass pixelClass) {
+    switch (pixelClass) {
+        case PixelClass::Eight: return 1;
+        case PixelClass::Sixteen: return 2;
+        case PixelClass::Float: return 4;
+    }
+    return 1;
+}
+
+bool usesTransparency(const pi::FilterRecord& record) {
+    return record.filterCase == pi::kFilterCaseEditableTransparencyNoSelection ||
+           record.filterCase == pi::kFilterCaseEditableTransparencyWithSelection;
+}
+
+std::int32_t transparencyPlaneOf(const pi::FilterRecord& record) { return record.inLayerPlanes; }
+
+// ---- Request state -----------------------------------------------------------------
+
+RequestView requestViewOf(const ParameterBlock& params) {
+    return {zoomLevelOf(params), params.panX, params.panY};
+}
+
+IntRect currentRegionOf(const RunState& run) {
+    return {run.regionTop, run.regionLeft, run.regionBottom, run.regionRight};
+}
+
+void setCurrentRegion(RunState& run, const IntRect& region) {
+    run.regionTop = region.top;
+    run.regionLeft = region.left;
+    run.regionBottom = region.bottom;
+    run.regionRight = region.right;
+    run.regionWidth = region.width();
+    run.regionHeight = region.height();
+}
+
+SavedRequest saveRequest(const pi::FilterRecord& record) {
+    SavedRequest saved;
+    saved.in = inRectOf(record);
+    saved.out = outRectOf(record);
+    saved.mask = maskRectOf(record);
+    saved.inLoPlane = record.inLoPlane;
+    saved.inHiPlane = record.inHiPlane;
+    saved.outLoPlane = record.outLoPlane;
+    saved.outHiPlane = record.outHiPlane;
+    saved.inputRate = record.inputRate;
+    saved.maskRate = record.maskRate;
+    saved.inputPadding = record.inputPadding;
+    saved.outputPadding = record.outputPadding;
+    saved.maskPadding = record.maskPadding;
+    saved.autoMask = record.autoMask;
+    return saved;
+}
+
+void restoreRequest(pi::FilterRecord& record, const SavedRequest& saved) {
+    setInRect(record, saved.in);
+    setOutRect(record, saved.out);
+    setMaskRect(record, saved.mask);
+    record.inLoPlane = saved.inLoPlane;
+    record.inHiPlane = saved.inHiPlane;
+    record.outLoPlane = saved.outLoPlane;
+    record.outHiPlane = saved.outHiPlane;
+    record.inputRate = saved.inputRate;
+    record.maskRate = saved.maskRate;
+    record.inputPadding = saved.inputPadding;
+    record.outputPadding = saved.outputPadding;
+    record.maskPadding = saved.maskPadding;
+    record.autoMask = saved.autoMask;
+}
+
+// ---- Request primitives ------------------------------------------------------------
+
+namespace {
+
+pi::Fixed rateFor(std::int32_t zoom) {
+    // A zoom beyond 32767 would not fit 16.16; no picture needs one.
+    return pi::Fixed(std::clamp(zoom, 1, 32767)) * pi::kFixedOne16;
+}
+
+void setCommonRequestFields(pi::FilterRecord& record, std::int32_t zoom) {
+    const std::int16_t lastPlane = std::int16_t(std::max<std::int16_t>(record.planes, 1) - 1);
+    record.inLoPlane = record.outLoPlane = 0;
+    record.inHiPlane = record.outHiPlane = lastPlane;
+    record.inputRate = record.maskRate = rateFor(zoom);
+    record.inputPadding = record.outputPadding = record.maskPadding = pi::kPaddingEdgeReplication;
+    record.inPreDummyPlanes = record.inPostDummyPlanes = 0;
+    record.outPreDummyPlanes = record.outPostDummyPlanes = 0;
+    record.autoMask = 0;
+}
+
+std::int32_t offsetBy(std::int32_t value, std::int64_t offset) {
+    return std::int32_t(std::clamp<std::int64_t>(std::int64_t(value) + offset, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+IntRect requestRegion(pi::FilterRecord& record, const IntRect& rect, const RequestView& view) {
+    const std::int32_t zoom = std::max(1, view.zoom);
+    const IntPoint origin = floatCoordOf(record);
+    // Integer division toward zero, as C++ divides.
+    const std::int64_t dv = std::int64_t(origin.v / zoom) + view.panY / zoom;
+    const std::int64_t dh = std::int64_t(origin.h / zoom) + view.panX / zoom;
+    const IntRect requested{offsetBy(rect.top, dv), offsetBy(rect.left, dh),
+                            offsetBy(rect.bottom, dv), offsetBy(rect.right, dh)};
+    setInRect(record, requested);
+    setOutRect(record, requested);
+    if (record.haveMask) setMaskRect(record, requested);
+    setCommonRequestFields(record, zoom);
+    return requested;
+}
+
+void setUpWholeRegion(pi::FilterRecord& record, const IntRect& region, std::int32_t zoom,
+                      bool sourceLoaded) {
+    setInRect(record, region);
+    setOutRect(record, region);
+    setMaskRect(record, record.haveMask && sourceLoaded ? region : cornerRect(record));
+    setCommonRequestFields(record, std::max(1, zoom));
+}
+
+std::int16_t advanceHost(pi::FilterRecord& record) {
+    if (!record.advanceState) return pi::kParamErr;
+    return record.advanceState();
+}
+
+// ---- Pixels --------------------------------------------------------------------------
+
+bool readSourcePixel(const pi::FilterRecord& record, std::int32_t x, std::int32_t y,
+                     image::Rgba& pixel) {
+    const IntRect in = inRectOf(record);
+    if (!record.inData || x < 0 || y < 0 || x >= in.width() || y >= in.height()) return false;
+    const PixelClass pixelClass = pixelClassOf(record);
+    const std::int64_t bytes = bytesPerSampleOf(pixelClass);
+    const std::int32_t planes = inPlaneCount(record);
+    if (planes == 0) return false;
+    const auto* at = static_cast<const std::uint8_t*>(record.inData) +
+                     std::int64_t(y) * record.inRowBytes + std::int64_t(x) * planes * bytes;
+    // Plane p of the picture, when the request delivered it.
+    auto plane = [&](std::int32_t p, float otherwise) {
+        const std::int32_t index = p - record.inLoPlane;
+        if (index < 0 || index >= planes) return otherwise;
+        return loadSample(pixelClass, at + index * bytes);
+    };
+    if (record.planes < 3) {
+        pixel.r = pixel.g = pixel.b = plane(0, 0.0f);
+    } else {
+        pixel.r = plane(0, 0.0f);
+        pixel.g = plane(1, 0.0f);
+        pixel.b = plane(2, 0.0f);
+    }
+    pixel.a = usesTransparency(record) ? plane(transparencyPlaneOf(record), 1.0f) : 1.0f;
+    return true;
+}
+
+bool writeResultPixel(pi::FilterRecord& record, const ResultTarget& target, std::int32_t x,
+                      std::int32_t y, const image::Rgba& pixel) {
+    if (target.destination == kDestinationPreview) {
+        writePreviewPixel(target, x, y, pixel);
+        return target.preview.pixels != nullptr;
+    }
+    if (target.destination == kDestinationExport) {
+        if (!target.exportImage) return false;
+        image::writePixel(*target.exportImage, x + target.origin.h, y + target.origin.v, 0, pixel);
+        return true;
+    }
+
+    const IntRect request = inRectOf(record);
+    const IntRect out = outRectOf(record);
+    if (!record.outData || x < 0 || y < 0 || x >= request.width() || y >= request.height())
+        return false;
+    const std::int32_t column = request.left + x;
+    const std::int32_t row = request.top + y;
+    if (!inside(out, column, row)) return false;
+    const PixelClass pixelClass = pixelClassOf(record);
+    const std::int64_t bytes = bytesPerSampleOf(pixelClass);
+    const std::int32_t planes = outPlaneCount(record);
+    if (planes == 0) return false;
+    auto* at = static_cast<std::uint8_t*>(record.outData) +
+               std::int64_t(row - out.top) * record.outRowBytes +
+               std::int64_t(column - out.left) * planes * bytes;
+    auto store = [&](std::int32_t p, float value) {
+        const std::int32_t index = p - record.outLoPlane;
+        if (index >= 0 && index < planes) storeSample(pixelClass, at + index * bytes, value);
+    };
+    if (record.planes < 3) {
+        store(0, pixel.g);
+    } else {
+        store(0, pixel.r);
+        store(1, pixel.g);
+        store(2, pixel.b);
+    }
+    if (usesTransparency(record)) store(transparencyPlaneOf(record), pixel.a);
+    return true;
+}
+
+std::uint8_t proxySample(PixelClass pixelClass, const std::uint8_t* sample) {
+    switch (pixelClass) {
+        case PixelClass::Eight: return *sample;
+        case PixelClass::Sixteen: {
+            std::uint16_t value;
+            std::memcpy(&value, sample, sizeof value);
+            // Values above full scale are not the host's to send; they show as white.
+            return std::uint8_t(std::min<std::uint32_t>(std::uint32_t(value) * 255u / 32768u, 255u));
+        }
+        case PixelClass::Float: {
+            float value;
+            std::memcpy(&value, sample, sizeof value);
+            if (std::isnan(value)) return 0;
+            return std::uint8_t(std::clamp(value, 0.0f, 1.0f) * kFull8);
+        }
+    }
+    return 0;
+}
+
+std::int16_t readProxy(pi::FilterRecord& record, const PreviewPlanes& buffer) {
+    const std::int16_t savedLo = record.inLoPlane;
+    const std::int16_t savedHi = record.inHiPlane;
+    const PixelClass pixelClass = pixelClassOf(record);
+    const std::int64_t bytes = bytesPerSampleOf(pixelClass);
+    const std::int64_t planeSize = std::int64_t(std::max(0, buffer.width)) * std::max(0, buffer.height);
+    const std::int32_t planes = std::min<std::int32_t>(record.planes, buffer.planeCount);
+    std::int16_t result = pi::kNoErr;
+    for (std::int32_t p = 0; p < planes && buffer.pixels; ++p) {
+        record.inLoPlane = record.inHiPlane = std::int16_t(p);
+        result = advanceHost(record);
+        if (result != pi::kNoErr) break;
+        const IntRect in = inRectOf(record);
+        if (!record.inData) continue;
+        // The host delivers what was asked; the buffer may be smaller when the
+        // pane shrank since the request, and nothing is written past it.
+        const std::int32_t rows = std::min(in.height(), buffer.height);
+        const std::int32_t columns = std::min(in.width(), buffer.width);
+        for (std::int32_t y = 0; y < rows; ++y) {
+            const auto* source = static_cast<const std::uint8_t*>(record.inData) +
+                                 std::int64_t(y) * record.inRowBytes;
+            std::uint8_t* target = buffer.pixels + p * planeSize + std::int64_t(y) * buffer.width;
+            for (std::int32_t x = 0; x < columns; ++x)
+                target[x] = proxySample(pixelClass, source + x * bytes);
+        }
+    }
+    record.inLoPlane = savedLo;
+    record.inHiPlane = savedHi;
+    return result;
+}
+
+// ---- Source tiles --------------------------------------------------------------------
+
+std::int16_t fillSourceTile(pi::FilterRecord& record, std::int32_t top, std::int32_t left,
+                            std::int32_t rows, const SourceRowSink& sink) {
+    const IntRect tile{top, left, top + rows, left + kSourceTileColumns};
+    requestRegion(record, tile, RequestView{});
+    // No output is wanted; the smallest rectangle keeps the host from preparing one.
+    setOutRect(record, cornerRect(record));
+    setMaskRect(record, cornerRect(record));
+    const std::int16_t result = advanceHost(record);
+    if (result != pi::kNoErr) return result;
+    if (!record.inData) return pi::kParamErr;
+
+    SourceRow row;
+    row.columns = kSourceTileColumns;
+    row.planes = inPlaneCount(record);
+    row.pixelClass = pixelClassOf(record);
+    const std::int32_t delivered = std::min(rows, inRectOf(record).height());
+    for (std::int32_t y = 0; y < delivered; ++y) {
+        row.samples = static_cast<const std::uint8_t*>(record.inData) + std::int64_t(y) * record.inRowBytes;
+        sink(y, row);
+    }
+    return pi::kNoErr;
+}
+
+// ---- Final apply, host side --------------------------------------------------------
+
+FinalApply beginFinalApply(pi::FilterRecord& record, bool sourceLoaded) {
+    FinalApply apply;
+    apply.saved = saveRequest(record);
+    if (record.progressProc) record.progressProc(kApplyStartDone, kApplyStartTotal);
+    apply.view = RequestView{};
+    apply.region = filterRectOf(record);
+    setUpWholeRegion(record, apply.region, 1, sourceLoaded);
+    return apply;
+}
+
+std::int16_t collectTile(pi::FilterRecord& record, FinalApply& apply, const IntRect& tile,
+                         const std::function<void()>& compose) {
+    if (apply.cancelled) return apply.result;
+    const bool abort = record.abortProc && record.abortProc() != 0;
+    if (abort || apply.result == pi::kUserCanceledErr) {
+        apply.result = pi::kUserCanceledErr;
+        apply.cancelled = true;
+        return apply.result;
+    }
+    // After a host error no further tile is asked for or composed.
+    if (apply.result != pi::kNoErr) return apply.result;
+    requestRegion(record, tile, apply.view);
+    apply.result = advanceHost(record);
+    if (apply.result == pi::kNoErr && compose) compose();
+    return apply.result;
+}
+
+void reportApplyProgress(const pi::FilterRecord& record, double fraction) {
+    if (!record.progressProc) return;
+    const double clamped = std::clamp(std::isnan(fraction) ? 0.0 : fraction, 0.0, 1.0);
+    record.progressProc(std::int32_t(clamped * kApplyProgressTotal), kApplyProgressTotal);
+}
+
+std::int16_t endFinalApply(pi::FilterRecord& record, const FinalApply& apply) {
+    restoreRequest(record, apply.saved);
+    return apply.result;
+}
+
+}  // namespace mirel

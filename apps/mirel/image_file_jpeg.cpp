@@ -43,14 +43,20 @@ void onJpegError(j_common_ptr cinfo) {
     std::longjmp(state->jump, 1);
 }
 
-// Warnings are quiet, except running out of data: libjpeg would pad the rest
-// of the picture with grey and call it a success.
+// Warnings are quiet, except the two that mean the picture data ran out
+// (the file ends, or a marker comes before the scan is complete): libjpeg
+// would pad the rest of the picture with grey and call it a success. That
+// also stops a frame header enlarged over a small scan from decoding
+// gigabytes of padding.
 void onJpegMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) return;
     auto* state = reinterpret_cast<JpegErrorState*>(cinfo->err);
     cinfo->err->num_warnings++;
-    if (cinfo->err->msg_code == JWRN_JPEG_EOF) {
-        std::snprintf(state->message, sizeof state->message, "the file ends before the picture");
+    const int code = cinfo->err->msg_code;
+    if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) {
+        std::snprintf(state->message, sizeof state->message,
+                      code == JWRN_JPEG_EOF ? "the file ends before the picture"
+                                            : "the picture data ends early");
         std::longjmp(state->jump, 1);
     }
 }

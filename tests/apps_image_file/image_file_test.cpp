@@ -49,7 +49,7 @@ double meanDifference(const Picture& a, const Picture& b) {
 
 // --- The 16-bit scale -------------------------------------------------------
 
-TEST(Scale16, KnownValuesMapBothWays) {
+TEST(ImageFileScale16, KnownValuesMapBothWays) {
     EXPECT_EQ(fileToInterface16(0), 0);
     EXPECT_EQ(fileToInterface16(1), 1);  // 0.50001 rounds up
     EXPECT_EQ(fileToInterface16(32767), 16384);
@@ -63,7 +63,7 @@ TEST(Scale16, KnownValuesMapBothWays) {
     EXPECT_EQ(interfaceToFile16(40000), 65535);  // out of scale saturates
 }
 
-TEST(Scale16, FullSweepRoundTripsAndStaysMonotone) {
+TEST(ImageFileScale16, FullSweepRoundTripsAndStaysMonotone) {
     for (std::uint32_t v = 0; v <= kInterface16Max; ++v) {
         const auto value = static_cast<std::uint16_t>(v);
         ASSERT_EQ(fileToInterface16(interfaceToFile16(value)), value) << v;
@@ -81,7 +81,7 @@ TEST(Scale16, FullSweepRoundTripsAndStaysMonotone) {
     }
 }
 
-TEST(Scale16, EveryFileValueSurvivesAPngRoundTripWithinOneStep) {
+TEST(ImageFileScale16, EveryFileValueSurvivesAPngRoundTripWithinOneStep) {
     const std::string folder = scratchFolder();
     std::vector<std::uint16_t> values(65536);
     for (std::uint32_t v = 0; v < values.size(); ++v) values[v] = static_cast<std::uint16_t>(v);
@@ -103,7 +103,7 @@ TEST(Scale16, EveryFileValueSurvivesAPngRoundTripWithinOneStep) {
 
 // --- Round trips ----------------------------------------------------------------
 
-TEST(RoundTrip, PngAndTiffKeepEveryIntegerKindExactly) {
+TEST(ImageFileRoundTrip, PngAndTiffKeepEveryIntegerKindExactly) {
     const std::string folder = scratchFolder();
     for (const char* extension : {".png", ".tif"}) {
         for (int bits : {8, 16}) {
@@ -120,7 +120,7 @@ TEST(RoundTrip, PngAndTiffKeepEveryIntegerKindExactly) {
     }
 }
 
-TEST(RoundTrip, FloatTiffKeepsEveryBitIncludingOutOfRangeValues) {
+TEST(ImageFileRoundTrip, FloatTiffKeepsEveryBitIncludingOutOfRangeValues) {
     const std::string folder = scratchFolder();
     for (int channels = 1; channels <= 4; ++channels) {
         Picture picture = makeTestPicture(19, 11, channels, 32);
@@ -132,7 +132,7 @@ TEST(RoundTrip, FloatTiffKeepsEveryBitIncludingOutOfRangeValues) {
     }
 }
 
-TEST(RoundTrip, JpegKeepsSizeAndApproximateValues) {
+TEST(ImageFileRoundTrip, JpegKeepsSizeAndApproximateValues) {
     const std::string folder = scratchFolder();
     for (int channels : {1, 3}) {
         const Picture picture = makeTestPicture(64, 40, channels, 8);
@@ -146,7 +146,7 @@ TEST(RoundTrip, JpegKeepsSizeAndApproximateValues) {
     }
 }
 
-TEST(RoundTrip, IccProfileTravelsThroughEveryFormat) {
+TEST(ImageFileRoundTrip, IccProfileTravelsThroughEveryFormat) {
     const std::string folder = scratchFolder();
     struct Case {
         const char* name;
@@ -174,7 +174,7 @@ TEST(RoundTrip, IccProfileTravelsThroughEveryFormat) {
     EXPECT_EQ(roundTrip(picture, folder + "big.tif").iccProfile, picture.iccProfile);
 }
 
-TEST(RoundTrip, FormatFollowsContentNotName) {
+TEST(ImageFileRoundTrip, FormatFollowsContentNotName) {
     const std::string folder = scratchFolder();
     const Picture picture = makeTestPicture(10, 10, 3, 8);
     std::string error;
@@ -191,7 +191,7 @@ TEST(RoundTrip, FormatFollowsContentNotName) {
 
 // --- Conversions on reading ------------------------------------------------------
 
-TEST(Conversion, PalettePngsBecomeRgbOrRgba) {
+TEST(ImageFileConversion, PalettePngsBecomeRgbOrRgba) {
     const std::string folder = scratchFolder();
     const std::uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
     for (int depth : {2, 8}) {
@@ -221,7 +221,7 @@ TEST(Conversion, PalettePngsBecomeRgbOrRgba) {
     }
 }
 
-TEST(Conversion, LowDepthGreyBecomesFullRangeEightBit) {
+TEST(ImageFileConversion, LowDepthGreyBecomesFullRangeEightBit) {
     const std::string folder = scratchFolder();
     testing::writeOneBitGreyPng(folder + "bits.png");
     Picture picture;
@@ -244,7 +244,7 @@ TEST(Conversion, LowDepthGreyBecomesFullRangeEightBit) {
     }
 }
 
-TEST(Conversion, InterlacedPngReadsLikeAPlainOne) {
+TEST(ImageFileConversion, InterlacedPngReadsLikeAPlainOne) {
     const std::string folder = scratchFolder();
     const Picture picture = makeTestPicture(21, 13, 3, 8);
     testing::writeInterlacedPng(folder + "adam7.png", picture);
@@ -254,7 +254,7 @@ TEST(Conversion, InterlacedPngReadsLikeAPlainOne) {
     EXPECT_EQ(back.pixels, picture.pixels);
 }
 
-TEST(Conversion, TiledPlanarTiffInterleaves) {
+TEST(ImageFileConversion, TiledPlanarTiffInterleaves) {
     const std::string folder = scratchFolder();
     const Picture picture = makeTestPicture(40, 20, 3, 16);  // tiles overhang both edges
     testing::writeTiledPlanarTiff(folder + "tiles.tif", picture);
@@ -264,7 +264,7 @@ TEST(Conversion, TiledPlanarTiffInterleaves) {
     EXPECT_EQ(maxDifference(back, picture), 0.0);
 }
 
-TEST(Conversion, AssociatedAlphaIsUnpremultiplied) {
+TEST(ImageFileConversion, AssociatedAlphaIsUnpremultiplied) {
     const std::string folder = scratchFolder();
     testing::writePremultipliedTiff(folder + "assoc.tif");
     Picture picture;
@@ -291,7 +291,7 @@ void expectRefused(const std::string& path, const std::string& expectedText) {
     EXPECT_TRUE(picture.pixels.empty());
 }
 
-TEST(BadInput, MissingEmptyAndForeignFilesSayWhy) {
+TEST(ImageFileBadInput, MissingEmptyAndForeignFilesSayWhy) {
     const std::string folder = scratchFolder();
     expectRefused(folder + "nothing.png", "No such file");
     writeBytes(folder + "empty.png", {});
@@ -301,7 +301,7 @@ TEST(BadInput, MissingEmptyAndForeignFilesSayWhy) {
     expectRefused(folder, "folder");
 }
 
-TEST(BadInput, TruncatedFilesFailInEveryFormat) {
+TEST(ImageFileBadInput, TruncatedFilesFailInEveryFormat) {
     const std::string folder = scratchFolder();
     const Picture picture = makeTestPicture(90, 70, 3, 8);
     for (const char* name : {"cut.png", "cut.jpg", "cut.tif"}) {
@@ -318,7 +318,7 @@ TEST(BadInput, TruncatedFilesFailInEveryFormat) {
     }
 }
 
-TEST(BadInput, CorruptDataFails) {
+TEST(ImageFileBadInput, CorruptDataFails) {
     const std::string folder = scratchFolder();
     const Picture picture = makeTestPicture(50, 50, 3, 8);
     std::string error;
@@ -349,16 +349,40 @@ TEST(BadInput, CorruptDataFails) {
     expectRefused(folder + "bad.tif", "TIFF");
 }
 
-TEST(BadInput, LyingHeadersDoNotAllocateTheirClaim) {
+TEST(ImageFileBadInput, LyingHeadersDoNotAllocateTheirClaim) {
     const std::string folder = scratchFolder();
     writeBytes(folder + "huge.png", testing::lyingPngHeader(100000, 100000));
     expectRefused(folder + "huge.png", "more than this program handles");
     // Within the pixel limit, but not what a few dozen bytes can hold.
     writeBytes(folder + "big.png", testing::lyingPngHeader(40000, 40000));
     expectRefused(folder + "big.png", "far more than the file can hold");
+
+    // TIFF strips of 2.7 GB and of 30 KB said to be stored in a few bytes.
+    testing::writeShortStripTiff(folder + "huge.tif", 30000, 30000, 10);
+    expectRefused(folder + "huge.tif", "TIFF");
+    testing::writeShortStripTiff(folder + "short.tif", 100, 100, 1000);
+    expectRefused(folder + "short.tif", "TIFF");
+
+    // A JPEG frame header enlarged to 60000 x 30000 over the data of 64 x 64:
+    // decoding stops where the data does.
+    const Picture small = makeTestPicture(64, 64, 3, 8);
+    std::string error;
+    ASSERT_TRUE(writePicture(folder + "small.jpg", small, error)) << error;
+    std::vector<std::uint8_t> jpeg = readBytes(folder + "small.jpg");
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xff && jpeg[i + 1] == 0xc0) {
+            jpeg[i + 5] = 30000 >> 8;
+            jpeg[i + 6] = 30000 & 0xff;
+            jpeg[i + 7] = 60000 >> 8;
+            jpeg[i + 8] = 60000 & 0xff;
+            break;
+        }
+    }
+    writeBytes(folder + "enlarged.jpg", jpeg);
+    expectRefused(folder + "enlarged.jpg", "JPEG");
 }
 
-TEST(BadInput, CmykIsRefusedClearly) {
+TEST(ImageFileBadInput, CmykIsRefusedClearly) {
     const std::string folder = scratchFolder();
     testing::writeCmykJpeg(folder + "cmyk.jpg");
     expectRefused(folder + "cmyk.jpg", "CMYK JPEG pictures are not supported");
@@ -374,7 +398,7 @@ void expectWriteRefused(const std::string& path, const Picture& picture, const s
     EXPECT_NE(error.find(text), std::string::npos) << error;
 }
 
-TEST(Write, RefusesWhatTheFormatCannotHold) {
+TEST(ImageFileWrite, RefusesWhatTheFormatCannotHold) {
     const std::string folder = scratchFolder();
     expectWriteRefused(folder + "a.bmp", makeTestPicture(4, 4, 3, 8), ".png, .jpg");
     expectWriteRefused(folder + "noextension", makeTestPicture(4, 4, 3, 8), ".png, .jpg");
@@ -388,7 +412,7 @@ TEST(Write, RefusesWhatTheFormatCannotHold) {
     EXPECT_TRUE(folderEntries(folder).empty());
 }
 
-TEST(Write, FailureLeavesTheExistingFileAndNoTemporary) {
+TEST(ImageFileWrite, FailureLeavesTheExistingFileAndNoTemporary) {
     const std::string folder = scratchFolder();
     const std::vector<std::uint8_t> original = {'k', 'e', 'e', 'p'};
     writeBytes(folder + "out.jpg", original);
@@ -414,7 +438,7 @@ TEST(Write, FailureLeavesTheExistingFileAndNoTemporary) {
     EXPECT_NE(error.find("No such file"), std::string::npos) << error;
 }
 
-TEST(Write, ReplacingAFileKeepsItsPermissions) {
+TEST(ImageFileWrite, ReplacingAFileKeepsItsPermissions) {
     const std::string folder = scratchFolder();
     const std::string path = folder + "shared.tif";
     writeBytes(path, {'o', 'l', 'd'});

@@ -343,6 +343,20 @@ void writePremultipliedTiff(const std::string& path) {
     TIFFWriteScanline(file.tif, row, 0, 0);
 }
 
+void writeShortStripTiff(const std::string& path, std::uint32_t width, std::uint32_t height,
+                         std::size_t storedBytes) {
+    TiffFile file(path);
+    TIFFSetField(file.tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(file.tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(file.tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(file.tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(file.tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(file.tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(file.tif, TIFFTAG_ROWSPERSTRIP, height);
+    std::vector<std::uint8_t> data(storedBytes, 200);
+    TIFFWriteRawStrip(file.tif, 0, data.data(), static_cast<tmsize_t>(data.size()));
+}
+
 void writeTiledPlanarTiff(const std::string& path, const Picture& picture) {
     TiffFile file(path);
     TIFF* tif = file.tif;

@@ -53,6 +53,10 @@ void writeOneBitTiff(const std::string& path, bool minIsWhite);
 // A 2 x 1 8-bit RGBA TIFF with associated alpha: (100, 50, 0, 128) and
 // (0, 0, 0, 0).
 void writePremultipliedTiff(const std::string& path);
+// An uncompressed 8-bit RGB TIFF of one strip that claims width x height
+// pixels but stores only storedBytes of them.
+void writeShortStripTiff(const std::string& path, std::uint32_t width, std::uint32_t height,
+                         std::size_t storedBytes);
 // A tiled, planar 16-bit RGB TIFF of the picture (which must be 16-bit RGB).
 void writeTiledPlanarTiff(const std::string& path, const host_app::Picture& picture);
 

@@ -264,6 +264,21 @@ TEST(ImageFileConversion, TiledPlanarTiffInterleaves) {
     EXPECT_EQ(maxDifference(back, picture), 0.0);
 }
 
+TEST(ImageFileConversion, JpegCompressedTiffReadsAsRgb) {
+    const std::string folder = scratchFolder();
+    testing::writeJpegTiff(folder + "ycc.tif");
+    Picture picture;
+    std::string error;
+    ASSERT_TRUE(readPicture(folder + "ycc.tif", picture, error)) << error;
+    ASSERT_EQ(picture.channels, 3);
+    ASSERT_EQ(picture.height, 33);
+    for (int x = 0; x < 40; x += 13) {
+        EXPECT_NEAR(sampleValue(picture, x, 32, 0), 200, 4);
+        EXPECT_NEAR(sampleValue(picture, x, 32, 1), 100, 4);
+        EXPECT_NEAR(sampleValue(picture, x, 32, 2), 5 * x, 8);
+    }
+}
+
 TEST(ImageFileConversion, AssociatedAlphaIsUnpremultiplied) {
     const std::string folder = scratchFolder();
     testing::writePremultipliedTiff(folder + "assoc.tif");

@@ -357,6 +357,26 @@ void writeShortStripTiff(const std::string& path, std::uint32_t width, std::uint
     TIFFWriteRawStrip(file.tif, 0, data.data(), static_cast<tmsize_t>(data.size()));
 }
 
+void writeJpegTiff(const std::string& path) {
+    TiffFile file(path);
+    TIFFSetField(file.tif, TIFFTAG_IMAGEWIDTH, 40u);
+    TIFFSetField(file.tif, TIFFTAG_IMAGELENGTH, 33u);
+    TIFFSetField(file.tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(file.tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(file.tif, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+    TIFFSetField(file.tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+    TIFFSetField(file.tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    TIFFSetField(file.tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(file.tif, TIFFTAG_ROWSPERSTRIP, 16u);
+    std::vector<std::uint8_t> row(40 * 3);
+    for (int x = 0; x < 40; ++x) {
+        row[3 * x] = 200;
+        row[3 * x + 1] = 100;
+        row[3 * x + 2] = static_cast<std::uint8_t>(5 * x);
+    }
+    for (std::uint32_t y = 0; y < 33; ++y) TIFFWriteScanline(file.tif, row.data(), y, 0);
+}
+
 void writeTiledPlanarTiff(const std::string& path, const Picture& picture) {
     TiffFile file(path);
     TIFF* tif = file.tif;

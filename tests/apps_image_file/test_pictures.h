@@ -57,6 +57,9 @@ void writePremultipliedTiff(const std::string& path);
 // pixels but stores only storedBytes of them.
 void writeShortStripTiff(const std::string& path, std::uint32_t width, std::uint32_t height,
                          std::size_t storedBytes);
+// A JPEG-compressed YCbCr TIFF, 40 x 33 in strips of 16 rows, of the colour
+// (200, 100, 5 * x).
+void writeJpegTiff(const std::string& path);
 // A tiled, planar 16-bit RGB TIFF of the picture (which must be 16-bit RGB).
 void writeTiledPlanarTiff(const std::string& path, const host_app::Picture& picture);
 

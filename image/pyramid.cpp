@@ -53,13 +53,15 @@ void mapRows(const TiledImage& image, int level, int y, SourceRow rows[kTaps]) {
     const int last = image.lastY[level];
     for (int i = 0; i < kTaps; ++i) {
         const int r = clampCoord(2 * y - 2 + i, last);
-        rows[i].tileBase = &image.tiles[image.firstTile[level] + (r >> kTileShift) * image.tilesPerRow[level]];
+        rows[i].tileBase =
+            &image.tiles[image.firstTile[level] + (r >> kTileShift) * image.tilesPerRow[level]];
         rows[i].rowOffset = static_cast<std::size_t>(r & kTileMask) * kTileSize;
     }
 }
 
 template <typename Word>
-const Word* sourcePixel(const SourceRow& row, const SourceColumns& columns, int j, int wordsPerPixel) {
+const Word* sourcePixel(const SourceRow& row, const SourceColumns& columns, int j,
+                        int wordsPerPixel) {
     const Word* tile = reinterpret_cast<const Word*>(row.tileBase[columns.tile[j]].pixels.get());
     return tile + (row.rowOffset + static_cast<std::size_t>(columns.offset[j])) * wordsPerPixel;
 }
@@ -92,11 +94,15 @@ void reduceRowsRgba8(TiledImage& image, int d, int top, int bottom, int x0, int 
             if (ringRow[slot] != r) {
                 const int clamped = clampCoord(r, lastY);
                 const TileRecord* tiles =
-                    &image.tiles[image.firstTile[s] + (clamped >> kTileShift) * image.tilesPerRow[s]];
-                const std::size_t offset = static_cast<std::size_t>(clamped & kTileMask) * kTileSize;
+                    &image.tiles[image.firstTile[s] +
+                                 (clamped >> kTileShift) * image.tilesPerRow[s]];
+                const std::size_t offset =
+                    static_cast<std::size_t>(clamped & kTileMask) * kTileSize;
                 for (int j = 0; j < columns.count; ++j) {
                     std::uint32_t w;
-                    std::memcpy(&w, tiles[columns.tile[j]].pixels.get() + 4 * (offset + columns.offset[j]), 4);
+                    std::memcpy(
+                        &w, tiles[columns.tile[j]].pixels.get() + 4 * (offset + columns.offset[j]),
+                        4);
                     ring[slot][j] = spreadRgba8(w);
                 }
                 ringRow[slot] = r;
@@ -104,8 +110,8 @@ void reduceRowsRgba8(TiledImage& image, int d, int top, int bottom, int x0, int 
             row[i] = ring[slot];
         }
         for (int j = 0; j < columns.count; ++j) {
-            const std::uint64_t v =
-                row[0][j] + 16 * row[1][j] + 64 * row[2][j] + 64 * row[3][j] + 16 * row[4][j] + row[5][j];
+            const std::uint64_t v = row[0][j] + 16 * row[1][j] + 64 * row[2][j] + 64 * row[3][j] +
+                                    16 * row[4][j] + row[5][j];
             const std::uint64_t e = row[0][j] + row[5][j];
             vRB[j] = (v >> 16) & kPairMask;
             vGA[j] = v & kPairMask;
@@ -123,7 +129,8 @@ void reduceRowsRgba8(TiledImage& image, int d, int top, int bottom, int x0, int 
                 return static_cast<std::uint32_t>((pair >> shift) & 0xFFFFFFFFu) /
                        static_cast<std::uint32_t>(kDivisor);
             };
-            const std::uint32_t word = packRgba8(lane(rb, 32), lane(ga, 32), lane(rb, 0), lane(ga, 0));
+            const std::uint32_t word =
+                packRgba8(lane(rb, 32), lane(ga, 32), lane(rb, 0), lane(ga, 0));
             std::memcpy(pixelAddress(image, x, y, d), &word, sizeof word);
         }
     }
@@ -150,11 +157,15 @@ void reduceRowsRgba16(TiledImage& image, int d, int top, int bottom, int x0, int
             if (ringRow[slot] != r) {
                 const int clamped = clampCoord(r, lastY);
                 const TileRecord* tiles =
-                    &image.tiles[image.firstTile[s] + (clamped >> kTileShift) * image.tilesPerRow[s]];
-                const std::size_t offset = static_cast<std::size_t>(clamped & kTileMask) * kTileSize;
+                    &image.tiles[image.firstTile[s] +
+                                 (clamped >> kTileShift) * image.tilesPerRow[s]];
+                const std::size_t offset =
+                    static_cast<std::size_t>(clamped & kTileMask) * kTileSize;
                 for (int j = 0; j < columns.count; ++j) {
                     Rgba16Pixel p;
-                    std::memcpy(&p, tiles[columns.tile[j]].pixels.get() + 8 * (offset + columns.offset[j]), 8);
+                    std::memcpy(
+                        &p, tiles[columns.tile[j]].pixels.get() + 8 * (offset + columns.offset[j]),
+                        8);
                     ringRB[slot][j] = std::uint64_t{p.r} << 32 | p.b;
                     ringGA[slot][j] = std::uint64_t{p.g} << 32 | p.a;
                 }
@@ -164,17 +175,21 @@ void reduceRowsRgba16(TiledImage& image, int d, int top, int bottom, int x0, int
             ga[i] = ringGA[slot];
         }
         for (int j = 0; j < columns.count; ++j) {
-            vRB[j] = rb[0][j] + 16 * rb[1][j] + 64 * rb[2][j] + 64 * rb[3][j] + 16 * rb[4][j] + rb[5][j];
-            vGA[j] = ga[0][j] + 16 * ga[1][j] + 64 * ga[2][j] + 64 * ga[3][j] + 16 * ga[4][j] + ga[5][j];
+            vRB[j] =
+                rb[0][j] + 16 * rb[1][j] + 64 * rb[2][j] + 64 * rb[3][j] + 16 * rb[4][j] + rb[5][j];
+            vGA[j] =
+                ga[0][j] + 16 * ga[1][j] + 64 * ga[2][j] + 64 * ga[3][j] + 16 * ga[4][j] + ga[5][j];
             eRB[j] = rb[0][j] + rb[5][j];
             eGA[j] = ga[0][j] + ga[5][j];
         }
         for (int x = x0; x < x1; ++x) {
             const int j = 2 * (x - x0);
-            const std::uint64_t sumRB = vRB[j] + 16 * vRB[j + 1] + 64 * vRB[j + 2] + 64 * vRB[j + 3] +
-                                        16 * vRB[j + 4] + vRB[j + 5] - eRB[j] - eRB[j + 5];
-            const std::uint64_t sumGA = vGA[j] + 16 * vGA[j + 1] + 64 * vGA[j + 2] + 64 * vGA[j + 3] +
-                                        16 * vGA[j + 4] + vGA[j + 5] - eGA[j] - eGA[j + 5];
+            const std::uint64_t sumRB = vRB[j] + 16 * vRB[j + 1] + 64 * vRB[j + 2] +
+                                        64 * vRB[j + 3] + 16 * vRB[j + 4] + vRB[j + 5] - eRB[j] -
+                                        eRB[j + 5];
+            const std::uint64_t sumGA = vGA[j] + 16 * vGA[j + 1] + 64 * vGA[j + 2] +
+                                        64 * vGA[j + 3] + 16 * vGA[j + 4] + vGA[j + 5] - eGA[j] -
+                                        eGA[j + 5];
             const auto lane = [](std::uint64_t pair, int shift) {
                 const std::uint64_t v = ((pair >> shift) & kLow) / kDivisor;
                 return static_cast<std::uint16_t>(std::min<std::uint64_t>(v, kFixedOne));
@@ -234,8 +249,12 @@ void reduceBand(TiledImage& image, int sourceLevel, const BandRect& rect) {
         const int x1 = std::min(x0 + kSpan, right);
         mapColumns(image, sourceLevel, x0, x1, columns);
         switch (image.format) {
-            case SampleFormat::Rgba8: reduceRowsRgba8(image, d, top, bottom, x0, x1, columns); break;
-            case SampleFormat::Rgba16: reduceRowsRgba16(image, d, top, bottom, x0, x1, columns); break;
+            case SampleFormat::Rgba8:
+                reduceRowsRgba8(image, d, top, bottom, x0, x1, columns);
+                break;
+            case SampleFormat::Rgba16:
+                reduceRowsRgba16(image, d, top, bottom, x0, x1, columns);
+                break;
             case SampleFormat::RgbaFloat:
                 for (int y = top; y < bottom; ++y) {
                     mapRows(image, sourceLevel, y, rows);
@@ -275,6 +294,8 @@ void buildPyramid(TiledImage& image, const JobRunner& run) {
     image.contentState = kContentPyramidBuilt;
 }
 
-void buildPyramid(TiledImage& image) { buildPyramid(image, poolJobRunner()); }
+void buildPyramid(TiledImage& image) {
+    buildPyramid(image, poolJobRunner());
+}
 
 }  // namespace mirel::image

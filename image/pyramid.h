@@ -19,7 +19,8 @@ struct BandRect {
 // several threads at once, and returns when all tiles are done. `kind` is the
 // job kind of the worker pool.
 using BandBody = std::function<void(const BandRect& tile)>;
-using JobRunner = std::function<void(std::int32_t kind, const BandRect& rect, const BandBody& body)>;
+using JobRunner =
+    std::function<void(std::int32_t kind, const BandRect& rect, const BandBody& body)>;
 
 // A runner on the worker pool (64 x 64 tiles, one thread per job); threadLimit 0
 // uses the processor count.

@@ -21,7 +21,7 @@ enum class SampleFormat : std::int32_t {
 constexpr int kTileShift = 9;
 constexpr int kTileSize = 1 << kTileShift;  // 512 columns (stride of every tile), at most 512 rows
 constexpr int kTileMask = kTileSize - 1;
-constexpr int kMaxLevels = 20;  // levels 0 to 19
+constexpr int kMaxLevels = 20;             // levels 0 to 19
 constexpr std::int32_t kFixedOne = 32768;  // full scale of Rgba16
 constexpr int kWeightTaps = 5;
 constexpr int kWeightPhases = 128;
@@ -135,7 +135,9 @@ bool init(TiledImage& image, std::int32_t width, std::int32_t height, SampleForm
 // Frees every tile; tileCount becomes 0 and the image can be initialised again.
 void release(TiledImage& image);
 
-inline bool hasTiles(const TiledImage& image) { return image.tileCount > 0 && image.tiles; }
+inline bool hasTiles(const TiledImage& image) {
+    return image.tileCount > 0 && image.tiles;
+}
 
 // ---- Addressing ---------------------------------------------------------------
 // Unchecked: (x, y) must lie inside level `level`.
@@ -146,7 +148,8 @@ inline const TileRecord& tileAt(const TiledImage& image, int x, int y, int level
 }
 
 inline std::size_t pixelOffset(int x, int y) {
-    return static_cast<std::size_t>(y & kTileMask) * kTileSize + static_cast<std::size_t>(x & kTileMask);
+    return static_cast<std::size_t>(y & kTileMask) * kTileSize +
+           static_cast<std::size_t>(x & kTileMask);
 }
 
 inline std::uint8_t* pixelAddress(const TiledImage& image, int x, int y, int level) {
@@ -154,7 +157,9 @@ inline std::uint8_t* pixelAddress(const TiledImage& image, int x, int y, int lev
            pixelOffset(x, y) * static_cast<std::size_t>(image.bytesPerPixel);
 }
 
-inline int clampCoord(int v, int last) { return v < 0 ? 0 : (v > last ? last : v); }
+inline int clampCoord(int v, int last) {
+    return v < 0 ? 0 : (v > last ? last : v);
+}
 
 inline bool insideLevel(const TiledImage& image, int x, int y, int level) {
     return level >= 0 && level <= image.lastLevel && x >= 0 && y >= 0 &&
@@ -222,7 +227,7 @@ static_assert(sizeof(BitmapInfoHeader) == 40);
 
 struct ScreenBitmap {
     BitmapInfoHeader header;
-    std::int64_t rowBytes = 0;        // width x 3 rounded up to a multiple of 4
+    std::int64_t rowBytes = 0;       // width x 3 rounded up to a multiple of 4
     std::vector<std::uint8_t> bits;  // rows top-down, each blue, green, red, zero-padded
 };
 

@@ -25,7 +25,8 @@ bool allocateGrid(RenderJob& job, const TiledJobsRequest& request) {
     const std::int32_t columns = job.tile.right - job.tile.left + 2;
     const std::int32_t rows = job.tile.bottom - job.tile.top + 2;
     std::size_t cells = 0, bytes = 0;
-    if (!multiplyChecked(static_cast<std::size_t>(columns), static_cast<std::size_t>(rows), cells) ||
+    if (!multiplyChecked(static_cast<std::size_t>(columns), static_cast<std::size_t>(rows),
+                         cells) ||
         !multiplyChecked(cells, request.cellBytes, bytes)) {
         return false;
     }
@@ -79,7 +80,7 @@ struct Slot {
 
 // One run of the driver; lives for one call of runTiledJobs.
 class Driver {
-public:
+  public:
     Driver(const TiledJobsRequest& request, const SplitState& split)
         : request_(request), split_(split) {}
 
@@ -170,7 +171,7 @@ public:
 
     TiledJobsResult result;
 
-private:
+  private:
     const TiledJobsRequest& request_;
     SplitState split_;
     std::uint32_t lastProgressSecond_ = os::tickCount() / 1000u - 1u;
@@ -240,8 +241,8 @@ TiledJobsResult runTiledJobs(const TiledJobsRequest& request) {
     for (int i = 0; i < threads; ++i) driver.startJob(slots[i], driver.result.started);
 
     while (!driver.finishedAll()) {
-        const bool anyBusy =
-            std::any_of(slots.get(), slots.get() + threads, [](const Slot& s) { return s.job != nullptr; });
+        const bool anyBusy = std::any_of(slots.get(), slots.get() + threads,
+                                         [](const Slot& s) { return s.job != nullptr; });
         if (!anyBusy) {
             // Every slot is idle because job records could not be allocated:
             // try once more, and give up rather than wait for nothing.

@@ -54,9 +54,9 @@ JobRect jobTileRect(const SplitState& split, std::int32_t index);
 struct CellGrid {
     void* cells = nullptr;
     std::size_t bytes = 0;
-    std::int32_t columns = 0;  // tile columns + 2
-    std::int32_t rows = 0;     // tile rows + 2
-    void* hostBuffer = nullptr;           // the host's id when it came from the host
+    std::int32_t columns = 0;    // tile columns + 2
+    std::int32_t rows = 0;       // tile rows + 2
+    void* hostBuffer = nullptr;  // the host's id when it came from the host
     os::GlobalHandle globalBlock = nullptr;
 };
 
@@ -64,7 +64,7 @@ struct RenderJob {
     std::int32_t kind = 0;
     std::int32_t status = kJobSettingUp;
     SplitState split;
-    JobRect tile;  // relative to split.rect
+    JobRect tile;                     // relative to split.rect
     os::Event* startEvent = nullptr;  // borrowed from the slot
     os::Event* doneEvent = nullptr;
     void* imageStore = nullptr;  // borrowed: the image the job works on

@@ -18,7 +18,8 @@ constexpr int kWeights[6][6] = {{0, 1, 4, 4, 1, 0},       {1, 16, 64, 64, 16, 1}
 // Channel c of pixel (x, y) of a level as stored (0..255, 0..65535 or the float).
 double stored(const TiledImage& image, int x, int y, int level, int c) {
     switch (image.format) {
-        case SampleFormat::Rgba8: return (readRgba8(image, x, y, level) >> (24 - 8 * c)) & 255u;
+        case SampleFormat::Rgba8:
+            return (readRgba8(image, x, y, level) >> (24 - 8 * c)) & 255u;
         case SampleFormat::Rgba16: {
             const Rgba16Pixel p = readRgba16(image, x, y, level);
             const std::uint16_t v[4] = {p.r, p.g, p.b, p.a};
@@ -51,11 +52,14 @@ void fillRandom(TiledImage& image, unsigned seed, float floatRange = 2.0f) {
         for (int x = 0; x < image.baseWidth; ++x) {
             const std::uint32_t r = random();
             switch (image.format) {
-                case SampleFormat::Rgba8: writeRgba8(image, x, y, 0, r, r >> 8, r >> 16, r >> 24); break;
+                case SampleFormat::Rgba8:
+                    writeRgba8(image, x, y, 0, r, r >> 8, r >> 16, r >> 24);
+                    break;
                 case SampleFormat::Rgba16:
-                    writeRgba16(image, x, y, 0,
-                                {static_cast<std::uint16_t>(r % 32769), static_cast<std::uint16_t>(r >> 17),
-                                 static_cast<std::uint16_t>((r >> 3) % 32769), 32768});
+                    writeRgba16(
+                        image, x, y, 0,
+                        {static_cast<std::uint16_t>(r % 32769), static_cast<std::uint16_t>(r >> 17),
+                         static_cast<std::uint16_t>((r >> 3) % 32769), 32768});
                     break;
                 case SampleFormat::RgbaFloat: {
                     std::uniform_real_distribution<float> u(-0.2f, floatRange);
@@ -72,7 +76,8 @@ bool sameLevels(const TiledImage& a, const TiledImage& b) {
     for (int k = 0; k <= a.lastLevel; ++k)
         for (int y = 0; y < a.levelHeight[k]; ++y)
             for (int x = 0; x < a.levelWidth[k]; ++x)
-                if (std::memcmp(pixelAddress(a, x, y, k), pixelAddress(b, x, y, k), a.bytesPerPixel) != 0)
+                if (std::memcmp(pixelAddress(a, x, y, k), pixelAddress(b, x, y, k),
+                                a.bytesPerPixel) != 0)
                     return false;
     return true;
 }
@@ -93,8 +98,8 @@ TEST_P(PyramidFormats, MatchesTheKernelAcrossTileEdgesAndOddSizes) {
         for (int y = 0; y < image.levelHeight[k]; ++y) {
             for (int x = 0; x < image.levelWidth[k]; ++x) {
                 const bool check = k > 2 || y < 3 || x < 3 || y >= image.levelHeight[k] - 3 ||
-                                   x >= image.levelWidth[k] - 3 || (x % 64) < 2 || (x % 256) == 255 ||
-                                   (y % 64) == 63 || (y % 256) < 2;
+                                   x >= image.levelWidth[k] - 3 || (x % 64) < 2 ||
+                                   (x % 256) == 255 || (y % 64) == 63 || (y % 256) < 2;
                 if (!check) continue;
                 for (int c = 0; c < 4; ++c) {
                     const double want = reference(image, k - 1, x, y, c);
@@ -103,7 +108,8 @@ TEST_P(PyramidFormats, MatchesTheKernelAcrossTileEdgesAndOddSizes) {
                         ASSERT_NEAR(got, want, 1e-6 * std::max(1.0, std::fabs(want)))
                             << "level " << k << " at " << x << "," << y;
                     } else {
-                        ASSERT_EQ(got, want) << "level " << k << " at " << x << "," << y << " channel " << c;
+                        ASSERT_EQ(got, want)
+                            << "level " << k << " at " << x << "," << y << " channel " << c;
                     }
                 }
             }
@@ -117,9 +123,15 @@ TEST_P(PyramidFormats, UniformPictureKeepsItsValueAtEveryLevel) {
     for (int y = 0; y < 303; ++y) {
         for (int x = 0; x < 431; ++x) {
             switch (GetParam()) {
-                case SampleFormat::Rgba8: writeRgba8(image, x, y, 0, 200, 200, 200, 200); break;
-                case SampleFormat::Rgba16: writeRgba16(image, x, y, 0, {32768, 32768, 32768, 32768}); break;
-                case SampleFormat::RgbaFloat: writeRgbaFloat(image, x, y, 0, {0.7f, 0.1f, 3.3f, 1.0f}); break;
+                case SampleFormat::Rgba8:
+                    writeRgba8(image, x, y, 0, 200, 200, 200, 200);
+                    break;
+                case SampleFormat::Rgba16:
+                    writeRgba16(image, x, y, 0, {32768, 32768, 32768, 32768});
+                    break;
+                case SampleFormat::RgbaFloat:
+                    writeRgbaFloat(image, x, y, 0, {0.7f, 0.1f, 3.3f, 1.0f});
+                    break;
             }
         }
     }
@@ -128,7 +140,8 @@ TEST_P(PyramidFormats, UniformPictureKeepsItsValueAtEveryLevel) {
         for (int y = 0; y < image.levelHeight[k]; ++y) {
             for (int x = 0; x < image.levelWidth[k]; ++x) {
                 for (int c = 0; c < 4; ++c) {
-                    ASSERT_EQ(stored(image, x, y, k, c), stored(image, 0, 0, 0, c)) << k << ":" << x << "," << y;
+                    ASSERT_EQ(stored(image, x, y, k, c), stored(image, 0, 0, 0, c))
+                        << k << ":" << x << "," << y;
                 }
             }
         }
@@ -149,12 +162,16 @@ TEST_P(PyramidFormats, ResultDoesNotDependOnTheNumberOfThreads) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, PyramidFormats,
-                         ::testing::Values(SampleFormat::Rgba8, SampleFormat::Rgba16, SampleFormat::RgbaFloat),
+                         ::testing::Values(SampleFormat::Rgba8, SampleFormat::Rgba16,
+                                           SampleFormat::RgbaFloat),
                          [](const auto& info) {
                              switch (info.param) {
-                                 case SampleFormat::Rgba8: return "Rgba8";
-                                 case SampleFormat::Rgba16: return "Rgba16";
-                                 default: return "RgbaFloat";
+                                 case SampleFormat::Rgba8:
+                                     return "Rgba8";
+                                 case SampleFormat::Rgba16:
+                                     return "Rgba16";
+                                 default:
+                                     return "RgbaFloat";
                              }
                          });
 
@@ -207,7 +224,8 @@ TEST(Pyramid, FloatLevelsAreClampedIntoRange) {
     ASSERT_TRUE(init(image, 8, 8, SampleFormat::RgbaFloat));
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
-            writeRgbaFloat(image, x, y, 0, {70000.0f, -5.0f, std::numeric_limits<float>::quiet_NaN(), 0.5f});
+            writeRgbaFloat(image, x, y, 0,
+                           {70000.0f, -5.0f, std::numeric_limits<float>::quiet_NaN(), 0.5f});
     buildPyramid(image);
     const Rgba p = readRgbaFloat(image, 2, 2, 1);
     EXPECT_EQ(p.r, 65535.0f);
@@ -223,13 +241,15 @@ TEST(Pyramid, ReduceBandWritesOnlyItsRectangle) {
     for (int y = 0; y < image.levelHeight[1]; ++y)
         for (int x = 0; x < image.levelWidth[1]; ++x) writeRgba8(image, x, y, 1, 1, 2, 3, 4);
     reduceBand(image, 0, {10, 20, 30, 90});
-    reduceBand(image, 0, {-5, 140, 2, 400});     // clipped to the level
+    reduceBand(image, 0, {-5, 140, 2, 400});           // clipped to the level
     reduceBand(image, image.lastLevel, {0, 0, 1, 1});  // no level below: nothing
     for (int y = 0; y < image.levelHeight[1]; ++y) {
         for (int x = 0; x < image.levelWidth[1]; ++x) {
             const bool inside = (y >= 10 && y < 30 && x >= 20 && x < 90) || (y < 2 && x >= 140);
-            if (!inside) ASSERT_EQ(readRgba8(image, x, y, 1), packRgba8(1, 2, 3, 4)) << x << "," << y;
-            else ASSERT_EQ(readRgba8(image, x, y, 1) >> 24, reference(image, 0, x, y, 0));
+            if (!inside)
+                ASSERT_EQ(readRgba8(image, x, y, 1), packRgba8(1, 2, 3, 4)) << x << "," << y;
+            else
+                ASSERT_EQ(readRgba8(image, x, y, 1) >> 24, reference(image, 0, x, y, 0));
         }
     }
 }

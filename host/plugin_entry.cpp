@@ -1,14 +1,32 @@
 // The library's one exported entry point. It installs the parts of the run
 // that live outside host/ and hands every call to the lifecycle.
 #include "host/plugin_main.h"
+#include "image/tiled_image.h"
+#include "settings/cached_settings.h"
 #include "ui/refusal.h"
 
 namespace {
 
 void showRefusal(mirel::FilterContext&) { mirel::ui::showRefusalDialog(nullptr); }
 
+// The thumbnail of the run, once the run's set-up has made it.
+mirel::image::TiledImage* thumbnailOf(mirel::FilterContext& ctx) {
+    if (!ctx.run) return nullptr;
+    return static_cast<mirel::image::TiledImage*>(ctx.run->memory.thumbnailImage);
+}
+
+void readCachedSettings(mirel::FilterContext& ctx) {
+    if (ctx.params) mirel::readCachedSettings(ctx.params->settings, thumbnailOf(ctx));
+}
+
+void writeCachedSettings(mirel::FilterContext& ctx) {
+    if (ctx.params) mirel::writeCachedSettings(ctx.params->settings);
+}
+
 void installServices(mirel::LifecycleServices& services) {
     services.showRefusal = &showRefusal;
+    services.readCachedSettings = &readCachedSettings;
+    services.writeCachedSettings = &writeCachedSettings;
 }
 
 }  // namespace

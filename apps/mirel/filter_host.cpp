@@ -77,6 +77,7 @@ struct HostCallbacks {
 
     static HostBlock* blockOf(pi::Handle handle) {
         if (!handle || !gActiveHost) return nullptr;
+        if (handle == &host().iccBlock_.memory) return &host().iccBlock_;
         for (auto& block : host().blocks_)
             if (&block->memory == handle) return block.get();
         return nullptr;
@@ -112,6 +113,8 @@ struct HostCallbacks {
     static pi::OSErr setHandleSize(pi::Handle handle, std::int32_t size) {
         HostBlock* block = blockOf(handle);
         if (!block || size < 0) return pi::kNilHandleErr;
+        // The profile belongs to the picture; the plug-in may read it only.
+        if (block == &host().iccBlock_) return pi::kParamErr;
         if (block->lockCount > 0) return pi::kMemFullErr;
         auto* grown = static_cast<char*>(std::realloc(block->memory, std::max(size, 1)));
         if (!grown) return pi::kMemFullErr;
@@ -136,19 +139,28 @@ struct HostCallbacks {
     static void recoverSpace(std::int32_t) {}
 
     // Buffers are plain allocations owned by the plug-in between allocate and free.
-    static pi::OSErr allocateBuffer(std::int32_t size, pi::BufferID* id) {
-        if (!id || size < 0) return pi::kParamErr;
-        *id = reinterpret_cast<pi::BufferID>(std::calloc(std::max(size, 1), 1));
-        return *id ? pi::kNoErr : pi::kMemFullErr;
-    }
     static pi::OSErr allocateBuffer64(std::int64_t size, pi::BufferID* id) {
         if (!id || size < 0) return pi::kParamErr;
+        *id = nullptr;
+        if (host().options_.refuseBuffers || size > kMaxRequestBytes) return pi::kMemFullErr;
         *id = reinterpret_cast<pi::BufferID>(std::calloc(std::size_t(std::max<std::int64_t>(size, 1)), 1));
-        return *id ? pi::kNoErr : pi::kMemFullErr;
+        if (!*id) return pi::kMemFullErr;
+        ++host().liveBuffers_;
+        return pi::kNoErr;
     }
-    static pi::Ptr lockBuffer(pi::BufferID id, pi::Boolean) { return reinterpret_cast<pi::Ptr>(id); }
+    static pi::OSErr allocateBuffer(std::int32_t size, pi::BufferID* id) {
+        return allocateBuffer64(size, id);
+    }
+    static pi::Ptr lockBuffer(pi::BufferID id, pi::Boolean) {
+        if (host().options_.failBufferLocks) return nullptr;
+        return reinterpret_cast<pi::Ptr>(id);
+    }
     static void unlockBuffer(pi::BufferID) {}
-    static void freeBuffer(pi::BufferID id) { std::free(id); }
+    static void freeBuffer(pi::BufferID id) {
+        if (!id) return;
+        std::free(id);
+        --host().liveBuffers_;
+    }
     static std::int32_t bufferSpace() { return kHostMaxSpace; }
     static std::int64_t bufferSpace64() { return std::int64_t(kHostMaxSpace) * 4; }
     static void reserveSpace(std::int32_t) {}
@@ -162,6 +174,7 @@ struct HostCallbacks {
     }
 
     static void progress(std::int32_t done, std::int32_t total) {
+        host().progressLog_.emplace_back(done, total);
         if (host().options_.showProgress) reportProgress(done, total);
     }
 
@@ -189,6 +202,13 @@ FilterHost::FilterHost(const PluginLibrary& plugin, Picture& picture, HostOption
 FilterHost::~FilterHost() {
     for (auto& block : blocks_) std::free(block->memory);
     if (gActiveHost == this) gActiveHost = nullptr;
+}
+
+void FilterHost::activate() { gActiveHost = this; }
+
+bool FilterHost::protectsTransparency() const {
+    return record_->filterCase == pi::kFilterCaseProtectedTransparencyNoSelection ||
+           record_->filterCase == pi::kFilterCaseProtectedTransparencyWithSelection;
 }
 
 void FilterHost::setMask(const Picture* mask) {
@@ -233,7 +253,7 @@ void FilterHost::setUpRecord() {
                     &HostCallbacks::handleSize,    &HostCallbacks::setHandleSize,
                     &HostCallbacks::lockHandle,    &HostCallbacks::unlockHandle,
                     &HostCallbacks::recoverSpace,  &HostCallbacks::disposeHandle};
-    bufferProcs_ = {pi::kCurrentBufferProcsVersion, pi::kCurrentBufferProcsCount,
+    bufferProcs_ = {options_.bufferProcsVersion, options_.bufferProcsCount,
                     &HostCallbacks::allocateBuffer, &HostCallbacks::lockBuffer,
                     &HostCallbacks::unlockBuffer,   &HostCallbacks::freeBuffer,
                     &HostCallbacks::bufferSpace,    &HostCallbacks::reserveSpace,
@@ -267,9 +287,14 @@ void FilterHost::setUpRecord() {
     r.inNonLayerPlanes = r.outNonLayerPlanes = 0;
     r.depth = picture_.bitsPerChannel;
 
-    r.iCCprofileData = nullptr;
-    r.iCCprofileSize = 0;
-    r.canUseICCProfiles = 0;
+    // The profile is offered read-only; the picture keeps it for the output.
+    iccBlock_.memory = picture_.iccProfile.empty()
+                           ? nullptr
+                           : reinterpret_cast<char*>(picture_.iccProfile.data());
+    iccBlock_.size = std::int32_t(std::min<std::size_t>(picture_.iccProfile.size(), INT32_MAX));
+    r.iCCprofileData = iccBlock_.memory ? &iccBlock_.memory : nullptr;
+    r.iCCprofileSize = iccBlock_.memory ? iccBlock_.size : 0;
+    r.canUseICCProfiles = 1;
 
     bigDocument_ = {};
     bigDocument_.imageSize32 = {height, width};
@@ -304,7 +329,7 @@ void FilterHost::dropParametersBlock() {
 int FilterHost::liveBlockCount() const { return int(blocks_.size()); }
 
 std::int16_t FilterHost::call(std::int16_t selector) {
-    gActiveHost = this;
+    activate();
     std::int16_t result = 0;
     selectorLog_.push_back(selector);
     if (selector == pi::kFilterSelectorAbout) {
@@ -320,111 +345,198 @@ std::int16_t FilterHost::call(std::int16_t selector) {
 }
 
 std::int16_t FilterHost::run(bool withParameters) {
-    if (withParameters) {
-        if (std::int16_t r = call(pi::kFilterSelectorParameters)) return r;
-    }
-    if (std::int16_t r = call(pi::kFilterSelectorPrepare)) return r;
-    if (std::int16_t r = call(pi::kFilterSelectorStart)) return r;
-    for (int i = 0; i < kMaxContinueCalls; ++i) {
-        if (inRectOf(*record_).empty() && outRectOf(*record_).empty() &&
-            maskRectOf(*record_).empty())
-            break;
-        if (std::int16_t r = call(pi::kFilterSelectorContinue)) return r;
-    }
-    return call(pi::kFilterSelectorFinish);
+    if (options_.showProgress) beginProgress();
+    const std::int16_t result = [&]() -> std::int16_t {
+        if (withParameters) {
+            if (std::int16_t r = call(pi::kFilterSelectorParameters)) return r;
+        }
+        if (std::int16_t r = call(pi::kFilterSelectorPrepare)) return r;
+        if (std::int16_t r = call(pi::kFilterSelectorStart)) return r;
+        for (int i = 0; i < kMaxContinueCalls; ++i) {
+            if (inRectOf(*record_).empty() && outRectOf(*record_).empty() &&
+                maskRectOf(*record_).empty())
+                break;
+            if (std::int16_t r = call(pi::kFilterSelectorContinue)) return r;
+        }
+        return call(pi::kFilterSelectorFinish);
+    }();
+    if (options_.showProgress) endProgress();
+    return result;
 }
 
 // ---- advanceState ------------------------------------------------------------------
 
-std::int16_t FilterHost::advanceState() {
-    commitOutput();
-    deliverRequests();
-    return pi::kNoErr;
+namespace {
+
+float loadStored(const std::uint8_t* at, int bytes) {
+    switch (bytes) {
+        case 1: return float(*at);
+        case 2: {
+            std::uint16_t value;
+            std::memcpy(&value, at, sizeof value);
+            return float(value);
+        }
+        default: {
+            float value;
+            std::memcpy(&value, at, sizeof value);
+            return value;
+        }
+    }
 }
 
+// A padding value (0..255) in the picture's own sample scale.
+void storePadding(std::uint8_t* at, int bytes, int padding) {
+    switch (bytes) {
+        case 1: *at = std::uint8_t(padding); return;
+        case 2: {
+            const auto value = std::uint16_t((padding * kInterface16Max + 127) / 255);
+            std::memcpy(at, &value, sizeof value);
+            return;
+        }
+        default: {
+            const float value = float(padding) / 255.0f;
+            std::memcpy(at, &value, sizeof value);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+std::int16_t FilterHost::advanceState() {
+    ++advanceStateCalls_;
+    commitOutput();
+    if (options_.advanceStateError != pi::kNoErr) {
+        in_ = {};
+        out_ = {};
+        mask_request_ = {};
+        record_->inData = record_->outData = record_->maskData = nullptr;
+        return options_.advanceStateError;
+    }
+    return deliverRequests();
+}
+
+// Takes the output buffer of the last request back into the picture. With
+// protected transparency the alpha channel is left as it was; when the
+// plug-in leaves masking to the host, the selection blends old and new.
 void FilterHost::commitOutput() {
-    Request& out = out_;
+    RequestBuffer& out = out_;
     if (out.buffer.empty()) return;
     const int bytes = int(bytesPerSample(picture_));
-    const int planeCount = out.hiPlane - out.loPlane + 1;
-    for (std::int32_t y = out.top; y < out.bottom; ++y) {
-        if (y < 0 || y >= picture_.height) continue;
+    const int alphaChannel = hasAlpha(picture_) ? picture_.channels - 1 : -1;
+    const bool keepAlpha = protectsTransparency();
+    const bool blend = mask_ != nullptr && record_->autoMask != 0;
+    const std::int32_t top = std::max(out.top, 0);
+    const std::int32_t bottom = std::min(out.bottom, picture_.height);
+    const std::int32_t left = std::max(out.left, 0);
+    const std::int32_t right = std::min(out.right, picture_.width);
+    for (std::int32_t y = top; y < bottom; ++y) {
         const std::uint8_t* row = out.buffer.data() + std::int64_t(y - out.top) * out.rowBytes;
-        for (std::int32_t x = out.left; x < out.right; ++x) {
-            if (x < 0 || x >= picture_.width) continue;
+        for (std::int32_t x = left; x < right; ++x) {
             std::uint8_t* pixel = pixelAddress(picture_, x, y);
-            const std::uint8_t* source = row + std::int64_t(x - out.left) * planeCount * bytes;
-            for (int p = 0; p < planeCount; ++p) {
+            const std::uint8_t* source = row + std::int64_t(x - out.left) * out.planeCount * bytes;
+            const float selected = blend ? float(*pixelAddress(*mask_, x, y)) / 255.0f : 1.0f;
+            if (selected <= 0.0f) continue;
+            for (int p = 0; p < out.planeCount; ++p) {
                 const int channel = out.loPlane + p;
                 if (channel < 0 || channel >= picture_.channels) continue;
-                std::memcpy(pixel + channel * bytes, source + p * bytes, bytes);
+                if (keepAlpha && channel == alphaChannel) continue;
+                if (selected >= 1.0f) {
+                    std::memcpy(pixel + channel * bytes, source + p * bytes, bytes);
+                } else {
+                    const float before = sampleValue(picture_, x, y, channel);
+                    const float after = loadStored(source + p * bytes, bytes);
+                    setSampleValue(picture_, x, y, channel, before + (after - before) * selected);
+                }
             }
         }
     }
     out.buffer.clear();
 }
 
-void FilterHost::deliverRequests() {
-    pi::FilterRecord& r = *record_;
-    const int bytes = int(bytesPerSample(picture_));
+namespace {
 
-    // One interleaved buffer for a rectangle, sampling every rate-th pixel of
-    // the picture and replicating its edges for any part outside it.
-    auto fill = [&](Request& request, const IntRect& rect, int lo, int hi, std::int32_t rate,
-                    bool fromMask) {
-        request = {};
-        if (rect.empty() || hi < lo) return;
-        request.top = rect.top;
-        request.left = rect.left;
-        request.bottom = rect.bottom;
-        request.right = rect.right;
-        request.loPlane = lo;
-        request.hiPlane = hi;
-        request.rate = std::max(1, rate);
-        const int planeCount = hi - lo + 1;
-        const int sampleBytes = fromMask ? 1 : bytes;
-        request.rowBytes = std::int32_t(std::int64_t(rect.width()) * planeCount * sampleBytes);
-        request.buffer.assign(std::size_t(std::int64_t(request.rowBytes) * rect.height()), 0);
-        const Picture& source = fromMask ? *mask_ : picture_;
-        for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
-            const std::int32_t sy = std::clamp<std::int64_t>(std::int64_t(y) * request.rate, 0,
-                                                             source.height - 1);
-            std::uint8_t* row = request.buffer.data() + std::int64_t(y - rect.top) * request.rowBytes;
-            for (std::int32_t x = rect.left; x < rect.right; ++x) {
-                const std::int32_t sx = std::clamp<std::int64_t>(std::int64_t(x) * request.rate, 0,
-                                                                 source.width - 1);
-                const std::uint8_t* pixel = pixelAddress(source, sx, sy);
-                std::uint8_t* target = row + std::int64_t(x - rect.left) * planeCount * sampleBytes;
-                for (int p = 0; p < planeCount; ++p) {
-                    const int channel = fromMask ? 0 : lo + p;
-                    if (channel < source.channels)
-                        std::memcpy(target + p * sampleBytes, pixel + channel * sampleBytes,
-                                    sampleBytes);
-                }
+// Fills `request` with the samples of `rect` in planes lo..hi, taking every
+// rate-th pixel of `source`. Parts outside the picture follow `padding`: edge
+// replication (-1), a constant 0..255, left zero (-2), or an error (-3).
+std::int16_t fillRequest(RequestBuffer& request, const Picture& source,
+                                const IntRect& rect, int lo, int hi, std::int32_t rate,
+                                int sampleBytes, int channelOffset, std::int16_t padding) {
+    request = {};
+    if (rect.empty() || hi < lo) return pi::kNoErr;
+    if (lo < 0) return pi::kParamErr;
+    const int planeCount = hi - lo + 1;
+    const std::int64_t rowBytes = std::int64_t(rect.width()) * planeCount * sampleBytes;
+    const std::int64_t total = rowBytes * rect.height();
+    if (rowBytes > kMaxRequestBytes || total > kMaxRequestBytes) return pi::kMemFullErr;
+    request.top = rect.top;
+    request.left = rect.left;
+    request.bottom = rect.bottom;
+    request.right = rect.right;
+    request.loPlane = lo;
+    request.hiPlane = hi;
+    request.planeCount = planeCount;
+    request.rate = std::max(1, rate);
+    request.rowBytes = std::int32_t(rowBytes);
+    request.buffer.assign(std::size_t(total), 0);
+
+    for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
+        const std::int64_t wantedY = std::int64_t(y) * request.rate;
+        const bool rowOutside = wantedY < 0 || wantedY >= source.height;
+        std::uint8_t* row = request.buffer.data() + std::int64_t(y - rect.top) * rowBytes;
+        for (std::int32_t x = rect.left; x < rect.right; ++x) {
+            const std::int64_t wantedX = std::int64_t(x) * request.rate;
+            const bool outside = rowOutside || wantedX < 0 || wantedX >= source.width;
+            std::uint8_t* target = row + std::int64_t(x - rect.left) * planeCount * sampleBytes;
+            if (outside && padding != pi::kPaddingEdgeReplication) {
+                if (padding == pi::kPaddingErrorOnBoundsException) return pi::kParamErr;
+                if (padding >= 0 && padding <= 255)
+                    for (int p = 0; p < planeCount; ++p)
+                        storePadding(target + p * sampleBytes, sampleBytes, padding);
+                continue;
+            }
+            const auto sx = std::int32_t(std::clamp<std::int64_t>(wantedX, 0, source.width - 1));
+            const auto sy = std::int32_t(std::clamp<std::int64_t>(wantedY, 0, source.height - 1));
+            const std::uint8_t* pixel = pixelAddress(source, sx, sy);
+            for (int p = 0; p < planeCount; ++p) {
+                const int channel = channelOffset >= 0 ? channelOffset : lo + p;
+                if (channel < source.channels)
+                    std::memcpy(target + p * sampleBytes, pixel + channel * sampleBytes, sampleBytes);
             }
         }
-    };
+    }
+    return pi::kNoErr;
+}
 
-    const std::int32_t inRate = std::max(1, r.inputRate >> 16);
-    fill(in_, inRectOf(r), r.inLoPlane, r.inHiPlane, inRate, false);
-    r.inData = in_.buffer.empty() ? nullptr : in_.buffer.data();
-    r.inRowBytes = in_.rowBytes;
+}  // namespace
 
+std::int16_t FilterHost::deliverRequests() {
+    pi::FilterRecord& r = *record_;
+    const int bytes = int(bytesPerSample(picture_));
+    auto rateOf = [](pi::Fixed rate) { return std::max(1, rate >> 16); };
+
+    std::int16_t result = fillRequest(in_, picture_, inRectOf(r), r.inLoPlane, r.inHiPlane,
+                                      rateOf(r.inputRate), bytes, -1, r.inputPadding);
     // The output buffer starts as the picture, so what the plug-in leaves
     // unwritten stays as it was.
-    fill(out_, outRectOf(r), r.outLoPlane, r.outHiPlane, 1, false);
+    if (result == pi::kNoErr)
+        result = fillRequest(out_, picture_, outRectOf(r), r.outLoPlane, r.outHiPlane, 1, bytes,
+                             -1, r.outputPadding);
+    if (result == pi::kNoErr && mask_)
+        result = fillRequest(mask_request_, *mask_, maskRectOf(r), 0, 0, rateOf(r.maskRate), 1, 0,
+                             r.maskPadding);
+    if (result != pi::kNoErr) {
+        in_ = {};
+        out_ = {};
+        mask_request_ = {};
+    }
+    r.inData = in_.buffer.empty() ? nullptr : in_.buffer.data();
+    r.inRowBytes = in_.rowBytes;
     r.outData = out_.buffer.empty() ? nullptr : out_.buffer.data();
     r.outRowBytes = out_.rowBytes;
-
-    if (mask_) {
-        const std::int32_t maskRate = std::max(1, r.maskRate >> 16);
-        fill(mask_request_, maskRectOf(r), 0, 0, maskRate, true);
-        r.maskData = mask_request_.buffer.empty() ? nullptr : mask_request_.buffer.data();
-        r.maskRowBytes = mask_request_.rowBytes;
-    } else {
-        r.maskData = nullptr;
-        r.maskRowBytes = 0;
-    }
+    r.maskData = mask_request_.buffer.empty() ? nullptr : mask_request_.buffer.data();
+    r.maskRowBytes = mask_request_.rowBytes;
+    return result;
 }
 
 }  // namespace mirel::host_app

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "apps/mirel/image_file.h"
@@ -58,13 +59,35 @@ struct HostOptions {
     // Abort after this many abort polls (-1: only on Ctrl-C).
     int abortAfterPolls = -1;
     bool showProgress = false;
+    // The buffer suite as offered: its version and procedure count, and
+    // whether allocations are refused or locks fail.
+    std::int16_t bufferProcsVersion = pi::kCurrentBufferProcsVersion;
+    std::int16_t bufferProcsCount = pi::kCurrentBufferProcsCount;
+    bool refuseBuffers = false;
+    bool failBufferLocks = false;
+    // advanceState answers with this error instead of delivering (0: never).
+    std::int16_t advanceStateError = 0;
 };
+
+// The most one request may ask the host to hold: rows stay addressable with
+// 32-bit row bytes, and a plug-in cannot make the host exhaust memory.
+inline constexpr std::int64_t kMaxRequestBytes = std::int64_t{1} << 31;
 
 // One block the host keeps for the plug-in, as its handle suite hands it out.
 struct HostBlock {
     char* memory = nullptr;  // the handle points at this member
     std::int32_t size = 0;
     int lockCount = 0;
+};
+
+// The buffer of one delivered request and what it describes.
+struct RequestBuffer {
+    std::int32_t top = 0, left = 0, bottom = 0, right = 0;
+    int loPlane = 0, hiPlane = -1;
+    int planeCount = 0;
+    std::int32_t rate = 1;
+    std::vector<std::uint8_t> buffer;
+    std::int32_t rowBytes = 0;
 };
 
 class FilterHost {
@@ -77,6 +100,10 @@ public:
     // Optional selection mask: one grey 8-bit picture of the same size, 0
     // outside, 255 inside. Set before the run.
     void setMask(const Picture* mask);
+
+    // Makes this host the one the plug-in's callbacks reach. call() does it
+    // too; tests that drive the record directly call it first.
+    void activate();
 
     // One call of PluginMain with `selector`; returns its result.
     std::int16_t call(std::int16_t selector);
@@ -95,14 +122,22 @@ public:
     void dropParametersBlock();
     int liveBlockCount() const;
     int abortPolls() const { return abortPolls_; }
+    // Buffers the plug-in holds from the buffer suite (allocated, not freed).
+    int liveBuffers() const { return liveBuffers_; }
+    int advanceStateCalls() const { return advanceStateCalls_; }
+    // Every (done, total) the plug-in reported, in order.
+    const std::vector<std::pair<std::int32_t, std::int32_t>>& progressLog() const {
+        return progressLog_;
+    }
 
 private:
     friend struct HostCallbacks;
 
     void setUpRecord();
     void commitOutput();
-    void deliverRequests();
+    std::int16_t deliverRequests();
     std::int16_t advanceState();
+    bool protectsTransparency() const;
 
     const PluginLibrary& plugin_;
     Picture& picture_;
@@ -116,19 +151,16 @@ private:
     pi::BufferProcs bufferProcs_{};
     pi::PlatformData platformData_{};
     std::intptr_t data_ = 0;
+    // The picture's ICC profile, offered as a handle of its own.
+    HostBlock iccBlock_;
     std::vector<std::int16_t> selectorLog_;
     std::vector<std::unique_ptr<HostBlock>> blocks_;
     int abortPolls_ = 0;
+    int liveBuffers_ = 0;
+    int advanceStateCalls_ = 0;
+    std::vector<std::pair<std::int32_t, std::int32_t>> progressLog_;
 
-    // The buffers of the current request and what they describe.
-    struct Request {
-        std::int32_t top = 0, left = 0, bottom = 0, right = 0;
-        int loPlane = 0, hiPlane = -1;
-        std::int32_t rate = 1;
-        std::vector<std::uint8_t> buffer;
-        std::int32_t rowBytes = 0;
-    };
-    Request in_, out_, mask_request_;
+    RequestBuffer in_, out_, mask_request_;
 };
 
 }  // namespace mirel::host_app

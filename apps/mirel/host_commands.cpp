@@ -1,7 +1,14 @@
 // The host program's commands: plug-in information and runs of the filter.
 #include "apps/mirel/host_commands.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "apps/mirel/filter_host.h"
@@ -117,6 +124,123 @@ RunOutcome runSynthetic(const std::string& pluginPath, const SyntheticRunOptions
                                                    : RunOutcome::Failed;
     }
     return outcome;
+}
+
+}  // namespace mirel::host_app
+
+// ---- apply ---------------------------------------------------------------------------
+
+namespace mirel::host_app {
+
+namespace {
+
+bool knownOutputExtension(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return extension == "png" || extension == "jpg" || extension == "jpeg" || extension == "tif" ||
+           extension == "tiff";
+}
+
+// Checked before the filter runs, so that a long run is not lost to a typo.
+bool outputPathUsable(const std::string& path, std::string& error) {
+    if (!knownOutputExtension(path)) {
+        error = path + ": unknown file type; use .png, .jpg, .jpeg, .tif or .tiff";
+        return false;
+    }
+    const std::filesystem::path target(path);
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code code;
+    if (!std::filesystem::is_directory(folder, code)) {
+        error = path + ": cannot write here: the folder " + folder.string() + " does not exist";
+        return false;
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+        error = path + ": cannot write here: " + std::strerror(errno);
+        return false;
+    }
+    if (std::filesystem::is_directory(target, code)) {
+        error = path + ": is a folder";
+        return false;
+    }
+    return true;
+}
+
+// One line on stderr; the run has failed.
+RunOutcome fail(const std::string& message) {
+    std::fprintf(stderr, "mirel: %s\n", message.c_str());
+    return RunOutcome::Failed;
+}
+
+}  // namespace
+
+bool prepareMask(const Picture& loaded, const Picture& picture, Picture& mask, std::string& error) {
+    if (loaded.width != picture.width || loaded.height != picture.height) {
+        error = "the mask is " + std::to_string(loaded.width) + " x " + std::to_string(loaded.height) +
+                " pixels but the picture is " + std::to_string(picture.width) + " x " +
+                std::to_string(picture.height) + "; a mask must have the picture's size";
+        return false;
+    }
+    if (hasAlpha(loaded)) {
+        error = "the mask has transparency; a mask is a grey picture without it";
+        return false;
+    }
+    if (!allocatePicture(mask, loaded.width, loaded.height, 1, 8, error)) return false;
+    for (std::int32_t y = 0; y < loaded.height; ++y) {
+        for (std::int32_t x = 0; x < loaded.width; ++x) {
+            const float grey = normalisedSample(loaded, x, y, 0);
+            if (!isGrey(loaded) && (normalisedSample(loaded, x, y, 1) != grey ||
+                                    normalisedSample(loaded, x, y, 2) != grey)) {
+                error = "the mask is a colour picture; a mask is grey (0 outside, 255 inside)";
+                return false;
+            }
+            // Deep masks are rounded to the 256 steps of a selection.
+            setSampleValue(mask, x, y, 0, std::clamp(grey, 0.0f, 1.0f) * 255.0f);
+        }
+    }
+    return true;
+}
+
+RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& options) {
+    std::string error;
+    if (!outputPathUsable(options.output, error)) return fail(error);
+
+    Picture picture;
+    if (!readPicture(options.input, picture, error)) return fail(error);
+
+    Picture mask;
+    if (!options.mask.empty()) {
+        Picture loaded;
+        if (!readPicture(options.mask, loaded, error)) return fail(error);
+        if (!prepareMask(loaded, picture, mask, error))
+            return fail(options.mask + ": " + error);
+    }
+
+    PluginLibrary plugin;
+    if (!plugin.open(pluginPath, error)) return fail(error);
+
+    HostOptions hostOptions;
+    hostOptions.preserveTransparency = options.preserveTransparency;
+    hostOptions.showProgress = options.showProgress;
+    std::int16_t result = 0;
+    {
+        FilterHost host(plugin, picture, hostOptions);
+        if (!options.mask.empty()) host.setMask(&mask);
+        result = host.run(true);
+    }
+    if (result == pi::kUserCanceledErr || cancelRequested()) {
+        std::fprintf(stderr, "mirel: cancelled; %s was not written\n", options.output.c_str());
+        return RunOutcome::Cancelled;
+    }
+    if (result != pi::kNoErr) {
+        return fail("the filter stopped with error " + std::to_string(result) + "; " +
+                    options.output + " was not written");
+    }
+    if (!writePicture(options.output, picture, error)) return fail(error);
+    return RunOutcome::Done;
 }
 
 }  // namespace mirel::host_app

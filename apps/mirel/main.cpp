@@ -56,6 +56,17 @@ int main(int argc, char** argv) {
     lifecycle->add_flag("--no-advance-state", synthetic.withoutAdvanceState,
                         "play a host that lacks advanceState");
 
+    ApplyOptions apply;
+    auto* applyCommand = app.add_subcommand("apply", "run the filter over a picture file and save the result");
+    applyCommand->add_option("IN", apply.input, "the picture to filter (PNG, JPEG or TIFF)")->required();
+    applyCommand->add_option("-o,--output", apply.output,
+                             "where to save the result; its extension (.png, .jpg, .tif) chooses the format")
+        ->required();
+    applyCommand->add_option("--mask", apply.mask,
+                             "a grey picture of the same size as the selection: 0 outside, 255 inside");
+    applyCommand->add_flag("--preserve-transparency", apply.preserveTransparency,
+                           "keep the picture's transparency as it is");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -65,13 +76,16 @@ int main(int argc, char** argv) {
 
     std::signal(SIGINT, onInterrupt);
 
-    if (*info) return printPluginInfo(pluginPath) ? kExitOk : kExitBadInput;
-    if (*lifecycle) {
-        switch (runSynthetic(pluginPath, synthetic)) {
+    auto exitCodeOf = [](RunOutcome outcome) {
+        switch (outcome) {
             case RunOutcome::Done: return kExitOk;
             case RunOutcome::Cancelled: return kExitCancelled;
-            case RunOutcome::Failed: return kExitBadInput;
+            case RunOutcome::Failed: break;
         }
-    }
+        return kExitBadInput;
+    };
+    if (*info) return printPluginInfo(pluginPath) ? kExitOk : kExitBadInput;
+    if (*lifecycle) return exitCodeOf(runSynthetic(pluginPath, synthetic));
+    if (*applyCommand) return exitCodeOf(applyFilter(pluginPath, apply));
     return kExitBadInput;
 }

@@ -30,6 +30,9 @@ struct SourceColumns {
     int count = 0;
     int tile[kSourceSpan];
     int offset[kSourceSpan];
+    // The usual case: every column inside the level and inside one tile, so a
+    // source row is one run of pixels (else -1).
+    int runTile = -1;
 };
 
 void mapColumns(const TiledImage& image, int level, int x0, int x1, SourceColumns& columns) {
@@ -40,6 +43,17 @@ void mapColumns(const TiledImage& image, int level, int x0, int x1, SourceColumn
         columns.tile[j] = c >> kTileShift;
         columns.offset[j] = c & kTileMask;
     }
+    const int first = 2 * x0 - 2, end = first + columns.count - 1;
+    columns.runTile = first >= 0 && end <= last && (first >> kTileShift) == (end >> kTileShift)
+                          ? columns.tile[0]
+                          : -1;
+}
+
+// Pixel j of a source row starting `offset` pixels into each of its tiles.
+inline const std::uint8_t* sourceRun(const TileRecord* tiles, const SourceColumns& columns,
+                                     std::size_t offset, int bytesPerPixel) {
+    return tiles[columns.runTile].pixels.get() +
+           bytesPerPixel * (offset + static_cast<std::size_t>(columns.offset[0]));
 }
 
 // Row i of the 6 source rows of destination row y: its tiles start at
@@ -98,12 +112,22 @@ void reduceRowsRgba8(TiledImage& image, int d, int top, int bottom, int x0, int 
                                  (clamped >> kTileShift) * image.tilesPerRow[s]];
                 const std::size_t offset =
                     static_cast<std::size_t>(clamped & kTileMask) * kTileSize;
-                for (int j = 0; j < columns.count; ++j) {
-                    std::uint32_t w;
-                    std::memcpy(
-                        &w, tiles[columns.tile[j]].pixels.get() + 4 * (offset + columns.offset[j]),
-                        4);
-                    ring[slot][j] = spreadRgba8(w);
+                if (columns.runTile >= 0) {
+                    const std::uint8_t* run = sourceRun(tiles, columns, offset, 4);
+                    for (int j = 0; j < columns.count; ++j) {
+                        std::uint32_t w;
+                        std::memcpy(&w, run + 4 * j, 4);
+                        ring[slot][j] = spreadRgba8(w);
+                    }
+                } else {
+                    for (int j = 0; j < columns.count; ++j) {
+                        std::uint32_t w;
+                        std::memcpy(
+                            &w,
+                            tiles[columns.tile[j]].pixels.get() + 4 * (offset + columns.offset[j]),
+                            4);
+                        ring[slot][j] = spreadRgba8(w);
+                    }
                 }
                 ringRow[slot] = r;
             }
@@ -161,11 +185,15 @@ void reduceRowsRgba16(TiledImage& image, int d, int top, int bottom, int x0, int
                                  (clamped >> kTileShift) * image.tilesPerRow[s]];
                 const std::size_t offset =
                     static_cast<std::size_t>(clamped & kTileMask) * kTileSize;
+                const std::uint8_t* run =
+                    columns.runTile >= 0 ? sourceRun(tiles, columns, offset, 8) : nullptr;
                 for (int j = 0; j < columns.count; ++j) {
                     Rgba16Pixel p;
-                    std::memcpy(
-                        &p, tiles[columns.tile[j]].pixels.get() + 8 * (offset + columns.offset[j]),
-                        8);
+                    std::memcpy(&p,
+                                run ? run + 8 * j
+                                    : tiles[columns.tile[j]].pixels.get() +
+                                          8 * (offset + columns.offset[j]),
+                                8);
                     ringRB[slot][j] = std::uint64_t{p.r} << 32 | p.b;
                     ringGA[slot][j] = std::uint64_t{p.g} << 32 | p.a;
                 }

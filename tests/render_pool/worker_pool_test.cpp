@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -57,7 +58,7 @@ TEST(WorkerPool, ThreadsFollowProcessorsAndJobs) {
     std::atomic<int> onWorkers{0}, inFlight{0}, peak{0};
     TiledJobsRequest request;
     request.rect = {0, 0, 10, 64 * 3};
-    request.threadLimit = 8;
+    setenv("MIREL_THREADS", "8", 1);  // the processor count, as the system reports it
     request.work = [&](RenderJob&) {
         const int now = ++inFlight;
         int seen = peak.load();
@@ -73,11 +74,14 @@ TEST(WorkerPool, ThreadsFollowProcessorsAndJobs) {
     EXPECT_EQ(result.threads, 3);
     EXPECT_EQ(onWorkers.load(), 3);
     EXPECT_TRUE(collectOnCaller);
+    setenv("MIREL_THREADS", "2", 1);
+    request.rect = {0, 0, 64, 64 * 5};
+    EXPECT_EQ(runTiledJobs(request).threads, 2);
+    unsetenv("MIREL_THREADS");
 
     // One processor: one job after another, still each on a worker thread.
     onWorkers = 0;
     peak = 0;
-    request.rect = {0, 0, 64, 64 * 5};
     request.threadLimit = 1;
     result = runTiledJobs(request);
     EXPECT_EQ(result.threads, 1);

@@ -1,0 +1,98 @@
+// A small filter for the host tests: hands every pixel of the picture back
+// through the exchange primitives unchanged (or inverted, inside the
+// selection, when MIREL_TEST_FILTER=invert). MIREL_TEST_FILTER=interrupt
+// sends the process Ctrl-C before the first band and =cancel returns the
+// user's cancel after it, so that both ways of cancelling can be tested.
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "host/host_exchange.h"
+#include "image/tiled_image.h"
+#include "platform/pi/pi.h"
+#include "platform/pi/rects.h"
+
+namespace {
+
+using namespace mirel;
+
+constexpr std::int32_t kBandRows = 64;
+
+enum class Mode { Identity, Invert, Interrupt, Cancel };
+
+Mode modeFromEnvironment() {
+    const char* text = std::getenv("MIREL_TEST_FILTER");
+    if (!text) return Mode::Identity;
+    if (std::strcmp(text, "invert") == 0) return Mode::Invert;
+    if (std::strcmp(text, "interrupt") == 0) return Mode::Interrupt;
+    if (std::strcmp(text, "cancel") == 0) return Mode::Cancel;
+    return Mode::Identity;
+}
+
+float selectionAt(const pi::FilterRecord& record, std::int32_t x, std::int32_t y) {
+    if (!record.haveMask || !record.maskData) return 1.0f;
+    const auto* mask = static_cast<const std::uint8_t*>(record.maskData);
+    return float(mask[std::int64_t(y) * record.maskRowBytes + x]) / 255.0f;
+}
+
+void filterBand(pi::FilterRecord& record, Mode mode) {
+    const IntRect in = inRectOf(record);
+    ResultTarget target;
+    for (std::int32_t y = 0; y < in.height(); ++y) {
+        for (std::int32_t x = 0; x < in.width(); ++x) {
+            image::Rgba pixel;
+            if (!readSourcePixel(record, x, y, pixel)) continue;
+            if (mode == Mode::Invert) {
+                const float s = selectionAt(record, x, y);
+                auto invert = [s](float v) { return v + ((1.0f - v) - v) * s; };
+                pixel = {invert(pixel.r), invert(pixel.g), invert(pixel.b), invert(pixel.a)};
+            }
+            writeResultPixel(record, target, x, y, pixel);
+        }
+    }
+}
+
+std::int16_t start(pi::FilterRecord& record) {
+    const Mode mode = modeFromEnvironment();
+    const IntRect filter = filterRectOf(record);
+    if (mode == Mode::Interrupt) std::raise(SIGINT);
+    for (std::int32_t top = filter.top; top < filter.bottom; top += kBandRows) {
+        if (record.abortProc && record.abortProc()) return pi::kUserCanceledErr;
+        const IntRect band{top, filter.left, std::min(top + kBandRows, filter.bottom), filter.right};
+        requestRegion(record, band, RequestView{});
+        if (const std::int16_t result = advanceHost(record)) return result;
+        filterBand(record, mode);
+        if (mode == Mode::Cancel) return pi::kUserCanceledErr;
+        if (record.progressProc) record.progressProc(band.bottom - filter.top, filter.height());
+    }
+    // Empty rectangles: the host takes the last band and needs no Continue.
+    emptyRequestRects(record);
+    return pi::kNoErr;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void PluginMain(std::int16_t selector,
+                                                                  void* record,
+                                                                  std::intptr_t* /*data*/,
+                                                                  std::int16_t* result) {
+    if (!result) return;
+    *result = 0;
+    if (selector == pi::kFilterSelectorAbout || !record) return;
+    auto& filterRecord = *static_cast<pi::FilterRecord*>(record);
+    switch (selector) {
+        case pi::kFilterSelectorPrepare:
+            filterRecord.bufferSpace = 0;
+            break;
+        case pi::kFilterSelectorStart:
+            *result = start(filterRecord);
+            break;
+        case pi::kFilterSelectorContinue:
+            emptyRequestRects(filterRecord);
+            break;
+        default:
+            break;
+    }
+}

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "image/pyramid.h"
+#include "image/sampling.h"
 
 namespace mirel::image {
 namespace {
@@ -25,25 +26,31 @@ double windowedSinc(double s) {
 
 int bytesPerChannelOf(SampleFormat format) {
     switch (format) {
-        case SampleFormat::Rgba8: return 1;
-        case SampleFormat::Rgba16: return 2;
-        case SampleFormat::RgbaFloat: return 4;
+        case SampleFormat::Rgba8:
+            return 1;
+        case SampleFormat::Rgba16:
+            return 2;
+        case SampleFormat::RgbaFloat:
+            return 4;
     }
     return 0;
 }
 
 float scaleOf(SampleFormat format) {
     switch (format) {
-        case SampleFormat::Rgba8: return 255.0f;
-        case SampleFormat::Rgba16: return static_cast<float>(kFixedOne);
-        case SampleFormat::RgbaFloat: return 1.0f;
+        case SampleFormat::Rgba8:
+            return 255.0f;
+        case SampleFormat::Rgba16:
+            return static_cast<float>(kFixedOne);
+        case SampleFormat::RgbaFloat:
+            return 1.0f;
     }
     return 1.0f;
 }
 
 int halveDimension(int v) {
     if (v <= 1) return v;
-    int h = (v + 1) / 2;
+    int h = v / 2 + (v & 1);  // rounds up without overflowing at the top of the range
     if (h > 2 && (h & 1)) ++h;
     return h;
 }
@@ -141,7 +148,8 @@ bool init(TiledImage& image, std::int32_t width, std::int32_t height, SampleForm
     const std::int64_t byteTotal = imageByteCount(width, height, format);
     if (tileTotal > std::numeric_limits<std::int32_t>::max()) return false;
 
-    std::unique_ptr<TileRecord[]> tiles(new (std::nothrow) TileRecord[static_cast<std::size_t>(tileTotal)]);
+    std::unique_ptr<TileRecord[]> tiles(new (std::nothrow)
+                                            TileRecord[static_cast<std::size_t>(tileTotal)]);
     if (!tiles) return false;
 
     std::int32_t index = 0;
@@ -157,10 +165,12 @@ bool init(TiledImage& image, std::int32_t width, std::int32_t height, SampleForm
                 tile.top = kTileSize * j;
                 tile.left = kTileSize * i;
                 tile.rows = rows;
-                const std::size_t bytes = static_cast<std::size_t>(kTileSize) * rows * bytesPerPixel;
+                const std::size_t bytes =
+                    static_cast<std::size_t>(kTileSize) * rows * bytesPerPixel;
                 tile.pixels.reset(static_cast<std::uint8_t*>(std::malloc(bytes)));
                 if (!tile.pixels) {
-                    for (int m = 0; m < kMaxLevels; ++m) image.firstTile[m] = image.tilesPerRow[m] = 0;
+                    for (int m = 0; m < kMaxLevels; ++m)
+                        image.firstTile[m] = image.tilesPerRow[m] = 0;
                     return false;  // `tiles` frees what was allocated so far
                 }
             }
@@ -234,7 +244,8 @@ void writeRgba8(TiledImage& image, int x, int y, int level, std::uint32_t r, std
 
 Rgba16Pixel readRgba16(const TiledImage& image, int x, int y, int level) {
     Rgba16Pixel pixel;
-    if (readable(image, level)) std::memcpy(&pixel, clampedAddress(image, x, y, level), sizeof pixel);
+    if (readable(image, level))
+        std::memcpy(&pixel, clampedAddress(image, x, y, level), sizeof pixel);
     return pixel;
 }
 
@@ -245,7 +256,8 @@ void writeRgba16(TiledImage& image, int x, int y, int level, const Rgba16Pixel& 
 
 Rgba readRgbaFloat(const TiledImage& image, int x, int y, int level) {
     Rgba pixel;
-    if (readable(image, level)) std::memcpy(&pixel, clampedAddress(image, x, y, level), sizeof pixel);
+    if (readable(image, level))
+        std::memcpy(&pixel, clampedAddress(image, x, y, level), sizeof pixel);
     return pixel;
 }
 
@@ -268,7 +280,8 @@ Rgba readPixel(const TiledImage& image, int x, int y, int level) {
             const float s = image.invScale;
             return {p.r * s, p.g * s, p.b * s, p.a * s};
         }
-        case SampleFormat::RgbaFloat: return readRgbaFloat(image, x, y, level);
+        case SampleFormat::RgbaFloat:
+            return readRgbaFloat(image, x, y, level);
     }
     return {};
 }
@@ -289,7 +302,9 @@ void writePixel(TiledImage& image, int x, int y, int level, const Rgba& rgba) {
             writeRgba16(image, x, y, level, p);
             break;
         }
-        case SampleFormat::RgbaFloat: writeRgbaFloat(image, x, y, level, rgba); break;
+        case SampleFormat::RgbaFloat:
+            writeRgbaFloat(image, x, y, level, rgba);
+            break;
     }
 }
 
@@ -298,7 +313,9 @@ void writePixel(TiledImage& image, int x, int y, int level, const Rgba& rgba) {
 bool copyImage(const TiledImage& source, TiledImage& target) {
     if (!hasTiles(source) || !hasTiles(target)) return false;
     if (source.baseWidth != target.baseWidth || source.baseHeight != target.baseHeight) {
-        return false;
+        // Half a level finer than the size ratio asks for keeps the copy sharp.
+        return resampleInto(source, target, {0, 0, source.baseWidth, source.baseHeight},
+                            {0, 0, target.baseWidth, target.baseHeight}, 0.5f);
     }
     for (int y = 0; y < source.baseHeight; ++y) {
         for (int x = 0; x < source.baseWidth; ++x) {
@@ -363,7 +380,8 @@ bool toScreenBitmap(const TiledImage& image, ScreenBitmap& bitmap) {
         std::uint8_t* out = bitmap.bits.data() + y * rowBytes;
         for (std::int64_t x = 0; x < width; ++x, out += 3) {
             std::uint32_t w;
-            std::memcpy(&w, pixelAddress(image, static_cast<int>(x), static_cast<int>(y), 0), sizeof w);
+            std::memcpy(&w, pixelAddress(image, static_cast<int>(x), static_cast<int>(y), 0),
+                        sizeof w);
             out[0] = static_cast<std::uint8_t>(w >> 8);
             out[1] = static_cast<std::uint8_t>(w >> 16);
             out[2] = static_cast<std::uint8_t>(w >> 24);

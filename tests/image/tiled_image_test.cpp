@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "image/pyramid.h"
+
 namespace mirel::image {
 namespace {
 
@@ -21,10 +23,27 @@ std::vector<std::pair<int, int>> levelSizes(int w, int h) {
 using Sizes = std::vector<std::pair<int, int>>;
 
 TEST(TiledImage, LevelSizesHalveRoundUpAndStayEvenAboveTwo) {
-    EXPECT_EQ(levelSizes(431, 303), (Sizes{{431, 303}, {216, 152}, {108, 76}, {54, 38}, {28, 20},
-                                           {14, 10}, {8, 6}, {4, 4}, {2, 2}, {1, 1}}));
-    EXPECT_EQ(levelSizes(1000, 10), (Sizes{{1000, 10}, {500, 6}, {250, 4}, {126, 2}, {64, 1}, {32, 1},
-                                           {16, 1}, {8, 1}, {4, 1}, {2, 1}, {1, 1}}));
+    EXPECT_EQ(levelSizes(431, 303), (Sizes{{431, 303},
+                                           {216, 152},
+                                           {108, 76},
+                                           {54, 38},
+                                           {28, 20},
+                                           {14, 10},
+                                           {8, 6},
+                                           {4, 4},
+                                           {2, 2},
+                                           {1, 1}}));
+    EXPECT_EQ(levelSizes(1000, 10), (Sizes{{1000, 10},
+                                           {500, 6},
+                                           {250, 4},
+                                           {126, 2},
+                                           {64, 1},
+                                           {32, 1},
+                                           {16, 1},
+                                           {8, 1},
+                                           {4, 1},
+                                           {2, 1},
+                                           {1, 1}}));
     EXPECT_EQ(levelSizes(1, 1), (Sizes{{1, 1}, {1, 1}}));
     EXPECT_EQ(levelSizes(6, 3), (Sizes{{6, 3}, {4, 2}, {2, 1}, {1, 1}}));
 
@@ -169,7 +188,8 @@ TEST(TiledImage, WritePixelScalesAndTruncates) {
 void fillPattern8(TiledImage& image) {
     for (int y = 0; y < image.baseHeight; ++y)
         for (int x = 0; x < image.baseWidth; ++x)
-            writeRgba8(image, x, y, 0, (x * 7 + y) & 255, (x + y * 3) & 255, (x ^ y) & 255, 255 - (x & 255));
+            writeRgba8(image, x, y, 0, (x * 7 + y) & 255, (x + y * 3) & 255, (x ^ y) & 255,
+                       255 - (x & 255));
 }
 
 TEST(TiledImage, CopyImageKeepsEveryValueAndConvertsFormats) {
@@ -190,6 +210,20 @@ TEST(TiledImage, CopyImageKeepsEveryValueAndConvertsFormats) {
         }
     }
     EXPECT_EQ(same.contentState, kContentPyramidBuilt);
+
+    // A different size resamples the whole picture; a uniform one stays uniform.
+    TiledImage flat, small;
+    ASSERT_TRUE(init(flat, 400, 300, SampleFormat::Rgba8));
+    ASSERT_TRUE(init(small, 100, 70, SampleFormat::Rgba8));
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) writeRgba8(flat, x, y, 0, 200, 100, 50, 255);
+    buildPyramid(flat);
+    buildWeightTables(flat.weightTables);  // init leaves them to the owner
+    ASSERT_TRUE(copyImage(flat, small));
+    for (int y = 0; y < 70; ++y)
+        for (int x = 0; x < 100; ++x)
+            ASSERT_EQ(readRgba8(small, x, y, 0), packRgba8(200, 100, 50, 255));
+    EXPECT_EQ(small.contentState, kContentPyramidBuilt);
     TiledImage empty;
     EXPECT_FALSE(copyImage(empty, same));
 }
@@ -215,8 +249,10 @@ TEST(TiledImage, CopyTilesFromNeedsTheSameShape) {
     ASSERT_TRUE(copyTilesFrom(target, source));
     EXPECT_EQ(target.contentState, kContentPyramidBuilt);
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 520; ++x) ASSERT_EQ(readRgba8(target, x, y, 0), readRgba8(source, x, y, 0));
-    for (int k = 1; k <= source.lastLevel; ++k) EXPECT_EQ(readRgba8(target, 0, 0, k), packRgba8(k, k, k, k));
+        for (int x = 0; x < 520; ++x)
+            ASSERT_EQ(readRgba8(target, x, y, 0), readRgba8(source, x, y, 0));
+    for (int k = 1; k <= source.lastLevel; ++k)
+        EXPECT_EQ(readRgba8(target, 0, 0, k), packRgba8(k, k, k, k));
 }
 
 TEST(TiledImage, FillFromBgraTakesBlueGreenRedBytes) {

@@ -8,6 +8,7 @@
 
 #include "host/run_state.h"
 #include "image/tiled_image.h"
+#include "platform/os/os.h"
 #include "settings/parameter_block.h"
 
 namespace mirel {
@@ -409,6 +410,7 @@ FinalApply beginFinalApply(pi::FilterRecord& record, bool sourceLoaded) {
     FinalApply apply;
     apply.saved = saveRequest(record);
     if (record.progressProc) record.progressProc(kApplyStartDone, kApplyStartTotal);
+    apply.startTicks = os::tickCount();
     apply.view = RequestView{};
     apply.region = filterRectOf(record);
     setUpWholeRegion(record, apply.region, 1, sourceLoaded);

@@ -164,14 +164,16 @@ constexpr std::int32_t kApplyProgressTotal = 1000;
 
 struct FinalApply {
     SavedRequest saved;
+    std::uint32_t startTicks = 0;  // when the apply began, for the progress limit
     IntRect region;
     RequestView view;
     std::int16_t result = 0;
     bool cancelled = false;
 };
 
-// Saves the request, reports progress 2 of 100, sets zoom 1 and no pan, makes
-// the whole filter rectangle the region and sets up the whole-region request.
+// Saves the request, reports progress 2 of 100, notes the start time, sets
+// zoom 1 and no pan, makes the whole filter rectangle the region and sets up
+// the whole-region request.
 FinalApply beginFinalApply(pi::FilterRecord& record, bool sourceLoaded);
 
 // The host's part when a finished tile is collected: polls the abort

@@ -1,0 +1,428 @@
+// The two surface models: Simple displaces the mirrored picture by noise and ring
+// ripples in perspective; Complex traces the view ray onto a 3-D wave field.
+#include "render/surface.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "image/noise.h"
+
+namespace mirel::render {
+namespace {
+
+constexpr float kRotCos = 0.7771459f;
+constexpr float kRotSin = 0.6293203f;
+// fbm never runs more octaves than this, whatever it is asked for.
+constexpr int kOctaveLimit = 64;
+// A reflected ray that leaves the water towards the eye has no screen point in
+// front of the camera; it is held just in front so the source stays finite.
+constexpr double kMinReflectedZ = 1e-6;
+// Longest spread vector (normalised units) and its square.
+constexpr double kMaxSpread = 0.45;
+constexpr double kMaxSpreadSquared = 0.2025;
+
+Vec3d normalised(Vec3d v) {
+    const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    if (!(length > 0.0)) return {};
+    return {v.x / length, v.y / length, v.z / length};
+}
+
+double dot(const Vec3d& a, const Vec3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+Vec3d reflect(const Vec3d& d, const Vec3d& n) {
+    const double k = 2.0 * dot(d, n);
+    return {d.x - k * n.x, d.y - k * n.y, d.z - k * n.z};
+}
+
+bool finite(const Vec3d& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+float fracf(float t) { return t - std::floor(t); }
+
+float clamp01(float x) {
+    if (!(x > 0.0f)) return 0.0f;  // NaN too
+    return x < 1.0f ? x : 1.0f;
+}
+
+// Spun position of a reflected ray's screen point, with the offset line as mirror.
+void reflectedSource(const RenderContext& c, Vec3d r, double& h, double& v) {
+    if (r.y < 0.0) r.y = -r.y;
+    const double z = r.z > kMinReflectedZ ? r.z : kMinReflectedZ;
+    h = r.x * c.focal / z;
+    v = c.horizonY + (-r.y * c.focal / z) + 2.0 * (c.offsetY - c.horizonY);
+}
+
+void unspinDouble(const RenderContext& c, double h, double v, double& u, double& w) {
+    const double cs = c.spinRot[0][0], sn = c.spinRot[1][0];
+    u = h * cs - v * sn + 0.5;
+    w = (h * sn + v * cs) / c.aspect + 0.5;
+}
+
+void setRayFields(CellRecord& cell, const Vec3d& value) {
+    cell.rayDir = value;
+    cell.negRay = value;
+    cell.hitPoint = value;
+    cell.hitNormal = value;
+    cell.eyeToHit = value;
+}
+
+// Simple model; returns the spun source position in (h2, v2).
+void simpleModel(const RenderContext& c, float h, float v, CellRecord& cell, double& h2,
+                 double& v2) {
+    const SettingsRecord& s = c.settings;
+    if (v <= c.offsetY) {
+        cell.kind = kKindSimpleDry;
+        cell.waterWeight = 1.0f;
+        h2 = h;
+        v2 = v;
+        return;
+    }
+    const float m = v + 0.0001f - c.horizonY;
+    float gx = 0.0f, gy = 0.0f;
+    groundCoordinates(c, h, v, gx, gy);
+
+    float nx = 0.0f, ny = 0.0f;
+    if (c.noise != nullptr) fbm(*c.noise, gx, gy, c.octaves, nx, ny);
+    nx *= s.waviness * 0.01f;
+    ny *= s.waviness * 0.01f;
+
+    float rx = 0.0f, ry = 0.0f;
+    if (c.rippleScale > 0.0f) {
+        for (int i = 0; i < kRippleCount; ++i) {
+            const float dy = (gy - (c.rippleY[i] + c.centreGroundY)) * c.invRippleScale;
+            const float dx = (gx - (c.rippleX[i] + c.centreGroundX)) * c.invRippleScale;
+            const float r2 = dx * dx + dy * dy;
+            if (r2 < 1.0f) {
+                const float r = std::sqrt(r2);
+                const float angle = r * 3.1415927f * c.undulationFreq;
+                const float fall = (1.0f - r) * 0.7f;
+                const float amp = fall * fall * 2.0408163f;
+                rx += std::sin(angle) * amp * c.rippleHeight;
+                ry += std::cos(angle) * amp * c.rippleHeight;
+            }
+        }
+    }
+
+    const float k = m / c.aspect;
+    h2 = h + (rx + nx) * k;
+    const float dv = (ry + ny) * k;
+    // The reflection mirrors about the offset line and never crosses it.
+    float mirrored = 2.0f * c.offsetY - v + dv;
+    if (mirrored > c.offsetY) mirrored = c.offsetY - (mirrored - c.offsetY);
+    v2 = mirrored;
+
+    const float t = clamp01((v - c.horizonY) / c.aspect / (1.01f - c.horizonFrac));
+    const float base = (0.5f - 0.5f * t) * (0.5f - 0.5f * t) + s.brilliance * 0.01f;
+    const float f1 = base >= 0.5f ? 1.0f - (base - 0.5f) * 2.0f : 1.0f;
+    const float f2 = base < 0.5f ? base * 2.0f : 1.0f;
+    cell.waterWeight =
+        clamp01((5.0f * dv / c.aspect - 2.0f * k * c.perspScale) * f1 * c.aspect + f2);
+    cell.blurRadius =
+        (v - c.offsetY) * (s.blur * 0.01f / c.aspect) / std::max(1.0f - c.horizonFrac, 0.01f);
+    cell.kind = kKindSimpleWater;
+}
+
+void complexNoWater(const RenderContext& c, const Vec3d& ray, double h, double v,
+                    CellRecord& cell, double& h2, double& v2) {
+    if (ray.z > 0.0) {
+        h2 = ray.x * c.focal / ray.z;
+        v2 = c.horizonY - ray.y * c.focal / ray.z;
+    } else {
+        h2 = h;
+        v2 = v;
+    }
+    cell.kind = kKindComplexDry;
+    cell.waterWeight = 1.0f;
+    cell.hasSpread = 0;
+    setRayFields(cell, {-1.0, -1.0, -1.0});
+    cell.blurRadius = 0.0f;
+}
+
+// Complex model; returns the spun source position in (h2, v2).
+void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double& h2,
+                  double& v2) {
+    const Vec3d ray = viewRay(c, h, v - c.horizonY);
+    cell.rayDir = ray;
+    cell.negRay = {-ray.x, -ray.y, -ray.z};
+    cell.kind = kKindComplexPending;
+    cell.hasSpread = 0;
+    if (!(ray.y < 0.0)) return complexNoWater(c, ray, h, v, cell, h2, v2);
+
+    const SampleFootprint fp = sampleFootprint(c, h, v, cell.seed);
+    const Vec3d eye{0.0, c.eyeHeight, 0.0};
+    auto along = [&](double t) { return Vec3d{ray.x * t, eye.y + ray.y * t, ray.z * t}; };
+
+    // False position between the eye (above the waves) and three times the
+    // distance to the flat water; a far end still above the waves is no hit.
+    const double flat = -c.eyeHeight / ray.y;
+    double ta = 0.0, ha = c.eyeHeight;
+    double tb = 3.0 * flat;
+    Vec3d hit = along(tb);
+    double hb = surfaceHeightCoarse(c, fp.levelWeight, hit);
+    if (!(hb <= 0.0)) return complexNoWater(c, ray, h, v, cell, h2, v2);
+    for (int i = 0; i < 5; ++i) {
+        const double denominator = ha - hb;
+        const double t = denominator > 0.0 ? ta + (tb - ta) * ha / denominator : tb;
+        hit = along(t);
+        const double hm = surfaceHeightCoarse(c, fp.levelWeight, hit);
+        if (hm > 0.0) {
+            ta = t;
+            ha = hm;
+        } else {
+            tb = t;
+            hb = hm;
+        }
+    }
+    if (!finite(hit) || hit.z > c.farLimit) return complexNoWater(c, ray, h, v, cell, h2, v2);
+
+    const double step = fp.size;
+    const double h0 = surfaceHeight(c, fp.levelWeight, hit);
+    const double hx = surfaceHeight(c, fp.levelWeight, {hit.x + step, hit.y, hit.z});
+    const double hz = surfaceHeight(c, fp.levelWeight, {hit.x, hit.y, hit.z + step});
+    const Vec3d normal = normalised({hx - h0, step, hz - h0});
+
+    const Vec3d reflected = reflect(ray, normal);
+    reflectedSource(c, reflected, h2, v2);
+
+    cell.kind = kKindComplexWater;
+    cell.waterWeight = 1.0f;
+    cell.hitPoint = hit;
+    cell.hitNormal = normal;
+    cell.eyeToHit = {hit.x - eye.x, hit.y - eye.y, hit.z - eye.z};
+    cell.blurRadius = static_cast<float>(c.settings.blur * 0.01 * (v / c.aspect) * 2.0);
+    cell.slopeSpread[0] = fp.slopeVariance[0];
+    cell.slopeSpread[1] = fp.slopeVariance[1];
+
+    // Spread: how far the source moves when the normal tilts by the slopes the
+    // footprint does not resolve.
+    double u0 = 0.0, w0 = 0.0;
+    unspinDouble(c, h2, v2, u0, w0);
+    double spread[2][2] = {};
+    for (int axis = 0; axis < 2; ++axis) {
+        const double dx = axis == 0 ? 0.01 : 0.0;
+        const double dz = axis == 0 ? 0.0 : 0.01;
+        const Vec3d t = normalised({-dx, 1.0, -dz});
+        const Vec3d tilted = normalised(
+            {t.x + t.y * normal.x, t.y * normal.y, t.z + t.y * normal.z});
+        double th = 0.0, tv = 0.0, tu = 0.0, tw = 0.0;
+        reflectedSource(c, reflect(ray, tilted), th, tv);
+        unspinDouble(c, th, tv, tu, tw);
+        const double scale = fp.slopeDeviation[axis] * 100.0;
+        spread[axis][0] = (tu - u0) * scale;
+        spread[axis][1] = (tw - w0) * scale;
+    }
+    const double lenU = spread[0][0] * spread[0][0] + spread[0][1] * spread[0][1];
+    const double lenV = spread[1][0] * spread[1][0] + spread[1][1] * spread[1][1];
+    const double longest = std::max(lenU, lenV);
+    if (!std::isfinite(longest)) return;  // no spread for a degenerate reflection
+    if (longest > kMaxSpreadSquared) {
+        const double shrink = kMaxSpread / std::sqrt(longest);
+        for (auto& vec : spread) {
+            vec[0] *= shrink;
+            vec[1] *= shrink;
+        }
+    }
+    cell.hasSpread = 1;
+    cell.spreadU[0] = static_cast<float>(spread[0][0]);
+    cell.spreadU[1] = static_cast<float>(spread[0][1]);
+    cell.spreadV[0] = static_cast<float>(spread[1][0]);
+    cell.spreadV[1] = static_cast<float>(spread[1][1]);
+}
+
+double worldRipplesWith(const RenderContext& c, double x, double z, double rippleHeight) {
+    if (!(c.rippleWorldScale > 0.0)) return 0.0;
+    double sum = 0.0;
+    for (int i = 0; i < kRippleCount; ++i) {
+        const double dz = (z - (c.worldRippleY[i] + c.centreHit.z)) * c.invRippleWorldScale;
+        const double dx = (x - (c.centreHit.x + c.worldRippleX[i])) * c.invRippleWorldScale;
+        const double r2 = dx * dx + dz * dz;
+        if (r2 < 1.0) {
+            const double r = std::sqrt(r2);
+            const double l = r * 3.1415927 / (2.0 * 3.14159265358979323846) * c.undulationFreq;
+            const double q = l - std::floor(l) - 0.5;
+            const double w = 8.0 * q - 16.0 * q * std::fabs(q) + 2.5;
+            const double fall = (1.0 - r) * 0.7;
+            sum += (0.05 * w * w * w + c.simpleWaveMean) * fall * fall * 0.8 * rippleHeight;
+        }
+    }
+    return sum;
+}
+
+}  // namespace
+
+std::int32_t sampleSeed(std::int32_t column, std::int32_t row) {
+    const std::uint32_t a = static_cast<std::uint32_t>(column) * 7607u;
+    const std::uint32_t b = static_cast<std::uint32_t>(row) * 661u;
+    return static_cast<std::int32_t>(a ^ b);
+}
+
+void imagePosition(const RenderContext& c, double column, double row, double& x, double& y) {
+    x = (c.zoom * column + c.panX + 1.0) / c.storeWidth;
+    y = (c.zoom * row + c.panY + 1.0) / c.storeHeight;
+}
+
+void groundCoordinates(const RenderContext& c, float h, float v, float& gx, float& gy) {
+    const float depth = (v + 0.0001f - c.horizonY) / c.aspect;
+    gx = c.perspScale * 2.0f * c.altitude5 * h * 2.0f / depth;
+    gy = c.altitude5 / depth;
+}
+
+void fbm(const image::NoiseTables& noise, float a, float b, float octaves, float& sx,
+         float& sy) {
+    sx = 0.0f;
+    sy = 0.0f;
+    int i = 1;
+    for (; i < kOctaveLimit && static_cast<float>(i) < octaves; ++i) {
+        sx += image::noise2(noise, a * kRotCos - b * kRotSin, a * kRotSin + b * kRotCos);
+        a += 25.0764f;
+        b += 723.453f;
+        sy += image::noise2(noise, a * kRotCos - b * kRotSin, a * kRotSin + b * kRotCos);
+        b += 65.81998f;
+        a += 44.8452f;
+        a *= 1.7134f;
+        b *= 1.7134f;
+    }
+    if (!std::isfinite(octaves) || octaves >= static_cast<float>(kOctaveLimit)) return;
+    const float fr = octaves - std::trunc(octaves);
+    if (fr > 0.0f) {
+        sx += image::noise2(noise, a, b) * fr;
+        sy += image::noise2(noise, a + 13.0764f, b + 623.453f) * fr;
+    }
+}
+
+double waveLevel(const RenderContext& c, float p, float q, int level) {
+    level = std::clamp(level, 0, kWaveLevels - 1);
+    if (c.noise != nullptr) {
+        const float d = image::warpNoise(*c.noise, p, q);
+        p += d;
+        q += d;
+    }
+    const double sharp = c.sharpness[level];
+    auto crest = [sharp](float t) {
+        const float w = fracf(t / 6.2831855f + 0.5f) - 0.5f;
+        const float e = 8.0f * w - 16.0f * w * std::fabs(w);
+        // Sharpness below zero (waviness above 100) would take the root of a
+        // negative number at the crest; the crest is then simply pointed.
+        return std::sqrt(std::max(0.0, static_cast<double>(e) * e + sharp));
+    };
+    const double r = (1.0 - crest(p) * crest(q)) * (1.0 - crest(p) * crest(q));
+    return r * c.waveScale[level] + c.waveOffset[level];
+}
+
+double worldRipples(const RenderContext& context, double x, double z) {
+    return worldRipplesWith(context, x, z, context.rippleHeight);
+}
+
+double surfaceHeightLevels(const RenderContext& c, const double* levelWeight, const Vec3d& point,
+                           int levels, double rippleHeight) {
+    levels = std::clamp(levels, 1, kWaveLevels);
+    const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
+    double ax = 0.75 * point.x, az = point.z;
+    double bx = 0.73 * point.x, bz = point.z;
+    double g = 0.16, a = c.waviness4, sum = 0.0;
+    for (int i = 0; i < levels; ++i) {
+        const double u = waveLevel(c, static_cast<float>((ax + seedShift) * g),
+                                   static_cast<float>((az + seedShift) * g), i);
+        const double w = waveLevel(c, static_cast<float>((bx - seedShift) * g),
+                                   static_cast<float>((bz - seedShift) * g), i);
+        sum += (u + w) * a * levelWeight[i];
+        const double nax = 1.6 * ax - 1.2 * az, naz = 1.6 * az + 1.2 * ax;
+        const double nbx = 1.35 * bz - 1.45 * bx, nbz = -1.35 * bx - 1.45 * bz;
+        ax = nax;
+        az = naz;
+        bx = nbx;
+        bz = nbz;
+        g *= 1.9;
+        a *= c.complexityBand;
+    }
+    return point.y - (worldRipplesWith(c, point.x, point.z, rippleHeight) + sum);
+}
+
+double surfaceHeight(const RenderContext& c, const double* levelWeight, const Vec3d& point) {
+    return surfaceHeightLevels(c, levelWeight, point, kWaveLevels, c.rippleHeight);
+}
+
+double surfaceHeightCoarse(const RenderContext& c, const double* levelWeight,
+                           const Vec3d& point) {
+    return surfaceHeightLevels(c, levelWeight, point, kCoarseWaveLevels, c.rippleHeight);
+}
+
+double erfcApprox(double x) {
+    const double a = std::fabs(x);
+    const double value = 2.0 * std::exp(-a * a) / (2.319 * a + std::sqrt(1.52 * a * a + 4.0));
+    return x > 0.0 ? value : 2.0 - value;
+}
+
+SampleFootprint footprintOfSize(const RenderContext& c, double size) {
+    SampleFootprint fp;
+    // A footprint that cannot be measured (a ray along the horizon) resolves nothing.
+    fp.size = size >= 0.0 && std::isfinite(size) ? size : 1e30;
+    double scale = 0.16, varX = 0.0, varZ = 0.0;
+    for (int i = 0; i < kWaveLevels; ++i) {
+        const double weight = erfcApprox((scale * fp.size - 1.25) * 0.5) * 0.5 * 0.8 + 0.2;
+        fp.levelWeight[i] = weight;
+        varX += (1.0 - weight) * (1.0 - weight) * c.slopeStats[i][0];
+        varZ += (1.0 - weight) * (1.0 - weight) * c.slopeStats[i][1];
+        scale *= 2.47;
+    }
+    fp.slopeVariance[0] = varX > kMinSlopeSpread ? varX : kMinSlopeSpread;
+    fp.slopeVariance[1] = varZ > kMinSlopeSpread ? varZ : kMinSlopeSpread;
+    fp.slopeDeviation[0] = std::sqrt(varX > 1e-8 ? varX : 1e-8);
+    fp.slopeDeviation[1] = std::sqrt(varZ > 1e-8 ? varZ : 1e-8);
+    return fp;
+}
+
+SampleFootprint sampleFootprint(const RenderContext& c, double h, double v, std::int32_t seed) {
+    double size = 0.0;
+    if (seed == c.cacheSeed && c.cacheValue == c.cacheValue) {
+        size = c.cacheValue;
+    } else {
+        const Vec3d d0 = viewRay(c, h, v - c.horizonY);
+        const Vec3d d1 = viewRay(c, h, v - c.horizonY + c.invWidth);
+        const double z0 = -(c.eyeHeight / d0.y) * d0.z;
+        const double z1 = -(c.eyeHeight / d1.y) * d1.z;
+        size = std::fabs(z0 - z1);
+        if (!(size >= 0.0) || !std::isfinite(size)) size = 1e30;
+        c.cacheSeed = seed;
+        c.cacheValue = size;
+    }
+    return footprintOfSize(c, size);
+}
+
+void evaluateSample(double column, double row, RenderContext& c, CellRecord& cell,
+                    std::int32_t seed) {
+    ++c.stats.surfaceEvaluations;
+    double x = 0.0, y = 0.0;
+    imagePosition(c, column, row, x, y);
+    double h = 0.0, v = 0.0;
+    spinPoint(c, x - 0.5, c.aspect * (y - 0.5), h, v);
+
+    cell.seed = seed;
+    cell.kind = kKindUnevaluated;
+    cell.regionTag = 0;
+    cell.outside = 0;
+    cell.flatFlag = 0;
+    cell.hasSpread = 0;
+    cell.blurRadius = 0.0f;
+    cell.waterWeight = 1.0f;
+    cell.spunH = h;
+    cell.spunV = v;
+    cell.slopeSpread[0] = kMinSlopeSpread;
+    cell.slopeSpread[1] = kMinSlopeSpread;
+    cell.spreadU[0] = cell.spreadU[1] = 0.0f;
+    cell.spreadV[0] = cell.spreadV[1] = 0.0f;
+
+    double h2 = h, v2 = v;
+    if (c.isSimple) {
+        simpleModel(c, static_cast<float>(h), static_cast<float>(v), cell, h2, v2);
+    } else {
+        complexModel(c, h, v, cell, h2, v2);
+    }
+    unspinPoint(c, h2, v2, cell.sourceU, cell.sourceV);
+    const bool inside = cell.sourceU >= 0.0f && cell.sourceU <= 1.0f && cell.sourceV >= 0.0f &&
+                        cell.sourceV <= 1.0f;
+    cell.outside = inside ? 0 : 1;
+}
+
+}  // namespace mirel::render

@@ -55,9 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         mirel::readSettingsBytes(bytes, mirel::SettingsReadMode::Load, without, nullptr);
     if (first.versionRead != second.versionRead) std::abort();
     if (!first.versionRead && std::memcmp(&without, &before, sizeof without) != 0) std::abort();
-    // A record read from any file can be written again, at the fixed size.
+    // A record read from any file can be written again, at the fixed size. (Writing
+    // syncs the mirrors and stamps the version, so it works on a copy.)
+    mirel::SettingsRecord toWrite = without;
     if (first.versionRead &&
-        mirel::encodeSettings(without, nullptr).size() != mirel::kSettingsFileBytesWithoutThumbnail)
+        mirel::encodeSettings(toWrite, nullptr).size() != mirel::kSettingsFileBytesWithoutThumbnail)
         std::abort();
 
     // The file path of the reader, for a sample of the inputs.

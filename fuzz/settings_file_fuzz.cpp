@@ -36,20 +36,22 @@ const std::string& scratchPath() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static std::unique_ptr<mirel::image::TiledImage> thumbnail = mirel::image::createThumbnailImage();
+    static std::unique_ptr<mirel::image::TiledImage> thumbnail =
+        mirel::image::createThumbnailImage();
     if (!thumbnail) std::abort();
     const std::span<const std::uint8_t> bytes(data, size);
 
     // Thumbnail-only reading must leave the record exactly as it was.
     mirel::SettingsRecord record = defaults();
     const mirel::SettingsRecord before = record;
-    mirel::readSettingsBytes(bytes, mirel::SettingsReadMode::ThumbnailOnly, record, thumbnail.get());
+    mirel::readSettingsBytes(bytes, mirel::SettingsReadMode::ThumbnailOnly, record,
+                             thumbnail.get());
     if (std::memcmp(&record, &before, sizeof record) != 0) std::abort();
 
     // Loading, with and without a thumbnail image: the items read must agree.
     mirel::SettingsRecord withThumbnail = defaults();
-    const mirel::SettingsReadResult first =
-        mirel::readSettingsBytes(bytes, mirel::SettingsReadMode::Load, withThumbnail, thumbnail.get());
+    const mirel::SettingsReadResult first = mirel::readSettingsBytes(
+        bytes, mirel::SettingsReadMode::Load, withThumbnail, thumbnail.get());
     mirel::SettingsRecord without = defaults();
     const mirel::SettingsReadResult second =
         mirel::readSettingsBytes(bytes, mirel::SettingsReadMode::Load, without, nullptr);

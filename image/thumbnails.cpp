@@ -17,7 +17,8 @@ bool previewIsReadable(const PreviewPixels& preview) {
     if (preview.pixels == nullptr || preview.bufferWidth <= 0 || preview.bufferHeight <= 0 ||
         preview.planeCount <= 0)
         return false;
-    return std::int64_t{preview.planeSize} >= std::int64_t{preview.bufferWidth} * preview.bufferHeight;
+    return std::int64_t{preview.planeSize} >=
+           std::int64_t{preview.bufferWidth} * preview.bufferHeight;
 }
 
 }  // namespace

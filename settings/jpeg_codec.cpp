@@ -4,14 +4,14 @@
 // the library's own C frames and our locals there are plain data.
 #include "settings/jpeg_codec.h"
 
+#include <jerror.h>
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <new>
-
-#include <jpeglib.h>
-#include <jerror.h>
 
 #include "settings/metadata.h"
 
@@ -76,10 +76,9 @@ constexpr QuantTables makeTables(int decile) {
     return tables;
 }
 
-constexpr QuantTables kTables[kJpegDeciles] = {makeTables(0), makeTables(1), makeTables(2),
-                                                makeTables(3), makeTables(4), makeTables(5),
-                                                makeTables(6), makeTables(7), makeTables(8),
-                                                makeTables(9)};
+constexpr QuantTables kTables[kJpegDeciles] = {
+    makeTables(0), makeTables(1), makeTables(2), makeTables(3), makeTables(4),
+    makeTables(5), makeTables(6), makeTables(7), makeTables(8), makeTables(9)};
 
 // The library keeps its stored value as (v x scale + 50) / 100 limited to 1..32767; at a
 // scale of 100 that is v itself.
@@ -191,8 +190,8 @@ bool compress(const image::TiledImage& image, int quality,
     dest.pub.empty_output_buffer = &growOutput;
     dest.pub.term_destination = &finishOutput;
     dest.out = &out;
-    const std::size_t estimate = std::size_t(width) * std::size_t(height) * 6 + imageResources.size() +
-                                 exif.size() + kMinOutputBytes;
+    const std::size_t estimate = std::size_t(width) * std::size_t(height) * 6 +
+                                 imageResources.size() + exif.size() + kMinOutputBytes;
     dest.initialBytes = estimate < kMaxInitialOutputBytes ? estimate : kMaxInitialOutputBytes;
     cinfo.dest = &dest.pub;
 
@@ -282,8 +281,8 @@ bool decompress(std::span<const std::uint8_t> bytes, image::TiledImage& target) 
     const int components = cinfo.output_components;
     const JDIMENSION stride = cinfo.output_width * static_cast<JDIMENSION>(components);
     // Pool memory of the library: released with the object, also after an error.
-    JSAMPARRAY buffer = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
-                                                   JPOOL_IMAGE, stride, 1);
+    JSAMPARRAY buffer =
+        (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, stride, 1);
     const int columns = std::min<int>(static_cast<int>(cinfo.output_width), target.baseWidth);
     while (cinfo.output_scanline < cinfo.output_height &&
            static_cast<int>(cinfo.output_scanline) < target.baseHeight) {
@@ -308,7 +307,8 @@ bool decompress(std::span<const std::uint8_t> bytes, image::TiledImage& target) 
 
 void fillOpaqueBlack(image::TiledImage& target) {
     for (int y = 0; y < target.baseHeight; ++y)
-        for (int x = 0; x < target.baseWidth; ++x) image::writeRgba8(target, x, y, 0, 0, 0, 0, 255u);
+        for (int x = 0; x < target.baseWidth; ++x)
+            image::writeRgba8(target, x, y, 0, 0, 0, 0, 255u);
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ int32_t clampBlockSide(int32_t side) {
 // ---- Writing ------------------------------------------------------------------
 
 class ItemWriter {
-public:
+  public:
     explicit ItemWriter(std::vector<std::uint8_t>& out) : out_(out) {}
 
     void integer(int32_t value) {
@@ -92,15 +92,19 @@ public:
         integer(static_cast<int32_t>(bits));
     }
     void times100(float value) { integer(truncateToInt32(static_cast<double>(value) * 100.0)); }
-    void times65536(float value) { integer(truncateToInt32(static_cast<double>(value) * kFixed16)); }
+    void times65536(float value) {
+        integer(truncateToInt32(static_cast<double>(value) * kFixed16));
+    }
     void vector100(const Vec3f& v) {
         times100(v.x);
         times100(v.y);
         times100(v.z);
     }
-    void bytes(std::span<const std::uint8_t> data) { out_.insert(out_.end(), data.begin(), data.end()); }
+    void bytes(std::span<const std::uint8_t> data) {
+        out_.insert(out_.end(), data.begin(), data.end());
+    }
 
-private:
+  private:
     std::vector<std::uint8_t>& out_;
 };
 
@@ -133,7 +137,7 @@ void writeThumbnailBlock(ItemWriter& out, const image::TiledImage* thumbnail) {
 // ---- Reading ------------------------------------------------------------------
 
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     // Up to `bytes`; fewer only at the end of the data.
     virtual std::size_t read(void* data, std::size_t bytes) = 0;
@@ -142,7 +146,7 @@ public:
 };
 
 class SpanSource final : public ByteSource {
-public:
+  public:
     explicit SpanSource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
     std::size_t read(void* data, std::size_t bytes) override {
         const std::size_t count = std::min(bytes, bytes_.size() - at_);
@@ -159,13 +163,13 @@ public:
         return true;
     }
 
-private:
+  private:
     std::span<const std::uint8_t> bytes_;
     std::size_t at_ = 0;
 };
 
 class FileSource final : public ByteSource {
-public:
+  public:
     explicit FileSource(os::File& file) : file_(file) {}
     std::size_t read(void* data, std::size_t bytes) override { return file_.read(data, bytes); }
     bool skip(std::uint64_t bytes) override {
@@ -179,13 +183,13 @@ public:
         return file_.seek(here + static_cast<std::int64_t>(bytes));
     }
 
-private:
+  private:
     os::File& file_;
 };
 
 // Reads items until the data runs out; from then on every read leaves its field alone.
 class ItemReader {
-public:
+  public:
     explicit ItemReader(ByteSource& source) : source_(source) {}
 
     bool ended() const { return ended_; }
@@ -252,7 +256,7 @@ public:
         if (!ended_ && !source_.skip(count)) ended_ = true;
     }
 
-private:
+  private:
     ByteSource& source_;
     bool ended_ = false;
 };
@@ -592,6 +596,19 @@ SettingsReadResult loadSettingsFile(const std::string& path, SettingsRecord& rec
                                     image::TiledImage* thumbnail) {
     applyDefaults(record);
     return readSettingsFile(path, SettingsReadMode::Load, record, thumbnail);
+}
+
+std::unique_ptr<image::TiledImage> readThumbnailForDisplay(const std::string& path,
+                                                           image::TiledImage& thumbnail) {
+    SettingsRecord scratch;
+    std::memset(&scratch, 0, sizeof scratch);
+    if (!readSettingsFile(path, SettingsReadMode::ThumbnailOnly, scratch, &thumbnail)
+             .thumbnailLoaded)
+        return nullptr;
+    std::unique_ptr<image::TiledImage> shown =
+        image::create(kDisplayThumbnailSide, kDisplayThumbnailSide, image::SampleFormat::Rgba8);
+    if (!shown || !image::copyImage(thumbnail, *shown)) return nullptr;
+    return shown;
 }
 
 std::string suggestedSettingsFileName(const SettingsRecord& record) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -79,6 +80,12 @@ SettingsReadResult readSettingsFile(const std::string& path, SettingsReadMode mo
 // cannot be opened the defaults stay.
 SettingsReadResult loadSettingsFile(const std::string& path, SettingsRecord& record,
                                     image::TiledImage* thumbnail);
+
+// Reading a file's thumbnail for display (file dialogs, memory dots): a thumbnail-only
+// read into `thumbnail`, then a copy of it at 88 x 88. Null when the file holds none.
+constexpr int32_t kDisplayThumbnailSide = 88;
+std::unique_ptr<image::TiledImage> readThumbnailForDisplay(const std::string& path,
+                                                           image::TiledImage& thumbnail);
 
 // The settings name offered by Save: the name cut at its last ".".
 std::string suggestedSettingsFileName(const SettingsRecord& record);

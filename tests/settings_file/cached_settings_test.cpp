@@ -1,11 +1,12 @@
 // The cached settings of the last confirmed run and the names in the temporary folder,
 // down to whole runs of the real plug-in in the real host.
+#include "settings/cached_settings.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
-#include "settings/cached_settings.h"
 #include "settings/settings_file.h"
 #include "settings/temp_files.h"
 #include "tests/host/host_fixture.h"
@@ -19,7 +20,7 @@ constexpr std::int16_t kPrepare = 2, kStart = 3, kFinish = 5;
 // Points the temporary folder of this process (and of the plug-in loaded into it) at
 // the test's scratch folder, and puts it back afterwards.
 class TempFolderHere {
-public:
+  public:
     TempFolderHere() : folder_(scratchFolder()) {
         const char* old = std::getenv("TMPDIR");
         hadOld_ = old != nullptr;
@@ -34,7 +35,7 @@ public:
     }
     const std::string& folder() const { return folder_; }
 
-private:
+  private:
     std::string folder_;
     std::string old_;
     bool hadOld_ = false;

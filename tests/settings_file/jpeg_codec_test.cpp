@@ -1,15 +1,15 @@
 // JPEG writing and reading: quality handling, the tables and sampling the library
 // finds in our files, the order and content of our marker segments, and decoding.
+#include "settings/jpeg_codec.h"
+
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include <jpeglib.h>
-
-#include "settings/jpeg_codec.h"
 #include "settings/metadata.h"
 #include "tests/settings_file/settings_file_test_support.h"
 
@@ -260,7 +260,8 @@ TEST(JpegMetadata, OddIptcLengthGetsOnePaddingByte) {
     for (std::size_t n = 1; n < 4; ++n) {
         IptcKeywords keywords;
         addKeyword(keywords, std::string(n, 'k'));
-        const std::vector<std::uint8_t> iptc = makeIptcBlock(keywords, os::UtcDate{2024, 1, 1, 0, 0, 0});
+        const std::vector<std::uint8_t> iptc =
+            makeIptcBlock(keywords, os::UtcDate{2024, 1, 1, 0, 0, 0});
         EXPECT_EQ(iptc.size() % 2, 0u);
         const std::vector<IptcDataset> datasets = parseIptcBlock(iptc.data(), iptc.size());
         ASSERT_EQ(datasets.size(), 6u);
@@ -285,11 +286,11 @@ TEST(JpegMetadata, KeywordRules) {
 TEST(JpegMetadata, ExifNamesTheSoftware) {
     const std::vector<std::uint8_t> exif = makeExifBlock();
     const std::vector<std::uint8_t> expected = {
-        'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 0x2A, 0, 0, 0, 8,  // header
-        0, 1,                                                   // one entry
-        0x01, 0x31, 0, 2, 0, 0, 0, 6, 0, 0, 0, 26,              // software, ASCII, 6, at 26
-        0, 0, 0, 0,                                             // no next directory
-        'M', 'i', 'r', 'e', 'l', 0};
+        'E',  'x',  'i', 'f', 0,   0, 'M', 'M', 0, 0x2A, 0, 0,  0, 8,  // header
+        0,    1,                                                       // one entry
+        0x01, 0x31, 0,   2,   0,   0, 0,   6,   0, 0,    0, 26,        // software, ASCII, 6, at 26
+        0,    0,    0,   0,                                            // no next directory
+        'M',  'i',  'r', 'e', 'l', 0};
     EXPECT_EQ(exif, expected);
     EXPECT_EQ(exif.size(), kExifBlockSize);
 }

@@ -24,8 +24,8 @@ SplitFile splitAtThumbnail(SettingsRecord record) {
 }
 
 std::vector<std::uint8_t> withJpegBlock(const SplitFile& split, std::int32_t flag,
-                                        std::int32_t width, std::int32_t height,
-                                        std::int32_t count, const std::vector<std::uint8_t>& data) {
+                                        std::int32_t width, std::int32_t height, std::int32_t count,
+                                        const std::vector<std::uint8_t>& data) {
     std::vector<std::uint8_t> file = split.head;
     appendItem(file, flag);
     appendItem(file, width);
@@ -208,7 +208,8 @@ TEST(SettingsFileDamage, RawThumbnailBlocksOfOldFiles) {
 
     auto thumbnail = image::createThumbnailImage();
     SettingsRecord read = defaultRecord();
-    SettingsReadResult result = readSettingsBytes(file, SettingsReadMode::Load, read, thumbnail.get());
+    SettingsReadResult result =
+        readSettingsBytes(file, SettingsReadMode::Load, read, thumbnail.get());
     EXPECT_TRUE(result.thumbnailLoaded);
     EXPECT_TRUE(result.complete);
     EXPECT_NEAR(rgbAt(*thumbnail, 64, 64).r, 250, 3);
@@ -249,12 +250,13 @@ TEST(SettingsFileDamage, FilesOnDiskReadAsTheirBytesDo) {
     writeBytes(folder + "big.q8r", jpegFile);
     SettingsRecord read = defaultRecord();
     auto thumbnail = image::createThumbnailImage();
-    SettingsReadResult result = readSettingsFile(folder + "big.q8r", SettingsReadMode::Load, read,
-                                                 thumbnail.get());
+    SettingsReadResult result =
+        readSettingsFile(folder + "big.q8r", SettingsReadMode::Load, read, thumbnail.get());
     EXPECT_TRUE(result.complete);
     EXPECT_EQ(read.waviness, written.waviness);
 
-    writeBytes(folder + "cut.q8r", std::vector<std::uint8_t>(jpegFile.begin(), jpegFile.begin() + 400));
+    writeBytes(folder + "cut.q8r",
+               std::vector<std::uint8_t>(jpegFile.begin(), jpegFile.begin() + 400));
     read = defaultRecord();
     result = readSettingsFile(folder + "cut.q8r", SettingsReadMode::Load, read, thumbnail.get());
     EXPECT_TRUE(result.versionRead);

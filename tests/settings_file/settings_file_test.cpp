@@ -1,11 +1,12 @@
 // Settings files: the written bytes, reading back every version, the upgrade rules,
 // thumbnail blocks, and writing over existing files.
+#include "settings/settings_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "image/thumbnails.h"
-#include "settings/settings_file.h"
 #include "tests/settings_file/settings_file_test_support.h"
 #include "tests/support/scratch.h"
 
@@ -28,8 +29,8 @@ TEST(SettingsFileWrite, DefaultsWithoutThumbnailMakeThe364ByteFile) {
     const std::vector<std::uint8_t> file = encodeSettings(record, nullptr);
     ASSERT_EQ(file.size(), kSettingsFileBytesWithoutThumbnail);
     const std::vector<std::uint8_t> head(file.begin(), file.begin() + 16);
-    EXPECT_EQ(head, (std::vector<std::uint8_t>{0, 0, 0, 0x2D, 0, 0, 0x2E, 0x2E, 0, 0, 0x3E, 0x3E,
-                                               0, 0, 0x5A, 0x5A}));
+    EXPECT_EQ(head, (std::vector<std::uint8_t>{0, 0, 0, 0x2D, 0, 0, 0x2E, 0x2E, 0, 0, 0x3E, 0x3E, 0,
+                                               0, 0x5A, 0x5A}));
     const std::vector<std::uint8_t> tail(file.end() - 4, file.end());
     EXPECT_EQ(tail, (std::vector<std::uint8_t>{0x42, 0x20, 0x00, 0x00}));  // undulation 40.0
 
@@ -42,8 +43,8 @@ TEST(SettingsFileWrite, DefaultsWithoutThumbnailMakeThe364ByteFile) {
     EXPECT_EQ(itemAt(file, 15), 9);   // horizonInt
     EXPECT_EQ(itemAt(file, 44), 1);   // the constant items
     EXPECT_EQ(itemAt(file, 58), 1);
-    EXPECT_EQ(itemAt(file, 66), 0);   // empty raw thumbnail block
-    EXPECT_EQ(itemAt(file, 72), 0);   // no JPEG thumbnail
+    EXPECT_EQ(itemAt(file, 66), 0);  // empty raw thumbnail block
+    EXPECT_EQ(itemAt(file, 72), 0);  // no JPEG thumbnail
     EXPECT_EQ(itemAt(file, 56), 1841);
     // oldVectorA x100, truncated toward zero: -0.68 -> -68, 0.274226 -> 27.
     EXPECT_EQ(itemAt(file, 50), -68);
@@ -135,7 +136,8 @@ TEST(SettingsFileRead, OldVersionsRunTheUpgradeRulesInOrder) {
     SettingsRecord v1 = readBack(asVersion(file45, 1), start);
     EXPECT_EQ(v1.offsetInt, 70);
     EXPECT_EQ(v1.offset, 70.0f);
-    EXPECT_EQ(v1.extraInt13, start.extraInt13);  // version 1 holds no extraInt13 and rule 2 skips it
+    EXPECT_EQ(v1.extraInt13,
+              start.extraInt13);  // version 1 holds no extraInt13 and rule 2 skips it
     EXPECT_EQ(v1.extraInt16, 0);
     EXPECT_EQ(v1.extraColor3.red, written.waterColor.red);
     EXPECT_EQ(v1.extraColor3.blue, written.waterColor.blue);
@@ -278,6 +280,26 @@ TEST(SettingsFileRead, LoadStartsFromTheDefaults) {
     EXPECT_TRUE(result.versionRead);
     EXPECT_EQ(record.spin, 0.0f);  // version 41 holds no spin: the default stays
     EXPECT_EQ(record.horizon, 61.25f);
+}
+
+TEST(SettingsFileRead, ThumbnailForDisplayIs88Square) {
+    const std::string folder = scratchFolder();
+    auto picture = solidImage(128, 128, 40, 220, 60);
+    SettingsRecord record = distinctRecord();
+    ASSERT_TRUE(saveSettingsFile(folder + "with.q8r", record, picture.get()));
+    ASSERT_TRUE(saveSettingsFile(folder + "without.q8r", record, nullptr));
+
+    auto thumbnail = image::createThumbnailImage();
+    const auto shown = readThumbnailForDisplay(folder + "with.q8r", *thumbnail);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->baseWidth, 88);
+    EXPECT_EQ(shown->baseHeight, 88);
+    EXPECT_NEAR(rgbAt(*shown, 44, 44).g, 220, 4);
+
+    image::resetThumbnail(*thumbnail);
+    EXPECT_FALSE(readThumbnailForDisplay(folder + "without.q8r", *thumbnail));
+    EXPECT_FALSE(readThumbnailForDisplay(folder + "missing.q8r", *thumbnail));
+    EXPECT_EQ(rgbAt(*thumbnail, 5, 127).r, 128);  // untouched
 }
 
 TEST(SettingsFile, SuggestedNameDropsTheLastExtension) {

@@ -79,10 +79,10 @@ int itemFromVersion(int index) {
     };
     // Items grouped by the version that brought them; "from" never decreases along the
     // file, which is what lets an older file be a prefix of a newer one.
-    static constexpr Run kRuns[] = {{36, 1},  {42, 2},  {44, 3},  {47, 4},  {49, 5},  {55, 8},
-                                    {56, 12}, {57, 14}, {58, 16}, {59, 17}, {65, 18}, {66, 22},
-                                    {69, 23}, {71, 26}, {72, 40}, {74, 41}, {76, 42}, {79, 43},
-                                    {82, 44}, {91, 45}};
+    static constexpr Run kRuns[] = {{36, 1},  {42, 2},  {44, 3},  {47, 4},  {49, 5},
+                                    {55, 8},  {56, 12}, {57, 14}, {58, 16}, {59, 17},
+                                    {65, 18}, {66, 22}, {69, 23}, {71, 26}, {72, 40},
+                                    {74, 41}, {76, 42}, {79, 43}, {82, 44}, {91, 45}};
     for (const Run& run : kRuns)
         if (index <= run.lastItem) return run.from;
     return 1000;
@@ -97,7 +97,8 @@ int itemCountOfVersion(int version) {
 
 std::vector<std::uint8_t> asVersion(const std::vector<std::uint8_t>& file45, int version) {
     EXPECT_EQ(file45.size(), 364u);
-    std::vector<std::uint8_t> file(file45.begin(), file45.begin() + 4 * itemCountOfVersion(version));
+    std::vector<std::uint8_t> file(file45.begin(),
+                                   file45.begin() + 4 * itemCountOfVersion(version));
     setItem(file, 1, version);
     return file;
 }

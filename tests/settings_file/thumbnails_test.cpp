@@ -1,10 +1,11 @@
 // The settings thumbnail: its default ramp, reading the planar preview, and the centred
 // square of the preview that becomes the thumbnail.
+#include "image/thumbnails.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "image/thumbnails.h"
 #include "tests/settings_file/settings_file_test_support.h"
 
 namespace mirel::testing {
@@ -46,7 +47,8 @@ TEST(Thumbnail, ResetDrawsTheGreyRamp) {
 }
 
 TEST(Thumbnail, PreviewPixelsAreClampedAndGreyBelowThreePlanes) {
-    const Preview colour = makePreview(4, 3, 3, [](int x, int y, int p) { return 10 * x + y + 100 * p; });
+    const Preview colour =
+        makePreview(4, 3, 3, [](int x, int y, int p) { return 10 * x + y + 100 * p; });
     image::Rgba pixel = image::readPreviewPixel(colour.view, 2, 1);
     EXPECT_FLOAT_EQ(pixel.r, 21 / 255.0f);
     EXPECT_FLOAT_EQ(pixel.g, 121 / 255.0f);
@@ -64,9 +66,8 @@ TEST(Thumbnail, PreviewPixelsAreClampedAndGreyBelowThreePlanes) {
 
 TEST(Thumbnail, A128HighPreviewIsCopiedPixelForPixelFromItsMiddle) {
     // 228 x 128: the square starts at column 228 / 2 - 64 = 50.
-    const Preview wide = makePreview(228, 128, 3, [](int x, int y, int p) {
-        return p == 0 ? x : (p == 1 ? y : 255 - x);
-    });
+    const Preview wide = makePreview(
+        228, 128, 3, [](int x, int y, int p) { return p == 0 ? x : (p == 1 ? y : 255 - x); });
     auto thumbnail = image::createThumbnailImage();
     image::makeThumbnailFromPreview(*thumbnail, wide.view, true);
     for (int y : {0, 64, 127})
@@ -90,16 +91,19 @@ TEST(Thumbnail, LargerAndSmallerPreviewsAreResampledFromTheirCentredSquare) {
     struct Case {
         int width, height, left, top, side;
     };
-    for (const Case c : {Case{400, 300, 50, 0, 300}, Case{300, 400, 0, 50, 300}, Case{60, 40, 10, 0, 40}}) {
+    for (const Case c :
+         {Case{400, 300, 50, 0, 300}, Case{300, 400, 0, 50, 300}, Case{60, 40, 10, 0, 40}}) {
         SCOPED_TRACE(c.width);
         const Preview preview = makePreview(c.width, c.height, 3, [&](int x, int y, int) {
-            const bool inside = x >= c.left && x < c.left + c.side && y >= c.top && y < c.top + c.side;
+            const bool inside =
+                x >= c.left && x < c.left + c.side && y >= c.top && y < c.top + c.side;
             return inside ? 200 : 0;
         });
         auto thumbnail = image::createThumbnailImage();
         image::makeThumbnailFromPreview(*thumbnail, preview.view, true);
         for (int y = 0; y < 128; y += 9)
-            for (int x = 0; x < 128; x += 9) ASSERT_NEAR(rgbAt(*thumbnail, x, y).r, 200, 3) << x << "," << y;
+            for (int x = 0; x < 128; x += 9)
+                ASSERT_NEAR(rgbAt(*thumbnail, x, y).r, 200, 3) << x << "," << y;
         ASSERT_NEAR(rgbAt(*thumbnail, 127, 127).g, 200, 3);
     }
 }

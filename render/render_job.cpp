@@ -1,0 +1,76 @@
+// Render jobs on the worker pool: set-up on the driver thread, both cell passes
+// on the job's thread, and the caller's collect step back on the driver thread.
+#include "render/render_job.h"
+
+#include <memory>
+#include <new>
+
+namespace mirel::render {
+
+bool prepareRenderJob(RenderJob& job, const RenderInputs& inputs) {
+    // The context is a plain record of a few kilobytes; it lives on the heap
+    // because a job's thread has a small stack.
+    std::unique_ptr<RenderContext> context(new (std::nothrow) RenderContext());
+    if (!context) return false;
+    prepareRenderContext(job, inputs, *context);
+    job.context = context.release();
+    return true;
+}
+
+void releaseRenderJob(RenderJob& job) {
+    std::unique_ptr<RenderContext> context(static_cast<RenderContext*>(job.context));
+    job.context = nullptr;
+}
+
+TileCells jobCells(const RenderJob& job) {
+    TileCells tile = tileCells(static_cast<CellRecord*>(job.grid.cells), job.tile.left,
+                               job.tile.top, job.tile.right, job.tile.bottom);
+    // A grid that does not match the tile (or is missing) is never touched.
+    if (!job.grid.cells || job.grid.columns != tile.columns || job.grid.rows != tile.rows ||
+        job.grid.bytes < static_cast<std::size_t>(tile.columns) *
+                             static_cast<std::size_t>(tile.rows) * sizeof(CellRecord)) {
+        tile.cells = nullptr;
+    }
+    return tile;
+}
+
+void renderTile(RenderJob& job) {
+    auto* context = static_cast<RenderContext*>(job.context);
+    const TileCells tile = jobCells(job);
+    if (!context || !tile.cells) return;
+    renderTileCells(*context, tile);
+}
+
+const float* pixelColourAt(const RenderJob& job, std::int32_t column, std::int32_t row) {
+    if (column < job.tile.left || column >= job.tile.right || row < job.tile.top ||
+        row >= job.tile.bottom) {
+        return nullptr;
+    }
+    const CellRecord* cell = cellAt(jobCells(job), column, row);
+    return cell ? cell->pixelColour : nullptr;
+}
+
+TiledJobsResult runRenderJobs(const RenderRequest& request) {
+    if (!request.inputs.settings || !request.inputs.noise) return TiledJobsResult{};
+
+    TiledJobsRequest jobs;
+    jobs.kind = kJobRenderTile;
+    jobs.rect = request.rect;
+    jobs.imageStore = request.source;
+    jobs.cellBytes = sizeof(CellRecord);
+    jobs.hostBuffers = request.hostBuffers;
+    jobs.threadLimit = request.threadLimit;
+    jobs.prepare = [&request](RenderJob& job) { return prepareRenderJob(job, request.inputs); };
+    jobs.work = [](RenderJob& job) { renderTile(job); };
+    jobs.collect = [&request](RenderJob& job) {
+        if (request.collect && job.context) {
+            request.collect(job, *static_cast<const RenderContext*>(job.context));
+        }
+    };
+    jobs.cleanup = [](RenderJob& job) { releaseRenderJob(job); };
+    jobs.cancelRequested = request.cancelRequested;
+    jobs.progress = request.progress;
+    return runTiledJobs(jobs);
+}
+
+}  // namespace mirel::render

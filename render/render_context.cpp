@@ -251,13 +251,18 @@ double crestProfile(const RenderContext& c, float t, int level) {
 }
 
 void setWaveNormalisation(RenderContext& c) {
+    constexpr int kGrid = 40;
     for (int k = 0; k < kWaveLevels; ++k) {
+        // The bump is a product of one profile per angle, so 40 profiles serve
+        // all 1600 grid points.
+        double profile[kGrid];
+        for (int i = 0; i < kGrid; ++i) {
+            profile[i] = crestProfile(c, static_cast<float>(i * 2.0 * kPi / kGrid), k);
+        }
         double high = -999999.0, low = 999999.0, sum = 0.0;
-        for (int i = 0; i < 40; ++i) {
-            const double fp = crestProfile(c, static_cast<float>(i * 2.0 * kPi / 40.0), k);
-            for (int j = 0; j < 40; ++j) {
-                const double fq = crestProfile(c, static_cast<float>(j * 2.0 * kPi / 40.0), k);
-                const double r = (1.0 - fp * fq) * (1.0 - fp * fq);
+        for (int i = 0; i < kGrid; ++i) {
+            for (int j = 0; j < kGrid; ++j) {
+                const double r = (1.0 - profile[i] * profile[j]) * (1.0 - profile[i] * profile[j]);
                 high = std::max(high, r);
                 low = std::min(low, r);
                 sum += r;
@@ -267,7 +272,7 @@ void setWaveNormalisation(RenderContext& c) {
         // A flat level (crests so blunt that nothing varies) contributes nothing
         // instead of dividing by zero.
         const double scale = range > 0.0 && std::isfinite(range) ? 0.25 / range : 0.0;
-        const double offset = -(scale * (sum / 1600.0));
+        const double offset = -(scale * (sum / (kGrid * kGrid)));
         c.waveScale[k] = std::isfinite(scale) ? scale : 0.0;
         c.waveOffset[k] = std::isfinite(offset) ? offset : 0.0;
     }

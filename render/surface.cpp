@@ -230,6 +230,16 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     cell.spreadV[1] = static_cast<float>(spread[1][1]);
 }
 
+// Each finer level turns and stretches the two coordinate streams.
+void rotateStreams(double& ax, double& az, double& bx, double& bz) {
+    const double nax = 1.6 * ax - 1.2 * az, naz = 1.6 * az + 1.2 * ax;
+    const double nbx = 1.35 * bz - 1.45 * bx, nbz = -1.35 * bx - 1.45 * bz;
+    ax = nax;
+    az = naz;
+    bx = nbx;
+    bz = nbz;
+}
+
 double worldRipplesWith(const RenderContext& c, double x, double z, double rippleHeight) {
     if (!(c.rippleWorldScale > 0.0)) return 0.0;
     double sum = 0.0;
@@ -322,17 +332,20 @@ double surfaceHeightLevels(const RenderContext& c, const double* levelWeight, co
     double bx = 0.73 * point.x, bz = point.z;
     double g = 0.16, a = c.waviness4, sum = 0.0;
     for (int i = 0; i < levels; ++i) {
+        // A level without weight adds nothing (the slope statistics look at one
+        // level at a time).
+        if (levelWeight[i] == 0.0) {
+            rotateStreams(ax, az, bx, bz);
+            g *= 1.9;
+            a *= c.complexityBand;
+            continue;
+        }
         const double u = waveLevel(c, static_cast<float>((ax + seedShift) * g),
                                    static_cast<float>((az + seedShift) * g), i);
         const double w = waveLevel(c, static_cast<float>((bx - seedShift) * g),
                                    static_cast<float>((bz - seedShift) * g), i);
         sum += (u + w) * a * levelWeight[i];
-        const double nax = 1.6 * ax - 1.2 * az, naz = 1.6 * az + 1.2 * ax;
-        const double nbx = 1.35 * bz - 1.45 * bx, nbz = -1.35 * bx - 1.45 * bz;
-        ax = nax;
-        az = naz;
-        bx = nbx;
-        bz = nbz;
+        rotateStreams(ax, az, bx, bz);
         g *= 1.9;
         a *= c.complexityBand;
     }

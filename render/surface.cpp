@@ -20,6 +20,8 @@ constexpr double kMinReflectedZ = 1e-6;
 // Longest spread vector (normalised units) and its square.
 constexpr double kMaxSpread = 0.45;
 constexpr double kMaxSpreadSquared = 0.2025;
+// (1 + 0.09 * sqrt(2))^2 is 1.2708: no ring reaches beyond this (in ring radii, squared).
+constexpr double kRippleReachSquared = 1.28;
 
 Vec3d normalised(Vec3d v) {
     const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
@@ -38,7 +40,21 @@ bool finite(const Vec3d& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-float fracf(float t) { return t - std::floor(t); }
+// t - floor(t) without a library call per wave (the hot loop runs it four times
+// per level). Floats from 2^23 up are whole numbers; infinity and NaN give NaN.
+float fracf(float t) {
+    if (!(std::fabs(t) < 8388608.0f)) return t - t;
+    float whole = static_cast<float>(static_cast<std::int32_t>(t));
+    if (whole > t) whole -= 1.0f;
+    return t - whole;
+}
+
+double fracd(double t) {
+    if (!(std::fabs(t) < 4503599627370496.0)) return t - t;
+    double whole = static_cast<double>(static_cast<std::int64_t>(t));
+    if (whole > t) whole -= 1.0;
+    return t - whole;
+}
 
 float clamp01(float x) {
     if (!(x > 0.0f)) return 0.0f;  // NaN too
@@ -242,6 +258,11 @@ void rotateStreams(double& ax, double& az, double& bx, double& bz) {
 
 double worldRipplesWith(const RenderContext& c, double x, double z, double rippleHeight) {
     if (!(c.rippleWorldScale > 0.0)) return 0.0;
+    // Every ring lies within 1 + 0.09 * sqrt(2) ring radii of the centre's hit
+    // point; farther away no ring can reach (most of the water).
+    const double cx = (x - c.centreHit.x) * c.invRippleWorldScale;
+    const double cz = (z - c.centreHit.z) * c.invRippleWorldScale;
+    if (cx * cx + cz * cz > kRippleReachSquared) return 0.0;
     double sum = 0.0;
     for (int i = 0; i < kRippleCount; ++i) {
         const double dz = (z - (c.worldRippleY[i] + c.centreHit.z)) * c.invRippleWorldScale;
@@ -250,7 +271,7 @@ double worldRipplesWith(const RenderContext& c, double x, double z, double rippl
         if (r2 < 1.0) {
             const double r = std::sqrt(r2);
             const double l = r * 3.1415927 / (2.0 * 3.14159265358979323846) * c.undulationFreq;
-            const double q = l - std::floor(l) - 0.5;
+            const double q = fracd(l) - 0.5;
             const double w = 8.0 * q - 16.0 * q * std::fabs(q) + 2.5;
             const double fall = (1.0 - r) * 0.7;
             sum += (0.05 * w * w * w + c.simpleWaveMean) * fall * fall * 0.8 * rippleHeight;
@@ -316,7 +337,8 @@ double waveLevel(const RenderContext& c, float p, float q, int level) {
         // negative number at the crest; the crest is then simply pointed.
         return std::sqrt(std::max(0.0, static_cast<double>(e) * e + sharp));
     };
-    const double r = (1.0 - crest(p) * crest(q)) * (1.0 - crest(p) * crest(q));
+    const double valley = 1.0 - crest(p) * crest(q);
+    const double r = valley * valley;
     return r * c.waveScale[level] + c.waveOffset[level];
 }
 

@@ -1,6 +1,7 @@
 // The library's one exported entry point. It installs the parts of the run
 // that live outside host/ and hands every call to the lifecycle.
 #include "host/plugin_main.h"
+#include "host/scripting.h"
 #include "image/tiled_image.h"
 #include "settings/cached_settings.h"
 #include "ui/refusal.h"
@@ -27,6 +28,9 @@ void installServices(mirel::LifecycleServices& services) {
     services.showRefusal = &showRefusal;
     services.readCachedSettings = &readCachedSettings;
     services.writeCachedSettings = &writeCachedSettings;
+    services.scriptingParametersPresent = &mirel::scriptingParametersPresent;
+    services.readScriptingParameters = &mirel::readScriptingParameters;
+    services.writeScriptingParameters = &mirel::writeScriptingParameters;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the PiPL built in code.
 #include "resources/resources.h"
 
+#include "resources/aete.h"
 #include "resources/pipl.h"
 
 #include <charconv>
@@ -50,6 +51,7 @@ std::span<const std::uint8_t> findResource(std::string_view type, std::string_vi
     id = normalisedId(id, storage);
     if (type.empty() || id.empty()) return {};
     if (sameName(type, "PiPL") && id == std::to_string(kPiplResourceId)) return piplBytes();
+    if (sameName(type, "AETE") && id == std::to_string(kTerminologyResourceId)) return aeteBytes();
     for (const EmbeddedResource& resource : embeddedResources())
         if (sameName(resource.type, type) && sameName(resource.id, id)) return *resource.bytes;
     return {};

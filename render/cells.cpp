@@ -85,10 +85,10 @@ Split classify(const PixelWork& work) {
     if (top && bottom) return Split::TopBottom;
     if (left && right) return Split::LeftRight;
     // One corner unlike the other three: the other three share one key.
-    if (right && bottom) return Split::CornerTopLeft;     // TR = BR = BL
-    if (left && bottom) return Split::CornerTopRight;     // TL = BL = BR
-    if (top && right) return Split::CornerBottomLeft;     // TL = TR = BR
-    if (top && left) return Split::CornerBottomRight;     // TL = TR = BL
+    if (right && bottom) return Split::CornerTopLeft;  // TR = BR = BL
+    if (left && bottom) return Split::CornerTopRight;  // TL = BL = BR
+    if (top && right) return Split::CornerBottomLeft;  // TL = TR = BR
+    if (top && left) return Split::CornerBottomRight;  // TL = TR = BL
     return Split::Unclassified;
 }
 
@@ -201,8 +201,8 @@ bool bisectEdge(RenderContext& context, const PixelWork& work, int c0, int c1, d
 
 // A point sample of the region with key `key` at an edge midpoint (x, y);
 // false when the point lies in another region.
-bool edgePointSample(RenderContext& context, const PixelWork& work, double x, double y,
-                     float key, image::Rgba& colour) {
+bool edgePointSample(RenderContext& context, const PixelWork& work, double x, double y, float key,
+                     image::Rgba& colour) {
     CellRecord cell;
     probe(context, work, x, y, cell);
     if (keyOf(cell) != key) return false;
@@ -325,8 +325,8 @@ image::Rgba supersample(RenderContext& context, const PixelWork& work, SamplePat
     for (int j = 0; j < ny; ++j) {
         for (int i = 0; i < nx; ++i) {
             const int n = j * nx + i;
-            probe(context, work, cx + (i - 0.5 * (nx - 1)) * step,
-                  cy + (j - 0.5 * (ny - 1)) * step, samples[n]);
+            probe(context, work, cx + (i - 0.5 * (nx - 1)) * step, cy + (j - 0.5 * (ny - 1)) * step,
+                  samples[n]);
             keys[n] = keyOf(samples[n]);
         }
     }

@@ -52,8 +52,7 @@ void shadeComplex(image::Rgba& colour, const CellRecord& cell, const RenderConte
     double green = context.tintGreen * crest + lerp(context.waterThird[1], colour.g, fresnel);
     double blue = context.tintBlue * crest + lerp(context.waterThird[2], colour.b, fresnel);
 
-    const double highlight =
-        kHighlightStrength * highlightCurve(0.6 + 0.4 * dotProduct(light, n));
+    const double highlight = kHighlightStrength * highlightCurve(0.6 + 0.4 * dotProduct(light, n));
     red += context.tintRed * highlight;
     green += context.tintGreen * highlight;
     blue += context.tintBlue * highlight;
@@ -152,10 +151,8 @@ void drawOverlays(image::Rgba& colour, std::int32_t column, std::int32_t row,
     // 64-bit differences: the centre may lie anywhere in the int range.
     const std::int64_t dx = std::llabs(static_cast<std::int64_t>(column) - context.centrePixelX);
     const std::int64_t dy = std::llabs(static_cast<std::int64_t>(row) - context.centrePixelY);
-    const bool white =
-        (dy == 0 && dx <= kCrossWhiteReach) || (dx == 0 && dy <= kCrossWhiteReach);
-    const bool black =
-        (dy <= 1 && dx <= kCrossBlackReach) || (dx <= 1 && dy <= kCrossBlackReach);
+    const bool white = (dy == 0 && dx <= kCrossWhiteReach) || (dx == 0 && dy <= kCrossWhiteReach);
+    const bool black = (dy <= 1 && dx <= kCrossBlackReach) || (dx <= 1 && dy <= kCrossBlackReach);
     if (white) {
         compositeOver(colour, 1.0f, 1.0f, 1.0f, kCrossAlpha);
     } else if (black) {

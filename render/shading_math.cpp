@@ -2,11 +2,11 @@
 // number for finite input and guards the divisions the formulas contain.
 #include "render/shading_math.h"
 
-#include "render/surface.h"
-
 #include <bit>
 #include <cmath>
 #include <cstdint>
+
+#include "render/surface.h"
 
 namespace mirel::render {
 namespace {
@@ -79,8 +79,7 @@ double microfacetSparkle(const Vec3d& light, const Vec3d& view, const Vec3d& nor
 
     const double nl = dotProduct(normal, light);
     if (!(nl >= 0.0)) return 0.0;
-    const Vec3d half =
-        unitVector(Vec3d{light.x + view.x, light.y + view.y, light.z + view.z});
+    const Vec3d half = unitVector(Vec3d{light.x + view.x, light.y + view.y, light.z + view.z});
     const double e = dotProduct(half, normal);
     // A half vector lying in the facet's plane has infinite slope: no facet
     // of the distribution points that way.
@@ -100,8 +99,8 @@ double microfacetSparkle(const Vec3d& light, const Vec3d& view, const Vec3d& nor
     const double nv = dotProduct(normal, view);
     const double cosL = nl > 0.01 ? nl : 0.01;
     const double cosV = nv > 0.01 ? nv : 0.01;
-    const double masking = smithLambda(cosL, azimuthVariance(light)) + 1.0 +
-                           smithLambda(cosV, azimuthVariance(view));
+    const double masking =
+        smithLambda(cosL, azimuthVariance(light)) + 1.0 + smithLambda(cosV, azimuthVariance(view));
     const double oneMinus = 1.0 - dotProduct(half, view);
     const double fresnel = 0.02 + 0.98 * std::pow(oneMinus > 0.0 ? oneMinus : 0.0, 5.0);
     const double e2 = e * e;

@@ -1,12 +1,13 @@
 // Render jobs on the worker pool over the sample photograph: every tile is
 // collected, and the picture does not depend on the number of threads.
+#include "render/render_job.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
 #include "cells_test_support.h"
-#include "render/render_job.h"
 
 namespace mirel::render {
 namespace {

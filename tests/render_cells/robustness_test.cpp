@@ -22,7 +22,7 @@ constexpr int kSide = 16;
 constexpr int kTileStart = 4, kTileEnd = 12;
 
 class Wild {
-public:
+  public:
     explicit Wild(std::uint32_t seed) : random_(seed) {}
 
     float slider() {
@@ -65,7 +65,7 @@ public:
     }
     std::uint16_t channel() { return static_cast<std::uint16_t>(random_()); }
 
-private:
+  private:
     unsigned pick(unsigned n) { return static_cast<unsigned>(random_() % n); }
     float uniform(float lo, float hi) {
         return std::uniform_real_distribution<float>(lo, hi)(random_);
@@ -77,8 +77,7 @@ std::unique_ptr<image::TiledImage> gradientPicture() {
     auto picture = image::create(kSide, kSide, image::SampleFormat::Rgba8);
     for (int y = 0; y < kSide; ++y) {
         for (int x = 0; x < kSide; ++x) {
-            image::writeRgba8(*picture, x, y, 0, x * 16u, y * 16u, 255u - x * 8u,
-                              255u - y * 4u);
+            image::writeRgba8(*picture, x, y, 0, x * 16u, y * 16u, 255u - x * 8u, 255u - y * 4u);
         }
     }
     image::buildPyramid(*picture, [](std::int32_t, const image::BandRect& rect,
@@ -92,10 +91,10 @@ TEST(RenderRobustness, RandomSettingsGiveFiniteColours) {
     for (int n = 0; n < kRenders; ++n) {
         Scene scene(picture.get());
         SettingsRecord& s = scene.settings;
-        for (float* slider : {&s.horizon, &s.offset, &s.spin, &s.perspective, &s.altitude,
-                              &s.waviness, &s.complexity, &s.brilliance, &s.blur, &s.size,
-                              &s.height, &s.undulation, &s.center.x, &s.center.y,
-                              &s.lightDirection.x, &s.lightDirection.y, &s.lightDirection.z}) {
+        for (float* slider :
+             {&s.horizon, &s.offset, &s.spin, &s.perspective, &s.altitude, &s.waviness,
+              &s.complexity, &s.brilliance, &s.blur, &s.size, &s.height, &s.undulation, &s.center.x,
+              &s.center.y, &s.lightDirection.x, &s.lightDirection.y, &s.lightDirection.z}) {
             if (wild.small(3) != 0) *slider = wild.slider();  // a third keep their default
         }
         s.waterStyle = wild.small(4);

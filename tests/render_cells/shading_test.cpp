@@ -1,11 +1,12 @@
 // Water shading and the preview overlays.
+#include "render/shading.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
 #include "cells_test_support.h"
-#include "render/shading.h"
 #include "render/shading_math.h"
 
 namespace mirel::render {
@@ -17,7 +18,8 @@ TEST(FastPow, FollowsPowWithinItsErrorAndNeverGoesNegative) {
     for (double base : {0.05, 0.2, 0.5, 0.8, 0.99}) {
         for (double exponent : {0.5, 2.6, 4.0}) {
             const double exact = std::pow(base, exponent);
-            EXPECT_NEAR(fastPow(base, exponent), exact, 0.25 * exact + 0.02) << base << " " << exponent;
+            EXPECT_NEAR(fastPow(base, exponent), exact, 0.25 * exact + 0.02)
+                << base << " " << exponent;
         }
     }
     // A tiny base with a large exponent would push the high word below zero.
@@ -146,7 +148,7 @@ TEST(DrawOverlays, CrossIsElevenByOneWhiteOnThirteenByThreeBlack) {
     }
     EXPECT_EQ(whiteRow, 11);
     EXPECT_EQ(whiteColumn, 11);
-    EXPECT_EQ(white, 21);                    // two arms of 11 sharing the centre
+    EXPECT_EQ(white, 21);                      // two arms of 11 sharing the centre
     EXPECT_EQ(white + black, 13 * 3 * 2 - 9);  // two 13 x 3 bars sharing a 3 x 3 square
 
     // Only the preview draws.

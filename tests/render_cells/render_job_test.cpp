@@ -57,24 +57,35 @@ Rendered renderPhotograph(Scene& scene, int threads) {
 TEST(RenderJobs, PhotographIsIdenticalOnOneTwoAndSevenThreads) {
     auto photograph = testing::samplePhotograph();
     ASSERT_TRUE(photograph);
-    for (int style : {kWaterStyleSimple, kWaterStyleComplex}) {
+    struct Case {
+        std::int32_t style, destination;
+    };
+    // The host's adaptive quality in both styles, and the dithered preview.
+    for (const Case& c :
+         {Case{kWaterStyleSimple, kRenderToHost}, Case{kWaterStyleComplex, kRenderToHost},
+          Case{kWaterStyleComplex, kRenderToPreview}}) {
         Scene scene(photograph.get());
-        scene.settings.waterStyle = style;
+        scene.settings.waterStyle = c.style;
+        scene.inputs.destination = c.destination;
         const Rendered one = renderPhotograph(scene, 1);
         EXPECT_EQ(one.result.jobCount, 6);
         EXPECT_EQ(one.collected, 6);
         EXPECT_GT(one.stats.areaSamples, 0);
-        EXPECT_GT(one.stats.edgeBlendsTried, 0);  // the offset line crosses the picture
+        if (c.destination == kRenderToHost) {
+            EXPECT_GT(one.stats.edgeBlendsTried, 0);  // the offset line crosses the picture
+        }
         for (float v : one.pixels) ASSERT_GE(v, 0.0f) << "a pixel was never written";
 
         for (int threads : {2, 7}) {
+            if (c.destination == kRenderToPreview && threads == 2) continue;
             const Rendered many = renderPhotograph(scene, threads);
             EXPECT_EQ(many.collected, 6);
             ASSERT_EQ(many.pixels.size(), one.pixels.size());
             EXPECT_EQ(std::memcmp(many.pixels.data(), one.pixels.data(),
                                   one.pixels.size() * sizeof(float)),
                       0)
-                << "style " << style << " on " << threads << " threads";
+                << "style " << c.style << ", destination " << c.destination << " on " << threads
+                << " threads";
         }
     }
 }

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <mutex>
 
 #include "image/sampling.h"
 #include "render/surface.h"
@@ -286,7 +288,7 @@ void setWaveNormalisation(RenderContext& c) {
     c.simpleWaveMean = static_cast<float>(-(1.0 / 40.0) * sum);
 }
 
-void setSlopeStats(RenderContext& c) {
+void computeSlopeStats(RenderContext& c) {
     constexpr double kStep = 0.001;
     int entry = kSlopeFirstEntry;
     Vec3d points[kSlopeSampleCount];
@@ -321,6 +323,57 @@ void setSlopeStats(RenderContext& c) {
         c.slopeStats[k][0] = std::isfinite(varX) ? varX * 0.01 : 0.0;
         c.slopeStats[k][1] = std::isfinite(varZ) ? varZ * 0.01 : 0.0;
     }
+}
+
+// The slope statistics are the costliest step of the set-up and come out the
+// same for every job of a render; the last result is kept with everything it
+// depends on and reused while that matches exactly.
+struct SlopeCache {
+    bool valid = false;
+    image::NoiseTables noise;
+    double sharpness[kWaveLevels] = {};
+    double waveScale[kWaveLevels] = {};
+    double waveOffset[kWaveLevels] = {};
+    float waviness4 = 0.0f;
+    float complexityBand = 0.0f;
+    std::int32_t randomSeed = 0;
+    double stats[kWaveLevels][2] = {};
+};
+
+std::mutex gSlopeCacheMutex;
+SlopeCache gSlopeCache;
+
+bool sameArrays(const double* a, const double* b) {
+    return std::memcmp(a, b, sizeof(double) * kWaveLevels) == 0;
+}
+
+bool slopeCacheMatches(const SlopeCache& cache, const RenderContext& c) {
+    return cache.valid && sameArrays(cache.sharpness, c.sharpness) &&
+           sameArrays(cache.waveScale, c.waveScale) &&
+           sameArrays(cache.waveOffset, c.waveOffset) && cache.waviness4 == c.waviness4 &&
+           cache.complexityBand == c.complexityBand &&
+           cache.randomSeed == c.settings.randomSeed &&
+           std::memcmp(&cache.noise, c.noise, sizeof(image::NoiseTables)) == 0;
+}
+
+void setSlopeStats(RenderContext& c) {
+    if (c.noise == nullptr) return computeSlopeStats(c);
+    const std::lock_guard<std::mutex> lock(gSlopeCacheMutex);
+    SlopeCache& cache = gSlopeCache;
+    if (!slopeCacheMatches(cache, c)) {
+        computeSlopeStats(c);
+        cache.valid = true;
+        cache.noise = *c.noise;
+        std::memcpy(cache.sharpness, c.sharpness, sizeof cache.sharpness);
+        std::memcpy(cache.waveScale, c.waveScale, sizeof cache.waveScale);
+        std::memcpy(cache.waveOffset, c.waveOffset, sizeof cache.waveOffset);
+        cache.waviness4 = c.waviness4;
+        cache.complexityBand = c.complexityBand;
+        cache.randomSeed = c.settings.randomSeed;
+        std::memcpy(cache.stats, c.slopeStats, sizeof cache.stats);
+        return;
+    }
+    std::memcpy(c.slopeStats, cache.stats, sizeof c.slopeStats);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "image/sampling.h"
 #include "render/render_context.h"
@@ -272,6 +273,33 @@ TEST(RenderContext, SharpnessAndWaveNormalisation) {
         EXPECT_GT(c.slopeStats[k][0], 0.0);
         EXPECT_GT(c.slopeStats[k][1], 0.0);
     }
+}
+
+TEST(RenderContext, SlopeStatisticsFollowTheirInputs) {
+    // Jobs of one render share their slope statistics; another seed, another
+    // table or another waviness must not get the previous render's.
+    auto stats = [](std::int32_t seed, float waviness, std::uint32_t tableSeed) {
+        Scene scene(64, 64);
+        scene.settings.randomSeed = seed;
+        scene.settings.waviness = waviness;
+        image::buildNoiseTables(scene.noise, tableSeed);
+        scene.inputs.settings = &scene.settings;
+        scene.inputs.noise = &scene.noise;
+        prepareRenderContext(static_cast<image::TiledImage*>(nullptr), scene.inputs,
+                             *scene.context);
+        std::vector<double> out;
+        for (auto& level : scene.context->slopeStats) out.insert(out.end(), level, level + 2);
+        return out;
+    };
+    const auto a = stats(5, 60.0f, 5);
+    const auto b = stats(900, 60.0f, 900);
+    const auto c = stats(5, 90.0f, 5);
+    const auto d = stats(5, 60.0f, 77);
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, c);
+    EXPECT_NE(a, d);
+    EXPECT_EQ(stats(5, 60.0f, 5), a);
+    EXPECT_EQ(stats(900, 60.0f, 900), b);
 }
 
 TEST(RenderContext, SettingsNoDialogAllows) {

@@ -148,8 +148,10 @@ void setParameters(RenderContext& c) {
     c.horizonY = (c.horizonFrac - 0.5f) * c.viewHeight;
     c.offsetY = (c.offsetLine - 0.5f) * c.viewHeight;
     for (int i = 0; i < kRippleCount; ++i) {
-        c.rippleX[i] = static_cast<float>((randomEntry(c, 400 + 2 * i) - 0.5) * c.rippleScale * 0.18);
-        c.rippleY[i] = static_cast<float>((randomEntry(c, 401 + 2 * i) - 0.5) * c.rippleScale * 0.18);
+        c.rippleX[i] =
+            static_cast<float>((randomEntry(c, 400 + 2 * i) - 0.5) * c.rippleScale * 0.18);
+        c.rippleY[i] =
+            static_cast<float>((randomEntry(c, 401 + 2 * i) - 0.5) * c.rippleScale * 0.18);
         c.rippleCopyX[i] = c.rippleX[i];
         c.rippleCopyY[i] = c.rippleY[i];
     }
@@ -349,9 +351,8 @@ bool sameArrays(const double* a, const double* b) {
 
 bool slopeCacheMatches(const SlopeCache& cache, const RenderContext& c) {
     return cache.valid && sameArrays(cache.sharpness, c.sharpness) &&
-           sameArrays(cache.waveScale, c.waveScale) &&
-           sameArrays(cache.waveOffset, c.waveOffset) && cache.waviness4 == c.waviness4 &&
-           cache.complexityBand == c.complexityBand &&
+           sameArrays(cache.waveScale, c.waveScale) && sameArrays(cache.waveOffset, c.waveOffset) &&
+           cache.waviness4 == c.waviness4 && cache.complexityBand == c.complexityBand &&
            cache.randomSeed == c.settings.randomSeed &&
            std::memcmp(&cache.noise, c.noise, sizeof(image::NoiseTables)) == 0;
 }
@@ -425,8 +426,7 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     setSpin(c);
     setParameters(c);
     setColoursAndSliders(c);
-    c.lookup.maxSamples =
-        c.destination == kRenderToPreview ? kPreviewMaxSamples : kFinalMaxSamples;
+    c.lookup.maxSamples = c.destination == kRenderToPreview ? kPreviewMaxSamples : kFinalMaxSamples;
     c.lookup.isotropic = c.surfaceStyle == kSurfaceSimple;
     // 6.-10.
     setLight(c);

@@ -59,9 +59,9 @@ struct RenderStats {
 // What a render needs besides its job: the settings, the noise tables rebuilt
 // from the seed for this render, and the run-time fields of the preview.
 struct RenderInputs {
-    const SettingsRecord* settings = nullptr;  // required
-    const image::NoiseTables* noise = nullptr; // required
-    std::int32_t zoom = 1;                     // below 1 counts as 1
+    const SettingsRecord* settings = nullptr;   // required
+    const image::NoiseTables* noise = nullptr;  // required
+    std::int32_t zoom = 1;                      // below 1 counts as 1
     std::int32_t panX = 0;
     std::int32_t panY = 0;
     std::int32_t destination = kRenderToHost;
@@ -182,11 +182,10 @@ struct RenderContext {
 
 // Builds `context` for `job` (called on the driver thread before the job's
 // thread starts). Sets the source image's edge mode to the mirrored, blurred
-// one. Cannot fail: missing settings or tables leave a cleared context whose
-// samples are all dry. Any settings are accepted; non-numbers and values that
+// one. Cannot fail: missing settings render the defaults, missing tables a
+// surface without noise. Any settings are accepted; non-numbers and values that
 // would break a formula are replaced or bounded (see render_context.cpp).
-void prepareRenderContext(const RenderJob& job, const RenderInputs& inputs,
-                          RenderContext& context);
+void prepareRenderContext(const RenderJob& job, const RenderInputs& inputs, RenderContext& context);
 
 // The same without a job (thumbnails, tests): `source` is the store to render from.
 void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,

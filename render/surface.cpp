@@ -29,7 +29,9 @@ Vec3d normalised(Vec3d v) {
     return {v.x / length, v.y / length, v.z / length};
 }
 
-double dot(const Vec3d& a, const Vec3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double dot(const Vec3d& a, const Vec3d& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 Vec3d reflect(const Vec3d& d, const Vec3d& n) {
     const double k = 2.0 * dot(d, n);
@@ -139,8 +141,8 @@ void simpleModel(const RenderContext& c, float h, float v, CellRecord& cell, dou
     cell.kind = kKindSimpleWater;
 }
 
-void complexNoWater(const RenderContext& c, const Vec3d& ray, double h, double v,
-                    CellRecord& cell, double& h2, double& v2) {
+void complexNoWater(const RenderContext& c, const Vec3d& ray, double h, double v, CellRecord& cell,
+                    double& h2, double& v2) {
     if (ray.z > 0.0) {
         h2 = ray.x * c.focal / ray.z;
         v2 = c.horizonY - ray.y * c.focal / ray.z;
@@ -156,8 +158,7 @@ void complexNoWater(const RenderContext& c, const Vec3d& ray, double h, double v
 }
 
 // Complex model; returns the spun source position in (h2, v2).
-void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double& h2,
-                  double& v2) {
+void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double& h2, double& v2) {
     const Vec3d ray = viewRay(c, h, v - c.horizonY);
     cell.rayDir = ray;
     cell.negRay = {-ray.x, -ray.y, -ray.z};
@@ -219,8 +220,8 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
         const double dx = axis == 0 ? 0.01 : 0.0;
         const double dz = axis == 0 ? 0.0 : 0.01;
         const Vec3d t = normalised({-dx, 1.0, -dz});
-        const Vec3d tilted = normalised(
-            {t.x + t.y * normal.x, t.y * normal.y, t.z + t.y * normal.z});
+        const Vec3d tilted =
+            normalised({t.x + t.y * normal.x, t.y * normal.y, t.z + t.y * normal.z});
         double th = 0.0, tv = 0.0, tu = 0.0, tw = 0.0;
         reflectedSource(c, reflect(ray, tilted), th, tv);
         unspinDouble(c, th, tv, tu, tw);
@@ -299,8 +300,7 @@ void groundCoordinates(const RenderContext& c, float h, float v, float& gx, floa
     gy = c.altitude5 / depth;
 }
 
-void fbm(const image::NoiseTables& noise, float a, float b, float octaves, float& sx,
-         float& sy) {
+void fbm(const image::NoiseTables& noise, float a, float b, float octaves, float& sx, float& sy) {
     sx = 0.0f;
     sy = 0.0f;
     int i = 1;
@@ -378,8 +378,7 @@ double surfaceHeight(const RenderContext& c, const double* levelWeight, const Ve
     return surfaceHeightLevels(c, levelWeight, point, kWaveLevels, c.rippleHeight);
 }
 
-double surfaceHeightCoarse(const RenderContext& c, const double* levelWeight,
-                           const Vec3d& point) {
+double surfaceHeightCoarse(const RenderContext& c, const double* levelWeight, const Vec3d& point) {
     return surfaceHeightLevels(c, levelWeight, point, kCoarseWaveLevels, c.rippleHeight);
 }
 

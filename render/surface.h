@@ -109,7 +109,6 @@ double erfcApprox(double x);
 void groundCoordinates(const RenderContext& context, float h, float v, float& gx, float& gy);
 
 // Normalised image position (0..1) of rendered position (column, row).
-void imagePosition(const RenderContext& context, double column, double row, double& x,
-                   double& y);
+void imagePosition(const RenderContext& context, double column, double row, double& x, double& y);
 
 }  // namespace mirel::render

@@ -1,5 +1,7 @@
 // Render set-up: geometry, scales, light, camera, ripples in the world, wave
 // normalisation, and what the set-up makes of settings no dialog would allow.
+#include "render/render_context.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "image/sampling.h"
-#include "render/render_context.h"
 #include "render/surface.h"
 #include "render_test_support.h"
 
@@ -100,11 +101,11 @@ TEST(RenderContext, LightFromTheDisc) {
         scene.settings.lightDirection = l;
         scene.prepare();
         EXPECT_NEAR(c.lightDir.y, 0.01, 1e-4);
-        const double length = std::sqrt(c.lightDir.x * c.lightDir.x +
-                                        c.lightDir.y * c.lightDir.y + c.lightDir.z * c.lightDir.z);
+        const double length = std::sqrt(c.lightDir.x * c.lightDir.x + c.lightDir.y * c.lightDir.y +
+                                        c.lightDir.z * c.lightDir.z);
         EXPECT_NEAR(length, 1.0, 1e-6);
         // The disc's y runs against the scene's z.
-        EXPECT_EQ(c.lightDir.z < 0.0, l.y > 0.0);
+        EXPECT_EQ(c.lightDir.z<0.0, l.y> 0.0);
     }
 
     // Halfway out: 45 degrees from the vertical.

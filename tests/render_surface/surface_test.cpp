@@ -1,6 +1,8 @@
 // The surface models: dry and wet samples, the mirror about the offset line in
 // both styles, ripples, the Complex hit and its footprint, seeds, noise sums and
 // the erfc approximation, and samples of settings no dialog would allow.
+#include "render/surface.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -10,7 +12,6 @@
 
 #include "image/noise.h"
 #include "render/render_context.h"
-#include "render/surface.h"
 #include "render_test_support.h"
 
 namespace mirel::render {
@@ -333,10 +334,10 @@ TEST(SurfaceRobustness, AnySettingsGiveBoundedSamples) {
     for (int run = 0; run < 300; ++run) {
         Scene scene(24 + run % 7, 17 + run % 5);
         SettingsRecord& s = scene.settings;
-        for (float* f : {&s.horizon, &s.offset, &s.spin, &s.perspective, &s.altitude,
-                         &s.waviness, &s.complexity, &s.brilliance, &s.blur, &s.size,
-                         &s.height, &s.undulation, &s.center.x, &s.center.y,
-                         &s.lightDirection.x, &s.lightDirection.y, &s.lightDirection.z}) {
+        for (float* f :
+             {&s.horizon, &s.offset, &s.spin, &s.perspective, &s.altitude, &s.waviness,
+              &s.complexity, &s.brilliance, &s.blur, &s.size, &s.height, &s.undulation, &s.center.x,
+              &s.center.y, &s.lightDirection.x, &s.lightDirection.y, &s.lightDirection.z}) {
             *f = pick();
         }
         s.waterStyle = run % 2 == 0 ? kWaterStyleSimple : kWaterStyleComplex;

@@ -196,15 +196,20 @@ FilterHost::FilterHost(const PluginLibrary& plugin, Picture& picture, HostOption
     recordMemory_ = std::make_unique<std::uint8_t[]>(sizeof(pi::FilterRecord));
     std::memset(recordMemory_.get(), 0, sizeof(pi::FilterRecord));
     record_ = reinterpret_cast<pi::FilterRecord*>(recordMemory_.get());
+    descriptors_ = std::make_unique<DescriptorServices>(handleProcs_);
     setUpRecord();
 }
 
 FilterHost::~FilterHost() {
+    descriptors_.reset();
     for (auto& block : blocks_) std::free(block->memory);
     if (gActiveHost == this) gActiveHost = nullptr;
 }
 
-void FilterHost::activate() { gActiveHost = this; }
+void FilterHost::activate() {
+    gActiveHost = this;
+    descriptors_->activate();
+}
 
 bool FilterHost::protectsTransparency() const {
     return record_->filterCase == pi::kFilterCaseProtectedTransparencyNoSelection ||
@@ -239,7 +244,7 @@ void FilterHost::setUpRecord() {
     r.autoMask = 1;
     std::memset(r.backColor, 0xFF, sizeof r.backColor);
     std::memset(r.foreColor, 0, sizeof r.foreColor);
-    r.hostSig = kHostSignature;
+    r.hostSig = options_.hostSignature;
     r.imageMode = options_.imageModeOverride >= 0 ? std::int16_t(options_.imageModeOverride)
                                                    : imageModeOf(picture_);
     r.imageHRes = 72 * pi::kFixedOne16;
@@ -262,6 +267,8 @@ void FilterHost::setUpRecord() {
     r.bufferProcs = options_.offerBufferProcs ? &bufferProcs_ : nullptr;
     r.displayPixels = options_.offerDisplayPixels ? &HostCallbacks::displayPixels : nullptr;
     r.advanceState = options_.offerAdvanceState ? &HostCallbacks::advanceState : nullptr;
+    descriptors_->setPlayInfo(options_.playInfo);
+    r.descriptorParameters = options_.offerDescriptors ? descriptors_->parameters() : nullptr;
 
     r.supportsDummyChannels = 0;
     r.supportsAlternateLayouts = 0;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "apps/mirel/descriptor_procs.h"
 #include "apps/mirel/image_file.h"
 #include "apps/mirel/pipl_reader.h"
 #include "platform/pi/pi.h"
@@ -67,6 +68,12 @@ struct HostOptions {
     bool failBufferLocks = false;
     // advanceState answers with this error instead of delivering (0: never).
     std::int16_t advanceStateError = 0;
+    // Descriptor services, as a paint program offers them to record and play actions,
+    // with its dialog choice for playback (plugInDialogDontDisplay or Display).
+    bool offerDescriptors = false;
+    std::int16_t playInfo = pi::kPlugInDialogDontDisplay;
+    // The host signature the plug-in sees (tests play other hosts with it).
+    std::uint32_t hostSignature = kHostSignature;
 };
 
 // The most one request may ask the host to hold: rows stay addressable with
@@ -118,6 +125,8 @@ public:
     const HostBlock* runStateBlock() const;
     pi::FilterRecord& record() { return *record_; }
     std::intptr_t& dataSlot() { return data_; }
+    // The descriptor services (offered to the plug-in only with offerDescriptors).
+    DescriptorServices& descriptors() { return *descriptors_; }
     // Drops the parameters block, as a host that lost it would.
     void dropParametersBlock();
     int liveBlockCount() const;
@@ -150,6 +159,7 @@ private:
     pi::HandleProcs handleProcs_{};
     pi::BufferProcs bufferProcs_{};
     pi::PlatformData platformData_{};
+    std::unique_ptr<DescriptorServices> descriptors_;
     std::intptr_t data_ = 0;
     // The picture's ICC profile, offered as a handle of its own.
     HostBlock iccBlock_;

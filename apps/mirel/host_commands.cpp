@@ -11,8 +11,11 @@
 #include <filesystem>
 #include <string>
 
+#include "apps/mirel/action_file.h"
 #include "apps/mirel/filter_host.h"
 #include "apps/mirel/pipl_reader.h"
+#include "image/thumbnails.h"
+#include "settings/settings_file.h"
 
 namespace mirel::host_app {
 
@@ -175,6 +178,21 @@ RunOutcome fail(const std::string& message) {
     return RunOutcome::Failed;
 }
 
+bool folderWritable(const std::string& path, std::string& error) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code code;
+    if (!std::filesystem::is_directory(folder, code)) {
+        error = path + ": cannot write here: the folder " + folder.string() + " does not exist";
+        return false;
+    }
+    if (std::filesystem::is_directory(path, code)) {
+        error = path + ": is a folder";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool prepareMask(const Picture& loaded, const Picture& picture, Picture& mask, std::string& error) {
@@ -219,17 +237,38 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
             return fail(options.mask + ": " + error);
     }
 
+    // Everything the descriptor needs is read before the filter runs, so that a typo
+    // in a setting does not cost a long run.
+    Terminology terminology;
+    std::optional<Descriptor> descriptor;
+    if (options.sources.any() || !options.recordFile.empty()) {
+        if (!loadFilterTerminology(pluginPath, terminology, error)) return fail(error);
+    }
+    if (options.sources.any()) {
+        descriptor.emplace();
+        if (!composeDescriptor(options.sources, terminology, *descriptor, error)) return fail(error);
+    }
+    if (!options.recordFile.empty() && !folderWritable(options.recordFile, error)) return fail(error);
+
     PluginLibrary plugin;
     if (!plugin.open(pluginPath, error)) return fail(error);
 
+    // A paint program replaying an action: descriptor services, and the dialog only
+    // when asked for.
     HostOptions hostOptions;
     hostOptions.preserveTransparency = options.preserveTransparency;
     hostOptions.showProgress = options.showProgress;
+    hostOptions.offerDescriptors = true;
+    hostOptions.playInfo = options.showDialog ? pi::kPlugInDialogDisplay : pi::kPlugInDialogDontDisplay;
     std::int16_t result = 0;
+    std::optional<Descriptor> recorded;
     {
         FilterHost host(plugin, picture, hostOptions);
         if (!options.mask.empty()) host.setMask(&mask);
+        host.activate();
+        if (!host.descriptors().offer(descriptor)) return fail("out of memory for the descriptor");
         result = host.run(true);
+        if (result == pi::kNoErr) recorded = host.descriptors().current();
     }
     if (result == pi::kUserCanceledErr || cancelRequested()) {
         std::fprintf(stderr, "mirel: cancelled; %s was not written\n", options.output.c_str());
@@ -240,7 +279,210 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
                     options.output + " was not written");
     }
     if (!writePicture(options.output, picture, error)) return fail(error);
+    if (!options.recordFile.empty()) {
+        if (!recorded)
+            return fail("the filter handed back no settings; " + options.recordFile + " was not written");
+        if (!writeActionFile(options.recordFile, *recorded, terminology, error)) return fail(error);
+    }
     return RunOutcome::Done;
+}
+
+}  // namespace mirel::host_app
+
+// ---- Scripting: terminology, descriptors, settings files ----------------------------
+
+namespace mirel::host_app {
+
+namespace {
+
+SettingsRecord defaultSettings() {
+    SettingsRecord record;
+    std::memset(&record, 0, sizeof record);
+    fullReset(record);
+    return record;
+}
+
+// Loads a settings file over the defaults; one line in `error` when it is no
+// settings file this program reads.
+bool loadSettingsOrExplain(const std::string& path, SettingsRecord& record,
+                           image::TiledImage* thumbnail, SettingsReadResult& result,
+                           std::string& error) {
+    std::error_code code;
+    if (!std::filesystem::exists(path, code)) {
+        error = path + ": cannot read: no such file";
+        return false;
+    }
+    if (std::filesystem::is_directory(path, code)) {
+        error = path + ": is a folder";
+        return false;
+    }
+    result = loadSettingsFile(path, record, thumbnail);
+    if (!result.versionRead) {
+        error = path + ": not a settings file (no version from 1 to 45 at its start)";
+        return false;
+    }
+    return true;
+}
+
+const char* typeLabel(std::uint32_t type, const Terminology& terminology) {
+    if (type == kDescTypeInteger) return "integer";
+    if (type == kDescTypeFloat) return "number";
+    if (terminology.enumeration(type)) return "enumeration";
+    return "other";
+}
+
+std::string valueText(const DescriptorItem& item, const Terminology& terminology) {
+    char buffer[64];
+    switch (item.type) {
+        case kDescTypeInteger: return std::to_string(item.integer);
+        case kDescTypeFloat:
+            std::snprintf(buffer, sizeof buffer, "%.9g", item.number);
+            return buffer;
+        case kDescTypeEnumerated: {
+            std::string text = fourCCString(item.enumValue);
+            if (const TermEnumeration* enumeration = terminology.enumeration(item.enumType))
+                for (const TermEnumValue& value : enumeration->values)
+                    if (value.id == item.enumValue) text = value.name + " " + text;
+            return text;
+        }
+        default: return "?";
+    }
+}
+
+bool writeThumbnailPng(const image::TiledImage& thumbnail, const std::string& path,
+                       std::string& error) {
+    Picture picture;
+    const std::int32_t side = kThumbnailSide;
+    if (!allocatePicture(picture, side, side, 3, 8, error)) return false;
+    for (std::int32_t y = 0; y < side; ++y) {
+        for (std::int32_t x = 0; x < side; ++x) {
+            const std::uint32_t rgba = image::readRgba8(thumbnail, x, y, 0);
+            setSampleValue(picture, x, y, 0, float((rgba >> 24) & 255));
+            setSampleValue(picture, x, y, 1, float((rgba >> 16) & 255));
+            setSampleValue(picture, x, y, 2, float((rgba >> 8) & 255));
+        }
+    }
+    return writePicture(path, picture, error);
+}
+
+}  // namespace
+
+bool loadFilterTerminology(const std::string& pluginPath, Terminology& terminology,
+                           std::string& error) {
+    PiplInfo info;
+    if (!loadFilterPipl(pluginPath, info, error)) return false;
+    if (!info.terminology) {
+        error = pluginPath + ": the filter declares no scripting terminology";
+        return false;
+    }
+    if (!loadTerminology(info.terminology->terminologyId, terminology, error)) {
+        error = pluginPath + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+bool composeDescriptor(const ScriptingSources& sources, const Terminology& terminology,
+                       Descriptor& descriptor, std::string& error) {
+    descriptor = Descriptor{};
+    if (!sources.settingsFile.empty()) {
+        SettingsRecord record = defaultSettings();
+        SettingsReadResult result;
+        if (!loadSettingsOrExplain(sources.settingsFile, record, nullptr, result, error)) return false;
+        descriptor = descriptorFromSettings(record);
+    }
+    if (!sources.actionFile.empty()) {
+        Descriptor action;
+        if (!readActionFile(sources.actionFile, terminology, action, error)) return false;
+        for (const DescriptorItem& item : action.items) descriptor.put(item);
+    }
+    for (const std::string& setting : sources.sets) {
+        DescriptorItem item;
+        if (!parseSetting(setting, terminology, item, error)) return false;
+        descriptor.put(item);
+    }
+    return true;
+}
+
+bool printParameters(const std::string& pluginPath) {
+    Terminology terminology;
+    std::string error;
+    if (!loadFilterTerminology(pluginPath, terminology, error)) {
+        std::fprintf(stderr, "mirel: %s\n", error.c_str());
+        return false;
+    }
+    std::printf("%s: %s\n", terminology.eventName.c_str(), terminology.eventDescription.c_str());
+    std::printf("%-6s  %-4s  %-11s  %s\n", "key", "type", "", "name (for --set NAME=VALUE)");
+    for (const TermParameter& parameter : terminology.parameters) {
+        std::printf("%-6s  %-4s  %-11s  %s\n", fourCCString(parameter.key).c_str(),
+                    fourCCString(parameter.type).substr(1, 4).c_str(),
+                    typeLabel(parameter.type, terminology), parameter.name.c_str());
+        if (const TermEnumeration* enumeration = terminology.enumeration(parameter.type))
+            for (const TermEnumValue& value : enumeration->values)
+                std::printf("%-6s  %-4s  %-11s    %s %s\n", "", "", "",
+                            fourCCString(value.id).c_str(), value.name.c_str());
+    }
+    return true;
+}
+
+bool printSettingsInfo(const std::string& pluginPath, const std::string& settingsPath,
+                       const std::string& thumbnailPng) {
+    std::string error;
+    auto report = [&](const std::string& message) {
+        std::fprintf(stderr, "mirel: %s\n", message.c_str());
+        return false;
+    };
+    Terminology terminology;
+    if (!loadFilterTerminology(pluginPath, terminology, error)) return report(error);
+    if (!thumbnailPng.empty() && !folderWritable(thumbnailPng, error)) return report(error);
+    std::unique_ptr<image::TiledImage> thumbnail = image::createThumbnailImage();
+    if (!thumbnail) return report("out of memory for the thumbnail");
+    SettingsRecord record = defaultSettings();
+    SettingsReadResult result;
+    if (!loadSettingsOrExplain(settingsPath, record, thumbnail.get(), result, error)) return report(error);
+
+    std::printf("file:      %s\n", settingsPath.c_str());
+    std::printf("version:   %d%s\n", int(result.version), result.complete ? "" : " (the file ends early; missing values are defaults)");
+    std::printf("thumbnail: %s\n", result.thumbnailLoaded ? "yes" : "no");
+    const Descriptor values = descriptorFromSettings(record);
+    for (const DescriptorItem& item : values.items) {
+        const TermParameter* parameter = terminology.byKey(item.key);
+        if (!parameter) continue;
+        std::printf("  %-18s %s  %s\n", parameter->name.c_str(), fourCCString(item.key).c_str(),
+                    valueText(item, terminology).c_str());
+    }
+    if (!thumbnailPng.empty()) {
+        if (!result.thumbnailLoaded) return report(settingsPath + " holds no thumbnail; " + thumbnailPng + " was not written");
+        if (!writeThumbnailPng(*thumbnail, thumbnailPng, error)) return report(error);
+    }
+    return true;
+}
+
+bool saveSettingsFromSources(const std::string& pluginPath, const std::string& outputPath,
+                             const ScriptingSources& sources) {
+    std::string error;
+    auto report = [&](const std::string& message) {
+        std::fprintf(stderr, "mirel: %s\n", message.c_str());
+        return false;
+    };
+    if (!folderWritable(outputPath, error)) return report(error);
+    Terminology terminology;
+    if (!loadFilterTerminology(pluginPath, terminology, error)) return report(error);
+    // The settings file is taken as it is (no 8-bit round trip of its colours); the
+    // action and the settings go over it as the filter would read them.
+    SettingsRecord record = defaultSettings();
+    if (!sources.settingsFile.empty()) {
+        SettingsReadResult result;
+        if (!loadSettingsOrExplain(sources.settingsFile, record, nullptr, result, error)) return report(error);
+    }
+    ScriptingSources rest = sources;
+    rest.settingsFile.clear();
+    Descriptor descriptor;
+    if (!composeDescriptor(rest, terminology, descriptor, error)) return report(error);
+    applyDescriptor(descriptor, record);
+    if (!saveSettingsFile(outputPath, record, nullptr))
+        return report(outputPath + ": cannot write the settings file");
+    return true;
 }
 
 }  // namespace mirel::host_app

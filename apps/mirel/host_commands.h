@@ -2,7 +2,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "apps/mirel/descriptor.h"
+#include "apps/mirel/descriptor_terminology.h"
 #include "apps/mirel/image_file.h"
 
 namespace mirel::host_app {
@@ -27,12 +30,24 @@ struct SyntheticRunOptions {
 // prints each selector's result.
 RunOutcome runSynthetic(const std::string& pluginPath, const SyntheticRunOptions& options);
 
+// Where the settings of a run come from; each later source overrides keys of the
+// earlier ones: a settings file, then an action file, then NAME=VALUE settings.
+struct ScriptingSources {
+    std::string settingsFile;
+    std::string actionFile;
+    std::vector<std::string> sets;
+    bool any() const { return !settingsFile.empty() || !actionFile.empty() || !sets.empty(); }
+};
+
 struct ApplyOptions {
     std::string input;
     std::string output;
     std::string mask;  // empty: no selection
     bool preserveTransparency = false;
     bool showProgress = true;
+    ScriptingSources sources;
+    std::string recordFile;  // where to keep the descriptor the filter writes
+    bool showDialog = false;  // playInfo 1 instead of 0
 };
 
 // Reads the input picture (and the mask), runs the filter over it as a paint
@@ -41,6 +56,28 @@ struct ApplyOptions {
 // stderr and leaves no output file; a cancel (Ctrl-C, or the filter's own)
 // writes nothing either.
 RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& options);
+
+// The terminology of the plug-in at `pluginPath`, found through its PiPL.
+bool loadFilterTerminology(const std::string& pluginPath, Terminology& terminology,
+                           std::string& error);
+
+// The descriptor of `sources`: the settings file's every parameter, then the action's
+// keys, then the settings, each replacing the keys it names.
+bool composeDescriptor(const ScriptingSources& sources, const Terminology& terminology,
+                       Descriptor& descriptor, std::string& error);
+
+// Lists the filter's parameters from its terminology: key, type, name, and for
+// enumerations their values. False (one line on stderr) when it cannot be read.
+bool printParameters(const std::string& pluginPath);
+
+// Prints a settings file's version and values; writes its thumbnail as a PNG when
+// `thumbnailPng` is given. False (one line on stderr) for an unreadable file.
+bool printSettingsInfo(const std::string& pluginPath, const std::string& settingsPath,
+                       const std::string& thumbnailPng);
+
+// Writes a settings file (without thumbnail) from the defaults with the sources over them.
+bool saveSettingsFromSources(const std::string& pluginPath, const std::string& outputPath,
+                             const ScriptingSources& sources);
 
 // A selection mask as the host hands it over: one 8-bit grey channel of the
 // picture's size. Grey masks of any depth convert; an RGB mask converts when

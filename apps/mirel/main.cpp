@@ -66,6 +66,37 @@ int main(int argc, char** argv) {
                              "a grey picture of the same size as the selection: 0 outside, 255 inside");
     applyCommand->add_flag("--preserve-transparency", apply.preserveTransparency,
                            "keep the picture's transparency as it is");
+    auto addSources = [](CLI::App* command, ScriptingSources& sources) {
+        command->add_option("--settings", sources.settingsFile,
+                            "a settings file (.q8r). The host reaches the filter only through a "
+                            "descriptor, so the file is read here and every parameter is handed "
+                            "over as descriptor keys (colours travel as 8 bits per channel)");
+        command->add_option("--action", sources.actionFile,
+                            "an action file (JSON, as --record writes it); its keys go over --settings");
+        command->add_option("--set", sources.sets,
+                            "NAME=VALUE: one parameter by the name `mirel params` lists, e.g. "
+                            "\"horizon float=30\" or glue=screen; goes over --settings and --action")
+            ->allow_extra_args(false);
+    };
+    addSources(applyCommand, apply.sources);
+    applyCommand->add_option("--record", apply.recordFile,
+                             "keep the settings the filter hands back at the end of the run, as an action file");
+    applyCommand->add_flag("--dialog", apply.showDialog,
+                           "ask the filter to show its dialog (played actions run without it)");
+
+    auto* paramsCommand = app.add_subcommand("params", "list the filter's parameters: keys, types, names and enumeration values");
+
+    std::string infoFile, infoThumbnail;
+    auto* infoCommand = app.add_subcommand("info", "print a settings file's version and values");
+    infoCommand->add_option("FILE", infoFile, "the settings file (.q8r)")->required();
+    infoCommand->add_option("--thumbnail", infoThumbnail, "also write the file's thumbnail to this PNG");
+
+    std::string saveOutput;
+    ScriptingSources saveSources;
+    auto* saveCommand = app.add_subcommand(
+        "save-settings", "write a settings file (.q8r) from the defaults and the given sources, without thumbnail");
+    saveCommand->add_option("OUT", saveOutput, "the settings file to write")->required();
+    addSources(saveCommand, saveSources);
 
     try {
         app.parse(argc, argv);
@@ -87,5 +118,9 @@ int main(int argc, char** argv) {
     if (*info) return printPluginInfo(pluginPath) ? kExitOk : kExitBadInput;
     if (*lifecycle) return exitCodeOf(runSynthetic(pluginPath, synthetic));
     if (*applyCommand) return exitCodeOf(applyFilter(pluginPath, apply));
+    if (*paramsCommand) return printParameters(pluginPath) ? kExitOk : kExitBadInput;
+    if (*infoCommand) return printSettingsInfo(pluginPath, infoFile, infoThumbnail) ? kExitOk : kExitBadInput;
+    if (*saveCommand)
+        return saveSettingsFromSources(pluginPath, saveOutput, saveSources) ? kExitOk : kExitBadInput;
     return kExitBadInput;
 }

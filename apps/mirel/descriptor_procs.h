@@ -1,0 +1,59 @@
+// The host's descriptor services: the read procedures (18, version 0) and write
+// procedures (16, version 0) a filter uses to take its settings from an action and
+// hand new ones back, over descriptor handles made with the host's handle suite.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "apps/mirel/descriptor.h"
+#include "platform/pi/pi.h"
+
+namespace mirel::host_app {
+
+struct ReadToken;
+struct WriteToken;
+
+class DescriptorServices {
+  public:
+    // `handles` makes and reads the descriptor handles; it must outlive the services.
+    explicit DescriptorServices(const pi::HandleProcs& handles);
+    ~DescriptorServices();
+    DescriptorServices(const DescriptorServices&) = delete;
+    DescriptorServices& operator=(const DescriptorServices&) = delete;
+
+    // Makes these the services the filter's calls reach.
+    void activate();
+
+    // What FilterRecord.descriptorParameters points at.
+    pi::PIDescriptorParameters* parameters() { return &parameters_; }
+
+    // The dialog choice offered for playback: plugInDialogDontDisplay (0) or Display (1).
+    void setPlayInfo(std::int16_t playInfo) { parameters_.playInfo = playInfo; }
+
+    // Offers `descriptor` for the next read, replacing (and disposing of) the handle
+    // held now; nullopt offers none. False when the host has no memory for it.
+    bool offer(const std::optional<Descriptor>& descriptor);
+    // The descriptor the handle holds now: after Finish, the one the filter wrote.
+    // nullopt when there is no handle or its bytes are no descriptor.
+    std::optional<Descriptor> current() const;
+
+    // Tokens the filter opened and has not closed.
+    int openTokens() const { return int(readTokens_.size() + writeTokens_.size()); }
+
+  private:
+    friend struct DescriptorCallbacks;
+
+    pi::Handle makeHandle(const std::vector<std::uint8_t>& bytes) const;
+    std::optional<std::vector<std::uint8_t>> handleBytes(pi::Handle handle) const;
+
+    const pi::HandleProcs& handles_;
+    pi::PIDescriptorParameters parameters_{};
+    pi::ReadDescriptorProcs readProcs_{};
+    pi::WriteDescriptorProcs writeProcs_{};
+    std::vector<std::unique_ptr<ReadToken>> readTokens_;
+    std::vector<std::unique_ptr<WriteToken>> writeTokens_;
+};
+
+}  // namespace mirel::host_app

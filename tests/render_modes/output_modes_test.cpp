@@ -198,6 +198,87 @@ TEST(OutputModeEdges, OverRangeInputsStaySane) {
     EXPECT_EQ(blendChannel(40000, 20000, 30), 32768);
 }
 
+// ---------------------------------------------------------------- character
+
+// Values where the intent of the less common modes is plain.
+TEST(OutputModeCharacter, ChannelModesAtTellingInputs) {
+    // Hard mix: the sum decides, and exactly full scale still counts as dark.
+    EXPECT_EQ(blendChannel(20000, 12768, 52), 0);
+    EXPECT_EQ(blendChannel(20000, 12769, 52), 32768);
+    // Similarity is white for complementary values, hard diff is the distance.
+    EXPECT_EQ(blendChannel(10000, 22768, 24), 32768);
+    EXPECT_EQ(blendChannel(10000, 22768, 26), 12768);
+    EXPECT_EQ(blendChannel(22768, 10000, 26), 12768);
+    // Vivid a: a middle effect keeps the source (to 8 bits), white burns
+    // through to white, black to black.
+    for (std::int32_t s : {0, 5000, 16384, 30000, 32768}) {
+        EXPECT_NEAR(blendChannel(16384, s, 20), s, 300) << s;
+        EXPECT_EQ(blendChannel(0, s, 20), s == 32768 ? 32768 : 0) << s;
+    }
+    EXPECT_EQ(blendChannel(32768, 5000, 20), 32768);
+    EXPECT_EQ(blendChannel(32768, 0, 20), 0);
+    // Multibright and screendim: black stays black, white stays white.
+    EXPECT_EQ(blendChannel(0, 20000, 39), 0);
+    EXPECT_EQ(blendChannel(32768, 32768, 39), 32768);
+    EXPECT_EQ(blendChannel(0, 0, 62), 0);
+    EXPECT_EQ(blendChannel(32768, 1234, 62), 32768);
+    // Dextrous: equal values meet at one half; two blacks give white.
+    EXPECT_EQ(blendChannel(12000, 12000, 58), 16384);
+    EXPECT_EQ(blendChannel(0, 0, 58), 32768);
+    // Contrast negate: a light source keeps a dark effect, a dark one inverts it.
+    EXPECT_EQ(blendChannel(10000, 30000, 69), 10000);
+    EXPECT_EQ(blendChannel(10000, 3000, 69), 22768);
+    EXPECT_EQ(blendChannel(30000, 30000, 69), 2768);
+    // Bitwise modes work on the fixed-point values.
+    EXPECT_EQ(blendChannel(0x5555, 0x0F0F, 36), 0x0505);
+    EXPECT_EQ(blendChannel(0x5555, 0x0F0F, 37), 0x5F5F);
+    EXPECT_EQ(blendChannel(0x5555, 0x0F0F, 38), 0x5A5A);
+}
+
+TEST(OutputModeCharacter, FloatModesGuardTheirDivisions) {
+    const Rgba white = grey(1.0f), black = grey(0.0f), mid = grey(0.5f);
+    for (std::int32_t mode : {64, 65, 66, 67}) {
+        // The divisor vanishes for a white source (64, 66) or effect (65, 67): white.
+        const Rgba out = mode == 64 || mode == 66 ? blendOutputMode(mid, white, mode)
+                                                  : blendOutputMode(white, mid, mode);
+        EXPECT_EQ(out.r, 1.0f) << mode;
+    }
+    EXPECT_EQ(blendOutputMode(black, mid, 64).g, 0.0f);
+    EXPECT_FLOAT_EQ(blendOutputMode(mid, mid, 64).g, 0.5f);
+    // Shimmer and lustre: half of glow and reflect up to 0.5, then easing towards 1.
+    EXPECT_FLOAT_EQ(blendOutputMode(mid, mid, 66).g, 0.25f);
+    EXPECT_FLOAT_EQ(blendOutputMode(mid, grey(0.75f), 66).g, 0.5f);
+    EXPECT_FLOAT_EQ(blendOutputMode(white, mid, 66).g, 0.75f);
+    EXPECT_FLOAT_EQ(blendOutputMode(mid, white, 67).g, 0.75f);
+    EXPECT_FLOAT_EQ(blendOutputMode(mid, mid, 67).g, 0.25f);
+    EXPECT_EQ(blendOutputMode(mid, black, 65).b, 0.0f);
+}
+
+TEST(OutputModeCharacter, ChannelMixingModes) {
+    const Rgba source{0.25f, 0.5f, 0.75f, 1.0f};
+    // North and south with a white effect take the source; east and west with
+    // a black source keep the effect.
+    for (std::int32_t mode : {48, 49}) {
+        const Rgba out = blendOutputMode(grey(1.0f), source, mode);
+        EXPECT_FLOAT_EQ(out.r, 0.25f) << mode;
+        EXPECT_FLOAT_EQ(out.g, 0.5f) << mode;
+        EXPECT_FLOAT_EQ(out.b, 0.75f) << mode;
+    }
+    const Rgba effect{0.125f, 0.625f, 0.875f, 1.0f};
+    for (std::int32_t mode : {50, 51}) {
+        const Rgba out = blendOutputMode(effect, grey(0.0f), mode);
+        EXPECT_FLOAT_EQ(out.r, 0.125f) << mode;
+        EXPECT_FLOAT_EQ(out.b, 0.875f) << mode;
+    }
+    // Bright takes the whole brighter colour, dim the whole darker one.
+    const Rgba dark{0.9f, 0.0f, 0.0f, 0.5f}, light{0.2f, 0.9f, 0.3f, 1.0f};
+    const Rgba bright = blendOutputMode(dark, light, 28);
+    EXPECT_FLOAT_EQ(bright.g, toFixed(0.9f) / 32768.0f);
+    EXPECT_EQ(bright.a, 0.5f);
+    EXPECT_FLOAT_EQ(blendOutputMode(dark, light, 29).r, toFixed(0.9f) / 32768.0f);
+    EXPECT_FLOAT_EQ(blendOutputMode(light, dark, 29).g, 0.0f);
+}
+
 // ---------------------------------------------------------------- references
 
 struct Reference {

@@ -26,9 +26,33 @@ constexpr char kFormatName[] = "Mirel action";
 constexpr int kFormatVersion = 1;
 
 // Type names in the file: the descriptor type codes, and "enum" for enumerations.
-std::string typeName(std::uint32_t type) { return fourCCString(type).substr(1, 4); }
+// Four printable ASCII characters as they are; any other code as "0x" and eight hex
+// digits, so that every code survives a round trip through the file.
+std::string codeText(std::uint32_t code) {
+    bool printable = true;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const unsigned c = (code >> shift) & 0xFF;
+        printable = printable && c >= 0x20 && c < 0x7F;
+    }
+    if (printable) return fourCCString(code).substr(1, 4);
+    char hex[11];
+    std::snprintf(hex, sizeof hex, "0x%08X", unsigned(code));
+    return hex;
+}
 
-std::string codeText(std::uint32_t code) { return fourCCString(code).substr(1, 4); }
+std::optional<std::uint32_t> codeFromText(const std::string& text) {
+    if (text.size() == 10 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        std::uint32_t code = 0;
+        const auto [end, error] = std::from_chars(text.data() + 2, text.data() + 10, code, 16);
+        if (error == std::errc() && end == text.data() + 10) return code;
+        return std::nullopt;
+    }
+    if (text.size() != 4) return std::nullopt;
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
+            return std::nullopt;
+    return fourCCFromText(text);
+}
 
 bool fail(std::string& error, std::string text) {
     error = std::move(text);
@@ -72,7 +96,7 @@ bool integerFrom(const Json& value, std::int32_t& out) {
 
 bool codeFrom(const Json& value, std::uint32_t& out) {
     if (!value.is_string()) return false;
-    const auto code = fourCCFromText(value.get<std::string>());
+    const auto code = codeFromText(value.get<std::string>());
     if (!code) return false;
     out = *code;
     return true;
@@ -109,8 +133,8 @@ bool parseEntry(const Json& entry, std::size_t index, const Terminology& termino
         if (!codeFrom(entry["type"], given))
             return fail(error, where + ": \"type\" must be four characters, such as \"long\"");
         if (expected != 0 && given != expected)
-            return fail(error, where + ": " + what + " is of type " + typeName(expected) + ", not " +
-                                   typeName(given));
+            return fail(error, where + ": " + what + " is of type " + codeText(expected) + ", not " +
+                                   codeText(given));
         expected = given;
     } else if (expected == 0) {
         return fail(error, where + ": " + what + " is not in the filter's terminology and needs a \"type\"");
@@ -185,7 +209,7 @@ std::string actionText(const Descriptor& descriptor, const Terminology& terminol
         Json entry;
         entry["key"] = codeText(item.key);
         if (const TermParameter* parameter = terminology.byKey(item.key)) entry["name"] = parameter->name;
-        entry["type"] = typeName(item.type);
+        entry["type"] = codeText(item.type);
         switch (item.type) {
             case kDescTypeInteger: entry["value"] = item.integer; break;
             case kDescTypeFloat: entry["value"] = item.number; break;

@@ -19,17 +19,23 @@ constexpr int kPositions = 4096;
 
 SampleFormat formatOf(const benchmark::State& state) {
     switch (state.range(0)) {
-        case 0: return SampleFormat::Rgba8;
-        case 1: return SampleFormat::Rgba16;
-        default: return SampleFormat::RgbaFloat;
+        case 0:
+            return SampleFormat::Rgba8;
+        case 1:
+            return SampleFormat::Rgba16;
+        default:
+            return SampleFormat::RgbaFloat;
     }
 }
 
 const char* formatName(SampleFormat format) {
     switch (format) {
-        case SampleFormat::Rgba8: return "Rgba8";
-        case SampleFormat::Rgba16: return "Rgba16";
-        case SampleFormat::RgbaFloat: return "RgbaFloat";
+        case SampleFormat::Rgba8:
+            return "Rgba8";
+        case SampleFormat::Rgba16:
+            return "Rgba16";
+        case SampleFormat::RgbaFloat:
+            return "RgbaFloat";
     }
     return "";
 }
@@ -42,9 +48,11 @@ const TiledImage& pictureFor(SampleFormat format) {
         images[slot] = create(kSize, kSize, format);
         for (int y = 0; y < kSize; ++y) {
             for (int x = 0; x < kSize; ++x) {
-                const std::uint32_t h = (static_cast<std::uint32_t>(x) * 2654435761u) ^ (static_cast<std::uint32_t>(y) * 40503u);
+                const std::uint32_t h = (static_cast<std::uint32_t>(x) * 2654435761u) ^
+                                        (static_cast<std::uint32_t>(y) * 40503u);
                 writePixel(*images[slot], x, y, 0,
-                           Rgba{float(h & 255) / 255.0f, float(x & 255) / 255.0f, float(y & 255) / 255.0f, 1.0f});
+                           Rgba{float(h & 255) / 255.0f, float(x & 255) / 255.0f,
+                                float(y & 255) / 255.0f, 1.0f});
             }
         }
         buildPyramid(*images[slot]);
@@ -91,7 +99,8 @@ void BM_filteredRead(benchmark::State& state) {
     const TiledImage& image = pictureFor(format);
     const std::vector<float> p = positions(static_cast<float>(kSize));
     for (auto _ : state) {
-        for (int i = 0; i < kPositions; ++i) benchmark::DoNotOptimize(filteredRead(image, 0, p[2 * i], p[2 * i + 1]));
+        for (int i = 0; i < kPositions; ++i)
+            benchmark::DoNotOptimize(filteredRead(image, 0, p[2 * i], p[2 * i + 1]));
     }
     state.SetItemsProcessed(state.iterations() * kPositions);
     state.SetLabel(formatName(format));
@@ -103,7 +112,8 @@ void BM_filteredReadScattered(benchmark::State& state) {
     const TiledImage& image = pictureFor(format);
     const std::vector<float> p = scatteredPositions(static_cast<float>(kSize));
     for (auto _ : state) {
-        for (int i = 0; i < kPositions; ++i) benchmark::DoNotOptimize(filteredRead(image, 0, p[2 * i], p[2 * i + 1]));
+        for (int i = 0; i < kPositions; ++i)
+            benchmark::DoNotOptimize(filteredRead(image, 0, p[2 * i], p[2 * i + 1]));
     }
     state.SetItemsProcessed(state.iterations() * kPositions);
     state.SetLabel(formatName(format));

@@ -22,8 +22,12 @@ struct Derivatives {
     bool wide = false;  // a component wider than half the picture (normalised > 0.5)
 };
 
-float length2(const Vec2& a) { return a.x * a.x + a.y * a.y; }
-float crossAbs(const Vec2& a, const Vec2& b) { return std::fabs(a.x * b.y - a.y * b.x); }
+float length2(const Vec2& a) {
+    return a.x * a.x + a.y * a.y;
+}
+float crossAbs(const Vec2& a, const Vec2& b) {
+    return std::fabs(a.x * b.y - a.y * b.x);
+}
 
 // Picks among B, A, D1, D2 by a score: B only when strictly largest, then A,
 // then D1 over D2.
@@ -70,7 +74,9 @@ Derivatives setUpFootprint(const TiledImage& image, const Footprint& footprint,
     return d;
 }
 
-float maxAbs(const Vec2& a) { return std::fmax(std::fabs(a.x), std::fabs(a.y)); }
+float maxAbs(const Vec2& a) {
+    return std::fmax(std::fabs(a.x), std::fabs(a.y));
+}
 
 float moveTowardsCoarsest(float level, float lastLevel, float fraction) {
     return level + (lastLevel - level) * fraction;
@@ -85,7 +91,9 @@ const NoiseTables& seedZeroTables() {
     return tables;
 }
 
-Rgba rgbaZero() { return {}; }
+Rgba rgbaZero() {
+    return {};
+}
 
 // One read of the area lookup at its own position, index along the axis and
 // level L (0..lastLevel); normalised.
@@ -106,9 +114,10 @@ Rgba readOne(const TiledImage& image, float u, float v, float L, int index, floa
     if (params.jitter) {
         // Dither between the two levels instead of blending them: positions,
         // not threads, seed the choice, so every run gives the same picture.
-        const int hash = permHash3(
-            noise, saturatingTrunc(static_cast<float>(image.baseWidth) * u + 37.0f * static_cast<float>(index)),
-            saturatingTrunc(static_cast<float>(image.baseHeight) * v));
+        const int hash = permHash3(noise,
+                                   saturatingTrunc(static_cast<float>(image.baseWidth) * u +
+                                                   37.0f * static_cast<float>(index)),
+                                   saturatingTrunc(static_cast<float>(image.baseHeight) * v));
         int chosen = f > static_cast<float>(hash) / 255.0f ? k + 1 : k;
         if (chosen > image.lastLevel) chosen = image.lastLevel;
         return bilinearRead(image, chosen, u, v);
@@ -283,8 +292,9 @@ Rgba lookupArea(const TiledImage& image, float u, float v, const Footprint& foot
         float ru = plan.u + offset * plan.step.x;
         float rv = plan.v + offset * plan.step.y;
         if (params.jitter && plan.clipped) {
-            const int hash = permHash2(noise, saturatingTrunc(ru * 30000.0f + 79.0f * static_cast<float>(i)),
-                                       saturatingTrunc(rv * 40000.0f));
+            const int hash =
+                permHash2(noise, saturatingTrunc(ru * 30000.0f + 79.0f * static_cast<float>(i)),
+                          saturatingTrunc(rv * 40000.0f));
             const float shift = plan.clipDirection * static_cast<float>(hash) / 255.0f;
             ru += shift * plan.step.x;
             rv += shift * plan.step.y;
@@ -296,7 +306,8 @@ Rgba lookupArea(const TiledImage& image, float u, float v, const Footprint& foot
         alpha += p.a;
     }
     const double count = static_cast<double>(plan.lastKept - plan.firstKept + 1);
-    return Rgba{static_cast<float>(std::sqrt(r2 / count)), static_cast<float>(std::sqrt(g2 / count)),
+    return Rgba{static_cast<float>(std::sqrt(r2 / count)),
+                static_cast<float>(std::sqrt(g2 / count)),
                 static_cast<float>(std::sqrt(b2 / count)), static_cast<float>(alpha / count)};
 }
 

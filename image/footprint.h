@@ -47,7 +47,7 @@ struct LookupParams {
     float blurFraction = 0.0f;     // 0..1 of the way to the coarsest level
     float isoBlurFraction = 0.0f;  // applied first, with `isotropic`
     SpreadVectors spreadVectors;
-    std::int32_t maxSamples = 8;   // most reads along the major axis
+    std::int32_t maxSamples = 8;  // most reads along the major axis
     bool isotropic = false;
     ClipLine clipLine;
     bool jitter = false;
@@ -74,15 +74,16 @@ AxisReads axisReads(float ratio, int maxSamples);
 // Everything the area lookup decided before reading: useful on its own to check
 // the footprint logic.
 struct AreaPlan {
-    bool zero = false;     // position not a number: the result is 0
+    bool zero = false;         // position not a number: the result is 0
     float u = 0.0f, v = 0.0f;  // centre after the edge mode
-    float level = 0.0f;    // 0..lastLevel
-    int count = 1;         // reads along the axis (1: single read)
+    float level = 0.0f;        // 0..lastLevel
+    int count = 1;             // reads along the axis (1: single read)
     float fade = 1.0f;
-    Vec2 step;             // between reads, normalised
+    Vec2 step;                        // between reads, normalised
     int firstKept = 0, lastKept = 0;  // reads kept by the clip line
     bool clipped = false;
-    float clipDirection = 0.0f;  // +1 dithered reads move towards the last read, -1 towards the first
+    float clipDirection =
+        0.0f;  // +1 dithered reads move towards the last read, -1 towards the first
 };
 
 AreaPlan planLookupArea(const TiledImage& image, float u, float v, const Footprint& footprint,

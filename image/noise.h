@@ -13,9 +13,9 @@ inline constexpr int kPermSize = 256;
 // Rebuilt from the seed before every render, then only read (by every worker
 // thread at once, without locks) until the next render.
 struct NoiseTables {
-    std::array<float, kNoiseTableSize> randomTable{};        // 0..1
-    std::array<std::uint8_t, kNoiseTableSize> byteTable{};   // 0..255
-    std::array<std::uint8_t, 2 * kPermSize> perm{};          // seeded permutation, twice over
+    std::array<float, kNoiseTableSize> randomTable{};       // 0..1
+    std::array<std::uint8_t, kNoiseTableSize> byteTable{};  // 0..255
+    std::array<std::uint8_t, 2 * kPermSize> perm{};         // seeded permutation, twice over
     std::array<float, 16> gradX{};
     std::array<float, 16> gradY{};
 };

@@ -77,8 +77,9 @@ constexpr float kRgba8Unscale = 1.0f / 4194304.0f;  // 2^-22
 
 // One 16-bit pair of weights for pmaddwd: `first` in the low half.
 inline __m128i weightPair(std::int32_t first, std::int32_t second) {
-    const std::uint32_t packed = (static_cast<std::uint32_t>(static_cast<std::uint16_t>(second)) << 16) |
-                                 static_cast<std::uint16_t>(first);
+    const std::uint32_t packed =
+        (static_cast<std::uint32_t>(static_cast<std::uint16_t>(second)) << 16) |
+        static_cast<std::uint16_t>(first);
     return _mm_set1_epi32(static_cast<int>(packed));
 }
 
@@ -128,7 +129,8 @@ Rgba filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::i
         std::int32_t row[4] = {};
         for (int c = 0; c < kTaps; ++c) {
             const std::int32_t w = wx[4 - c];
-            for (int ch = 0; ch < 4; ++ch) row[ch] += w * static_cast<std::int32_t>((p[c] >> (8 * ch)) & 255u);
+            for (int ch = 0; ch < 4; ++ch)
+                row[ch] += w * static_cast<std::int32_t>((p[c] >> (8 * ch)) & 255u);
         }
         for (int ch = 0; ch < 4; ++ch) total[ch] += wy[4 - r] * row[ch];
     }
@@ -192,11 +194,17 @@ const Pixel* blockStart(const TiledImage& image, int level, const Window& w) {
     return reinterpret_cast<const Pixel*>(pixelAddress(image, w.bx - 2, w.by - 2, level));
 }
 
-float clamp01(float x) { return !(x > 0.0f) ? 0.0f : (x > 1.0f ? 1.0f : x); }
+float clamp01(float x) {
+    return !(x > 0.0f) ? 0.0f : (x > 1.0f ? 1.0f : x);
+}
 
-float clampRange(float x, float hi) { return !(x > 0.0f) ? 0.0f : (x > hi ? hi : x); }
+float clampRange(float x, float hi) {
+    return !(x > 0.0f) ? 0.0f : (x > hi ? hi : x);
+}
 
-Rgba scaled(const Rgba& p, float s) { return Rgba{p.r * s, p.g * s, p.b * s, p.a * s}; }
+Rgba scaled(const Rgba& p, float s) {
+    return Rgba{p.r * s, p.g * s, p.b * s, p.a * s};
+}
 
 }  // namespace
 
@@ -211,7 +219,8 @@ Rgba filteredRead(const TiledImage& image, int level, float x, float y) {
         case SampleFormat::Rgba8: {
             const std::int32_t* wx = tables.fixed2048[w.px];
             const std::int32_t* wy = tables.fixed2048[w.py];
-            if (w.inTile) return filterRgba8(blockStart<std::uint32_t>(image, level, w), kTileSize, wx, wy);
+            if (w.inTile)
+                return filterRgba8(blockStart<std::uint32_t>(image, level, w), kTileSize, wx, wy);
             std::uint32_t block[kTaps * kTaps];
             gatherClamped(image, level, w, block);
             return filterRgba8(block, kTaps, wx, wy);
@@ -219,7 +228,8 @@ Rgba filteredRead(const TiledImage& image, int level, float x, float y) {
         case SampleFormat::Rgba16: {
             const std::int32_t* wx = tables.fixed32768[w.px];
             const std::int32_t* wy = tables.fixed32768[w.py];
-            if (w.inTile) return filterRgba16(blockStart<Rgba16Pixel>(image, level, w), kTileSize, wx, wy);
+            if (w.inTile)
+                return filterRgba16(blockStart<Rgba16Pixel>(image, level, w), kTileSize, wx, wy);
             Rgba16Pixel block[kTaps * kTaps];
             gatherClamped(image, level, w, block);
             return filterRgba16(block, kTaps, wx, wy);
@@ -228,7 +238,8 @@ Rgba filteredRead(const TiledImage& image, int level, float x, float y) {
             static_assert(sizeof(Rgba) == 16);
             const float* wx = tables.weights[w.px];
             const float* wy = tables.weights[w.py];
-            if (w.inTile) return filterRgbaFloat(blockStart<Rgba>(image, level, w), kTileSize, wx, wy);
+            if (w.inTile)
+                return filterRgbaFloat(blockStart<Rgba>(image, level, w), kTileSize, wx, wy);
             Rgba block[kTaps * kTaps];
             gatherClamped(image, level, w, block);
             return filterRgbaFloat(block, kTaps, wx, wy);
@@ -241,8 +252,8 @@ Rgba trilinearRead(const TiledImage& image, int level, float fraction, float u, 
     if (!hasTiles(image)) return {};
     int k = level < 0 ? 0 : level;
     if (k > image.lastLevel - 1) k = image.lastLevel - 1;
-    const Rgba fine = filteredRead(image, k, u * image.nominalWidth[k] - 0.5f,
-                                   v * image.nominalHeight[k] - 0.5f);
+    const Rgba fine =
+        filteredRead(image, k, u * image.nominalWidth[k] - 0.5f, v * image.nominalHeight[k] - 0.5f);
     // A blend outside 0..1 would extrapolate past the coarser level.
     fraction = clamp01(fraction);
     if (fraction == 0.0f) return fine;
@@ -265,7 +276,8 @@ bool resampleInto(const TiledImage& source, TiledImage& target, const ImageRect&
     if (sourceWidth <= 0 || width <= 0 || height <= 0) return false;
 
     const float wanted = static_cast<float>(std::log2(static_cast<double>(sourceWidth) /
-                                                      static_cast<double>(width))) - bias;
+                                                      static_cast<double>(width))) -
+                         bias;
     const float level = clampLevel(wanted, source.lastLevel);
     const int k = static_cast<int>(level);
     const float f = level - static_cast<float>(k);
@@ -274,9 +286,11 @@ bool resampleInto(const TiledImage& source, TiledImage& target, const ImageRect&
     // Only the part of the rectangle inside level 0 is visited; writes outside
     // would be dropped anyway.
     const std::int64_t firstRow = std::max<std::int64_t>(0, -std::int64_t{targetRect.top});
-    const std::int64_t endRow = std::min<std::int64_t>(height, target.baseHeight - std::int64_t{targetRect.top});
+    const std::int64_t endRow =
+        std::min<std::int64_t>(height, target.baseHeight - std::int64_t{targetRect.top});
     const std::int64_t firstCol = std::max<std::int64_t>(0, -std::int64_t{targetRect.left});
-    const std::int64_t endCol = std::min<std::int64_t>(width, target.baseWidth - std::int64_t{targetRect.left});
+    const std::int64_t endCol =
+        std::min<std::int64_t>(width, target.baseWidth - std::int64_t{targetRect.left});
     const double invWidth = 1.0 / static_cast<double>(width);
     const double invHeight = 1.0 / static_cast<double>(height);
     for (std::int64_t i = firstRow; i < endRow; ++i) {
@@ -288,7 +302,8 @@ bool resampleInto(const TiledImage& source, TiledImage& target, const ImageRect&
             p.g = clampRange(p.g, colourMax);
             p.b = clampRange(p.b, colourMax);
             p.a = clamp01(p.a);
-            writePixel(target, static_cast<int>(targetRect.left + j), static_cast<int>(targetRect.top + i), 0, p);
+            writePixel(target, static_cast<int>(targetRect.left + j),
+                       static_cast<int>(targetRect.top + i), 0, p);
         }
     }
     buildPyramid(target, run);

@@ -1,12 +1,13 @@
 // Footprint lookups: level choice, anisotropic reads, colour averaging, the clip
 // line, dithering, edge handling and hostile input.
+#include "image/footprint.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
 
-#include "image/footprint.h"
 #include "image/sampling.h"
 #include "sampling_test_support.h"
 
@@ -80,8 +81,8 @@ TEST(PlanLookupArea, EllipseGivesLevelOfMinorAxisAndStepsAlongMajor) {
     LookupParams params;
     params.lookupLevel = 9.0f;
     // Major 5.2 along x, minor 4: ratio 1.3.
-    AreaPlan plan = planLookupArea(*image, 0.5f, 0.5f, footprintOf(*image, 0.5f, 0.5f, {5.2f, 0}, {0, 4.0f}),
-                                   params, 0.0f);
+    AreaPlan plan = planLookupArea(
+        *image, 0.5f, 0.5f, footprintOf(*image, 0.5f, 0.5f, {5.2f, 0}, {0, 4.0f}), params, 0.0f);
     EXPECT_NEAR(params.lookupLevel, 2.0f, 1e-5f);
     EXPECT_NEAR(plan.level, 2.0f, 1e-5f);
     EXPECT_EQ(plan.count, 2);
@@ -90,7 +91,8 @@ TEST(PlanLookupArea, EllipseGivesLevelOfMinorAxisAndStepsAlongMajor) {
     EXPECT_NEAR(plan.step.y, 0.0f, 1e-7f);
 
     // Major 6 along y: ratio 1.5, two reads a full major half-axis apart.
-    plan = planLookupArea(*image, 0.5f, 0.5f, footprintOf(*image, 0.5f, 0.5f, {0, 6.0f}, {4.0f, 0}), params, 0.0f);
+    plan = planLookupArea(*image, 0.5f, 0.5f, footprintOf(*image, 0.5f, 0.5f, {0, 6.0f}, {4.0f, 0}),
+                          params, 0.0f);
     EXPECT_EQ(plan.count, 2);
     EXPECT_NEAR(plan.fade, 1.0f, 1e-3f);
     EXPECT_NEAR(plan.step.x, 0.0f, 1e-7f);
@@ -98,8 +100,10 @@ TEST(PlanLookupArea, EllipseGivesLevelOfMinorAxisAndStepsAlongMajor) {
 
     // Diagonal, ratio 4: four reads along the diagonal; detail 1 halves both axes.
     const float s = std::sqrt(0.5f);
-    plan = planLookupArea(*image, 0.5f, 0.5f,
-                          footprintOf(*image, 0.5f, 0.5f, {16.0f * s, 16.0f * s}, {-4.0f * s, 4.0f * s}), params, 1.0f);
+    plan = planLookupArea(
+        *image, 0.5f, 0.5f,
+        footprintOf(*image, 0.5f, 0.5f, {16.0f * s, 16.0f * s}, {-4.0f * s, 4.0f * s}), params,
+        1.0f);
     EXPECT_EQ(plan.count, 4);
     EXPECT_NEAR(std::fabs(plan.step.x), std::fabs(plan.step.y), 1e-6f);
     EXPECT_NEAR(std::hypot(plan.step.x, plan.step.y) * 256.0f, 8.0f / 3.0f, 1e-3f);
@@ -116,18 +120,22 @@ TEST(PlanLookupArea, SingleReadCases) {
     EXPECT_FLOAT_EQ(plan.level, 2.5f);
     // Isotropic: the largest component decides.
     params.isotropic = true;
-    plan = planLookupArea(*image, 0.5f, 0.5f, footprintOf(*image, 0.5f, 0.5f, {8.0f, 1.0f}, {0.0f, 2.0f}), params, 0);
+    plan = planLookupArea(*image, 0.5f, 0.5f,
+                          footprintOf(*image, 0.5f, 0.5f, {8.0f, 1.0f}, {0.0f, 2.0f}), params, 0);
     EXPECT_EQ(plan.count, 1);
     EXPECT_FLOAT_EQ(plan.level, 3.0f);
     params.isoBlurFraction = 0.5f;
-    plan = planLookupArea(*image, 0.5f, 0.5f, footprintOf(*image, 0.5f, 0.5f, {8.0f, 1.0f}, {0.0f, 2.0f}), params, 0);
+    plan = planLookupArea(*image, 0.5f, 0.5f,
+                          footprintOf(*image, 0.5f, 0.5f, {8.0f, 1.0f}, {0.0f, 2.0f}), params, 0);
     EXPECT_FLOAT_EQ(plan.level, 3.0f + (float(image->lastLevel) - 3.0f) * 0.5f);
     params = LookupParams{};
     // Wider than half the picture.
-    plan = planLookupArea(*image, 0.5f, 0.5f, footprintOf(*image, 0.5f, 0.5f, {200.0f, 0}, {0, 10.0f}), params, 0);
+    plan = planLookupArea(*image, 0.5f, 0.5f,
+                          footprintOf(*image, 0.5f, 0.5f, {200.0f, 0}, {0, 10.0f}), params, 0);
     EXPECT_EQ(plan.count, 1);
     // Both half-axes within a pixel.
-    plan = planLookupArea(*image, 0.5f, 0.5f, footprintOf(*image, 0.5f, 0.5f, {1.0f, 0}, {0, 0.5f}), params, 0);
+    plan = planLookupArea(*image, 0.5f, 0.5f, footprintOf(*image, 0.5f, 0.5f, {1.0f, 0}, {0, 0.5f}),
+                          params, 0);
     EXPECT_EQ(plan.count, 1);
     // Not a number.
     EXPECT_TRUE(planLookupArea(*image, kNaN, 0.5f, Footprint{}, params, 0).zero);
@@ -140,8 +148,9 @@ TEST(PlanLookupArea, SpreadVectorsReplaceTheFootprint) {
     params.spreadVectors.enabled = true;
     params.spreadVectors.a = {0.0f, 2.0f / 256.0f};   // across B
     params.spreadVectors.b = {16.0f / 256.0f, 0.0f};  // the longest: the major axis
-    const AreaPlan plan = planLookupArea(
-        *image, 0.5f, 0.5f, footprintOf(*image, 0.5f, 0.5f, {1.0f, 0.1f}, {0.2f, 1.0f}), params, 0.0f);
+    const AreaPlan plan =
+        planLookupArea(*image, 0.5f, 0.5f,
+                       footprintOf(*image, 0.5f, 0.5f, {1.0f, 0.1f}, {0.2f, 1.0f}), params, 0.0f);
     EXPECT_NEAR(params.lookupLevel, 1.0f, 1e-4f);  // minor half-axis 2 pixels
     EXPECT_EQ(plan.count, 8);
     EXPECT_NEAR(plan.step.y, 0.0f, 1e-7f);
@@ -287,7 +296,8 @@ TEST(LookupArea, DitheredReadsPickOneLevelByPosition) {
 TEST(LookupArea, FullSizeDetailReadsNearestPixels) {
     auto image = patternImage(64, 64, SampleFormat::Rgba8, 1);
     LookupParams params;
-    const Rgba p = lookupArea(*image, (10.7f + 0.5f) / 64.0f, (20.2f + 0.5f) / 64.0f, Footprint{}, params, -1.0f);
+    const Rgba p = lookupArea(*image, (10.7f + 0.5f) / 64.0f, (20.2f + 0.5f) / 64.0f, Footprint{},
+                              params, -1.0f);
     const Rgba want = readPixel(*image, 10, 20, 0);
     EXPECT_EQ(std::memcmp(&p, &want, sizeof p), 0);
 }
@@ -298,7 +308,8 @@ TEST(LookupPoint, LevelFollowsFootprintSizeAndBlur) {
     const float u = 0.37f, v = 0.61f;
     // Both derivatives 4 pixels: level 2.
     Rgba p = lookupPoint(*image, u, v, footprintOf(*image, u, v, {4.0f, 0}, {0, 4.0f}), params);
-    Rgba want = readPixel(*image, int(u * image->levelWidthF[2]), int(v * image->levelHeightF[2]), 2);
+    Rgba want =
+        readPixel(*image, int(u * image->levelWidthF[2]), int(v * image->levelHeightF[2]), 2);
     EXPECT_EQ(std::memcmp(&p, &want, sizeof p), 0);
     // Full blur: the coarsest level.
     params.blurFraction = 1.0f;
@@ -329,9 +340,10 @@ TEST(Lookups, HostileInputGivesFiniteResults) {
                     params.jitter = format == SampleFormat::Rgba16;
                     params.clipLine.enabled = true;
                     params.clipLine.direction = {a, b};
-                    const Footprint fps[] = {Footprint{}, Footprint{{a, b}, {b, a}, {0.5f, 0.5f}},
-                                             Footprint{{0.5f, 0.5f}, {0.5f + 1e-3f, 0.5f}, {0.5f, 0.5f + 1e-7f}},
-                                             Footprint{{0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, 0.5f}}};
+                    const Footprint fps[] = {
+                        Footprint{}, Footprint{{a, b}, {b, a}, {0.5f, 0.5f}},
+                        Footprint{{0.5f, 0.5f}, {0.5f + 1e-3f, 0.5f}, {0.5f, 0.5f + 1e-7f}},
+                        Footprint{{0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, 0.5f}}};
                     for (const Footprint& fp : fps) {
                         for (float detail : {-1.0f, 0.0f, kNaN, 1e30f}) {
                             const Rgba area = lookupArea(*image, a, b, fp, params, detail);

@@ -1,10 +1,10 @@
 // The seeded noise tables and the gradient noise of the water surface.
+#include "image/noise.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-
-#include "image/noise.h"
 
 namespace mirel::image {
 namespace {

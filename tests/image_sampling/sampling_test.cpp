@@ -1,5 +1,7 @@
 // Weight tables, filtered and trilinear reads, resampling, edge modes and the
 // bilinear read.
+#include "image/sampling.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include <limits>
 
 #include "image/pyramid.h"
-#include "image/sampling.h"
 #include "sampling_test_support.h"
 
 namespace mirel::image {
@@ -41,7 +42,8 @@ TEST(WeightTables, PhaseWeightsAsBuilt) {
     const int phases[3] = {0, 64, 127};
     for (int i = 0; i < 3; ++i)
         for (int tap = 0; tap < 5; ++tap)
-            EXPECT_NEAR(t.weights[phases[i]][tap], expected[i][tap], 1e-4f) << phases[i] << " " << tap;
+            EXPECT_NEAR(t.weights[phases[i]][tap], expected[i][tap], 1e-4f)
+                << phases[i] << " " << tap;
 }
 
 TEST(WeightTables, EveryPhaseSumsToOne) {
@@ -74,7 +76,8 @@ TEST(FilteredRead, UniformPictureKeepsItsValue) {
         const Rgba native = testing::nativePixel(*image, 3, 3, 0);
         const float tolerance = format == SampleFormat::RgbaFloat ? 1e-6f : 0.0f;
         for (int level = 0; level <= image->lastLevel; ++level) {
-            for (float x : {-7.3f, 0.0f, 1.5f, 100.25f, 509.6f, 510.0f, 511.5f, 512.0f, 1023.9f, 1099.0f, 5000.0f}) {
+            for (float x : {-7.3f, 0.0f, 1.5f, 100.25f, 509.6f, 510.0f, 511.5f, 512.0f, 1023.9f,
+                            1099.0f, 5000.0f}) {
                 for (float y : {-1.0f, 2.2f, 255.0f, 508.7f, 511.0f, 529.0f, 1e6f}) {
                     expectSame(filteredRead(*image, level, x, y), native, tolerance * image->scale);
                 }
@@ -82,8 +85,8 @@ TEST(FilteredRead, UniformPictureKeepsItsValue) {
         }
         for (float u : {0.0f, 0.3f, 0.999f, 1.0f}) {
             for (int level = 0; level < image->lastLevel; ++level) {
-                expectSame(normalisedRead(*image, level, 0.37f, u, 0.61f), readPixel(*image, 0, 0, 0),
-                           1e-6f);
+                expectSame(normalisedRead(*image, level, 0.37f, u, 0.61f),
+                           readPixel(*image, 0, 0, 0), 1e-6f);
                 expectSame(bilinearRead(*image, level, u, 0.2f), readPixel(*image, 0, 0, 0), 1e-6f);
             }
         }
@@ -99,7 +102,8 @@ TEST(FilteredRead, MatchesFormulaOnBothPaths) {
         int checked = 0;
         for (int level = 0; level <= 2; ++level) {
             for (float x = -3.0f; x < image->levelWidthF[level] + 3.0f; x += 4.37f) {
-                for (float y : {-2.4f, 0.5f, 1.51f, 3.0f, 250.7f, 505.3f, 507.9f, 509.2f, 511.6f, 515.1f, 518.99f}) {
+                for (float y : {-2.4f, 0.5f, 1.51f, 3.0f, 250.7f, 505.3f, 507.9f, 509.2f, 511.6f,
+                                515.1f, 518.99f}) {
                     const Rgba got = filteredRead(*image, level, x, y);
                     const Rgba want = referenceFilteredRead(*image, level, x, y);
                     expectSame(got, want, tolerance * std::fmax(1.0f, std::fabs(want.r)));
@@ -152,14 +156,17 @@ TEST(FilteredRead, ImageWithoutTilesReadsZero) {
 TEST(TrilinearRead, BlendsTwoLevelsByTheFraction) {
     auto image = patternImage(300, 200, SampleFormat::RgbaFloat, 1);
     const float u = 0.31f, v = 0.77f;
-    const Rgba fine = filteredRead(*image, 2, u * image->nominalWidth[2] - 0.5f, v * image->nominalHeight[2] - 0.5f);
-    const Rgba coarse = filteredRead(*image, 3, u * image->nominalWidth[3] - 0.5f, v * image->nominalHeight[3] - 0.5f);
+    const Rgba fine = filteredRead(*image, 2, u * image->nominalWidth[2] - 0.5f,
+                                   v * image->nominalHeight[2] - 0.5f);
+    const Rgba coarse = filteredRead(*image, 3, u * image->nominalWidth[3] - 0.5f,
+                                     v * image->nominalHeight[3] - 0.5f);
     const Rgba got = trilinearRead(*image, 2, 0.25f, u, v);
     EXPECT_NEAR(got.r, fine.r + (coarse.r - fine.r) * 0.25f, 1e-6f);
     EXPECT_NEAR(got.a, fine.a + (coarse.a - fine.a) * 0.25f, 1e-6f);
     // The last level is read as the coarse half of the level before it.
     const int last = image->lastLevel;
-    expectSame(trilinearRead(*image, last, 0.0f, u, v), trilinearRead(*image, last - 1, 0.0f, u, v));
+    expectSame(trilinearRead(*image, last, 0.0f, u, v),
+               trilinearRead(*image, last - 1, 0.0f, u, v));
 }
 
 // log2(400 / 100) - 0.5 = 1.5: levels 1 and 2 half and half.
@@ -171,8 +178,8 @@ TEST(ResampleInto, BlendsLevelsOneAndTwoHalfAndHalf) {
             for (int x = 0; x < source->levelWidth[level]; ++x)
                 writeRgba8(*source, x, y, level, std::uint32_t(levelValue[level]), 10, 20, 255);
     auto target = create(100, 100, SampleFormat::Rgba8);
-    ASSERT_TRUE(resampleInto(*source, *target, ImageRect{0, 0, 400, 400}, ImageRect{0, 0, 100, 100}, 0.5f,
-                             poolJobRunner(1)));
+    ASSERT_TRUE(resampleInto(*source, *target, ImageRect{0, 0, 400, 400}, ImageRect{0, 0, 100, 100},
+                             0.5f, poolJobRunner(1)));
     for (int y = 0; y < 100; y += 9) {
         for (int x = 0; x < 100; x += 7) {
             const std::uint32_t p = readRgba8(*target, x, y, 0);
@@ -186,21 +193,25 @@ TEST(ResampleInto, BlendsLevelsOneAndTwoHalfAndHalf) {
 
 TEST(ResampleInto, ClampsAndFillsOnlyTheTargetRectangle) {
     auto source = uniformImage(64, 64, SampleFormat::RgbaFloat, Rgba{3.0f, -1.0f, 70000.0f, 2.0f});
-    auto floatTarget = uniformImage(32, 32, SampleFormat::RgbaFloat, Rgba{0.25f, 0.25f, 0.25f, 0.25f});
-    ASSERT_TRUE(resampleInto(*source, *floatTarget, ImageRect{0, 0, 64, 64}, ImageRect{8, 8, 24, 24}, 0.1f,
-                             poolJobRunner(1)));
+    auto floatTarget =
+        uniformImage(32, 32, SampleFormat::RgbaFloat, Rgba{0.25f, 0.25f, 0.25f, 0.25f});
+    ASSERT_TRUE(resampleInto(*source, *floatTarget, ImageRect{0, 0, 64, 64},
+                             ImageRect{8, 8, 24, 24}, 0.1f, poolJobRunner(1)));
     expectSame(readPixel(*floatTarget, 10, 10, 0), Rgba{3.0f, 0.0f, 65535.0f, 1.0f}, 1e-3f);
     expectSame(readPixel(*floatTarget, 2, 2, 0), Rgba{0.25f, 0.25f, 0.25f, 0.25f});
     expectSame(readPixel(*floatTarget, 24, 24, 0), Rgba{0.25f, 0.25f, 0.25f, 0.25f});
 
     auto byteTarget = create(16, 16, SampleFormat::Rgba8);
-    ASSERT_TRUE(resampleInto(*source, *byteTarget, ImageRect{0, 0, 64, 64}, ImageRect{-1000, -5, 40, 40}, 0.1f,
-                             poolJobRunner(1)));
+    ASSERT_TRUE(resampleInto(*source, *byteTarget, ImageRect{0, 0, 64, 64},
+                             ImageRect{-1000, -5, 40, 40}, 0.1f, poolJobRunner(1)));
     expectSame(readPixel(*byteTarget, 15, 15, 0), Rgba{1.0f, 0.0f, 1.0f, 1.0f});
 
-    EXPECT_FALSE(resampleInto(*source, *byteTarget, ImageRect{0, 0, 0, 64}, ImageRect{0, 0, 16, 16}, 0.1f));
-    EXPECT_FALSE(resampleInto(*source, *byteTarget, ImageRect{0, 0, 64, 64}, ImageRect{5, 5, 5, 16}, 0.1f));
-    EXPECT_FALSE(resampleInto(*source, *source, ImageRect{0, 0, 64, 64}, ImageRect{0, 0, 64, 64}, 0.1f));
+    EXPECT_FALSE(
+        resampleInto(*source, *byteTarget, ImageRect{0, 0, 0, 64}, ImageRect{0, 0, 16, 16}, 0.1f));
+    EXPECT_FALSE(
+        resampleInto(*source, *byteTarget, ImageRect{0, 0, 64, 64}, ImageRect{5, 5, 5, 16}, 0.1f));
+    EXPECT_FALSE(
+        resampleInto(*source, *source, ImageRect{0, 0, 64, 64}, ImageRect{0, 0, 64, 64}, 0.1f));
 }
 
 TEST(EdgeMode, InsideIsUntouched) {

@@ -8,7 +8,8 @@
 
 namespace mirel::image::testing {
 
-std::unique_ptr<TiledImage> uniformImage(int width, int height, SampleFormat format, const Rgba& value) {
+std::unique_ptr<TiledImage> uniformImage(int width, int height, SampleFormat format,
+                                         const Rgba& value) {
     auto image = create(width, height, format);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) writePixel(*image, x, y, 0, value);
@@ -20,7 +21,8 @@ std::unique_ptr<TiledImage> patternImage(int width, int height, SampleFormat for
     auto image = create(width, height, format);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            std::uint32_t h = static_cast<std::uint32_t>(x) * 73856093u ^ static_cast<std::uint32_t>(y) * 19349663u;
+            std::uint32_t h = static_cast<std::uint32_t>(x) * 73856093u ^
+                              static_cast<std::uint32_t>(y) * 19349663u;
             h = (h ^ (h >> 13)) * 0x5bd1e995u;
             const float noise = static_cast<float>((h >> 8) & 255) / 255.0f;
             Rgba p{noise, static_cast<float>(x % 97) / 96.0f, static_cast<float>(y % 61) / 60.0f,
@@ -39,7 +41,8 @@ double channelAt(const TiledImage& image, int x, int y, int level, int channel) 
     x = clampCoord(x, image.lastX[level]);
     y = clampCoord(y, image.lastY[level]);
     switch (image.format) {
-        case SampleFormat::Rgba8: return (readRgba8(image, x, y, level) >> (24 - 8 * channel)) & 255u;
+        case SampleFormat::Rgba8:
+            return (readRgba8(image, x, y, level) >> (24 - 8 * channel)) & 255u;
         case SampleFormat::Rgba16: {
             const Rgba16Pixel p = readRgba16(image, x, y, level);
             const std::uint16_t c[4] = {p.r, p.g, p.b, p.a};
@@ -75,21 +78,39 @@ Rgba referenceFilteredRead(const TiledImage& image, int level, float x, float y)
             for (int c = -2; c <= 2; ++c) {
                 const double pixel = channelAt(image, bx + c, by + o, level, ch);
                 switch (image.format) {
-                    case SampleFormat::Rgba8: row += w.fixed2048[px][2 - c] * pixel; break;
-                    case SampleFormat::Rgba16: row += w.fixed32768[px][2 - c] * pixel; break;
-                    case SampleFormat::RgbaFloat: row += w.weights[px][2 - c] * pixel; break;
+                    case SampleFormat::Rgba8:
+                        row += w.fixed2048[px][2 - c] * pixel;
+                        break;
+                    case SampleFormat::Rgba16:
+                        row += w.fixed32768[px][2 - c] * pixel;
+                        break;
+                    case SampleFormat::RgbaFloat:
+                        row += w.weights[px][2 - c] * pixel;
+                        break;
                 }
             }
             switch (image.format) {
-                case SampleFormat::Rgba8: total += w.fixed2048[py][2 - o] * row; break;
-                case SampleFormat::Rgba16: total += w.fixed32768[py][2 - o] * std::trunc(row / 32768.0); break;
-                case SampleFormat::RgbaFloat: total += w.weights[py][2 - o] * row; break;
+                case SampleFormat::Rgba8:
+                    total += w.fixed2048[py][2 - o] * row;
+                    break;
+                case SampleFormat::Rgba16:
+                    total += w.fixed32768[py][2 - o] * std::trunc(row / 32768.0);
+                    break;
+                case SampleFormat::RgbaFloat:
+                    total += w.weights[py][2 - o] * row;
+                    break;
             }
         }
         switch (image.format) {
-            case SampleFormat::Rgba8: out[ch] = static_cast<float>(total / 4194304.0); break;
-            case SampleFormat::Rgba16: out[ch] = static_cast<float>(total / 32768.0); break;
-            case SampleFormat::RgbaFloat: out[ch] = static_cast<float>(total); break;
+            case SampleFormat::Rgba8:
+                out[ch] = static_cast<float>(total / 4194304.0);
+                break;
+            case SampleFormat::Rgba16:
+                out[ch] = static_cast<float>(total / 32768.0);
+                break;
+            case SampleFormat::RgbaFloat:
+                out[ch] = static_cast<float>(total);
+                break;
         }
     }
     return Rgba{out[0], out[1], out[2], out[3]};

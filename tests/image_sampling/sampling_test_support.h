@@ -12,11 +12,13 @@ constexpr SampleFormat kAllFormats[] = {SampleFormat::Rgba8, SampleFormat::Rgba1
                                         SampleFormat::RgbaFloat};
 
 // Every pixel the same normalised value; pyramid built.
-std::unique_ptr<TiledImage> uniformImage(int width, int height, SampleFormat format, const Rgba& value);
+std::unique_ptr<TiledImage> uniformImage(int width, int height, SampleFormat format,
+                                         const Rgba& value);
 
 // A deterministic busy pattern (hashed noise plus gradients, alpha included);
 // pyramid built on `threads` threads (0: processor count).
-std::unique_ptr<TiledImage> patternImage(int width, int height, SampleFormat format, int threads = 0);
+std::unique_ptr<TiledImage> patternImage(int width, int height, SampleFormat format,
+                                         int threads = 0);
 
 // A stored pixel in the image's native scale (0..255, 0..32768, as stored).
 Rgba nativePixel(const TiledImage& image, int x, int y, int level);

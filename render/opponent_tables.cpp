@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace mirel::render {
 namespace {
@@ -160,8 +161,11 @@ FixedRgb lookupTetrahedral(const std::array<std::uint8_t, 3 * kOpponentNodes>& t
         base += cell * kStride[k];
     }
     // Walk from the cell's low corner along the axes in order of falling fraction.
+    // Three compare-and-swaps; ties keep red before green before blue.
     int order[3] = {0, 1, 2};
-    std::stable_sort(order, order + 3, [&](int p, int q) { return frac[p] > frac[q]; });
+    if (frac[order[1]] > frac[order[0]]) std::swap(order[0], order[1]);
+    if (frac[order[2]] > frac[order[1]]) std::swap(order[1], order[2]);
+    if (frac[order[1]] > frac[order[0]]) std::swap(order[0], order[1]);
     const int n0 = base;
     const int n1 = n0 + kStride[order[0]];
     const int n2 = n1 + kStride[order[1]];

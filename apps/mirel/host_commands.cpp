@@ -441,6 +441,9 @@ bool printSettingsInfo(const std::string& pluginPath, const std::string& setting
     SettingsReadResult result;
     if (!loadSettingsOrExplain(settingsPath, record, thumbnail.get(), result, error)) return report(error);
 
+    if (!thumbnailPng.empty() && !result.thumbnailLoaded)
+        return report(settingsPath + " holds no thumbnail; " + thumbnailPng + " was not written");
+
     std::printf("file:      %s\n", settingsPath.c_str());
     std::printf("version:   %d%s\n", int(result.version), result.complete ? "" : " (the file ends early; missing values are defaults)");
     std::printf("thumbnail: %s\n", result.thumbnailLoaded ? "yes" : "no");
@@ -451,10 +454,7 @@ bool printSettingsInfo(const std::string& pluginPath, const std::string& setting
         std::printf("  %-18s %s  %s\n", parameter->name.c_str(), fourCCString(item.key).c_str(),
                     valueText(item, terminology).c_str());
     }
-    if (!thumbnailPng.empty()) {
-        if (!result.thumbnailLoaded) return report(settingsPath + " holds no thumbnail; " + thumbnailPng + " was not written");
-        if (!writeThumbnailPng(*thumbnail, thumbnailPng, error)) return report(error);
-    }
+    if (!thumbnailPng.empty() && !writeThumbnailPng(*thumbnail, thumbnailPng, error)) return report(error);
     return true;
 }
 

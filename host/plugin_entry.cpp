@@ -1,5 +1,6 @@
 // The library's one exported entry point. It installs the parts of the run
 // that live outside host/ and hands every call to the lifecycle.
+#include "host/final_apply.h"
 #include "host/plugin_main.h"
 #include "host/scripting.h"
 #include "image/tiled_image.h"
@@ -31,6 +32,9 @@ void installServices(mirel::LifecycleServices& services) {
     services.scriptingParametersPresent = &mirel::scriptingParametersPresent;
     services.readScriptingParameters = &mirel::readScriptingParameters;
     services.writeScriptingParameters = &mirel::writeScriptingParameters;
+    services.setUpRun = &mirel::setUpRun;
+    services.releaseRun = &mirel::releaseRun;
+    services.applyToHost = &mirel::applyToHost;
 }
 
 }  // namespace

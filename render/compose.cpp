@@ -1,0 +1,137 @@
+// Tile composition: effect and source through the output mode, the
+// checkerboard of the preview, the selection, and the store.
+#include "render/compose.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/output_modes.h"
+#include "render/render_job.h"
+
+namespace mirel::render {
+namespace {
+
+float finiteOr(float value, float otherwise) { return std::isfinite(value) ? value : otherwise; }
+
+image::Rgba lerp(const image::Rgba& from, const image::Rgba& to, float t) {
+    return {from.r + (to.r - from.r) * t, from.g + (to.g - from.g) * t,
+            from.b + (to.b - from.b) * t, from.a + (to.a - from.a) * t};
+}
+
+image::Rgba overChecker(const image::Rgba& colour, std::int32_t column, std::int32_t row) {
+    const float grey = checkerGrey(column, row);
+    const float a = std::clamp(colour.a, 0.0f, 1.0f);
+    return {grey + (colour.r - grey) * a, grey + (colour.g - grey) * a,
+            grey + (colour.b - grey) * a, 1.0f};
+}
+
+}  // namespace
+
+image::Rgba spreadOverRangeLight(const image::Rgba& colour) {
+    float channel[3] = {colour.r, colour.g, colour.b};
+    float excess = 0.0f;
+    int bright = 0;
+    for (float value : channel) {
+        if (value > 1.0f) {
+            excess += value - 1.0f;
+            ++bright;
+        }
+    }
+    const float spread = excess * 60.0f / 256.0f;
+    if (bright == 1) {
+        int other[2];
+        int n = 0;
+        for (int c = 0; c < 3; ++c)
+            if (!(channel[c] > 1.0f)) other[n++] = c;
+        float& first = channel[other[0]];
+        float& second = channel[other[1]];
+        first += spread * 0.5f;
+        second += spread * 0.5f;
+        if (first > 1.0f) second += first - 1.0f;
+        if (second > 1.0f) first += second - 1.0f;
+    } else if (bright == 2) {
+        for (float& value : channel)
+            if (!(value > 1.0f)) value += spread;
+    }
+    return {channel[0], channel[1], channel[2], colour.a};
+}
+
+image::Rgba prepareEffect(const image::Rgba& effect, const ComposeSettings& settings) {
+    // A pixel that came out as NaN shows as black rather than poisoning the mode.
+    image::Rgba e{finiteOr(effect.r, 0.0f), finiteOr(effect.g, 0.0f), finiteOr(effect.b, 0.0f),
+                  finiteOr(effect.a, 0.0f)};
+    if (!settings.highDynamicRange) e.a *= kAlphaLift;
+    e.a = std::clamp(e.a, 0.0f, 1.0f);
+    e.r = std::max(e.r, 0.0f);
+    e.g = std::max(e.g, 0.0f);
+    e.b = std::max(e.b, 0.0f);
+    if (!settings.highDynamicRange) e = spreadOverRangeLight(e);
+    if (settings.greyTarget) {
+        const float grey = 0.3f * e.r + 0.59f * e.g + 0.11f * e.b;
+        e.r = e.g = e.b = grey;
+    }
+    return e;
+}
+
+image::Rgba compositeOver(const image::Rgba& over, const image::Rgba& under) {
+    const float a = over.a;
+    const float alpha = under.a + (1.0f - under.a) * a;
+    // Nothing over nothing stays the colour underneath (and transparent).
+    const float t = alpha > 0.0f ? a / alpha : 0.0f;
+    image::Rgba result = lerp(under, over, t);
+    result.a = alpha;
+    return result;
+}
+
+float checkerGrey(std::int32_t column, std::int32_t row) {
+    return ((row ^ column) & kCheckerSquare) == 0 ? kCheckerLight : kCheckerDark;
+}
+
+image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, std::int32_t row,
+                         const image::Rgba& effect, const image::Rgba& source, float mask) {
+    const image::Rgba e = prepareEffect(effect, settings);
+    image::Rgba result;
+    if (settings.highDynamicRange) {
+        result = e;
+        result.r = std::min(result.r, kHighDynamicRangeMax);
+        result.g = std::min(result.g, kHighDynamicRangeMax);
+        result.b = std::min(result.b, kHighDynamicRangeMax);
+    } else {
+        result = blendOutputMode(e, source, settings.outputMode);
+        if (result.a < 1.0f && settings.destination == kRenderToHost &&
+            !settings.layerTakesTransparency) {
+            result = compositeOver(result, source);
+        }
+        // The store truncates; a NaN from a float source would otherwise reach it.
+        result.r = std::clamp(finiteOr(result.r, 0.0f), 0.0f, 1.0f);
+        result.g = std::clamp(finiteOr(result.g, 0.0f), 0.0f, 1.0f);
+        result.b = std::clamp(finiteOr(result.b, 0.0f), 0.0f, 1.0f);
+        result.a = std::clamp(finiteOr(result.a, 0.0f), 0.0f, 1.0f);
+    }
+    const bool preview = settings.destination == kRenderToPreview;
+    if (preview) result = overChecker(result, column, row);
+
+    const float m = std::isnan(mask) ? 1.0f : std::clamp(mask, 0.0f, 1.0f);
+    if (m < 1.0f) {
+        const image::Rgba under = preview ? overChecker(source, column, row) : source;
+        result = lerp(under, result, m);
+    }
+    return result;
+}
+
+void composeTile(const RenderJob& job, const ComposeSettings& settings, ComposeTarget& target) {
+    for (std::int32_t row = job.tile.top; row < job.tile.bottom; ++row) {
+        for (std::int32_t column = job.tile.left; column < job.tile.right; ++column) {
+            const float* colour = pixelColourAt(job, column, row);
+            if (!colour) return;  // the job has no cells
+            const std::int32_t x = column - job.tile.left;
+            const std::int32_t y = row - job.tile.top;
+            const image::Rgba effect{colour[0], colour[1], colour[2], colour[3]};
+            const image::Rgba source = target.readSource(x, y);
+            const float mask = target.maskAt(x, y);
+            target.writeResult(x, y, composePixel(settings, column, row, effect, source, mask));
+        }
+    }
+}
+
+}  // namespace mirel::render

@@ -39,6 +39,12 @@ float noise2(const NoiseTables& tables, float x, float y);
 // The same lattice and hashing with the cubic fade.
 float warpNoise(const NoiseTables& tables, float x, float y);
 
+// Four points at once, lane for lane the same bits as noise2 and warpNoise:
+// out[k] is the noise at (x[k], y[k]). The surface models batch their
+// independent noise reads through these so that the arithmetic runs four wide.
+void noise2x4(const NoiseTables& tables, const float* x, const float* y, float* out);
+void warpNoiseX4(const NoiseTables& tables, const float* x, const float* y, float* out);
+
 // The hash the dithered image lookups share with the noise:
 // perm[perm[perm[a & 255] + (b & 255)]], in 0..255.
 inline int permHash3(const NoiseTables& tables, int a, int b) {

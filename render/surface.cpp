@@ -7,6 +7,10 @@
 
 #include "image/noise.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace mirel::render {
 namespace {
 
@@ -157,6 +161,9 @@ void complexNoWater(const RenderContext& c, const Vec3d& ray, double h, double v
     cell.blurRadius = 0.0f;
 }
 
+void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec3d* points,
+                    int count, int levels, double rippleHeight, double* heights);
+
 // Complex model; returns the spun source position in (h2, v2).
 void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double& h2, double& v2) {
     const Vec3d ray = viewRay(c, h, v - c.horizonY);
@@ -194,9 +201,10 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     if (!finite(hit) || hit.z > c.farLimit) return complexNoWater(c, ray, h, v, cell, h2, v2);
 
     const double step = fp.size;
-    const double h0 = surfaceHeight(c, fp.levelWeight, hit);
-    const double hx = surfaceHeight(c, fp.levelWeight, {hit.x + step, hit.y, hit.z});
-    const double hz = surfaceHeight(c, fp.levelWeight, {hit.x, hit.y, hit.z + step});
+    const Vec3d around[3] = {hit, {hit.x + step, hit.y, hit.z}, {hit.x, hit.y, hit.z + step}};
+    double heights[3];
+    surfaceHeights(c, fp.levelWeight, around, 3, kWaveLevels, c.rippleHeight, heights);
+    const double h0 = heights[0], hx = heights[1], hz = heights[2];
     const Vec3d normal = normalised({hx - h0, step, hz - h0});
 
     const Vec3d reflected = reflect(ray, normal);
@@ -281,6 +289,138 @@ double worldRipplesWith(const RenderContext& c, double x, double z, double rippl
     return sum;
 }
 
+
+// The waves of a few surface heights, gathered first and evaluated four at a
+// time: every wave of a height is independent of the others, and the sum over
+// the levels is taken afterwards in the usual order.
+constexpr int kMaxHeightPoints = 3;
+constexpr int kMaxWaveLanes = kMaxHeightPoints * 2 * kWaveLevels;
+
+struct WaveBatch {
+    alignas(16) float p[kMaxWaveLanes + 3];
+    alignas(16) float q[kMaxWaveLanes + 3];
+    alignas(16) double value[kMaxWaveLanes + 3];
+    int level[kMaxWaveLanes + 3];
+    int count = 0;
+
+    void add(float pp, float qq, int lvl) {
+        p[count] = pp;
+        q[count] = qq;
+        level[count] = lvl;
+        ++count;
+    }
+};
+
+#if defined(__SSE2__)
+
+// The crest profile of four angles in double precision, as two pairs of lanes;
+// the same operations as the crest of waveLevel, four wide.
+void crest4(__m128 t, __m128d sharpLow, __m128d sharpHigh, __m128d& low, __m128d& high) {
+    const __m128 f = _mm_add_ps(_mm_div_ps(t, _mm_set1_ps(6.2831855f)), _mm_set1_ps(0.5f));
+    const __m128 signBit = _mm_set1_ps(-0.0f);
+    const __m128 small = _mm_cmplt_ps(_mm_andnot_ps(signBit, f), _mm_set1_ps(8388608.0f));
+    __m128 whole = _mm_cvtepi32_ps(_mm_cvttps_epi32(f));
+    whole = _mm_sub_ps(whole, _mm_and_ps(_mm_cmpgt_ps(whole, f), _mm_set1_ps(1.0f)));
+    const __m128 frac =
+        _mm_or_ps(_mm_and_ps(small, _mm_sub_ps(f, whole)), _mm_andnot_ps(small, _mm_sub_ps(f, f)));
+    const __m128 w = _mm_sub_ps(frac, _mm_set1_ps(0.5f));
+    const __m128 e = _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(8.0f), w),
+                                _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(16.0f), w), _mm_andnot_ps(signBit, w)));
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d eLow = _mm_cvtps_pd(e);
+    const __m128d eHigh = _mm_cvtps_pd(_mm_movehl_ps(e, e));
+    // max(x, 0) gives 0 for NaN, as std::max(0.0, x) does.
+    low = _mm_sqrt_pd(_mm_max_pd(_mm_add_pd(_mm_mul_pd(eLow, eLow), sharpLow), zero));
+    high = _mm_sqrt_pd(_mm_max_pd(_mm_add_pd(_mm_mul_pd(eHigh, eHigh), sharpHigh), zero));
+}
+
+void waveValues4(const RenderContext& c, WaveBatch& batch, int k) {
+    __m128 p = _mm_load_ps(batch.p + k);
+    __m128 q = _mm_load_ps(batch.q + k);
+    if (c.noise != nullptr) {
+        alignas(16) float d[4];
+        image::warpNoiseX4(*c.noise, batch.p + k, batch.q + k, d);
+        const __m128 dd = _mm_load_ps(d);
+        p = _mm_add_ps(p, dd);
+        q = _mm_add_ps(q, dd);
+    }
+    const int* l = batch.level + k;
+    auto pair = [l](const double* table, int first) {
+        return _mm_set_pd(table[l[first + 1]], table[l[first]]);
+    };
+    const __m128d sharpLow = pair(c.sharpness, 0), sharpHigh = pair(c.sharpness, 2);
+    __m128d pLow, pHigh, qLow, qHigh;
+    crest4(p, sharpLow, sharpHigh, pLow, pHigh);
+    crest4(q, sharpLow, sharpHigh, qLow, qHigh);
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d valleyLow = _mm_sub_pd(one, _mm_mul_pd(pLow, qLow));
+    const __m128d valleyHigh = _mm_sub_pd(one, _mm_mul_pd(pHigh, qHigh));
+    const __m128d rLow = _mm_mul_pd(valleyLow, valleyLow);
+    const __m128d rHigh = _mm_mul_pd(valleyHigh, valleyHigh);
+    _mm_store_pd(batch.value + k,
+                 _mm_add_pd(_mm_mul_pd(rLow, pair(c.waveScale, 0)), pair(c.waveOffset, 0)));
+    _mm_store_pd(batch.value + k + 2,
+                 _mm_add_pd(_mm_mul_pd(rHigh, pair(c.waveScale, 2)), pair(c.waveOffset, 2)));
+}
+
+#endif
+
+void evaluateWaves(const RenderContext& c, WaveBatch& batch) {
+#if defined(__SSE2__)
+    // The spare lanes of the last group compute a harmless wave that nobody reads.
+    for (int k = batch.count; k % 4 != 0; ++k) {
+        batch.p[k] = 0.0f;
+        batch.q[k] = 0.0f;
+        batch.level[k] = 0;
+    }
+    for (int k = 0; k < batch.count; k += 4) waveValues4(c, batch, k);
+#else
+    for (int k = 0; k < batch.count; ++k) {
+        batch.value[k] = waveLevel(c, batch.p[k], batch.q[k], batch.level[k]);
+    }
+#endif
+}
+
+// Heights of up to kMaxHeightPoints points with the same level weights.
+void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec3d* points,
+                    int count, int levels, double rippleHeight, double* heights) {
+    levels = std::clamp(levels, 1, kWaveLevels);
+    const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
+    WaveBatch batch;
+    for (int n = 0; n < count; ++n) {
+        const Vec3d& point = points[n];
+        double ax = 0.75 * point.x, az = point.z;
+        double bx = 0.73 * point.x, bz = point.z;
+        double g = 0.16;
+        for (int i = 0; i < levels; ++i) {
+            // A level without weight adds nothing (the slope statistics look at
+            // one level at a time).
+            if (levelWeight[i] != 0.0) {
+                batch.add(static_cast<float>((ax + seedShift) * g),
+                          static_cast<float>((az + seedShift) * g), i);
+                batch.add(static_cast<float>((bx - seedShift) * g),
+                          static_cast<float>((bz - seedShift) * g), i);
+            }
+            rotateStreams(ax, az, bx, bz);
+            g *= 1.9;
+        }
+    }
+    evaluateWaves(c, batch);
+    int lane = 0;
+    for (int n = 0; n < count; ++n) {
+        double a = c.waviness4, sum = 0.0;
+        for (int i = 0; i < levels; ++i) {
+            if (levelWeight[i] != 0.0) {
+                sum += (batch.value[lane] + batch.value[lane + 1]) * a * levelWeight[i];
+                lane += 2;
+            }
+            a *= c.complexityBand;
+        }
+        const Vec3d& point = points[n];
+        heights[n] = point.y - (worldRipplesWith(c, point.x, point.z, rippleHeight) + sum);
+    }
+}
+
 }  // namespace
 
 std::int32_t sampleSeed(std::int32_t column, std::int32_t row) {
@@ -348,30 +488,9 @@ double worldRipples(const RenderContext& context, double x, double z) {
 
 double surfaceHeightLevels(const RenderContext& c, const double* levelWeight, const Vec3d& point,
                            int levels, double rippleHeight) {
-    levels = std::clamp(levels, 1, kWaveLevels);
-    const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
-    double ax = 0.75 * point.x, az = point.z;
-    double bx = 0.73 * point.x, bz = point.z;
-    double g = 0.16, a = c.waviness4, sum = 0.0;
-    for (int i = 0; i < levels; ++i) {
-        // A level without weight adds nothing (the slope statistics look at one
-        // level at a time).
-        if (levelWeight[i] == 0.0) {
-            rotateStreams(ax, az, bx, bz);
-            g *= 1.9;
-            a *= c.complexityBand;
-            continue;
-        }
-        const double u = waveLevel(c, static_cast<float>((ax + seedShift) * g),
-                                   static_cast<float>((az + seedShift) * g), i);
-        const double w = waveLevel(c, static_cast<float>((bx - seedShift) * g),
-                                   static_cast<float>((bz - seedShift) * g), i);
-        sum += (u + w) * a * levelWeight[i];
-        rotateStreams(ax, az, bx, bz);
-        g *= 1.9;
-        a *= c.complexityBand;
-    }
-    return point.y - (worldRipplesWith(c, point.x, point.z, rippleHeight) + sum);
+    double height = 0.0;
+    surfaceHeights(c, levelWeight, &point, 1, levels, rippleHeight, &height);
+    return height;
 }
 
 double surfaceHeight(const RenderContext& c, const double* levelWeight, const Vec3d& point) {

@@ -1,0 +1,43 @@
+// Shared pieces of the end-to-end tests: the sample photograph at test sizes,
+// other kinds of picture made from it, the real plug-in and whole runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "apps/mirel/filter_host.h"
+#include "apps/mirel/image_file.h"
+
+namespace mirel::testing {
+
+// The sample photograph reduced by `factor` (a box filter), 8-bit RGB.
+const host_app::Picture& samplePicture(int factor);
+
+// The picture with `channels` (1 grey, 2 grey + alpha, 3 RGB, 4 RGBA) at
+// `bits` per channel; added alpha is opaque.
+host_app::Picture convertPicture(const host_app::Picture& rgb8, int channels, int bits);
+
+// The built plug-in, opened once.
+const host_app::PluginLibrary& mirelPlugin();
+
+// Host options of a paint program that replays an action without the dialog.
+host_app::HostOptions replayOptions();
+
+// One whole run over `picture` (changed in place); returns the first error.
+std::int16_t runFilter(host_app::Picture& picture, const host_app::HostOptions& options,
+                       const host_app::Picture* mask = nullptr);
+
+// Mean and largest difference of normalised samples of rows [top, bottom)
+// and columns [left, right), channel by channel (alpha too).
+struct Difference {
+    double mean = 0.0;
+    double largest = 0.0;
+};
+Difference differenceOf(const host_app::Picture& a, const host_app::Picture& b, std::int32_t top,
+                        std::int32_t bottom, std::int32_t left = 0, std::int32_t right = -1);
+
+// The test's scratch folder; the filter keeps its temporary files in a
+// folder inside it, so that no other test's cached settings reach this one.
+std::string useOwnTemporaryFolder();
+
+}  // namespace mirel::testing

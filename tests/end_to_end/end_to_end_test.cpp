@@ -1,0 +1,166 @@
+// The effect from end to end: the real plug-in applied by the host program's
+// code to the sample photograph, in every kind of picture the host offers.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "tests/end_to_end/end_to_end_support.h"
+#include "tests/support/scratch.h"
+
+namespace mirel::testing {
+namespace {
+
+using host_app::Picture;
+
+// With the default settings the horizon lies at half the height; the rows
+// well above it show the picture, the rows well below it water.
+struct Bands {
+    std::int32_t dryBottom, wetTop, height;
+};
+Bands bandsOf(const Picture& picture) {
+    return {picture.height * 2 / 5, picture.height * 3 / 5, picture.height};
+}
+
+TEST(EndToEnd, TheWaterReplacesThePictureBelowTheHorizonOnly) {
+    useOwnTemporaryFolder();
+    const Picture& original = samplePicture(4);  // 400 x 266
+    Picture picture = original;
+    ASSERT_EQ(runFilter(picture, replayOptions()), 0);
+    const Bands bands = bandsOf(picture);
+    const Difference dry = differenceOf(picture, original, 0, bands.dryBottom);
+    // Reading the picture back through its pyramid filters it a little.
+    EXPECT_LT(dry.mean, 0.02) << dry.largest;
+    const Difference wet = differenceOf(picture, original, bands.wetTop, bands.height);
+    EXPECT_GT(wet.mean, 0.05);
+}
+
+TEST(EndToEnd, TheUnselectedPartIsLeftUntouched) {
+    useOwnTemporaryFolder();
+    const Picture& original = samplePicture(8);
+    Picture mask;
+    std::string error;
+    ASSERT_TRUE(host_app::allocatePicture(mask, original.width, original.height, 1, 8, error));
+    const std::int32_t half = original.width / 2;
+    for (std::int32_t y = 0; y < mask.height; ++y)
+        for (std::int32_t x = 0; x < half; ++x) host_app::setSampleValue(mask, x, y, 0, 255.0f);
+    Picture picture = original;
+    ASSERT_EQ(runFilter(picture, replayOptions(), &mask), 0);
+    const Bands bands = bandsOf(picture);
+    EXPECT_EQ(differenceOf(picture, original, 0, bands.height, half).largest, 0.0);
+    EXPECT_GT(differenceOf(picture, original, bands.wetTop, bands.height, 0, half).mean, 0.05);
+}
+
+TEST(EndToEnd, ATransparentLayerKeepsItsTransparency) {
+    useOwnTemporaryFolder();
+    Picture original = convertPicture(samplePicture(8), 4, 8);
+    const std::int32_t clearRight = original.width / 4;
+    for (std::int32_t y = 0; y < original.height; ++y)
+        for (std::int32_t x = 0; x < clearRight; ++x) host_app::setSampleValue(original, x, y, 3, 0.0f);
+    const Bands bands = bandsOf(original);
+
+    // Editable transparency: the clear part of the picture stays clear.
+    Picture editable = original;
+    ASSERT_EQ(runFilter(editable, replayOptions()), 0);
+    double opaque = 0.0;
+    int count = 0;
+    for (std::int32_t y = 0; y < bands.dryBottom; ++y) {
+        EXPECT_LT(host_app::sampleValue(editable, clearRight / 2, y, 3), 8.0f) << y;
+        for (std::int32_t x = clearRight + 10; x < original.width; ++x, ++count)
+            opaque += host_app::normalisedSample(editable, x, y, 3);
+    }
+    EXPECT_GT(opaque / count, 0.995);
+    EXPECT_GT(differenceOf(editable, original, bands.wetTop, bands.height, clearRight + 20).mean, 0.03);
+
+    // Preserved transparency: alpha is the host's and comes back as it was.
+    host_app::HostOptions preserve = replayOptions();
+    preserve.preserveTransparency = true;
+    Picture preserved = original;
+    ASSERT_EQ(runFilter(preserved, preserve), 0);
+    for (std::int32_t y = 0; y < original.height; ++y)
+        for (std::int32_t x = 0; x < original.width; x += 7)
+            ASSERT_EQ(host_app::sampleValue(preserved, x, y, 3), host_app::sampleValue(original, x, y, 3));
+}
+
+TEST(EndToEnd, EveryDepthAndGreyRenders) {
+    useOwnTemporaryFolder();
+    const int kinds[][2] = {{3, 8}, {1, 8}, {3, 16}, {1, 16}, {3, 32}, {1, 32}};
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(std::to_string(kind[0]) + " channels, " + std::to_string(kind[1]) + " bits");
+        const Picture original = convertPicture(samplePicture(8), kind[0], kind[1]);
+        Picture picture = original;
+        ASSERT_EQ(runFilter(picture, replayOptions()), 0);
+        const Bands bands = bandsOf(picture);
+        EXPECT_LT(differenceOf(picture, original, 0, bands.dryBottom).mean, 0.02);
+        EXPECT_GT(differenceOf(picture, original, bands.wetTop, bands.height).mean, 0.03);
+    }
+}
+
+TEST(EndToEnd, ACancelInTheHostEndsTheApplyWithUserCanceled) {
+    useOwnTemporaryFolder();
+    host_app::HostOptions options = replayOptions();
+    options.abortAfterPolls = 3;
+    const Picture& original = samplePicture(4);
+    Picture picture = original;
+    host_app::FilterHost host(mirelPlugin(), picture, options);
+    EXPECT_EQ(host.run(true), -128);
+    // The host stopped being asked once it said yes.
+    EXPECT_EQ(host.abortPolls(), 4);
+}
+
+// Runs the host program; returns its exit status (-1 when a signal ended it).
+int runHost(const std::string& arguments, const std::string& environment = "") {
+    const std::string command = environment + " '" + hostPath() + "' --plugin '" + pluginPath() +
+                                "' " + arguments + " >/dev/null 2>&1 </dev/null";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(EndToEnd, CtrlCGivesExitOneAndNoOutput) {
+    const std::string folder = useOwnTemporaryFolder();
+    const std::string output = folder + "water.png";
+    const std::string input = sourceDir() + "/examples/aitzgorri_1600.jpg";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(hostPath().c_str(), hostPath().c_str(), "--plugin", pluginPath().c_str(), "apply",
+              input.c_str(), "-o", output.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Long enough for the program to be listening, far shorter than the render.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+TEST(EndToEnd, OneAndTwoThreadsGiveTheSameBytes) {
+    const std::string folder = useOwnTemporaryFolder();
+    const std::string input = folder + "sample.png";
+    std::string error;
+    ASSERT_TRUE(host_app::writePicture(input, samplePicture(8), error)) << error;
+    for (const char* style : {"1", "2"}) {
+        SCOPED_TRACE(std::string("water style ") + style);
+        const std::string set = std::string(" --set 'water style=") + style + "'";
+        const std::string one = folder + "one_" + style + ".png";
+        const std::string two = folder + "two_" + style + ".png";
+        ASSERT_EQ(runHost("apply '" + input + "' -o '" + one + "'" + set, "MIREL_THREADS=1"), 0);
+        ASSERT_EQ(runHost("apply '" + input + "' -o '" + two + "'" + set, "MIREL_THREADS=2"), 0);
+        Picture first, second;
+        ASSERT_TRUE(host_app::readPicture(one, first, error)) << error;
+        ASSERT_TRUE(host_app::readPicture(two, second, error)) << error;
+        EXPECT_EQ(first.pixels, second.pixels);
+    }
+}
+
+}  // namespace
+}  // namespace mirel::testing

@@ -1,0 +1,121 @@
+// Preview renders through the render entry, with the real host's record: the
+// buffer's size at a zoom level, the run-time fields put back afterwards, and
+// pixels that show the picture above the horizon.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "host/final_apply.h"
+#include "host/host_exchange.h"
+#include "host/plugin_main.h"
+#include "platform/pi/rects.h"
+#include "tests/end_to_end/end_to_end_support.h"
+
+namespace mirel::testing {
+namespace {
+
+using host_app::Picture;
+
+// A filter run as far as the dialog would take it: the host's record, the two
+// blocks and the run's images, with the render entry called directly.
+class PreviewRun {
+public:
+    explicit PreviewRun(Picture& picture) : host_(mirelPlugin(), picture, replayOptions()) {
+        host_.activate();
+        initParameterBlock(params_);
+        initRunStateHeader(run_);
+        ctx_.record = &host_.record();
+        ctx_.params = &params_;
+        ctx_.run = &run_;
+        EXPECT_TRUE(setUpRun(ctx_));
+    }
+    ~PreviewRun() { releaseRun(ctx_); }
+
+    FilterContext& context() { return ctx_; }
+    ParameterBlock& params() { return params_; }
+    pi::FilterRecord& record() { return host_.record(); }
+
+private:
+    host_app::FilterHost host_;
+    ParameterBlock params_{};
+    RunState run_{};
+    FilterContext ctx_;
+};
+
+TEST(PreviewRender, AtZoomThreeAPictureOf200By100GivesA66By33Buffer) {
+    Picture picture = samplePicture(8);
+    picture = convertPicture(picture, 3, 8);
+    // Cut to 200 x 100.
+    Picture cut;
+    std::string error;
+    ASSERT_TRUE(host_app::allocatePicture(cut, 200, 100, 3, 8, error));
+    for (std::int32_t y = 0; y < 100; ++y)
+        for (std::int32_t x = 0; x < 200; ++x)
+            for (int c = 0; c < 3; ++c)
+                host_app::setSampleValue(cut, x, y, c, host_app::sampleValue(picture, x, y, c));
+    PreviewRun run(cut);
+    setPreviewSize(run.context(), 1);
+    EXPECT_EQ(renderSession().preview.bufferWidth, 200);
+    EXPECT_EQ(renderSession().preview.bufferHeight, 100);
+    setPreviewSize(run.context(), 3);
+    EXPECT_EQ(renderSession().preview.bufferWidth, 66);
+    EXPECT_EQ(renderSession().preview.bufferHeight, 33);
+}
+
+TEST(PreviewRender, LeavesZoomPanDestinationAndRequestAsTheyWere) {
+    useOwnTemporaryFolder();
+    Picture picture = samplePicture(4);  // 400 x 266
+    PreviewRun run(picture);
+    ParameterBlock& params = run.params();
+    params.zoomLevel = 3;
+    params.panX = 30;
+    params.panY = 6;
+    params.renderDestination = kDestinationHostOutput;
+    const SettingsRecord settings = params.settings;
+    const IntRect in = inRectOf(run.record());
+
+    ASSERT_EQ(renderPreview(run.context()), 0);
+    EXPECT_EQ(params.zoomLevel, 3);
+    EXPECT_EQ(params.panX, 30);
+    EXPECT_EQ(params.panY, 6);
+    EXPECT_EQ(params.renderDestination, kDestinationHostOutput);
+    EXPECT_EQ(params.currentPass, kNoPassRunning);
+    EXPECT_EQ(std::memcmp(&params.settings, &settings, sizeof settings), 0);
+    EXPECT_EQ(inRectOf(run.record()), in);
+
+    const image::PreviewBuffer& preview = renderSession().preview;
+    ASSERT_EQ(preview.bufferWidth, 133);
+    ASSERT_EQ(preview.bufferHeight, 88);
+    ASSERT_NE(preview.pixels, nullptr);
+    // Above the horizon the preview is the picture every third pixel, offset by the pan.
+    double sum = 0.0;
+    int count = 0;
+    for (std::int32_t y = 0; y < 30; ++y) {
+        for (std::int32_t x = 0; x < 120; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                const float shown = preview.pixels[c * preview.planeSize + y * preview.bufferWidth + x];
+                const float picked = host_app::sampleValue(picture, 3 * x + 30, 3 * y + 6, c);
+                sum += std::fabs(shown - picked);
+                ++count;
+            }
+        }
+    }
+    EXPECT_LT(sum / count, 12.0);
+}
+
+TEST(PreviewRender, TheSourceIsLoadedOncePerRun) {
+    useOwnTemporaryFolder();
+    Picture picture = samplePicture(8);
+    PreviewRun run(picture);
+    run.params().zoomLevel = 2;
+    ASSERT_EQ(renderPreview(run.context()), 0);
+    const image::TiledImage* source = sourceImageOf(run.context());
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->contentState, image::kContentPyramidBuilt);
+    ASSERT_EQ(renderPreview(run.context()), 0);
+    EXPECT_EQ(sourceImageOf(run.context()), source);
+}
+
+}  // namespace
+}  // namespace mirel::testing

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "tests/end_to_end/end_to_end_support.h"
 #include "tests/support/scratch.h"
@@ -99,6 +100,21 @@ TEST(EndToEnd, EveryDepthAndGreyRenders) {
         const Bands bands = bandsOf(picture);
         EXPECT_LT(differenceOf(picture, original, 0, bands.dryBottom).mean, 0.02);
         EXPECT_GT(differenceOf(picture, original, bands.wetTop, bands.height).mean, 0.03);
+    }
+}
+
+TEST(EndToEnd, ProgressStartsAtTwoPercentThenCountsInThousandths) {
+    useOwnTemporaryFolder();
+    Picture picture = samplePicture(8);
+    host_app::FilterHost host(mirelPlugin(), picture, replayOptions());
+    ASSERT_EQ(host.run(true), 0);
+    const auto& log = host.progressLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), std::make_pair(2, 100));
+    for (std::size_t i = 1; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].second, 1000);
+        EXPECT_GE(log[i].first, 1);
+        EXPECT_LE(log[i].first, 1001);
     }
 }
 

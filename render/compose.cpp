@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/cells.h"
 #include "render/output_modes.h"
 #include "render/render_job.h"
 
@@ -120,10 +121,15 @@ image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, s
 }
 
 void composeTile(const RenderJob& job, const ComposeSettings& settings, ComposeTarget& target) {
+    // The cells are looked up once per tile: the walk below runs for every
+    // pixel of the picture on the driver thread.
+    const TileCells cells = jobCells(job);
+    if (!cells.cells) return;  // the job has no cells
     for (std::int32_t row = job.tile.top; row < job.tile.bottom; ++row) {
         for (std::int32_t column = job.tile.left; column < job.tile.right; ++column) {
-            const float* colour = pixelColourAt(job, column, row);
-            if (!colour) return;  // the job has no cells
+            const CellRecord* cell = cellAt(cells, column, row);
+            if (!cell) return;
+            const float* colour = cell->pixelColour;
             const std::int32_t x = column - job.tile.left;
             const std::int32_t y = row - job.tile.top;
             const image::Rgba effect{colour[0], colour[1], colour[2], colour[3]};

@@ -5,10 +5,6 @@
 #include <cmath>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace mirel::image {
 
 // 2048 values in 0..2047, each once: a shuffle made once from a fixed seed and
@@ -218,88 +214,9 @@ float gradientNoise(const NoiseTables& tables, float x, float y) {
 
 #if defined(__SSE2__)
 
-// floor for four lanes without a library call: truncation corrected downwards
-// below 2^23, the value itself from there on (those floats are whole numbers).
-// Lanes holding infinity or NaN give unspecified values; the caller masks them.
-__m128 floor4(__m128 v) {
-    const __m128 absolute = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
-    const __m128 small = _mm_cmplt_ps(absolute, _mm_set1_ps(8388608.0f));
-    __m128 whole = _mm_cvtepi32_ps(_mm_cvttps_epi32(v));
-    whole = _mm_sub_ps(whole, _mm_and_ps(_mm_cmpgt_ps(whole, v), _mm_set1_ps(1.0f)));
-    return _mm_or_ps(_mm_and_ps(small, whole), _mm_andnot_ps(small, v));
-}
-
-// The lattice cells of four floored coordinates, as latticeCell does them.
-__m128i latticeCell4(__m128 floored) {
-    constexpr float kLimit = 1073741824.0f;  // 2^30
-    // min/max return their second operand for NaN, so NaN lanes land in range too.
-    const __m128 bounded =
-        _mm_max_ps(_mm_min_ps(floored, _mm_set1_ps(kLimit)), _mm_set1_ps(-kLimit));
-    return _mm_and_si128(_mm_cvttps_epi32(bounded), _mm_set1_epi32(255));
-}
-
 template <bool Quintic>
 void gradientNoise4(const NoiseTables& tables, const float* xs, const float* ys, float* out) {
-    const __m128 x = _mm_loadu_ps(xs);
-    const __m128 y = _mm_loadu_ps(ys);
-    // x - x is NaN exactly for infinity and NaN; such lanes give 0 at the end.
-    const __m128 finite = _mm_cmpord_ps(_mm_sub_ps(x, x), _mm_sub_ps(y, y));
-    const __m128 fx0 = floor4(x);
-    const __m128 fy0 = floor4(y);
-    alignas(16) std::int32_t cx[4], cy[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(cx), latticeCell4(fx0));
-    _mm_store_si128(reinterpret_cast<__m128i*>(cy), latticeCell4(fy0));
-    // Adding +0 turns the -0 of x = -0 into the +0 that x - floor(x) gives.
-    const __m128 zero = _mm_setzero_ps();
-    const __m128 fx = _mm_add_ps(_mm_sub_ps(x, fx0), zero);
-    const __m128 fy = _mm_add_ps(_mm_sub_ps(y, fy0), zero);
-
-    // The hashing stays scalar: it is four table reads per corner.
-    alignas(16) float g00x[4], g00y[4], g10x[4], g10y[4], g01x[4], g01y[4], g11x[4], g11y[4];
-    const auto& p = tables.perm;
-    const auto& gx = tables.gradX;
-    const auto& gy = tables.gradY;
-    for (int k = 0; k < 4; ++k) {
-        const int a = p[cx[k]] + cy[k];
-        const int b = p[cx[k] + 1] + cy[k];
-        const int h00 = p[p[a]] & 15;
-        const int h01 = p[p[a + 1]] & 15;
-        const int h10 = p[p[b]] & 15;
-        const int h11 = p[p[b + 1]] & 15;
-        g00x[k] = gx[h00], g00y[k] = gy[h00];
-        g10x[k] = gx[h10], g10y[k] = gy[h10];
-        g01x[k] = gx[h01], g01y[k] = gy[h01];
-        g11x[k] = gx[h11], g11y[k] = gy[h11];
-    }
-    const __m128 one = _mm_set1_ps(1.0f);
-    const __m128 fx1 = _mm_sub_ps(fx, one);
-    const __m128 fy1 = _mm_sub_ps(fy, one);
-    auto corner = [](__m128 u, const float* gu, __m128 v, const float* gv) {
-        return _mm_add_ps(_mm_mul_ps(u, _mm_load_ps(gu)), _mm_mul_ps(v, _mm_load_ps(gv)));
-    };
-    const __m128 c00 = corner(fx, g00x, fy, g00y);
-    const __m128 c10 = corner(fx1, g10x, fy, g10y);
-    const __m128 c01 = corner(fx, g01x, fy1, g01y);
-    const __m128 c11 = corner(fx1, g11x, fy1, g11y);
-
-    auto fade = [](__m128 t) {
-        const __m128 tt = _mm_mul_ps(t, t);
-        if constexpr (Quintic) {
-            const __m128 inner = _mm_add_ps(
-                _mm_mul_ps(t, _mm_sub_ps(_mm_mul_ps(t, _mm_set1_ps(6.0f)), _mm_set1_ps(15.0f))),
-                _mm_set1_ps(10.0f));
-            return _mm_mul_ps(_mm_mul_ps(tt, t), inner);
-        } else {
-            return _mm_mul_ps(tt,
-                              _mm_sub_ps(_mm_set1_ps(3.0f), _mm_mul_ps(_mm_set1_ps(2.0f), t)));
-        }
-    };
-    const __m128 u = fade(fx);
-    const __m128 w = fade(fy);
-    const __m128 a = _mm_add_ps(c00, _mm_mul_ps(_mm_sub_ps(c10, c00), u));
-    const __m128 b = _mm_add_ps(c01, _mm_mul_ps(_mm_sub_ps(c11, c01), u));
-    const __m128 n = _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(b, a), w));
-    _mm_storeu_ps(out, _mm_and_ps(finite, n));
+    _mm_storeu_ps(out, simd::gradientNoise4<Quintic>(tables, _mm_loadu_ps(xs), _mm_loadu_ps(ys)));
 }
 
 #else
@@ -341,6 +258,14 @@ void buildNoiseTables(NoiseTables& tables, std::uint32_t seed) {
     for (int h = 0; h < 16; ++h) {
         tables.gradX[h] = kGradX[h];
         tables.gradY[h] = kGradY[h];
+    }
+
+    // perm[j] for j up to 511 is perm[j & 255]; the hash of the last corner
+    // reads index 511 at most.
+    for (int j = 0; j < 2 * kPermSize; ++j) {
+        const int h = tables.perm[tables.perm[j]] & 15;
+        tables.cornerGradient[2 * j] = tables.gradX[h];
+        tables.cornerGradient[2 * j + 1] = tables.gradY[h];
     }
 }
 

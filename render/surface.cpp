@@ -290,32 +290,16 @@ double worldRipplesWith(const RenderContext& c, double x, double z, double rippl
 }
 
 
-// The waves of a few surface heights, gathered first and evaluated four at a
-// time: every wave of a height is independent of the others, and the sum over
-// the levels is taken afterwards in the usual order.
+// Heights of up to kMaxHeightPoints points with the same level weights. Every
+// wave of a height is independent of the others, so they are evaluated four at
+// a time (the two streams of two levels) and summed afterwards in the usual order.
 constexpr int kMaxHeightPoints = 3;
-constexpr int kMaxWaveLanes = kMaxHeightPoints * 2 * kWaveLevels;
-
-struct WaveBatch {
-    alignas(16) float p[kMaxWaveLanes + 3];
-    alignas(16) float q[kMaxWaveLanes + 3];
-    alignas(16) double value[kMaxWaveLanes + 3];
-    int level[kMaxWaveLanes + 3];
-    int count = 0;
-
-    void add(float pp, float qq, int lvl) {
-        p[count] = pp;
-        q[count] = qq;
-        level[count] = lvl;
-        ++count;
-    }
-};
 
 #if defined(__SSE2__)
 
-// The crest profile of four angles in double precision, as two pairs of lanes;
-// the same operations as the crest of waveLevel, four wide.
-void crest4(__m128 t, __m128d sharpLow, __m128d sharpHigh, __m128d& low, __m128d& high) {
+// The crest profile of four angles in double precision, as two pairs of lanes:
+// the operations of the crest in waveLevel, four wide.
+[[gnu::always_inline]] inline void crest4(__m128 t, __m128d sharpLow, __m128d sharpHigh, __m128d& low, __m128d& high) {
     const __m128 f = _mm_add_ps(_mm_div_ps(t, _mm_set1_ps(6.2831855f)), _mm_set1_ps(0.5f));
     const __m128 signBit = _mm_set1_ps(-0.0f);
     const __m128 small = _mm_cmplt_ps(_mm_andnot_ps(signBit, f), _mm_set1_ps(8388608.0f));
@@ -324,8 +308,9 @@ void crest4(__m128 t, __m128d sharpLow, __m128d sharpHigh, __m128d& low, __m128d
     const __m128 frac =
         _mm_or_ps(_mm_and_ps(small, _mm_sub_ps(f, whole)), _mm_andnot_ps(small, _mm_sub_ps(f, f)));
     const __m128 w = _mm_sub_ps(frac, _mm_set1_ps(0.5f));
-    const __m128 e = _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(8.0f), w),
-                                _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(16.0f), w), _mm_andnot_ps(signBit, w)));
+    const __m128 e =
+        _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(8.0f), w),
+                   _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(16.0f), w), _mm_andnot_ps(signBit, w)));
     const __m128d zero = _mm_setzero_pd();
     const __m128d eLow = _mm_cvtps_pd(e);
     const __m128d eHigh = _mm_cvtps_pd(_mm_movehl_ps(e, e));
@@ -334,59 +319,57 @@ void crest4(__m128 t, __m128d sharpLow, __m128d sharpHigh, __m128d& low, __m128d
     high = _mm_sqrt_pd(_mm_max_pd(_mm_add_pd(_mm_mul_pd(eHigh, eHigh), sharpHigh), zero));
 }
 
-void waveValues4(const RenderContext& c, WaveBatch& batch, int k) {
-    __m128 p = _mm_load_ps(batch.p + k);
-    __m128 q = _mm_load_ps(batch.q + k);
-    if (c.noise != nullptr) {
-        alignas(16) float d[4];
-        image::warpNoiseX4(*c.noise, batch.p + k, batch.q + k, d);
-        const __m128 dd = _mm_load_ps(d);
-        p = _mm_add_ps(p, dd);
-        q = _mm_add_ps(q, dd);
+// One wave pair per weighted level and point: the a stream in lane 0, the b
+// stream in lane 1 (lanes 2 and 3 unused).
+struct WavePairs {
+    static constexpr int kMax = kMaxHeightPoints * kWaveLevels + 1;
+    __m128 p[kMax];
+    __m128 q[kMax];
+    int level[kMax];
+    __m128d value[kMax];
+    int count = 0;
+};
+
+void evaluatePairs(const RenderContext& c, WavePairs& pairs) {
+    if (pairs.count % 2 != 0) {
+        // The spare half of the last group computes a harmless wave nobody reads.
+        pairs.p[pairs.count] = _mm_setzero_ps();
+        pairs.q[pairs.count] = _mm_setzero_ps();
+        pairs.level[pairs.count] = pairs.level[pairs.count - 1];
     }
-    const int* l = batch.level + k;
-    auto pair = [l](const double* table, int first) {
-        return _mm_set_pd(table[l[first + 1]], table[l[first]]);
-    };
-    const __m128d sharpLow = pair(c.sharpness, 0), sharpHigh = pair(c.sharpness, 2);
-    __m128d pLow, pHigh, qLow, qHigh;
-    crest4(p, sharpLow, sharpHigh, pLow, pHigh);
-    crest4(q, sharpLow, sharpHigh, qLow, qHigh);
     const __m128d one = _mm_set1_pd(1.0);
-    const __m128d valleyLow = _mm_sub_pd(one, _mm_mul_pd(pLow, qLow));
-    const __m128d valleyHigh = _mm_sub_pd(one, _mm_mul_pd(pHigh, qHigh));
-    const __m128d rLow = _mm_mul_pd(valleyLow, valleyLow);
-    const __m128d rHigh = _mm_mul_pd(valleyHigh, valleyHigh);
-    _mm_store_pd(batch.value + k,
-                 _mm_add_pd(_mm_mul_pd(rLow, pair(c.waveScale, 0)), pair(c.waveOffset, 0)));
-    _mm_store_pd(batch.value + k + 2,
-                 _mm_add_pd(_mm_mul_pd(rHigh, pair(c.waveScale, 2)), pair(c.waveOffset, 2)));
+    for (int k = 0; k < pairs.count; k += 2) {
+        __m128 p = _mm_movelh_ps(pairs.p[k], pairs.p[k + 1]);
+        __m128 q = _mm_movelh_ps(pairs.q[k], pairs.q[k + 1]);
+        if (c.noise != nullptr) {
+            const __m128 d = image::simd::gradientNoise4<false>(*c.noise, p, q);
+            p = _mm_add_ps(p, d);
+            q = _mm_add_ps(q, d);
+        }
+        const int low = pairs.level[k], high = pairs.level[k + 1];
+        const __m128d sharpLow = _mm_set1_pd(c.sharpness[low]);
+        const __m128d sharpHigh = _mm_set1_pd(c.sharpness[high]);
+        __m128d pLow, pHigh, qLow, qHigh;
+        crest4(p, sharpLow, sharpHigh, pLow, pHigh);
+        crest4(q, sharpLow, sharpHigh, qLow, qHigh);
+        const __m128d valleyLow = _mm_sub_pd(one, _mm_mul_pd(pLow, qLow));
+        const __m128d valleyHigh = _mm_sub_pd(one, _mm_mul_pd(pHigh, qHigh));
+        pairs.value[k] = _mm_add_pd(_mm_mul_pd(_mm_mul_pd(valleyLow, valleyLow),
+                                               _mm_set1_pd(c.waveScale[low])),
+                                    _mm_set1_pd(c.waveOffset[low]));
+        pairs.value[k + 1] = _mm_add_pd(_mm_mul_pd(_mm_mul_pd(valleyHigh, valleyHigh),
+                                                   _mm_set1_pd(c.waveScale[high])),
+                                        _mm_set1_pd(c.waveOffset[high]));
+    }
 }
 
-#endif
-
-void evaluateWaves(const RenderContext& c, WaveBatch& batch) {
-#if defined(__SSE2__)
-    // The spare lanes of the last group compute a harmless wave that nobody reads.
-    for (int k = batch.count; k % 4 != 0; ++k) {
-        batch.p[k] = 0.0f;
-        batch.q[k] = 0.0f;
-        batch.level[k] = 0;
-    }
-    for (int k = 0; k < batch.count; k += 4) waveValues4(c, batch, k);
-#else
-    for (int k = 0; k < batch.count; ++k) {
-        batch.value[k] = waveLevel(c, batch.p[k], batch.q[k], batch.level[k]);
-    }
-#endif
-}
-
-// Heights of up to kMaxHeightPoints points with the same level weights.
 void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec3d* points,
                     int count, int levels, double rippleHeight, double* heights) {
     levels = std::clamp(levels, 1, kWaveLevels);
     const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
-    WaveBatch batch;
+    // (a + shift, b - shift): subtracting is adding the negation, bit for bit.
+    const __m128d shift = _mm_set_pd(-seedShift, seedShift);
+    WavePairs pairs;
     for (int n = 0; n < count; ++n) {
         const Vec3d& point = points[n];
         double ax = 0.75 * point.x, az = point.z;
@@ -396,23 +379,26 @@ void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec
             // A level without weight adds nothing (the slope statistics look at
             // one level at a time).
             if (levelWeight[i] != 0.0) {
-                batch.add(static_cast<float>((ax + seedShift) * g),
-                          static_cast<float>((az + seedShift) * g), i);
-                batch.add(static_cast<float>((bx - seedShift) * g),
-                          static_cast<float>((bz - seedShift) * g), i);
+                const __m128d scale = _mm_set1_pd(g);
+                const int k = pairs.count++;
+                pairs.p[k] = _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(_mm_set_pd(bx, ax), shift), scale));
+                pairs.q[k] = _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(_mm_set_pd(bz, az), shift), scale));
+                pairs.level[k] = i;
             }
             rotateStreams(ax, az, bx, bz);
             g *= 1.9;
         }
     }
-    evaluateWaves(c, batch);
-    int lane = 0;
+    evaluatePairs(c, pairs);
+    int k = 0;
     for (int n = 0; n < count; ++n) {
         double a = c.waviness4, sum = 0.0;
         for (int i = 0; i < levels; ++i) {
             if (levelWeight[i] != 0.0) {
-                sum += (batch.value[lane] + batch.value[lane + 1]) * a * levelWeight[i];
-                lane += 2;
+                const __m128d v = pairs.value[k++];
+                const double u = _mm_cvtsd_f64(v);
+                const double w = _mm_cvtsd_f64(_mm_unpackhi_pd(v, v));
+                sum += (u + w) * a * levelWeight[i];
             }
             a *= c.complexityBand;
         }
@@ -420,6 +406,35 @@ void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec
         heights[n] = point.y - (worldRipplesWith(c, point.x, point.z, rippleHeight) + sum);
     }
 }
+
+#else
+
+void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec3d* points,
+                    int count, int levels, double rippleHeight, double* heights) {
+    levels = std::clamp(levels, 1, kWaveLevels);
+    const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
+    for (int n = 0; n < count; ++n) {
+        const Vec3d& point = points[n];
+        double ax = 0.75 * point.x, az = point.z;
+        double bx = 0.73 * point.x, bz = point.z;
+        double g = 0.16, a = c.waviness4, sum = 0.0;
+        for (int i = 0; i < levels; ++i) {
+            if (levelWeight[i] != 0.0) {
+                const double u = waveLevel(c, static_cast<float>((ax + seedShift) * g),
+                                           static_cast<float>((az + seedShift) * g), i);
+                const double w = waveLevel(c, static_cast<float>((bx - seedShift) * g),
+                                           static_cast<float>((bz - seedShift) * g), i);
+                sum += (u + w) * a * levelWeight[i];
+            }
+            rotateStreams(ax, az, bx, bz);
+            g *= 1.9;
+            a *= c.complexityBand;
+        }
+        heights[n] = point.y - (worldRipplesWith(c, point.x, point.z, rippleHeight) + sum);
+    }
+}
+
+#endif
 
 }  // namespace
 

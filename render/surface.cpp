@@ -456,24 +456,46 @@ void groundCoordinates(const RenderContext& c, float h, float v, float& gx, floa
 }
 
 void fbm(const image::NoiseTables& noise, float a, float b, float octaves, float& sx, float& sy) {
-    sx = 0.0f;
-    sy = 0.0f;
-    int i = 1;
-    for (; i < kOctaveLimit && static_cast<float>(i) < octaves; ++i) {
-        sx += image::noise2(noise, a * kRotCos - b * kRotSin, a * kRotSin + b * kRotCos);
+    // The read positions do not depend on the noise, so they are laid out first
+    // and read four at a time; the sums then run in the usual order.
+    constexpr int kMaxReads = 2 * kOctaveLimit + 2;
+    alignas(16) float xs[kMaxReads + 2], ys[kMaxReads + 2], values[kMaxReads + 2];
+    int reads = 0;
+    for (int i = 1; i < kOctaveLimit && static_cast<float>(i) < octaves; ++i) {
+        xs[reads] = a * kRotCos - b * kRotSin;
+        ys[reads++] = a * kRotSin + b * kRotCos;
         a += 25.0764f;
         b += 723.453f;
-        sy += image::noise2(noise, a * kRotCos - b * kRotSin, a * kRotSin + b * kRotCos);
+        xs[reads] = a * kRotCos - b * kRotSin;
+        ys[reads++] = a * kRotSin + b * kRotCos;
         b += 65.81998f;
         a += 44.8452f;
         a *= 1.7134f;
         b *= 1.7134f;
     }
-    if (!std::isfinite(octaves) || octaves >= static_cast<float>(kOctaveLimit)) return;
-    const float fr = octaves - std::trunc(octaves);
-    if (fr > 0.0f) {
-        sx += image::noise2(noise, a, b) * fr;
-        sy += image::noise2(noise, a + 13.0764f, b + 623.453f) * fr;
+    const int octaveReads = reads;
+    float fr = 0.0f;
+    if (std::isfinite(octaves) && octaves < static_cast<float>(kOctaveLimit)) {
+        fr = octaves - std::trunc(octaves);
+        if (fr > 0.0f) {
+            xs[reads] = a;
+            ys[reads++] = b;
+            xs[reads] = a + 13.0764f;
+            ys[reads++] = b + 623.453f;
+        }
+    }
+    for (int k = reads; k % 4 != 0; ++k) xs[k] = ys[k] = 0.0f;
+    for (int k = 0; k < reads; k += 4) image::noise2x4(noise, xs + k, ys + k, values + k);
+
+    sx = 0.0f;
+    sy = 0.0f;
+    for (int k = 0; k < octaveReads; k += 2) {
+        sx += values[k];
+        sy += values[k + 1];
+    }
+    if (reads > octaveReads) {
+        sx += values[octaveReads] * fr;
+        sy += values[octaveReads + 1] * fr;
     }
 }
 

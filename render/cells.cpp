@@ -30,6 +30,18 @@ enum class Split {
     Unclassified,
 };
 
+// The surface samples one pixel has taken, by position: the edge blend and the
+// supersampling patterns share some positions (the centre, the edge midpoints),
+// and a second sample there would give the same cell, since every sample of a
+// pixel uses the pixel's seed and the footprint cache keeps the first size
+// measured with it.
+struct ProbeMemo {
+    static constexpr int kCapacity = 16;
+    double x[kCapacity], y[kCapacity];
+    CellRecord cells[kCapacity];
+    int count = 0;
+};
+
 // The per-pixel work record: the four corners, their keys and positions.
 struct PixelWork {
     const CellRecord* corner[4] = {};
@@ -38,6 +50,7 @@ struct PixelWork {
     std::int32_t a = 0, b = 0;
     std::int32_t seed = 0;
     int flags = 0;  // 1: left and right differ; 2: top and bottom differ
+    ProbeMemo* memo = nullptr;  // samples taken so far, when the caller keeps them
 };
 
 const CellRecord& outsideCell() {
@@ -171,9 +184,24 @@ image::Rgba areaSample(RenderContext& context, const PixelWork& work, bool jitte
 
 // The surface at (x, y) evaluated into `cell` with the pixel's seed.
 void probe(RenderContext& context, const PixelWork& work, double x, double y, CellRecord& cell) {
+    ProbeMemo* memo = work.memo;
+    if (memo) {
+        for (int k = 0; k < memo->count; ++k) {
+            if (memo->x[k] == x && memo->y[k] == y) {
+                cell = memo->cells[k];
+                return;
+            }
+        }
+    }
     cell = CellRecord{};
     cell.sampleLevel = -1;
     evaluateSample(x, y, context, cell, work.seed);
+    if (memo && memo->count < ProbeMemo::kCapacity) {
+        const int k = memo->count++;
+        memo->x[k] = x;
+        memo->y[k] = y;
+        memo->cells[k] = cell;
+    }
 }
 
 // Bisection of the boundary along the edge from corner c0 to corner c1: the
@@ -438,6 +466,8 @@ image::Rgba evaluatePixel(RenderContext& context, const TileCells& tile, std::in
         return areaSample(context, work, quality == kQualityJittered);
     }
 
+    ProbeMemo memo;
+    work.memo = &memo;
     bool fullSampling = false;
     if (work.flags == 0) {
         // Corners alike: a feature smaller than the pixel may still hide inside.

@@ -256,7 +256,7 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
 }
 
 // Each finer level turns and stretches the two coordinate streams.
-void rotateStreams(double& ax, double& az, double& bx, double& bz) {
+[[maybe_unused]] void rotateStreams(double& ax, double& az, double& bx, double& bz) {
     const double nax = 1.6 * ax - 1.2 * az, naz = 1.6 * az + 1.2 * ax;
     const double nbx = 1.35 * bz - 1.45 * bx, nbz = -1.35 * bx - 1.45 * bz;
     ax = nax;
@@ -369,11 +369,16 @@ void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec
     const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
     // (a + shift, b - shift): subtracting is adding the negation, bit for bit.
     const __m128d shift = _mm_set_pd(-seedShift, seedShift);
+    // rotateStreams on the x pair (ax, bx) and the z pair (az, bz): the same
+    // products and sums (a sum taken in either order, a difference as the sum
+    // with the negated product).
+    const __m128d xFromX = _mm_set_pd(-1.45, 1.6), xFromZ = _mm_set_pd(1.35, -1.2);
+    const __m128d zFromZ = _mm_set_pd(-1.45, 1.6), zFromX = _mm_set_pd(-1.35, 1.2);
     WavePairs pairs;
     for (int n = 0; n < count; ++n) {
         const Vec3d& point = points[n];
-        double ax = 0.75 * point.x, az = point.z;
-        double bx = 0.73 * point.x, bz = point.z;
+        __m128d x = _mm_set_pd(0.73 * point.x, 0.75 * point.x);
+        __m128d z = _mm_set1_pd(point.z);
         double g = 0.16;
         for (int i = 0; i < levels; ++i) {
             // A level without weight adds nothing (the slope statistics look at
@@ -381,11 +386,14 @@ void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec
             if (levelWeight[i] != 0.0) {
                 const __m128d scale = _mm_set1_pd(g);
                 const int k = pairs.count++;
-                pairs.p[k] = _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(_mm_set_pd(bx, ax), shift), scale));
-                pairs.q[k] = _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(_mm_set_pd(bz, az), shift), scale));
+                pairs.p[k] = _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(x, shift), scale));
+                pairs.q[k] = _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(z, shift), scale));
                 pairs.level[k] = i;
             }
-            rotateStreams(ax, az, bx, bz);
+            const __m128d nx = _mm_add_pd(_mm_mul_pd(x, xFromX), _mm_mul_pd(z, xFromZ));
+            const __m128d nz = _mm_add_pd(_mm_mul_pd(z, zFromZ), _mm_mul_pd(x, zFromX));
+            x = nx;
+            z = nz;
             g *= 1.9;
         }
     }

@@ -1,0 +1,201 @@
+// The batched wave and noise paths against the one-at-a-time functions: the
+// surface must come out the same bits whichever way it is evaluated, including
+// at lattice edges, signed zeros, huge coordinates and non-numbers.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "image/noise.h"
+#include "render/render_context.h"
+#include "render/surface.h"
+#include "settings/settings_record.h"
+
+namespace mirel::render {
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+std::uint32_t bitsOf(float v) { return std::bit_cast<std::uint32_t>(v); }
+std::uint64_t bitsOf(double v) { return std::bit_cast<std::uint64_t>(v); }
+
+// Coordinates that stress the floor and the lattice: both zeros, cell edges,
+// just below whole numbers, the 2^23 and 2^30 limits, the int range, and
+// non-finite values; then ordinary random ones.
+std::vector<float> awkwardCoordinates() {
+    std::vector<float> v = {0.0f,         -0.0f,      1.0f,        -1.0f,       0.5f,
+                            -0.5f,        255.0f,     256.0f,      -256.0f,     0.99999994f,
+                            -0.99999994f, 1e-40f,     -1e-40f,     8388607.5f,  8388608.0f,
+                            -8388609.0f,  1.0e9f,     -1.0e9f,     1073741824.0f, 3.0e9f,
+                            -3.0e9f,      3.0e38f,    kInf,        -kInf,       kNaN};
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> small(-600.0f, 600.0f);
+    for (int i = 0; i < 200; ++i) v.push_back(small(random));
+    return v;
+}
+
+TEST(BatchedNoise, FourLanesMatchOneAtATimeBitForBit) {
+    const std::vector<float> xs = awkwardCoordinates();
+    image::NoiseTables unbuilt{};  // all zeros: every read gives 0
+    for (std::uint32_t seed : {0u, 77u, 1999u, 4000000000u}) {
+        image::NoiseTables built;
+        image::buildNoiseTables(built, seed);
+        for (const image::NoiseTables* tables : {&built, &unbuilt}) {
+            for (std::size_t i = 0; i + 4 <= xs.size(); ++i) {
+                // Each batch mixes neighbouring awkward values with a shifted copy.
+                float x[4], y[4], n[4], w[4];
+                for (int k = 0; k < 4; ++k) {
+                    x[k] = xs[i + k];
+                    y[k] = xs[(i * 7 + k * 13) % xs.size()];
+                }
+                image::noise2x4(*tables, x, y, n);
+                image::warpNoiseX4(*tables, x, y, w);
+                for (int k = 0; k < 4; ++k) {
+                    ASSERT_EQ(bitsOf(n[k]), bitsOf(image::noise2(*tables, x[k], y[k])))
+                        << "noise2 at " << x[k] << ", " << y[k] << " seed " << seed;
+                    ASSERT_EQ(bitsOf(w[k]), bitsOf(image::warpNoise(*tables, x[k], y[k])))
+                        << "warpNoise at " << x[k] << ", " << y[k] << " seed " << seed;
+                }
+            }
+        }
+    }
+}
+
+struct Scene {
+    SettingsRecord settings{};
+    image::NoiseTables noise{};
+    RenderInputs inputs{};
+    std::unique_ptr<RenderContext> context = std::make_unique<RenderContext>();
+
+    RenderContext& prepare(bool withNoise = true) {
+        image::buildNoiseTables(noise, static_cast<std::uint32_t>(settings.randomSeed));
+        inputs.settings = &settings;
+        inputs.noise = withNoise ? &noise : nullptr;
+        inputs.hostWidth = 1200;
+        inputs.hostHeight = 800;
+        prepareRenderContext(static_cast<image::TiledImage*>(nullptr), inputs, *context);
+        return *context;
+    }
+};
+
+// The height as a sum of single waves, level by level, as the surface is defined.
+double referenceHeight(const RenderContext& c, const double* weight, const Vec3d& point,
+                       int levels, double rippleHeight) {
+    const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
+    double ax = 0.75 * point.x, az = point.z;
+    double bx = 0.73 * point.x, bz = point.z;
+    double g = 0.16, a = c.waviness4, sum = 0.0;
+    for (int i = 0; i < levels; ++i) {
+        if (weight[i] != 0.0) {
+            const double u = waveLevel(c, static_cast<float>((ax + seedShift) * g),
+                                       static_cast<float>((az + seedShift) * g), i);
+            const double w = waveLevel(c, static_cast<float>((bx - seedShift) * g),
+                                       static_cast<float>((bz - seedShift) * g), i);
+            sum += (u + w) * a * weight[i];
+        }
+        const double nax = 1.6 * ax - 1.2 * az, naz = 1.6 * az + 1.2 * ax;
+        const double nbx = 1.35 * bz - 1.45 * bx, nbz = -1.35 * bx - 1.45 * bz;
+        ax = nax, az = naz, bx = nbx, bz = nbz;
+        g *= 1.9;
+        a *= c.complexityBand;
+    }
+    const double ripples = rippleHeight == c.rippleHeight ? worldRipples(c, point.x, point.z)
+                                                          : 0.0;
+    return point.y - (ripples + sum);
+}
+
+TEST(BatchedWaves, SurfaceHeightMatchesTheSumOfSingleWaves) {
+    struct Variant {
+        std::int32_t seed;
+        float waviness, complexity;
+        bool noise;
+    };
+    // Waviness above 100 gives negative crest sharpness; no noise tables skips the warp.
+    const Variant variants[] = {{0, 50.0f, 50.0f, true},
+                                {1234, 150.0f, 90.0f, true},
+                                {2047, 5.0f, 0.0f, true},
+                                {77, 60.0f, 40.0f, false}};
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> across(-40.0, 40.0), away(0.0, 400.0);
+    for (const Variant& v : variants) {
+        Scene scene;
+        fullReset(scene.settings);
+        scene.settings.randomSeed = v.seed;
+        scene.settings.waviness = v.waviness;
+        scene.settings.complexity = v.complexity;
+        scene.settings.waterStyle = kWaterStyleComplex;
+        const RenderContext& c = scene.prepare(v.noise);
+        const double weightSets[][kWaveLevels] = {{1, 1, 1, 1, 1},
+                                                  {0.2, 0.35, 0.9, 1, 0.2},
+                                                  {0, 1, 0, 0, 0},
+                                                  {0, 0, 0, 0, 1}};
+        std::vector<Vec3d> points = {{0.0, 0.0, 0.0}, {-0.0, 0.1, -0.0}, {1e7, 0.0, 3e7}, {1e12, 0.0, 1e12}};
+        for (int i = 0; i < 100; ++i) points.push_back({across(random), 0.05, away(random)});
+        for (const auto& weight : weightSets) {
+            for (const Vec3d& p : points) {
+                for (int levels = 1; levels <= kWaveLevels; ++levels) {
+                    ASSERT_EQ(bitsOf(surfaceHeightLevels(c, weight, p, levels, 0.0)),
+                              bitsOf(referenceHeight(c, weight, p, levels, 0.0)))
+                        << "seed " << v.seed << " at " << p.x << ", " << p.z << " levels "
+                        << levels;
+                }
+                ASSERT_EQ(bitsOf(surfaceHeight(c, weight, p)),
+                          bitsOf(referenceHeight(c, weight, p, kWaveLevels, c.rippleHeight)));
+                ASSERT_EQ(bitsOf(surfaceHeightCoarse(c, weight, p)),
+                          bitsOf(referenceHeight(c, weight, p, kCoarseWaveLevels, c.rippleHeight)));
+            }
+        }
+    }
+}
+
+// The octave sums one noise read at a time, as the Simple waves are defined.
+void referenceFbm(const image::NoiseTables& noise, float a, float b, float octaves, float& sx,
+                  float& sy) {
+    constexpr float kRotCos = 0.7771459f;
+    constexpr float kRotSin = 0.6293203f;
+    sx = 0.0f;
+    sy = 0.0f;
+    for (int i = 1; i < 64 && static_cast<float>(i) < octaves; ++i) {
+        sx += image::noise2(noise, a * kRotCos - b * kRotSin, a * kRotSin + b * kRotCos);
+        a += 25.0764f;
+        b += 723.453f;
+        sy += image::noise2(noise, a * kRotCos - b * kRotSin, a * kRotSin + b * kRotCos);
+        b += 65.81998f;
+        a += 44.8452f;
+        a *= 1.7134f;
+        b *= 1.7134f;
+    }
+    if (!std::isfinite(octaves) || octaves >= 64.0f) return;
+    const float fr = octaves - std::trunc(octaves);
+    if (fr > 0.0f) {
+        sx += image::noise2(noise, a, b) * fr;
+        sy += image::noise2(noise, a + 13.0764f, b + 623.453f) * fr;
+    }
+}
+
+TEST(BatchedWaves, FbmMatchesOneReadAtATime) {
+    image::NoiseTables noise;
+    image::buildNoiseTables(noise, 321);
+    const float octaveCounts[] = {-1.0f, 0.0f, 0.5f, 1.0f, 1.01f, 2.5f, 4.01f, 7.0f,
+                                  32.0f, 63.5f, 64.0f, 100.0f, kInf, kNaN};
+    const float positions[][2] = {{0.0f, 0.0f}, {-0.0f, 3.5f}, {12.25f, -7.75f}, {1e6f, 2e6f},
+                                  {kInf, 1.0f}, {kNaN, 0.0f}};
+    for (float octaves : octaveCounts) {
+        for (const auto& pos : positions) {
+            float sx = 0, sy = 0, rx = 0, ry = 0;
+            fbm(noise, pos[0], pos[1], octaves, sx, sy);
+            referenceFbm(noise, pos[0], pos[1], octaves, rx, ry);
+            EXPECT_EQ(bitsOf(sx), bitsOf(rx)) << "octaves " << octaves << " at " << pos[0];
+            EXPECT_EQ(bitsOf(sy), bitsOf(ry)) << "octaves " << octaves << " at " << pos[0];
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mirel::render

@@ -29,6 +29,8 @@ image::Rgba overChecker(const image::Rgba& colour, std::int32_t column, std::int
 }  // namespace
 
 image::Rgba spreadOverRangeLight(const image::Rgba& colour) {
+    // Nearly every pixel of an ordinary picture has nothing to spread.
+    if (!(colour.r > 1.0f) && !(colour.g > 1.0f) && !(colour.b > 1.0f)) return colour;
     float channel[3] = {colour.r, colour.g, colour.b};
     float excess = 0.0f;
     int bright = 0;
@@ -98,7 +100,10 @@ image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, s
         result.g = std::min(result.g, kHighDynamicRangeMax);
         result.b = std::min(result.b, kHighDynamicRangeMax);
     } else {
-        result = blendOutputMode(e, source, settings.outputMode);
+        // The normal mode (and any number outside the menu) is the effect itself.
+        const bool normal = settings.outputMode <= kOutputModeNormal ||
+                            settings.outputMode > kOutputModeCount;
+        result = normal ? e : blendOutputMode(e, source, settings.outputMode);
         if (result.a < 1.0f && settings.destination == kRenderToHost &&
             !settings.layerTakesTransparency) {
             result = compositeOver(result, source);

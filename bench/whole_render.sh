@@ -19,7 +19,7 @@ export TMPDIR="$work"
 
 style_name() { [[ $1 == 1 ]] && echo Simple || echo Complex; }
 
-# One run: prints "seconds peak_kilobytes".
+# One run: prints "seconds peak_kilobytes cpu_percent".
 render() {
   local picture=$1 style=$2 threads=$3
   local log="$work/time.log"
@@ -28,7 +28,8 @@ render() {
   awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = 0;
                 for (i = 1; i <= n; i++) s = s * 60 + t[i]; wall = s }
               /Maximum resident set size/ { rss = $2 }
-              END { printf "%.2f %d\n", wall, rss }' "$log"
+              /Percent of CPU/ { cpu = $2 + 0 }
+              END { printf "%.2f %d %d\n", wall, rss, cpu }' "$log"
 }
 
 echo "== pictures"
@@ -41,23 +42,25 @@ for mp in "${sizes[@]}" "$speedup_mp"; do
 done
 
 echo
-echo "== whole renders, $(nproc) processors (default thread count)"
-printf "%-8s %-8s %10s %10s %12s\n" style size seconds "MP/s" "peak MB"
+echo "== whole renders, $(nproc) processors (default thread count); load average now: $(cut -d' ' -f1 /proc/loadavg)"
+printf "%-8s %-8s %10s %10s %12s %8s\n" style size seconds "MP/s" "peak MB" "CPU %"
 for style in 1 2; do
   for mp in "${sizes[@]}"; do
-    read -r seconds rss < <(render "$work/sample_${mp}mp.jpg" "$style" "")
+    read -r seconds rss cpu < <(render "$work/sample_${mp}mp.jpg" "$style" "")
     rate=$(awk -v p="${pixels[$mp]}" -v s="$seconds" 'BEGIN { printf "%.2f", p / 1e6 / (s > 0 ? s : 0.01) }')
-    printf "%-8s %-8s %10s %10s %12d\n" "$(style_name "$style")" "${mp} MP" "$seconds" "$rate" $((rss / 1024))
+    printf "%-8s %-8s %10s %10s %12d %8d\n" "$(style_name "$style")" "${mp} MP" "$seconds" "$rate" \
+      $((rss / 1024)) "$cpu"
   done
 done
 
 echo
 echo "== speed-up of 2 threads over 1 (${speedup_mp} MP)"
 for style in 1 2; do
-  read -r one _ < <(render "$work/sample_${speedup_mp}mp.jpg" "$style" 1)
-  read -r two _ < <(render "$work/sample_${speedup_mp}mp.jpg" "$style" 2)
-  awk -v a="$one" -v b="$two" -v n="$(style_name "$style")" \
-    'BEGIN { printf "%-8s 1 thread %.2f s, 2 threads %.2f s: %.2fx\n", n, a, b, a / (b > 0 ? b : 0.01) }'
+  read -r one _ cpu1 < <(render "$work/sample_${speedup_mp}mp.jpg" "$style" 1)
+  read -r two _ cpu2 < <(render "$work/sample_${speedup_mp}mp.jpg" "$style" 2)
+  awk -v a="$one" -v b="$two" -v c1="$cpu1" -v c2="$cpu2" -v n="$(style_name "$style")" \
+    'BEGIN { printf "%-8s 1 thread %.2f s (%d%% CPU), 2 threads %.2f s (%d%% CPU): %.2fx\n",
+             n, a, c1, b, c2, a / (b > 0 ? b : 0.01) }'
 done
 
 echo

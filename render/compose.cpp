@@ -93,27 +93,29 @@ float checkerGrey(std::int32_t column, std::int32_t row) {
 image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, std::int32_t row,
                          const image::Rgba& effect, const image::Rgba& source, float mask) {
     const image::Rgba e = prepareEffect(effect, settings);
-    image::Rgba result;
-    if (settings.highDynamicRange) {
-        result = e;
-        result.r = std::min(result.r, kHighDynamicRangeMax);
-        result.g = std::min(result.g, kHighDynamicRangeMax);
-        result.b = std::min(result.b, kHighDynamicRangeMax);
-    } else {
+    image::Rgba result = e;
+    if (!settings.highDynamicRange) {
         // The normal mode (and any number outside the menu) is the effect itself.
         const bool normal = settings.outputMode <= kOutputModeNormal ||
                             settings.outputMode > kOutputModeCount;
-        result = normal ? e : blendOutputMode(e, source, settings.outputMode);
-        if (result.a < 1.0f && settings.destination == kRenderToHost &&
-            !settings.layerTakesTransparency) {
-            result = compositeOver(result, source);
-        }
-        // The store truncates; a NaN from a float source would otherwise reach it.
-        result.r = std::clamp(finiteOr(result.r, 0.0f), 0.0f, 1.0f);
-        result.g = std::clamp(finiteOr(result.g, 0.0f), 0.0f, 1.0f);
-        result.b = std::clamp(finiteOr(result.b, 0.0f), 0.0f, 1.0f);
-        result.a = std::clamp(finiteOr(result.a, 0.0f), 0.0f, 1.0f);
+        if (!normal) result = blendOutputMode(e, source, settings.outputMode);
     }
+    // A layer without transparency cannot take the result's alpha: what would
+    // show through is the picture underneath. High-dynamic-range pictures too,
+    // or a translucent edge pixel would be stored as if it were opaque.
+    if (result.a < 1.0f && settings.destination == kRenderToHost &&
+        !settings.layerTakesTransparency) {
+        result = compositeOver(result, source);
+    }
+    // The store truncates; a NaN from a float source must not reach it.
+    result.r = finiteOr(result.r, 0.0f);
+    result.g = finiteOr(result.g, 0.0f);
+    result.b = finiteOr(result.b, 0.0f);
+    result.a = std::clamp(finiteOr(result.a, 0.0f), 0.0f, 1.0f);
+    const float limit = settings.highDynamicRange ? kHighDynamicRangeMax : 1.0f;
+    result.r = std::clamp(result.r, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
+    result.g = std::clamp(result.g, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
+    result.b = std::clamp(result.b, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
     const bool preview = settings.destination == kRenderToPreview;
     if (preview) result = overChecker(result, column, row);
 

@@ -78,9 +78,15 @@ TEST(ComposePixel, NormalModeGivesTheEffectAndOtherModesBlend) {
 TEST(ComposePixel, HighDynamicRangeSkipsTheModeAndKeepsBrightLight) {
     ComposeSettings settings = hostSettings(9);
     settings.highDynamicRange = true;
+    settings.layerTakesTransparency = true;
     const Rgba result =
         composePixel(settings, 0, 0, {3.0f, 0.5f, 1e9f, 0.5f}, {0.5f, 0.5f, 0.5f, 1.0f}, 1.0f);
     expectRgba(result, {3.0f, 0.5f, kHighDynamicRangeMax, 0.5f});
+    // Without a transparency plane a translucent pixel is laid over the picture,
+    // whose own light above 1 is kept.
+    settings.layerTakesTransparency = false;
+    expectRgba(composePixel(settings, 0, 0, {3.0f, 1.0f, 0.0f, 0.5f}, {1.0f, 1.0f, 2.0f, 1.0f}, 1.0f),
+               {2.0f, 1.0f, 1.0f, 1.0f});
 }
 
 TEST(ComposePixel, TranslucentResultsAreLaidOverThePictureWhereTheLayerHasNoTransparency) {

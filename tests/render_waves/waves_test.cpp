@@ -154,6 +154,37 @@ TEST(BatchedWaves, SurfaceHeightMatchesTheSumOfSingleWaves) {
     }
 }
 
+// The normal of a Complex sample comes from three heights evaluated together;
+// each must equal the height of its point alone.
+TEST(BatchedWaves, SampleNormalMatchesThreeSingleHeights) {
+    Scene scene;
+    fullReset(scene.settings);
+    scene.settings.waterStyle = kWaterStyleComplex;
+    scene.settings.randomSeed = 555;
+    RenderContext& c = scene.prepare();
+    int checked = 0;
+    for (int row = 420; row < 800; row += 23) {
+        for (int column = 0; column < 1200; column += 97) {
+            CellRecord cell{};
+            evaluateSample(column, row, c, cell, sampleSeed(column, row));
+            if (cell.kind != kKindComplexWater) continue;
+            // The footprint cache now holds this sample's footprint size.
+            const SampleFootprint fp = footprintOfSize(c, c.cacheValue);
+            const Vec3d hit = cell.hitPoint;
+            const double h0 = surfaceHeight(c, fp.levelWeight, hit);
+            const double hx = surfaceHeight(c, fp.levelWeight, {hit.x + fp.size, hit.y, hit.z});
+            const double hz = surfaceHeight(c, fp.levelWeight, {hit.x, hit.y, hit.z + fp.size});
+            const Vec3d n{hx - h0, fp.size, hz - h0};
+            const double length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+            ASSERT_EQ(bitsOf(cell.hitNormal.x), bitsOf(n.x / length)) << column << ", " << row;
+            ASSERT_EQ(bitsOf(cell.hitNormal.y), bitsOf(n.y / length)) << column << ", " << row;
+            ASSERT_EQ(bitsOf(cell.hitNormal.z), bitsOf(n.z / length)) << column << ", " << row;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 50);
+}
+
 // The octave sums one noise read at a time, as the Simple waves are defined.
 void referenceFbm(const image::NoiseTables& noise, float a, float b, float octaves, float& sx,
                   float& sy) {

@@ -130,6 +130,16 @@ TEST(EndToEnd, ACancelInTheHostEndsTheApplyWithUserCanceled) {
     EXPECT_EQ(host.abortPolls(), 4);
 }
 
+TEST(EndToEnd, AHostErrorDuringTheApplyIsTheResultAndThePictureStaysAsItWas) {
+    useOwnTemporaryFolder();
+    host_app::HostOptions options = replayOptions();
+    options.advanceStateError = -36;  // an I/O error of the host
+    const Picture& original = samplePicture(8);
+    Picture picture = original;
+    EXPECT_EQ(runFilter(picture, options), -36);
+    EXPECT_EQ(picture.pixels, original.pixels);
+}
+
 // Runs the host program; returns its exit status (-1 when a signal ended it).
 int runHost(const std::string& arguments, const std::string& environment = "") {
     const std::string command = environment + " '" + hostPath() + "' --plugin '" + pluginPath() +

@@ -117,5 +117,19 @@ TEST(PreviewRender, TheSourceIsLoadedOncePerRun) {
     EXPECT_EQ(sourceImageOf(run.context()), source);
 }
 
+TEST(PreviewRender, APictureThatCannotBeHeldEndsWith999AndLeavesTheFieldsAlone) {
+    useOwnTemporaryFolder();
+    Picture picture = samplePicture(8);
+    PreviewRun run(picture);
+    // A host whose filter rectangle is empty: no source image can be made for it.
+    setInRect(run.record(), IntRect{});
+    run.record().filterRect = pi::Rect{};
+    run.params().zoomLevel = 2;
+    EXPECT_EQ(renderPreview(run.context()), kSourceImageFailed);
+    EXPECT_EQ(sourceImageOf(run.context()), nullptr);
+    EXPECT_EQ(run.params().zoomLevel, 2);
+    EXPECT_EQ(run.params().renderDestination, kDestinationHostOutput);
+}
+
 }  // namespace
 }  // namespace mirel::testing

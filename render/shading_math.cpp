@@ -84,8 +84,12 @@ double microfacetSparkle(const Vec3d& light, const Vec3d& view, const Vec3d& nor
     // A half vector lying in the facet's plane has infinite slope: no facet
     // of the distribution points that way.
     if (!(std::fabs(e) > 1e-6)) return 0.0;
+    // The slopes are read in a frame with up as the third axis, whose axes
+    // (1, 0, 0) and (0, 0, 1) are x and up: q is the half vector's up component
+    // over e. Taking the water's z axis instead makes the sparkle, at its gain of
+    // 1000, a saturated white field over much of a backlit picture.
     const double p = half.x / e;
-    const double q = half.z / e;
+    const double q = half.y / e;
     const double distribution =
         std::exp(-0.5 * (p * p / sx2 + q * q / sz2)) / (2.0 * kPi * std::sqrt(sx2 * sz2));
 

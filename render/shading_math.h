@@ -35,9 +35,10 @@ double smithLambda(double x, double sigma2);
 // The sparkle of waves too small to resolve: an anisotropic Beckmann
 // distribution with Smith masking and a Schlick Fresnel term. light and normal
 // are unit vectors, view points from the water to the eye; sx2 and sz2 are the
-// slope variances along x and z (at least 0.04 from the surface model; smaller
-// values are held there so the distribution cannot blow up). 0 when the light is
-// behind the normal or the half vector lies in the water plane of the facet.
+// slope variances of the two slope axes, x and up (at least 0.04 from the
+// surface model; smaller values are held there so the distribution cannot blow
+// up). 0 when the light is behind the normal or the half vector lies in the
+// water plane of the facet.
 double microfacetSparkle(const Vec3d& light, const Vec3d& view, const Vec3d& normal, double sx2,
                          double sz2);
 

@@ -31,15 +31,22 @@ TEST(FastPow, FollowsPowWithinItsErrorAndNeverGoesNegative) {
     EXPECT_EQ(fastPow(0.5, std::nan("")), 0.0);
 }
 
-TEST(Sparkle, StaysFiniteAndNonNegativeAndVanishesWithLightBehind) {
+TEST(Sparkle, ReadsItsSlopesAlongXAndUpAndVanishesWithLightBehind) {
     const Vec3d up{0.0, 1.0, 0.0};
+    // Light and eye straight above: the half vector is the normal, so the slopes
+    // are p = 0 and q = 1 (the up axis), nothing is masked and Fresnel gives 0.02.
+    constexpr double kPi = 3.14159265358979323846;
+    const double expected =
+        0.02 * std::exp(-0.5 / 0.09) / (2.0 * kPi * std::sqrt(0.04 * 0.09)) / 4.0;
+    EXPECT_NEAR(microfacetSparkle(up, up, up, 0.04, 0.09) / expected, 1.0, 1e-9);
+    EXPECT_NEAR(microfacetSparkle(up, up, up, 0.09, 0.04) / expected,
+                std::exp(-0.5 / 0.04 + 0.5 / 0.09), 1e-9);
+
     const Vec3d light = unitVector(Vec3d{0.3, 0.8, 0.2});
     const Vec3d view = unitVector(Vec3d{-0.3, 0.8, -0.2});
     const double mirror = microfacetSparkle(light, view, up, 0.04, 0.04);
     EXPECT_GT(mirror, 0.0);
     EXPECT_TRUE(std::isfinite(mirror));
-    // Rougher water spreads the same light over more directions.
-    EXPECT_LT(microfacetSparkle(light, view, up, 1.0, 1.0), mirror);
     EXPECT_EQ(microfacetSparkle(Vec3d{0.0, -1.0, 0.0}, view, up, 0.04, 0.04), 0.0);
     // Spreads below the floor are held there; opposite light and view have no half vector.
     EXPECT_DOUBLE_EQ(microfacetSparkle(light, view, up, 0.0, 0.0), mirror);
@@ -107,6 +114,36 @@ TEST(ShadeSample, ComplexGrazingRaysShowThePictureAndSteepRaysTheWater) {
     EXPECT_NEAR(grazing.g, picture.g, 0.12);
     EXPECT_NEAR(steep.g, context.waterThird[1], 0.05);
     EXPECT_GT(grazing.g, steep.g + 0.4);
+}
+
+TEST(ShadeSample, DefaultBacklitWaterOnGreyIsNotWashedOutBySparkle) {
+    // The default light stands ahead and to the left, so the left of the water
+    // faces it. The sparkle must stay a sheen there: only the glints of single
+    // wave faces may reach white, never a broad field of it.
+    Scene scene(nullptr);
+    scene.inputs.hostWidth = 1600;
+    scene.inputs.hostHeight = 1065;
+    RenderContext& context = scene.prepare();
+    int water = 0, white = 0, whiteLeft = 0, waterLeft = 0;
+    for (int row = 540; row < 1065; row += 12) {
+        for (int column = 0; column < 1600; column += 12) {
+            CellRecord cell{};
+            evaluateSample(column, row, context, cell, sampleSeed(column, row));
+            if (cell.kind != kKindComplexWater) continue;
+            image::Rgba colour{0.5f, 0.5f, 0.5f, 1.0f};
+            shadeSample(colour, cell, context);
+            const bool washedOut = colour.r == 1.0f && colour.g == 1.0f && colour.b == 1.0f;
+            ++water;
+            white += washedOut ? 1 : 0;
+            if (column < 640) {
+                ++waterLeft;
+                whiteLeft += washedOut ? 1 : 0;
+            }
+        }
+    }
+    ASSERT_GT(waterLeft, 1000);
+    EXPECT_LT(white, water / 20);
+    EXPECT_LT(whiteLeft, waterLeft / 10);
 }
 
 TEST(ShadeSample, ClampsUnlessHighDynamicRange) {

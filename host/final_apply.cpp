@@ -281,6 +281,27 @@ std::int16_t renderPreview(FilterContext& ctx) {
     return result;
 }
 
+std::int16_t readPreviewBackground(FilterContext& ctx) {
+    if (!ctx.record || !ctx.params || !ctx.run) return pi::kFilterBadParameters;
+    pi::FilterRecord& record = *ctx.record;
+    RenderSession& session = renderSession();
+    setPreviewSize(ctx, zoomLevelOf(*ctx.params));
+    image::PreviewBuffer& buffer = session.preview;
+    if (!image::allocatePreviewPixels(buffer, record.planes)) return pi::kNoErr;  // nothing to draw
+    const SavedRequest saved = saveRequest(record);
+    RequestView view = requestViewOf(*ctx.params);
+    if (!hostCanScale(record)) view.zoom = 1;
+    requestRegion(record, IntRect{0, 0, buffer.bufferHeight, buffer.bufferWidth}, view);
+    PreviewPlanes planes;
+    planes.pixels = buffer.pixels.get();
+    planes.width = buffer.bufferWidth;
+    planes.height = buffer.bufferHeight;
+    planes.planeCount = buffer.planeCount;
+    const std::int16_t result = readProxy(record, planes);
+    restoreRequest(record, saved);
+    return result;
+}
+
 std::int16_t renderForDestination(FilterContext& ctx, std::int32_t destination) {
     if (!ctx.record || !ctx.params || !ctx.run) return pi::kFilterBadParameters;
     if (destination != kDestinationHostOutput && destination != kDestinationPreview)

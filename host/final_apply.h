@@ -68,6 +68,11 @@ void setPreviewSize(FilterContext& ctx, std::int32_t zoom);
 // the preview into it. Returns the render's result.
 std::int16_t renderPreview(FilterContext& ctx);
 
+// The pane's redraw while the user drags: sizes and allocates the buffer for
+// the current zoom and fills it with the host's reduced picture at the pan,
+// unrendered. Returns the host's first error.
+std::int16_t readPreviewBackground(FilterContext& ctx);
+
 // Start's final apply: the whole picture into the host's output.
 std::int16_t applyToHost(FilterContext& ctx);
 

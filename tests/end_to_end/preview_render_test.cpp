@@ -104,6 +104,24 @@ TEST(PreviewRender, LeavesZoomPanDestinationAndRequestAsTheyWere) {
     EXPECT_LT(sum / count, 12.0);
 }
 
+TEST(PreviewRender, TheDragBackgroundIsTheHostsReducedPictureAtThePan) {
+    Picture picture = samplePicture(4);
+    PreviewRun run(picture);
+    run.params().zoomLevel = 3;
+    run.params().panX = 30;
+    run.params().panY = 6;
+    const IntRect in = inRectOf(run.record());
+    ASSERT_EQ(readPreviewBackground(run.context()), 0);
+    const image::PreviewBuffer& preview = renderSession().preview;
+    ASSERT_EQ(preview.bufferWidth, 133);
+    for (std::int32_t y = 0; y < 80; y += 7)
+        for (std::int32_t x = 0; x < 120; x += 5)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(preview.pixels[c * preview.planeSize + y * preview.bufferWidth + x],
+                          host_app::sampleValue(picture, 3 * x + 30, 3 * y + 6, c));
+    EXPECT_EQ(inRectOf(run.record()), in);
+}
+
 TEST(PreviewRender, TheSourceIsLoadedOncePerRun) {
     useOwnTemporaryFolder();
     Picture picture = samplePicture(8);

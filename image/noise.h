@@ -170,8 +170,8 @@ template <bool Quintic>
     const __m256 absolute = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v);
     const __m256 small = _mm256_cmp_ps(absolute, _mm256_set1_ps(8388608.0f), _CMP_LT_OS);
     __m256 whole = _mm256_cvtepi32_ps(_mm256_cvttps_epi32(v));
-    whole = _mm256_sub_ps(
-        whole, _mm256_and_ps(_mm256_cmp_ps(whole, v, _CMP_GT_OS), _mm256_set1_ps(1.0f)));
+    whole = _mm256_sub_ps(whole,
+                          _mm256_and_ps(_mm256_cmp_ps(whole, v, _CMP_GT_OS), _mm256_set1_ps(1.0f)));
     return _mm256_or_ps(_mm256_and_ps(small, whole), _mm256_andnot_ps(small, v));
 }
 
@@ -188,8 +188,8 @@ template <bool Quintic>
     const __m256 tt = _mm256_mul_ps(t, t);
     if constexpr (Quintic) {
         const __m256 inner = _mm256_add_ps(
-            _mm256_mul_ps(t, _mm256_sub_ps(_mm256_mul_ps(t, _mm256_set1_ps(6.0f)),
-                                           _mm256_set1_ps(15.0f))),
+            _mm256_mul_ps(
+                t, _mm256_sub_ps(_mm256_mul_ps(t, _mm256_set1_ps(6.0f)), _mm256_set1_ps(15.0f))),
             _mm256_set1_ps(10.0f));
         return _mm256_mul_ps(_mm256_mul_ps(tt, t), inner);
     } else {
@@ -219,25 +219,25 @@ template <bool Quintic>
         low[k] = _mm_loadu_ps(pairs + 2 * (p[cx[k]] + cy[k]));
         high[k] = _mm_loadu_ps(pairs + 2 * (p[cx[k] + 1] + cy[k]));
     }
-    auto transpose = [](const __m128* rows, __m256& x0, __m256& y0, __m256& x1,
-                        __m256& y1) MIREL_TARGET_AVX2 {
-        __m128 part[2][4];
-        for (int h = 0; h < 2; ++h) {
-            const __m128* r = rows + 4 * h;
-            const __m128 t01 = _mm_unpacklo_ps(r[0], r[1]);
-            const __m128 t23 = _mm_unpacklo_ps(r[2], r[3]);
-            const __m128 u01 = _mm_unpackhi_ps(r[0], r[1]);
-            const __m128 u23 = _mm_unpackhi_ps(r[2], r[3]);
-            part[h][0] = _mm_movelh_ps(t01, t23);
-            part[h][1] = _mm_movehl_ps(t23, t01);
-            part[h][2] = _mm_movelh_ps(u01, u23);
-            part[h][3] = _mm_movehl_ps(u23, u01);
-        }
-        x0 = _mm256_set_m128(part[1][0], part[0][0]);
-        y0 = _mm256_set_m128(part[1][1], part[0][1]);
-        x1 = _mm256_set_m128(part[1][2], part[0][2]);
-        y1 = _mm256_set_m128(part[1][3], part[0][3]);
-    };
+    auto transpose = [](const __m128* rows, __m256& x0, __m256& y0, __m256& x1, __m256& y1)
+                         MIREL_TARGET_AVX2 {
+                             __m128 part[2][4];
+                             for (int h = 0; h < 2; ++h) {
+                                 const __m128* r = rows + 4 * h;
+                                 const __m128 t01 = _mm_unpacklo_ps(r[0], r[1]);
+                                 const __m128 t23 = _mm_unpacklo_ps(r[2], r[3]);
+                                 const __m128 u01 = _mm_unpackhi_ps(r[0], r[1]);
+                                 const __m128 u23 = _mm_unpackhi_ps(r[2], r[3]);
+                                 part[h][0] = _mm_movelh_ps(t01, t23);
+                                 part[h][1] = _mm_movehl_ps(t23, t01);
+                                 part[h][2] = _mm_movelh_ps(u01, u23);
+                                 part[h][3] = _mm_movehl_ps(u23, u01);
+                             }
+                             x0 = _mm256_set_m128(part[1][0], part[0][0]);
+                             y0 = _mm256_set_m128(part[1][1], part[0][1]);
+                             x1 = _mm256_set_m128(part[1][2], part[0][2]);
+                             y1 = _mm256_set_m128(part[1][3], part[0][3]);
+                         };
     __m256 g00x, g00y, g01x, g01y, g10x, g10y, g11x, g11y;
     transpose(low, g00x, g00y, g01x, g01y);
     transpose(high, g10x, g10y, g11x, g11y);

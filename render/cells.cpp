@@ -49,7 +49,7 @@ struct PixelWork {
     double x[4] = {}, y[4] = {};  // rendered positions of the corners
     std::int32_t a = 0, b = 0;
     std::int32_t seed = 0;
-    int flags = 0;  // 1: left and right differ; 2: top and bottom differ
+    int flags = 0;              // 1: left and right differ; 2: top and bottom differ
     ProbeMemo* memo = nullptr;  // samples taken so far, when the caller keeps them
 };
 

@@ -14,6 +14,7 @@
 #include "image/noise.h"
 #include "render/render_context.h"
 #include "render/surface.h"
+#include "render/surface_waves.h"
 #include "settings/settings_record.h"
 
 namespace mirel::render {
@@ -22,18 +23,22 @@ namespace {
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-std::uint32_t bitsOf(float v) { return std::bit_cast<std::uint32_t>(v); }
-std::uint64_t bitsOf(double v) { return std::bit_cast<std::uint64_t>(v); }
+std::uint32_t bitsOf(float v) {
+    return std::bit_cast<std::uint32_t>(v);
+}
+std::uint64_t bitsOf(double v) {
+    return std::bit_cast<std::uint64_t>(v);
+}
 
 // Coordinates that stress the floor and the lattice: both zeros, cell edges,
 // just below whole numbers, the 2^23 and 2^30 limits, the int range, and
 // non-finite values; then ordinary random ones.
 std::vector<float> awkwardCoordinates() {
-    std::vector<float> v = {0.0f,         -0.0f,      1.0f,        -1.0f,       0.5f,
-                            -0.5f,        255.0f,     256.0f,      -256.0f,     0.99999994f,
-                            -0.99999994f, 1e-40f,     -1e-40f,     8388607.5f,  8388608.0f,
-                            -8388609.0f,  1.0e9f,     -1.0e9f,     1073741824.0f, 3.0e9f,
-                            -3.0e9f,      3.0e38f,    kInf,        -kInf,       kNaN};
+    std::vector<float> v = {0.0f,         -0.0f,   1.0f,    -1.0f,         0.5f,
+                            -0.5f,        255.0f,  256.0f,  -256.0f,       0.99999994f,
+                            -0.99999994f, 1e-40f,  -1e-40f, 8388607.5f,    8388608.0f,
+                            -8388609.0f,  1.0e9f,  -1.0e9f, 1073741824.0f, 3.0e9f,
+                            -3.0e9f,      3.0e38f, kInf,    -kInf,         kNaN};
     std::mt19937 random(7);
     std::uniform_real_distribution<float> small(-600.0f, 600.0f);
     for (int i = 0; i < 200; ++i) v.push_back(small(random));
@@ -85,8 +90,8 @@ struct Scene {
 };
 
 // The height as a sum of single waves, level by level, as the surface is defined.
-double referenceHeight(const RenderContext& c, const double* weight, const Vec3d& point,
-                       int levels, double rippleHeight) {
+double referenceHeight(const RenderContext& c, const double* weight, const Vec3d& point, int levels,
+                       double rippleHeight) {
     const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
     double ax = 0.75 * point.x, az = point.z;
     double bx = 0.73 * point.x, bz = point.z;
@@ -105,8 +110,7 @@ double referenceHeight(const RenderContext& c, const double* weight, const Vec3d
         g *= 1.9;
         a *= c.complexityBand;
     }
-    const double ripples = rippleHeight == c.rippleHeight ? worldRipples(c, point.x, point.z)
-                                                          : 0.0;
+    const double ripples = rippleHeight == c.rippleHeight ? worldRipples(c, point.x, point.z) : 0.0;
     return point.y - (ripples + sum);
 }
 
@@ -131,11 +135,10 @@ TEST(BatchedWaves, SurfaceHeightMatchesTheSumOfSingleWaves) {
         scene.settings.complexity = v.complexity;
         scene.settings.waterStyle = kWaterStyleComplex;
         const RenderContext& c = scene.prepare(v.noise);
-        const double weightSets[][kWaveLevels] = {{1, 1, 1, 1, 1},
-                                                  {0.2, 0.35, 0.9, 1, 0.2},
-                                                  {0, 1, 0, 0, 0},
-                                                  {0, 0, 0, 0, 1}};
-        std::vector<Vec3d> points = {{0.0, 0.0, 0.0}, {-0.0, 0.1, -0.0}, {1e7, 0.0, 3e7}, {1e12, 0.0, 1e12}};
+        const double weightSets[][kWaveLevels] = {
+            {1, 1, 1, 1, 1}, {0.2, 0.35, 0.9, 1, 0.2}, {0, 1, 0, 0, 0}, {0, 0, 0, 0, 1}};
+        std::vector<Vec3d> points = {
+            {0.0, 0.0, 0.0}, {-0.0, 0.1, -0.0}, {1e7, 0.0, 3e7}, {1e12, 0.0, 1e12}};
         for (int i = 0; i < 100; ++i) points.push_back({across(random), 0.05, away(random)});
         for (const auto& weight : weightSets) {
             for (const Vec3d& p : points) {
@@ -185,6 +188,26 @@ TEST(BatchedWaves, SampleNormalMatchesThreeSingleHeights) {
     EXPECT_GT(checked, 50);
 }
 
+// Any number of points gives each point's own sum, however the points are grouped.
+TEST(BatchedWaves, WaveSumsOfManyPointsMatchSinglePoints) {
+    Scene scene;
+    fullReset(scene.settings);
+    scene.settings.randomSeed = 99;
+    const RenderContext& c = scene.prepare();
+    const double weight[kWaveLevels] = {1.0, 0.0, 0.6, 0.3, 0.2};
+    Vec3d points[8];
+    for (int n = 0; n < 8; ++n) points[n] = {n * 1.7 - 5.0, 0.0, 3.0 + n * 11.3};
+    for (int levels = 1; levels <= kWaveLevels; ++levels) {
+        double together[8] = {};
+        waveSums(c, weight, points, 8, levels, together);
+        for (int n = 0; n < 8; ++n) {
+            double alone = 0.0;
+            waveSums(c, weight, &points[n], 1, levels, &alone);
+            ASSERT_EQ(bitsOf(together[n]), bitsOf(alone)) << "point " << n << " levels " << levels;
+        }
+    }
+}
+
 // The octave sums one noise read at a time, as the Simple waves are defined.
 void referenceFbm(const image::NoiseTables& noise, float a, float b, float octaves, float& sx,
                   float& sy) {
@@ -213,10 +236,10 @@ void referenceFbm(const image::NoiseTables& noise, float a, float b, float octav
 TEST(BatchedWaves, FbmMatchesOneReadAtATime) {
     image::NoiseTables noise;
     image::buildNoiseTables(noise, 321);
-    const float octaveCounts[] = {-1.0f, 0.0f, 0.5f, 1.0f, 1.01f, 2.5f, 4.01f, 7.0f,
-                                  32.0f, 63.5f, 64.0f, 100.0f, kInf, kNaN};
-    const float positions[][2] = {{0.0f, 0.0f}, {-0.0f, 3.5f}, {12.25f, -7.75f}, {1e6f, 2e6f},
-                                  {kInf, 1.0f}, {kNaN, 0.0f}};
+    const float octaveCounts[] = {-1.0f, 0.0f,  0.5f,  1.0f,  1.01f,  2.5f, 4.01f,
+                                  7.0f,  32.0f, 63.5f, 64.0f, 100.0f, kInf, kNaN};
+    const float positions[][2] = {{0.0f, 0.0f}, {-0.0f, 3.5f}, {12.25f, -7.75f},
+                                  {1e6f, 2e6f}, {kInf, 1.0f},  {kNaN, 0.0f}};
     for (float octaves : octaveCounts) {
         for (const auto& pos : positions) {
             float sx = 0, sy = 0, rx = 0, ry = 0;

@@ -1,0 +1,19 @@
+// The wave sums of the Complex surface: all the waves of a few heights evaluated
+// together, four or eight at a time, with the same bits as one at a time.
+#pragma once
+
+#include "render/render_context.h"
+
+namespace mirel::render {
+
+// The points evaluated together (the normal's three heights); more are taken
+// in turns.
+constexpr int kMaxHeightPoints = 3;
+
+// For each of `count` points the weighted sum of its wave
+// levels, levels clamped to 1..kWaveLevels; a level of weight 0 adds nothing.
+// The height above the waves is point.y minus this sum and the ring ripples.
+void waveSums(const RenderContext& context, const double* levelWeight, const Vec3d* points,
+              int count, int levels, double* sums);
+
+}  // namespace mirel::render

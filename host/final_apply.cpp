@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstring>
 #include <new>
 
 #include "host/host_buffers.h"
@@ -76,13 +78,39 @@ render::HostBufferService hostBufferService(const pi::FilterRecord& record) {
 }
 
 // Source, mask and result of one tile through the host's current request:
-// inData, maskData and outData cover the tile; the preview's pixels go to
-// the buffer at the tile's place.
+// inData, maskData and outData cover the tile; the preview's pixels go to the
+// buffer at the tile's place. The request's geometry is taken once per tile
+// (this runs for every pixel of the picture on the driver thread); samples
+// convert as readSourcePixel and writeResultPixel convert them.
 class HostTileTarget final : public render::ComposeTarget {
 public:
     HostTileTarget(pi::FilterRecord& record, std::int32_t destination,
                    image::PreviewBuffer& preview, std::int32_t left, std::int32_t top)
         : record_(record), destination_(destination), preview_(preview), left_(left), top_(top) {
+        pixelClass_ = pixelClassOf(record);
+        bytes_ = bytesPerSampleOf(pixelClass_);
+        grey_ = record.planes < 3;
+        transparency_ = usesTransparency(record);
+        alphaPlane_ = transparencyPlaneOf(record);
+        const IntRect in = inRectOf(record);
+        if (record.inData && record.inHiPlane >= record.inLoPlane) {
+            in_ = static_cast<const std::uint8_t*>(record.inData);
+            inWidth_ = in.width();
+            inHeight_ = in.height();
+            inPlanes_ = record.inHiPlane - record.inLoPlane + 1;
+        }
+        const IntRect out = outRectOf(record);
+        if (record.outData && record.outHiPlane >= record.outLoPlane) {
+            // Only the part of the request that outRect covers is written.
+            out_ = static_cast<std::uint8_t*>(record.outData);
+            outPlanes_ = record.outHiPlane - record.outLoPlane + 1;
+            outLeft_ = std::max(in.left, out.left) - in.left;
+            outTop_ = std::max(in.top, out.top) - in.top;
+            outRight_ = std::min(in.right, out.right) - in.left;
+            outBottom_ = std::min(in.bottom, out.bottom) - in.top;
+            outShiftX_ = in.left - out.left;
+            outShiftY_ = in.top - out.top;
+        }
         const IntRect mask = maskRectOf(record);
         if (record.haveMask && record.maskData) {
             mask_ = static_cast<const std::uint8_t*>(record.maskData);
@@ -93,7 +121,22 @@ public:
 
     image::Rgba readSource(std::int32_t x, std::int32_t y) override {
         image::Rgba pixel{0.0f, 0.0f, 0.0f, 1.0f};
-        readSourcePixel(record_, x, y, pixel);
+        if (!in_ || x < 0 || y < 0 || x >= inWidth_ || y >= inHeight_) return pixel;
+        const std::uint8_t* at = in_ + std::int64_t(y) * record_.inRowBytes +
+                                 std::int64_t(x) * inPlanes_ * bytes_;
+        auto plane = [&](std::int32_t p, float otherwise) {
+            const std::int32_t index = p - record_.inLoPlane;
+            if (index < 0 || index >= inPlanes_) return otherwise;
+            return load(at + index * bytes_);
+        };
+        if (grey_) {
+            pixel.r = pixel.g = pixel.b = plane(0, 0.0f);
+        } else {
+            pixel.r = plane(0, 0.0f);
+            pixel.g = plane(1, 0.0f);
+            pixel.b = plane(2, 0.0f);
+        }
+        if (transparency_) pixel.a = plane(alphaPlane_, 1.0f);
         return pixel;
     }
 
@@ -107,16 +150,75 @@ public:
             image::writePreviewPixel(preview_, left_ + x, top_ + y, rgba);
             return;
         }
-        ResultTarget target;
-        target.destination = kDestinationHostOutput;
-        writeResultPixel(record_, target, x, y, rgba);
+        if (!out_ || x < outLeft_ || y < outTop_ || x >= outRight_ || y >= outBottom_) return;
+        std::uint8_t* at = out_ + std::int64_t(y + outShiftY_) * record_.outRowBytes +
+                           std::int64_t(x + outShiftX_) * outPlanes_ * bytes_;
+        auto store = [&](std::int32_t p, float value) {
+            const std::int32_t index = p - record_.outLoPlane;
+            if (index >= 0 && index < outPlanes_) this->store(at + index * bytes_, value);
+        };
+        if (grey_) {
+            store(0, rgba.g);
+        } else {
+            store(0, rgba.r);
+            store(1, rgba.g);
+            store(2, rgba.b);
+        }
+        if (transparency_) store(alphaPlane_, rgba.a);
     }
 
 private:
+    float load(const std::uint8_t* at) const {
+        switch (pixelClass_) {
+            case PixelClass::Eight: return float(*at) / 255.0f;
+            case PixelClass::Sixteen: {
+                std::uint16_t value;
+                std::memcpy(&value, at, sizeof value);
+                return float(value) / 32768.0f;
+            }
+            case PixelClass::Float: {
+                float value;
+                std::memcpy(&value, at, sizeof value);
+                return value;
+            }
+        }
+        return 0.0f;
+    }
+
+    // 8- and 16-bit values are held to their range first: a conversion of a
+    // value that does not fit would be undefined.
+    void store(std::uint8_t* at, float value) const {
+        switch (pixelClass_) {
+            case PixelClass::Eight:
+                *at = std::uint8_t(std::isnan(value) ? 0.0f : std::clamp(value * 255.0f, 0.0f, 255.0f));
+                return;
+            case PixelClass::Sixteen: {
+                const auto stored = std::uint16_t(
+                    std::isnan(value) ? 0.0f : std::clamp(value * 32768.0f, 0.0f, 32768.0f));
+                std::memcpy(at, &stored, sizeof stored);
+                return;
+            }
+            case PixelClass::Float:
+                std::memcpy(at, &value, sizeof value);
+                return;
+        }
+    }
+
     pi::FilterRecord& record_;
     std::int32_t destination_;
     image::PreviewBuffer& preview_;
     std::int32_t left_, top_;
+    PixelClass pixelClass_ = PixelClass::Eight;
+    std::int32_t bytes_ = 1;
+    bool grey_ = false;
+    bool transparency_ = false;
+    std::int32_t alphaPlane_ = 0;
+    const std::uint8_t* in_ = nullptr;
+    std::int32_t inWidth_ = 0, inHeight_ = 0, inPlanes_ = 0;
+    std::uint8_t* out_ = nullptr;
+    std::int32_t outPlanes_ = 0;
+    std::int32_t outLeft_ = 0, outTop_ = 0, outRight_ = 0, outBottom_ = 0;
+    std::int32_t outShiftX_ = 0, outShiftY_ = 0;
     const std::uint8_t* mask_ = nullptr;
     std::int32_t maskWidth_ = 0, maskHeight_ = 0;
 };

@@ -225,7 +225,7 @@ private:
 
 // What a render changes and puts back.
 struct SavedRunTimeFields {
-    std::int32_t panX = 0, panY = 0, zoomLevel = 1;
+    std::int32_t panX = 0, panY = 0, zoomLevel = 1, passCount = 0;
     SettingsRecord settings{};
     SavedRequest request;
     IntRect region;
@@ -424,6 +424,7 @@ std::int16_t renderForDestination(FilterContext& ctx, std::int32_t destination) 
     saved.panX = params.panX;
     saved.panY = params.panY;
     saved.zoomLevel = params.zoomLevel;
+    saved.passCount = params.passCount;
     saved.settings = params.settings;
     saved.request = saveRequest(record);
     saved.region = currentRegionOf(run);
@@ -458,6 +459,7 @@ std::int16_t renderForDestination(FilterContext& ctx, std::int32_t destination) 
     params.panX = saved.panX;
     params.panY = saved.panY;
     params.zoomLevel = saved.zoomLevel;
+    params.passCount = saved.passCount;
     params.settings = saved.settings;
     restoreRequest(record, saved.request);
     setCurrentRegion(run, saved.region);

@@ -51,9 +51,11 @@ bool setUpRun(FilterContext& ctx);
 // Frees the run's images, the preview buffer and the scratch buffer.
 void releaseRun(FilterContext& ctx);
 
-// The filter's whole picture as the final apply renders it: into the host's
-// output, tile by tile. Returns the result code (0, -128 on cancel, a host
-// error, 999 when the source cannot be held).
+// The render entry: destination 0 renders the whole filter rectangle into the
+// host's output (the final apply), destination 1 the preview rectangle at the
+// current zoom and pan into the preview buffer. Every run-time field is put
+// back afterwards except the current pass, which is then -1. Returns the
+// result code (0, -128 on cancel, a host error, 999 when the source cannot be held).
 std::int16_t renderForDestination(FilterContext& ctx, std::int32_t destination);
 
 // True when the host can deliver its picture at other scales, so that the

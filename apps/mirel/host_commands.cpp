@@ -14,6 +14,7 @@
 #include "apps/mirel/action_file.h"
 #include "apps/mirel/filter_host.h"
 #include "apps/mirel/pipl_reader.h"
+#include "apps/mirel/save_from.h"
 #include "image/thumbnails.h"
 #include "settings/settings_file.h"
 
@@ -458,31 +459,33 @@ bool printSettingsInfo(const std::string& pluginPath, const std::string& setting
     return true;
 }
 
-bool saveSettingsFromSources(const std::string& pluginPath, const std::string& outputPath,
-                             const ScriptingSources& sources) {
+RunOutcome saveSettingsFromSources(const std::string& pluginPath, const std::string& outputPath,
+                                   const ScriptingSources& sources, const std::string& fromPicture) {
     std::string error;
-    auto report = [&](const std::string& message) {
-        std::fprintf(stderr, "mirel: %s\n", message.c_str());
-        return false;
-    };
-    if (!folderWritable(outputPath, error)) return report(error);
+    if (!folderWritable(outputPath, error)) return fail(error);
     Terminology terminology;
-    if (!loadFilterTerminology(pluginPath, terminology, error)) return report(error);
+    if (!loadFilterTerminology(pluginPath, terminology, error)) return fail(error);
     // The settings file is taken as it is (no 8-bit round trip of its colours); the
     // action and the settings go over it as the filter would read them.
     SettingsRecord record = defaultSettings();
     if (!sources.settingsFile.empty()) {
         SettingsReadResult result;
-        if (!loadSettingsOrExplain(sources.settingsFile, record, nullptr, result, error)) return report(error);
+        if (!loadSettingsOrExplain(sources.settingsFile, record, nullptr, result, error)) return fail(error);
     }
     ScriptingSources rest = sources;
     rest.settingsFile.clear();
     Descriptor descriptor;
-    if (!composeDescriptor(rest, terminology, descriptor, error)) return report(error);
+    if (!composeDescriptor(rest, terminology, descriptor, error)) return fail(error);
     applyDescriptor(descriptor, record);
+    if (!fromPicture.empty()) {
+        return writeWithEffectThumbnail(outputPath, record, fromPicture,
+                                        [&](const image::TiledImage& thumbnail) {
+                                            return saveSettingsFile(outputPath, record, &thumbnail);
+                                        });
+    }
     if (!saveSettingsFile(outputPath, record, nullptr))
-        return report(outputPath + ": cannot write the settings file");
-    return true;
+        return fail(outputPath + ": cannot write the settings file");
+    return RunOutcome::Done;
 }
 
 }  // namespace mirel::host_app

@@ -75,9 +75,12 @@ bool printParameters(const std::string& pluginPath);
 bool printSettingsInfo(const std::string& pluginPath, const std::string& settingsPath,
                        const std::string& thumbnailPng);
 
-// Writes a settings file (without thumbnail) from the defaults with the sources over them.
-bool saveSettingsFromSources(const std::string& pluginPath, const std::string& outputPath,
-                             const ScriptingSources& sources);
+// Writes a settings file from the defaults with the sources over them: without
+// thumbnail, or, when `fromPicture` names a picture, with the thumbnail of the effect
+// on it as the dialog's Save makes it. Every failure prints one line on stderr and
+// leaves no new file.
+RunOutcome saveSettingsFromSources(const std::string& pluginPath, const std::string& outputPath,
+                                   const ScriptingSources& sources, const std::string& fromPicture = {});
 
 // A selection mask as the host hands it over: one 8-bit grey channel of the
 // picture's size. Grey masks of any depth convert; an RGB mask converts when

@@ -91,12 +91,15 @@ int main(int argc, char** argv) {
     infoCommand->add_option("FILE", infoFile, "the settings file (.q8r)")->required();
     infoCommand->add_option("--thumbnail", infoThumbnail, "also write the file's thumbnail to this PNG");
 
-    std::string saveOutput;
+    std::string saveOutput, saveFrom;
     ScriptingSources saveSources;
     auto* saveCommand = app.add_subcommand(
-        "save-settings", "write a settings file (.q8r) from the defaults and the given sources, without thumbnail");
+        "save-settings", "write a settings file (.q8r) from the defaults and the given sources");
     saveCommand->add_option("OUT", saveOutput, "the settings file to write")->required();
     addSources(saveCommand, saveSources);
+    saveCommand->add_option("--from", saveFrom,
+                            "a picture (PNG, JPEG or TIFF): the file gets the thumbnail of the effect "
+                            "on it, made from the preview the dialog would show; without it, no thumbnail");
 
     try {
         app.parse(argc, argv);
@@ -120,7 +123,6 @@ int main(int argc, char** argv) {
     if (*applyCommand) return exitCodeOf(applyFilter(pluginPath, apply));
     if (*paramsCommand) return printParameters(pluginPath) ? kExitOk : kExitBadInput;
     if (*infoCommand) return printSettingsInfo(pluginPath, infoFile, infoThumbnail) ? kExitOk : kExitBadInput;
-    if (*saveCommand)
-        return saveSettingsFromSources(pluginPath, saveOutput, saveSources) ? kExitOk : kExitBadInput;
+    if (*saveCommand) return exitCodeOf(saveSettingsFromSources(pluginPath, saveOutput, saveSources, saveFrom));
     return kExitBadInput;
 }

@@ -12,6 +12,7 @@
 #include "host/plugin_main.h"
 #include "host/source_tiles.h"
 #include "image/pyramid.h"
+#include "image/thumbnails.h"
 #include "platform/pi/rects.h"
 #include "render/compose.h"
 #include "render/render_job.h"
@@ -323,8 +324,7 @@ bool setUpRun(FilterContext& ctx) {
     if (!ctx.run) return false;
     releaseRun(ctx);
     RunState& run = *ctx.run;
-    imageSlot(run, &WorkingMemory::thumbnailImage) =
-        image::create(kThumbnailSide, kThumbnailSide, image::SampleFormat::Rgba8).release();
+    imageSlot(run, &WorkingMemory::thumbnailImage) = image::createThumbnailImage().release();
     imageSlot(run, &WorkingMemory::dotPreviewImage) =
         image::create(kDotPreviewSide, kDotPreviewSide, image::SampleFormat::Rgba8).release();
     RenderSession& session = renderSession();

@@ -18,7 +18,6 @@ struct FilterContext;
 
 // The filter's own result when the source picture cannot be held in memory.
 constexpr std::int16_t kSourceImageFailed = 999;
-constexpr std::int32_t kThumbnailSide = 128;
 constexpr std::int32_t kDotPreviewSide = 100;
 // Bytes per row of the render's scratch buffer.
 constexpr std::int64_t kScratchRowBytes = 256;

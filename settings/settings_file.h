@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "image/thumbnails.h"
 #include "image/tiled_image.h"
 #include "platform/os/os.h"
 #include "settings/settings_record.h"
@@ -27,7 +28,7 @@ constexpr std::size_t kSettingsFileBytesWithoutThumbnail = kSettingsItemCount * 
 constexpr int32_t kMaxThumbnailBlockSide = 128;
 constexpr std::size_t kJpegThumbnailBufferBytes = 49152;
 // The side of the thumbnail image and of the JPEG the writer stores.
-constexpr int32_t kThumbnailSide = 128;
+constexpr int32_t kThumbnailSide = image::kThumbnailImageSide;
 
 enum class SettingsReadMode {
     Load,           // every item into the record, the thumbnail into the thumbnail image

@@ -55,15 +55,6 @@ int halveDimension(int v) {
     return h;
 }
 
-bool readable(const TiledImage& image, int level) {
-    return hasTiles(image) && level >= 0 && level <= image.lastLevel;
-}
-
-const std::uint8_t* clampedAddress(const TiledImage& image, int x, int y, int level) {
-    return pixelAddress(image, clampCoord(x, image.lastX[level]), clampCoord(y, image.lastY[level]),
-                        level);
-}
-
 // Truncation toward zero of a scaled channel into its storage width. Values
 // outside the storage range wrap as the integer conversion of the stored word
 // would; converting through a 64-bit integer keeps the conversion defined for
@@ -228,13 +219,6 @@ void release(TiledImage& image) {
 
 // ---- Pixel access -------------------------------------------------------------
 
-std::uint32_t readRgba8(const TiledImage& image, int x, int y, int level) {
-    if (!readable(image, level)) return 0;
-    std::uint32_t word;
-    std::memcpy(&word, clampedAddress(image, x, y, level), sizeof word);
-    return word;
-}
-
 void writeRgba8(TiledImage& image, int x, int y, int level, std::uint32_t r, std::uint32_t g,
                 std::uint32_t b, std::uint32_t a) {
     if (!hasTiles(image) || !insideLevel(image, x, y, level)) return;
@@ -242,48 +226,14 @@ void writeRgba8(TiledImage& image, int x, int y, int level, std::uint32_t r, std
     std::memcpy(pixelAddress(image, x, y, level), &word, sizeof word);
 }
 
-Rgba16Pixel readRgba16(const TiledImage& image, int x, int y, int level) {
-    Rgba16Pixel pixel;
-    if (readable(image, level))
-        std::memcpy(&pixel, clampedAddress(image, x, y, level), sizeof pixel);
-    return pixel;
-}
-
 void writeRgba16(TiledImage& image, int x, int y, int level, const Rgba16Pixel& pixel) {
     if (!hasTiles(image) || !insideLevel(image, x, y, level)) return;
     std::memcpy(pixelAddress(image, x, y, level), &pixel, sizeof pixel);
 }
 
-Rgba readRgbaFloat(const TiledImage& image, int x, int y, int level) {
-    Rgba pixel;
-    if (readable(image, level))
-        std::memcpy(&pixel, clampedAddress(image, x, y, level), sizeof pixel);
-    return pixel;
-}
-
 void writeRgbaFloat(TiledImage& image, int x, int y, int level, const Rgba& pixel) {
     if (!hasTiles(image) || !insideLevel(image, x, y, level)) return;
     std::memcpy(pixelAddress(image, x, y, level), &pixel, sizeof pixel);
-}
-
-Rgba readPixel(const TiledImage& image, int x, int y, int level) {
-    if (!readable(image, level)) return {};
-    switch (image.format) {
-        case SampleFormat::Rgba8: {
-            const std::uint32_t w = readRgba8(image, x, y, level);
-            const float s = image.invScale;
-            return {static_cast<float>(w >> 24) * s, static_cast<float>((w >> 16) & 255u) * s,
-                    static_cast<float>((w >> 8) & 255u) * s, static_cast<float>(w & 255u) * s};
-        }
-        case SampleFormat::Rgba16: {
-            const Rgba16Pixel p = readRgba16(image, x, y, level);
-            const float s = image.invScale;
-            return {p.r * s, p.g * s, p.b * s, p.a * s};
-        }
-        case SampleFormat::RgbaFloat:
-            return readRgbaFloat(image, x, y, level);
-    }
-    return {};
 }
 
 void writePixel(TiledImage& image, int x, int y, int level, const Rgba& rgba) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <memory>
 #include <span>
@@ -173,21 +174,70 @@ inline std::uint32_t packRgba8(std::uint32_t r, std::uint32_t g, std::uint32_t b
 // ---- Pixel access -------------------------------------------------------------
 // Reads clamp (x, y) into the level (a negative coordinate reads 0, one beyond the
 // last reads the last); an image without tiles, or a level that does not exist,
-// reads as zeros. Writes outside the level are dropped.
+// reads as zeros. Writes outside the level are dropped. The reads are inline: the
+// samplers call them several times for every filtered read.
+
+inline bool readable(const TiledImage& image, int level) {
+    return hasTiles(image) && level >= 0 && level < kMaxLevels && level <= image.lastLevel;
+}
+
+inline const std::uint8_t* clampedAddress(const TiledImage& image, int x, int y, int level) {
+    return pixelAddress(image, clampCoord(x, image.lastX[level]), clampCoord(y, image.lastY[level]),
+                        level);
+}
+
+// Raw per-format reads for the pyramid and the samplers; the format must match.
+inline std::uint32_t readRgba8(const TiledImage& image, int x, int y, int level) {
+    if (!readable(image, level)) return 0;
+    std::uint32_t word;
+    std::memcpy(&word, clampedAddress(image, x, y, level), sizeof word);
+    return word;
+}
+
+inline Rgba16Pixel readRgba16(const TiledImage& image, int x, int y, int level) {
+    Rgba16Pixel pixel;
+    if (readable(image, level))
+        std::memcpy(&pixel, clampedAddress(image, x, y, level), sizeof pixel);
+    return pixel;
+}
+
+inline Rgba readRgbaFloat(const TiledImage& image, int x, int y, int level) {
+    Rgba pixel;
+    if (readable(image, level))
+        std::memcpy(&pixel, clampedAddress(image, x, y, level), sizeof pixel);
+    return pixel;
+}
 
 // Normalised: Rgba8 and Rgba16 channels times invScale, RgbaFloat as stored.
-Rgba readPixel(const TiledImage& image, int x, int y, int level);
+inline Rgba readPixel(const TiledImage& image, int x, int y, int level) {
+    if (!readable(image, level)) return {};
+    switch (image.format) {
+        case SampleFormat::Rgba8: {
+            const std::uint32_t w = readRgba8(image, x, y, level);
+            const float s = image.invScale;
+            return {static_cast<float>(w >> 24) * s, static_cast<float>((w >> 16) & 255u) * s,
+                    static_cast<float>((w >> 8) & 255u) * s, static_cast<float>(w & 255u) * s};
+        }
+        case SampleFormat::Rgba16: {
+            const Rgba16Pixel p = readRgba16(image, x, y, level);
+            const float s = image.invScale;
+            return {p.r * s, p.g * s, p.b * s, p.a * s};
+        }
+        case SampleFormat::RgbaFloat:
+            return readRgbaFloat(image, x, y, level);
+    }
+    return {};
+}
+
+
 // Rgba8/Rgba16: each channel times scale, truncated toward zero, not clamped
 // (callers clamp); RgbaFloat stores the floats.
 void writePixel(TiledImage& image, int x, int y, int level, const Rgba& rgba);
 
-// Raw per-format access for the pyramid and the samplers; the format must match.
-std::uint32_t readRgba8(const TiledImage& image, int x, int y, int level);
+// Raw per-format writes; the format must match.
 void writeRgba8(TiledImage& image, int x, int y, int level, std::uint32_t r, std::uint32_t g,
                 std::uint32_t b, std::uint32_t a);
-Rgba16Pixel readRgba16(const TiledImage& image, int x, int y, int level);
 void writeRgba16(TiledImage& image, int x, int y, int level, const Rgba16Pixel& pixel);
-Rgba readRgbaFloat(const TiledImage& image, int x, int y, int level);
 void writeRgbaFloat(TiledImage& image, int x, int y, int level, const Rgba& pixel);
 
 // ---- Copies and conversions --------------------------------------------------------

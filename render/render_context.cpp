@@ -416,7 +416,10 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     c.cacheValue = std::numeric_limits<double>::quiet_NaN();
 
     // 0. Reads above the top of the picture are mirrored sideways and blurred.
-    if (source != nullptr) source->edgeMode = image::kEdgeModeMirrorBlur;
+    // Only the first job's set-up writes it, before any worker reads the
+    // source; later set-ups run while workers read and must only read it.
+    if (source != nullptr && source->edgeMode != image::kEdgeModeMirrorBlur)
+        source->edgeMode = image::kEdgeModeMirrorBlur;
     // 1.-2.
     c.zoom = inputs.zoom >= 1 ? inputs.zoom : 1;
     c.panX = inputs.panX;

@@ -1,33 +1,18 @@
 // The host program as a user runs it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <string>
 
+#include "tests/support/host_program.h"
 #include "tests/support/scratch.h"
 
 namespace mirel::testing {
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
+using Outcome = ProgramOutcome;
 
-Outcome runHost(const std::string& arguments) {
-    const std::string command = "'" + hostPath() + "' --plugin '" + pluginPath() + "' " +
-                                arguments + " 2>&1";
-    Outcome outcome;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return outcome;
-    std::array<char, 512> buffer{};
-    while (fgets(buffer.data(), int(buffer.size()), pipe)) outcome.output += buffer.data();
-    const int status = pclose(pipe);
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
-}
+Outcome runHost(const std::string& arguments) { return runProgram(pluginPath(), arguments); }
 
 TEST(HostProgram, PrintsWhatThePluginsPiPLSays) {
     const Outcome outcome = runHost("plugin-info");
@@ -47,15 +32,9 @@ TEST(HostProgram, RefusesAFileThatIsNoFilter) {
     ASSERT_NE(file, nullptr);
     std::fputs("just text", file);
     std::fclose(file);
-    const std::string command = "'" + hostPath() + "' --plugin '" + fake + "' plugin-info 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    std::array<char, 512> buffer{};
-    while (fgets(buffer.data(), int(buffer.size()), pipe)) output += buffer.data();
-    const int status = pclose(pipe);
-    EXPECT_EQ(WEXITSTATUS(status), 2);
-    EXPECT_NE(output.find("notaplugin.8bf"), std::string::npos) << output;
+    const ProgramOutcome outcome = runProgram(fake, "plugin-info");
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_NE(outcome.output.find("notaplugin.8bf"), std::string::npos) << outcome.output;
 }
 
 TEST(HostProgram, DrivesTheSelectorsOnAPictureOfItsOwn) {

@@ -10,6 +10,7 @@
 
 #include "apps/mirel/filter_host.h"
 #include "apps/mirel/image_file.h"
+#include "tests/support/host_program.h"
 
 namespace mirel::testing {
 
@@ -21,21 +22,5 @@ host_app::Picture patternPicture(std::int32_t width, std::int32_t height, int ch
 const host_app::PluginLibrary& identityFilter();
 std::string identityFilterPath();
 
-struct ProgramOutcome {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
-
-// Runs the host program with `arguments` (already quoted where needed),
-// the plug-in given by `plugin` and `environment` put in front ("NAME=value ").
-ProgramOutcome runProgram(const std::string& plugin, const std::string& arguments,
-                          const std::string& environment = "");
-
-std::string quoted(const std::string& text);
-bool fileExists(const std::string& path);
-// Names in `folder`, sorted, without "." and "..".
-std::vector<std::string> folderEntries(const std::string& folder);
-void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
-std::vector<std::uint8_t> readBytes(const std::string& path);
 
 }  // namespace mirel::testing

@@ -107,7 +107,8 @@ void writeGrey16Png(const std::string& path, const std::vector<std::uint16_t>& v
 
 std::vector<std::uint16_t> readGrey16Png(const std::string& path) {
     std::vector<std::uint16_t> values;
-    FILE* file = std::fopen(path.c_str(), "rb");
+    // volatile: the pointer must keep its value across libpng's longjmp.
+    FILE* volatile file = std::fopen(path.c_str(), "rb");
     if (!file) return values;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);

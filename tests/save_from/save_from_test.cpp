@@ -13,6 +13,7 @@
 
 #include "apps/mirel/image_file.h"
 #include "settings/settings_file.h"
+#include "tests/support/host_program.h"
 #include "tests/support/scratch.h"
 
 namespace mirel::testing {
@@ -20,29 +21,14 @@ namespace {
 
 using host_app::Picture;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
-
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
+using Outcome = ProgramOutcome;
 
 // Runs the host program in `folder`, with the plug-in's temporary folder there too.
 Outcome runHost(const std::string& folder, const std::string& arguments) {
-    const std::string command = "cd " + quoted(folder) + " && TMPDIR=" + quoted(folder) + " " +
-                                quoted(hostPath()) + " --plugin " + quoted(pluginPath()) + " " +
-                                arguments + " 2>&1";
-    Outcome outcome;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return outcome;
-    std::array<char, 512> buffer{};
-    while (fgets(buffer.data(), int(buffer.size()), pipe)) outcome.output += buffer.data();
-    const int status = pclose(pipe);
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
+    return runProgram(pluginPath(), arguments, "TMPDIR=" + quoted(folder) + " ", folder);
 }
 
-bool exists(const std::string& path) { return std::ifstream(path).good(); }
+bool exists(const std::string& path) { return fileExists(path); }
 
 std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -161,15 +161,4 @@ Rgb8 rgbAt(const image::TiledImage& image, int x, int y) {
     return Rgb8{int(word >> 24), int((word >> 16) & 255), int((word >> 8) & 255)};
 }
 
-void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 }  // namespace mirel::testing

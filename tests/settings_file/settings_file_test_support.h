@@ -9,6 +9,7 @@
 
 #include "image/tiled_image.h"
 #include "settings/settings_record.h"
+#include "tests/support/host_program.h"
 
 namespace mirel::testing {
 
@@ -42,8 +43,5 @@ struct Rgb8 {
 };
 Rgb8 rgbAt(const image::TiledImage& image, int x, int y);
 
-// Writes bytes to a file, replacing it.
-void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
-std::vector<std::uint8_t> readBytes(const std::string& path);
 
 }  // namespace mirel::testing

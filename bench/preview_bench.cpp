@@ -9,7 +9,8 @@
 
 #include "apps/mirel/filter_host.h"
 #include "apps/mirel/image_file.h"
-#include "host/final_apply.h"
+#include "host/preview_render.h"
+#include "host/render_entry.h"
 #include "host/plugin_main.h"
 #include "image/preview.h"
 
@@ -60,7 +61,7 @@ void BM_PreviewAtFitZoom(benchmark::State& state) {
     for (auto _ : state) {
         if (renderPreview(ctx) != 0) state.SkipWithError("the preview render failed");
     }
-    const image::PreviewBuffer& preview = renderSession().preview;
+    const image::PreviewBuffer& preview = ctx.session.preview;
     state.counters["zoom"] = params.zoomLevel;
     state.counters["pixels"] = double(preview.bufferWidth) * preview.bufferHeight;
     state.SetLabel(state.range(0) == kWaterStyleSimple ? "Simple" : "Complex");

@@ -3,6 +3,8 @@
 
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <new>
 
 namespace mirel {
 
@@ -74,6 +76,22 @@ void releaseHostBuffer(const pi::FilterRecord& record, HostBuffer& buffer) {
         os::globalFree(buffer.globalHandle);
     }
     buffer = {};
+}
+
+render::HostBufferService hostBufferService(const pi::FilterRecord& record) {
+    render::HostBufferService service;
+    service.obtain = [&record](std::size_t bytes, void*& token) -> void* {
+        std::unique_ptr<HostBuffer> buffer(new (std::nothrow) HostBuffer);
+        if (!buffer || !obtainHostBuffer(record, bytes, *buffer)) return nullptr;
+        void* memory = buffer->data;
+        token = buffer.release();
+        return memory;
+    };
+    service.release = [&record](void* token) {
+        std::unique_ptr<HostBuffer> buffer(static_cast<HostBuffer*>(token));
+        releaseHostBuffer(record, *buffer);
+    };
+    return service;
 }
 
 }  // namespace mirel

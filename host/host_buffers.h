@@ -7,6 +7,7 @@
 
 #include "platform/os/os.h"
 #include "platform/pi/pi.h"
+#include "render/worker_pool.h"
 
 namespace mirel {
 
@@ -28,5 +29,9 @@ bool obtainHostBuffer(const pi::FilterRecord& record, std::size_t bytes, HostBuf
 
 // Unlocks and frees the buffer the way it was obtained; an empty buffer is left alone.
 void releaseHostBuffer(const pi::FilterRecord& record, HostBuffer& buffer);
+
+// The render's cell grids through obtainHostBuffer and releaseHostBuffer. The
+// record must outlive the render.
+render::HostBufferService hostBufferService(const pi::FilterRecord& record);
 
 }  // namespace mirel

@@ -66,33 +66,9 @@ void storeSample(PixelClass pixelClass, std::uint8_t* at, float value) {
     }
 }
 
-bool inside(const IntRect& rect, std::int32_t x, std::int32_t y) {
-    return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
-}
-
 IntRect cornerRect(const pi::FilterRecord& record) {
     const IntRect filter = filterRectOf(record);
     return {filter.top, filter.left, filter.top + 1, filter.left + 1};
-}
-
-void writePreviewPixel(const ResultTarget& target, std::int32_t x, std::int32_t y,
-                       const image::Rgba& pixel) {
-    const PreviewPlanes& preview = target.preview;
-    if (!preview.pixels || preview.width <= 0 || preview.height <= 0 || preview.planeCount <= 0)
-        return;
-    // The compositor's positions can land one past the buffer at a tile edge;
-    // they are pulled in rather than dropped.
-    const std::int64_t px = std::clamp<std::int64_t>(std::int64_t(x) + target.origin.h, 0, preview.width - 1);
-    const std::int64_t py = std::clamp<std::int64_t>(std::int64_t(y) + target.origin.v, 0, preview.height - 1);
-    const std::int64_t planeSize = std::int64_t(preview.width) * preview.height;
-    std::uint8_t* at = preview.pixels + py * preview.width + px;
-    if (preview.planeCount < 3) {
-        storeSample(PixelClass::Eight, at, pixel.g);
-        return;
-    }
-    storeSample(PixelClass::Eight, at, pixel.r);
-    storeSample(PixelClass::Eight, at + planeSize, pixel.g);
-    storeSample(PixelClass::Eight, at + 2 * planeSize, pixel.b);
 }
 
 }  // namespace
@@ -261,72 +237,107 @@ std::int16_t advanceHost(pi::FilterRecord& record) {
 
 // ---- Pixels --------------------------------------------------------------------------
 
-bool readSourcePixel(const pi::FilterRecord& record, std::int32_t x, std::int32_t y,
-                     image::Rgba& pixel) {
+HostTile::HostTile(const pi::FilterRecord& record, const TileDestination& destination)
+    : destination_(destination) {
+    pixelClass_ = pixelClassOf(record);
+    bytes_ = bytesPerSampleOf(pixelClass_);
+    grey_ = record.planes < 3;
+    transparency_ = usesTransparency(record);
+    alphaPlane_ = transparencyPlaneOf(record);
     const IntRect in = inRectOf(record);
-    if (!record.inData || x < 0 || y < 0 || x >= in.width() || y >= in.height()) return false;
-    const PixelClass pixelClass = pixelClassOf(record);
-    const std::int64_t bytes = bytesPerSampleOf(pixelClass);
-    const std::int32_t planes = inPlaneCount(record);
-    if (planes == 0) return false;
-    const auto* at = static_cast<const std::uint8_t*>(record.inData) +
-                     std::int64_t(y) * record.inRowBytes + std::int64_t(x) * planes * bytes;
+    if (record.inData && inPlaneCount(record) > 0) {
+        in_ = static_cast<const std::uint8_t*>(record.inData);
+        inRowBytes_ = record.inRowBytes;
+        inWidth_ = in.width();
+        inHeight_ = in.height();
+        inPlanes_ = inPlaneCount(record);
+        inLoPlane_ = record.inLoPlane;
+    }
+    const IntRect out = outRectOf(record);
+    if (record.outData && outPlaneCount(record) > 0) {
+        out_ = static_cast<std::uint8_t*>(record.outData);
+        outRowBytes_ = record.outRowBytes;
+        outPlanes_ = outPlaneCount(record);
+        outLoPlane_ = record.outLoPlane;
+        outLeft_ = std::max(in.left, out.left) - in.left;
+        outTop_ = std::max(in.top, out.top) - in.top;
+        outRight_ = std::min(in.right, out.right) - in.left;
+        outBottom_ = std::min(in.bottom, out.bottom) - in.top;
+        outShiftX_ = in.left - out.left;
+        outShiftY_ = in.top - out.top;
+    }
+    const IntRect mask = maskRectOf(record);
+    if (record.haveMask && record.maskData) {
+        mask_ = static_cast<const std::uint8_t*>(record.maskData);
+        maskRowBytes_ = record.maskRowBytes;
+        maskWidth_ = mask.width();
+        maskHeight_ = mask.height();
+    }
+}
+
+bool HostTile::read(std::int32_t x, std::int32_t y, image::Rgba& pixel) const {
+    if (!in_ || x < 0 || y < 0 || x >= inWidth_ || y >= inHeight_) return false;
+    const std::uint8_t* at = in_ + std::int64_t(y) * inRowBytes_ + std::int64_t(x) * inPlanes_ * bytes_;
     // Plane p of the picture, when the request delivered it.
     auto plane = [&](std::int32_t p, float otherwise) {
-        const std::int32_t index = p - record.inLoPlane;
-        if (index < 0 || index >= planes) return otherwise;
-        return loadSample(pixelClass, at + index * bytes);
+        const std::int32_t index = p - inLoPlane_;
+        if (index < 0 || index >= inPlanes_) return otherwise;
+        return loadSample(pixelClass_, at + index * bytes_);
     };
-    if (record.planes < 3) {
+    if (grey_) {
         pixel.r = pixel.g = pixel.b = plane(0, 0.0f);
     } else {
         pixel.r = plane(0, 0.0f);
         pixel.g = plane(1, 0.0f);
         pixel.b = plane(2, 0.0f);
     }
-    pixel.a = usesTransparency(record) ? plane(transparencyPlaneOf(record), 1.0f) : 1.0f;
+    pixel.a = transparency_ ? plane(alphaPlane_, 1.0f) : 1.0f;
     return true;
 }
 
-bool writeResultPixel(pi::FilterRecord& record, const ResultTarget& target, std::int32_t x,
-                      std::int32_t y, const image::Rgba& pixel) {
-    if (target.destination == kDestinationPreview) {
-        writePreviewPixel(target, x, y, pixel);
-        return target.preview.pixels != nullptr;
-    }
-    if (target.destination == kDestinationExport) {
-        if (!target.exportImage) return false;
-        image::writePixel(*target.exportImage, x + target.origin.h, y + target.origin.v, 0, pixel);
+bool HostTile::write(std::int32_t x, std::int32_t y, const image::Rgba& pixel) {
+    const IntPoint origin = destination_.origin;
+    if (destination_.destination == kDestinationPreview) {
+        if (!destination_.preview || !destination_.preview->pixels) return false;
+        image::writePreviewPixel(*destination_.preview, origin.h + x, origin.v + y, pixel);
         return true;
     }
-
-    const IntRect request = inRectOf(record);
-    const IntRect out = outRectOf(record);
-    if (!record.outData || x < 0 || y < 0 || x >= request.width() || y >= request.height())
-        return false;
-    const std::int32_t column = request.left + x;
-    const std::int32_t row = request.top + y;
-    if (!inside(out, column, row)) return false;
-    const PixelClass pixelClass = pixelClassOf(record);
-    const std::int64_t bytes = bytesPerSampleOf(pixelClass);
-    const std::int32_t planes = outPlaneCount(record);
-    if (planes == 0) return false;
-    auto* at = static_cast<std::uint8_t*>(record.outData) +
-               std::int64_t(row - out.top) * record.outRowBytes +
-               std::int64_t(column - out.left) * planes * bytes;
+    if (destination_.destination == kDestinationExport) {
+        if (!destination_.exportImage) return false;
+        image::writePixel(*destination_.exportImage, origin.h + x, origin.v + y, 0, pixel);
+        return true;
+    }
+    if (!out_ || x < outLeft_ || y < outTop_ || x >= outRight_ || y >= outBottom_) return false;
+    std::uint8_t* at = out_ + std::int64_t(y + outShiftY_) * outRowBytes_ +
+                       std::int64_t(x + outShiftX_) * outPlanes_ * bytes_;
     auto store = [&](std::int32_t p, float value) {
-        const std::int32_t index = p - record.outLoPlane;
-        if (index >= 0 && index < planes) storeSample(pixelClass, at + index * bytes, value);
+        const std::int32_t index = p - outLoPlane_;
+        if (index >= 0 && index < outPlanes_) storeSample(pixelClass_, at + index * bytes_, value);
     };
-    if (record.planes < 3) {
+    if (grey_) {
         store(0, pixel.g);
     } else {
         store(0, pixel.r);
         store(1, pixel.g);
         store(2, pixel.b);
     }
-    if (usesTransparency(record)) store(transparencyPlaneOf(record), pixel.a);
+    if (transparency_) store(alphaPlane_, pixel.a);
     return true;
+}
+
+image::Rgba HostTile::readSource(std::int32_t x, std::int32_t y) {
+    image::Rgba pixel{0.0f, 0.0f, 0.0f, 1.0f};
+    read(x, y, pixel);
+    return pixel;
+}
+
+float HostTile::maskAt(std::int32_t x, std::int32_t y) {
+    if (!mask_ || x < 0 || y < 0 || x >= maskWidth_ || y >= maskHeight_) return 1.0f;
+    return float(mask_[std::int64_t(y) * maskRowBytes_ + x]) / kFull8;
+}
+
+void HostTile::writeResult(std::int32_t x, std::int32_t y, const image::Rgba& rgba) {
+    write(x, y, rgba);
 }
 
 std::uint8_t proxySample(PixelClass pixelClass, const std::uint8_t* sample) {
@@ -348,12 +359,14 @@ std::uint8_t proxySample(PixelClass pixelClass, const std::uint8_t* sample) {
     return 0;
 }
 
-std::int16_t readProxy(pi::FilterRecord& record, const PreviewPlanes& buffer) {
+std::int16_t readProxy(pi::FilterRecord& record, image::PreviewBuffer& buffer) {
     const std::int16_t savedLo = record.inLoPlane;
     const std::int16_t savedHi = record.inHiPlane;
     const PixelClass pixelClass = pixelClassOf(record);
     const std::int64_t bytes = bytesPerSampleOf(pixelClass);
-    const std::int64_t planeSize = std::int64_t(std::max(0, buffer.width)) * std::max(0, buffer.height);
+    const std::int32_t width = std::max(0, buffer.bufferWidth);
+    const std::int32_t height = std::max(0, buffer.bufferHeight);
+    const std::int64_t planeSize = std::int64_t(width) * height;
     const std::int32_t planes = std::min<std::int32_t>(record.planes, buffer.planeCount);
     std::int16_t result = pi::kNoErr;
     for (std::int32_t p = 0; p < planes && buffer.pixels; ++p) {
@@ -364,12 +377,12 @@ std::int16_t readProxy(pi::FilterRecord& record, const PreviewPlanes& buffer) {
         if (!record.inData) continue;
         // The host delivers what was asked; the buffer may be smaller when the
         // pane shrank since the request, and nothing is written past it.
-        const std::int32_t rows = std::min(in.height(), buffer.height);
-        const std::int32_t columns = std::min(in.width(), buffer.width);
+        const std::int32_t rows = std::min(in.height(), height);
+        const std::int32_t columns = std::min(in.width(), width);
         for (std::int32_t y = 0; y < rows; ++y) {
             const auto* source = static_cast<const std::uint8_t*>(record.inData) +
                                  std::int64_t(y) * record.inRowBytes;
-            std::uint8_t* target = buffer.pixels + p * planeSize + std::int64_t(y) * buffer.width;
+            std::uint8_t* target = buffer.pixels.get() + p * planeSize + std::int64_t(y) * width;
             for (std::int32_t x = 0; x < columns; ++x)
                 target[x] = proxySample(pixelClass, source + x * bytes);
         }
@@ -404,45 +417,61 @@ std::int16_t fillSourceTile(pi::FilterRecord& record, std::int32_t top, std::int
     return pi::kNoErr;
 }
 
-// ---- Final apply, host side --------------------------------------------------------
+// ---- A render's exchange, tile by tile ------------------------------------------------
 
-FinalApply beginFinalApply(pi::FilterRecord& record, bool sourceLoaded) {
-    FinalApply apply;
-    apply.saved = saveRequest(record);
+TileExchange beginFinalApply(pi::FilterRecord& record, bool sourceLoaded) {
+    TileExchange exchange;
+    exchange.saved = saveRequest(record);
     if (record.progressProc) record.progressProc(kApplyStartDone, kApplyStartTotal);
-    apply.startTicks = os::tickCount();
-    apply.view = RequestView{};
-    apply.region = filterRectOf(record);
-    setUpWholeRegion(record, apply.region, 1, sourceLoaded);
-    return apply;
+    exchange.startTicks = os::tickCount();
+    exchange.view = RequestView{};
+    exchange.region = filterRectOf(record);
+    exchange.pollsAbort = true;
+    setUpWholeRegion(record, exchange.region, 1, sourceLoaded);
+    return exchange;
 }
 
-std::int16_t collectTile(pi::FilterRecord& record, FinalApply& apply, const IntRect& tile,
+TileExchange beginPreviewExchange(pi::FilterRecord& record, const IntRect& rect,
+                                  const RequestView& view) {
+    TileExchange exchange;
+    exchange.saved = saveRequest(record);
+    exchange.view = view;
+    exchange.region = rect;
+    setUpWholeRegion(record, rect, view.zoom, true);
+    return exchange;
+}
+
+std::int16_t collectTile(pi::FilterRecord& record, TileExchange& exchange, const IntRect& tile,
                          const std::function<void()>& compose) {
-    if (apply.cancelled) return apply.result;
-    const bool abort = record.abortProc && record.abortProc() != 0;
-    if (abort || apply.result == pi::kUserCanceledErr) {
-        apply.result = pi::kUserCanceledErr;
-        apply.cancelled = true;
-        return apply.result;
+    if (exchange.cancelled) return exchange.result;
+    if (exchange.pollsAbort) {
+        const bool abort = record.abortProc && record.abortProc() != 0;
+        if (abort || exchange.result == pi::kUserCanceledErr) {
+            exchange.result = pi::kUserCanceledErr;
+            exchange.cancelled = true;
+            return exchange.result;
+        }
     }
     // After a host error no further tile is asked for or composed.
-    if (apply.result != pi::kNoErr) return apply.result;
-    requestRegion(record, tile, apply.view);
-    apply.result = advanceHost(record);
-    if (apply.result == pi::kNoErr && compose) compose();
-    return apply.result;
+    if (exchange.result != pi::kNoErr) return exchange.result;
+    requestRegion(record, tile, exchange.view);
+    exchange.result = advanceHost(record);
+    if (exchange.result == pi::kNoErr && compose) compose();
+    return exchange.result;
 }
 
 void reportApplyProgress(const pi::FilterRecord& record, double fraction) {
     if (!record.progressProc) return;
     const double clamped = std::clamp(std::isnan(fraction) ? 0.0 : fraction, 0.0, 1.0);
-    record.progressProc(std::int32_t(clamped * kApplyProgressTotal), kApplyProgressTotal);
+    record.progressProc(1 + std::int32_t(clamped * kApplyProgressTotal), kApplyProgressTotal);
 }
 
-std::int16_t endFinalApply(pi::FilterRecord& record, const FinalApply& apply) {
-    restoreRequest(record, apply.saved);
-    return apply.result;
+std::int16_t endExchange(pi::FilterRecord& record, const TileExchange& exchange) {
+    restoreRequest(record, exchange.saved);
+    // The host commits the last tile after this; its output already holds the
+    // selection, and a host that masked it again would apply the selection twice.
+    record.autoMask = 0;
+    return exchange.result;
 }
 
 }  // namespace mirel

@@ -6,15 +6,15 @@
 #include <cstdint>
 #include <functional>
 
+#include "image/preview.h"
+#include "image/tiled_image.h"
 #include "platform/pi/pi.h"
 #include "platform/pi/rects.h"
+#include "render/compose.h"
+#include "settings/parameter_block.h"
 
 namespace mirel {
 
-namespace image {
-struct TiledImage;
-struct Rgba;
-}  // namespace image
 
 struct ParameterBlock;
 struct RunState;
@@ -90,48 +90,72 @@ std::int16_t advanceHost(pi::FilterRecord& record);
 
 // ---- Pixels --------------------------------------------------------------------------
 
-// One source pixel of the current request, normalised to 0..1 (floats as the
-// host stores them). Column and row are relative to inRect; false for a
-// position outside it or when the host delivered nothing.
-bool readSourcePixel(const pi::FilterRecord& record, std::int32_t x, std::int32_t y,
-                     image::Rgba& pixel);
-
-// A planar 8-bit buffer a preview render fills: plane p of pixel (x, y) lies
-// at p x width x height + y x width + x.
-struct PreviewPlanes {
-    std::uint8_t* pixels = nullptr;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::int32_t planeCount = 0;
-};
-
-// Where a result pixel goes. Positions are relative to the current request;
-// the preview and export destinations add `origin` (their tile's place in the
-// buffer or image).
-struct ResultTarget {
-    std::int32_t destination = 0;  // kDestinationHostOutput, kDestinationPreview or kDestinationExport
-    PreviewPlanes preview;
+// Where the results of a tile go: the host's output through the current
+// request, the preview buffer or the export image. The preview and export
+// destinations put a tile's pixel (x, y) at origin + (x, y).
+struct TileDestination {
+    std::int32_t destination = kDestinationHostOutput;
+    image::PreviewBuffer* preview = nullptr;
     image::TiledImage* exportImage = nullptr;
     IntPoint origin;
 };
 
-// Stores one result pixel for the target's destination. Host output: each
-// channel times the full scale, truncated (8- and 16-bit values clamped first
-// so that an out-of-range value cannot wrap), only green with fewer than three
-// planes, alpha only for editable transparency; positions outside the request
-// or outRect are skipped. Returns false when nothing was stored.
-bool writeResultPixel(pi::FilterRecord& record, const ResultTarget& target, std::int32_t x,
-                      std::int32_t y, const image::Rgba& pixel);
+// The pixels of the host's current request as one tile of a render sees them:
+// the source from inData, the selection from maskData, results to outData (or
+// the preview or export image). Positions are relative to inRect. The
+// request's geometry is read once, when the tile is made: this runs for every
+// pixel of the picture on the driver thread.
+class HostTile final : public render::ComposeTarget {
+public:
+    HostTile(const pi::FilterRecord& record, const TileDestination& destination);
+
+    // The source pixel normalised to 0..1 (floats as the host stores them);
+    // false for a position outside the request or when the host delivered nothing.
+    bool read(std::int32_t x, std::int32_t y, image::Rgba& pixel) const;
+    // Stores one result pixel. Host output: each channel times the full scale,
+    // truncated (8- and 16-bit values clamped first so that an out-of-range
+    // value cannot wrap), only green with fewer than three planes, alpha only
+    // for editable transparency; positions outside the request or outRect are
+    // skipped. False when nothing was stored.
+    bool write(std::int32_t x, std::int32_t y, const image::Rgba& pixel);
+
+    // What the compositor asks: opaque black where nothing was delivered, a
+    // selection of 1 where there is no mask.
+    image::Rgba readSource(std::int32_t x, std::int32_t y) override;
+    float maskAt(std::int32_t x, std::int32_t y) override;
+    void writeResult(std::int32_t x, std::int32_t y, const image::Rgba& rgba) override;
+
+private:
+    TileDestination destination_;
+    PixelClass pixelClass_ = PixelClass::Eight;
+    std::int32_t bytes_ = 1;
+    bool grey_ = false;
+    bool transparency_ = false;
+    std::int32_t alphaPlane_ = 0;
+    const std::uint8_t* in_ = nullptr;
+    std::int64_t inRowBytes_ = 0;
+    std::int32_t inWidth_ = 0, inHeight_ = 0, inPlanes_ = 0, inLoPlane_ = 0;
+    std::uint8_t* out_ = nullptr;
+    std::int64_t outRowBytes_ = 0;
+    std::int32_t outPlanes_ = 0, outLoPlane_ = 0;
+    // The part of the request that outRect covers, in request coordinates, and
+    // the offset of the request within outRect.
+    std::int32_t outLeft_ = 0, outTop_ = 0, outRight_ = 0, outBottom_ = 0;
+    std::int32_t outShiftX_ = 0, outShiftY_ = 0;
+    const std::uint8_t* mask_ = nullptr;
+    std::int64_t maskRowBytes_ = 0;
+    std::int32_t maskWidth_ = 0, maskHeight_ = 0;
+};
 
 // One host sample converted for display: 8-bit as is, 16-bit as v x 255 / 32768
 // rounded down, float clamped to 0..1 and truncated.
 std::uint8_t proxySample(PixelClass pixelClass, const std::uint8_t* sample);
 
-// Reads the requested preview rectangle into `buffer`, one plane per call of
-// advanceState, converted to 8 bits. Precondition: requestRegion has been made
-// for the preview rectangle. The plane range is put back afterwards. Returns
-// the host's first error (the rest of the buffer then stays as it was).
-std::int16_t readProxy(pi::FilterRecord& record, const PreviewPlanes& buffer);
+// Reads the requested preview rectangle into `buffer`'s pixels, one plane per
+// call of advanceState, converted to 8 bits. Precondition: requestRegion has
+// been made for the preview rectangle. The plane range is put back afterwards.
+// Returns the host's first error (the rest of the buffer then stays as it was).
+std::int16_t readProxy(pi::FilterRecord& record, image::PreviewBuffer& buffer);
 
 // ---- Source tiles --------------------------------------------------------------------
 
@@ -155,40 +179,51 @@ using SourceRowSink = std::function<void(std::int32_t row, const SourceRow& samp
 std::int16_t fillSourceTile(pi::FilterRecord& record, std::int32_t top, std::int32_t left,
                             std::int32_t rows, const SourceRowSink& sink);
 
-// ---- Final apply, host side --------------------------------------------------------
+// ---- A render's exchange, tile by tile ------------------------------------------------
 
-// The progress the apply reports before its first tile, and its total afterwards.
+// The progress the final apply reports before its first tile, and its total afterwards.
 constexpr std::int32_t kApplyStartDone = 2;
 constexpr std::int32_t kApplyStartTotal = 100;
 constexpr std::int32_t kApplyProgressTotal = 1000;
 
-struct FinalApply {
+// The host's side of one render: the request found before it, the view its
+// tiles are asked with, and the result so far.
+struct TileExchange {
     SavedRequest saved;
     std::uint32_t startTicks = 0;  // when the apply began, for the progress limit
     IntRect region;
     RequestView view;
+    // Only the final apply lets the user cancel through the host's abort
+    // callback; a preview ends on a host error alone.
+    bool pollsAbort = false;
     std::int16_t result = 0;
     bool cancelled = false;
 };
 
-// Saves the request, reports progress 2 of 100, notes the start time, sets
-// zoom 1 and no pan, makes the whole filter rectangle the region and sets up
-// the whole-region request.
-FinalApply beginFinalApply(pi::FilterRecord& record, bool sourceLoaded);
+// The final apply: saves the request, reports progress 2 of 100, notes the
+// start time, sets zoom 1 and no pan, makes the whole filter rectangle the
+// region and sets up the whole-region request.
+TileExchange beginFinalApply(pi::FilterRecord& record, bool sourceLoaded);
 
-// The host's part when a finished tile is collected: polls the abort
-// callback (a cancel, or an earlier -128, ends the apply with -128 and composes
-// nothing more); otherwise requests the tile, advances the host and, when the
-// host reports no error, lets `compose` read inData and write outData.
-// Returns the apply's result so far.
-std::int16_t collectTile(pi::FilterRecord& record, FinalApply& apply, const IntRect& tile,
+// A preview render of `rect` (preview pixels) seen through `view`: saves the
+// request and sets up the whole-region request for it.
+TileExchange beginPreviewExchange(pi::FilterRecord& record, const IntRect& rect,
+                                  const RequestView& view);
+
+// The host's part when a finished tile is collected: in the final apply it
+// polls the abort callback (a cancel, or an earlier -128, ends the apply with
+// -128 and composes nothing more); then, unless an earlier tile failed, it
+// requests the tile, advances the host and, when the host reports no error,
+// lets `compose` read inData and write outData. Returns the result so far.
+std::int16_t collectTile(pi::FilterRecord& record, TileExchange& exchange, const IntRect& tile,
                          const std::function<void()>& compose);
 
-// Progress of the apply, in thousandths.
+// Progress of the apply, in thousandths: 1 + fraction x 1000 of 1000, so that
+// the first report after the start is never 0.
 void reportApplyProgress(const pi::FilterRecord& record, double fraction);
 
 // Puts back the request saved at the start, so that the host commits the last
-// tile and needs no Continue call. Returns the apply's result.
-std::int16_t endFinalApply(pi::FilterRecord& record, const FinalApply& apply);
+// tile and needs no Continue call. Returns the exchange's result.
+std::int16_t endExchange(pi::FilterRecord& record, const TileExchange& exchange);
 
 }  // namespace mirel

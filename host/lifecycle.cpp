@@ -224,14 +224,14 @@ void doStart(FilterContext& ctx) {
 
     if (!allocateWorkingMemory(ctx)) {
         freeWorkingMemory(ctx);
-        ctx.setResult(3);
+        ctx.setResult(kResultNoWorkingMemory);
         emptyRequestRects(record);
         return;
     }
 
     if (services.setUpRun && !services.setUpRun(ctx)) {
         freeWorkingMemory(ctx);
-        ctx.setResult(3);
+        ctx.setResult(kResultNoWorkingMemory);
         emptyRequestRects(record);
         return;
     }
@@ -247,9 +247,9 @@ void doStart(FilterContext& ctx) {
 
     if (record.advanceState == nullptr) {
         if (services.showRefusal) services.showRefusal(ctx);
-        ctx.setResult(1);
+        ctx.setResult(kResultDeclined);
     }
-    if (record.imageMode == kMultichannelMode) ctx.setResult(1);
+    if (record.imageMode == kMultichannelMode) ctx.setResult(kResultDeclined);
     if (ctx.resultCode() != pi::kNoErr) {
         endFailedRun(ctx);
         return;

@@ -1,6 +1,6 @@
 // The library's one exported entry point. It installs the parts of the run
 // that live outside host/ and hands every call to the lifecycle.
-#include "host/final_apply.h"
+#include "host/render_entry.h"
 #include "host/plugin_main.h"
 #include "host/scripting.h"
 #include "image/tiled_image.h"
@@ -13,8 +13,7 @@ void showRefusal(mirel::FilterContext&) { mirel::ui::showRefusalDialog(nullptr);
 
 // The thumbnail of the run, once the run's set-up has made it.
 mirel::image::TiledImage* thumbnailOf(mirel::FilterContext& ctx) {
-    if (!ctx.run) return nullptr;
-    return static_cast<mirel::image::TiledImage*>(ctx.run->memory.thumbnailImage);
+    return ctx.session.thumbnailImage.get();
 }
 
 void readCachedSettings(mirel::FilterContext& ctx) {

@@ -41,6 +41,12 @@ struct LifecycleServices {
 
 constexpr int kDialogConfirmed = 3;  // the OK button's id ends the dialog
 
+// Positive results tell the host that the filter has dealt with the problem
+// itself (shown a message, or declined quietly), so the host shows none.
+constexpr std::int16_t kResultDeclined = 1;          // no advanceState, or a multichannel picture
+constexpr std::int16_t kResultNoWorkingMemory = 3;   // Start could not set up its memory or images
+constexpr std::int16_t kResultSourceImageFailed = 999;  // the picture cannot be held in memory
+
 // Module-wide state of the one filter run the library supports.
 struct FilterContext {
     // The pointers of the current call, replaced at every call.
@@ -52,6 +58,8 @@ struct FilterContext {
     // The host blocks while they are locked within a selector; null otherwise.
     ParameterBlock* params = nullptr;
     RunState* run = nullptr;
+    // The run's images and render buffers, in the filter's own memory.
+    RunSession session;
 
     bool aboutBoxOpen = false;
     // The main dialog's window and flag globals, reset around every dialog.

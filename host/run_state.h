@@ -4,8 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <type_traits>
 
+#include "image/noise.h"
+#include "image/preview.h"
+#include "image/tiled_image.h"
 #include "settings/settings_record.h"
 
 namespace mirel {
@@ -21,9 +25,6 @@ struct WorkingMemory {
     std::uint8_t* rowBuffer;  // scratch rows of the tile store
     std::uint8_t* smallBuffers[kSmallBufferCount];
     std::uint8_t* workingBlock;  // render and preview working block
-    void* dotPreviewImage;       // the 100 x 100 image of the memory-dot preview
-    void* sourceImage;           // the source picture's tile store
-    void* thumbnailImage;        // the 128 x 128 thumbnail
 };
 
 // Lives in host memory that may arrive zero-filled; a plain record.
@@ -52,6 +53,30 @@ struct RunState {
 static_assert(std::is_standard_layout_v<RunState>);
 static_assert(std::is_trivially_copyable_v<RunState>);
 static_assert(sizeof(RunState) <= kRunStateSize, "RunState must fit the host block");
+
+// What a run keeps in the filter's own memory beside the host's block: its
+// images and what its renders reuse. The filter context owns the one session.
+struct RunSession {
+    // The picture's tile store with its pyramid, loaded by the first render of a run.
+    std::unique_ptr<image::TiledImage> sourceImage;
+    std::unique_ptr<image::TiledImage> thumbnailImage;   // 128 x 128
+    std::unique_ptr<image::TiledImage> dotPreviewImage;  // the memory-dot preview, 100 x 100
+
+    image::PreviewBuffer preview;
+    image::PreviewRect previewRect;
+    std::int32_t paneWidth = image::kPreviewPaneWidth;
+    std::int32_t paneHeight = image::kPreviewPaneHeight;
+    // The render's scratch rows.
+    std::unique_ptr<std::uint8_t[]> scratch;
+    std::int64_t scratchBytes = 0;
+    // Rebuilt from the seed before every render; workers only read them.
+    std::unique_ptr<image::NoiseTables> noise;
+    // Worker threads of a render; 0: one per processor (MIREL_THREADS overrides).
+    int threadLimit = 0;
+    // Finished jobs of the last render and how many of them it composed.
+    std::int32_t lastJobCount = 0;
+    std::int32_t lastCollected = 0;
+};
 
 // Brings a newly created block's header to its first state: geometry zero,
 // scale 1.0, no working memory, the show-dialog flag set.

@@ -13,7 +13,7 @@ constexpr float kByteMax = 255.0f;
 constexpr int kRgbPlanes = 3;
 
 // The preview has at least this many bytes for the planes it claims.
-bool previewIsReadable(const PreviewPixels& preview) {
+bool previewIsReadable(const PreviewBuffer& preview) {
     if (preview.pixels == nullptr || preview.bufferWidth <= 0 || preview.bufferHeight <= 0 ||
         preview.planeCount <= 0)
         return false;
@@ -48,7 +48,7 @@ void resetThumbnail(TiledImage& thumbnail) {
     }
 }
 
-Rgba readPreviewPixel(const PreviewPixels& preview, std::int32_t x, std::int32_t y) {
+Rgba readPreviewPixel(const PreviewBuffer& preview, std::int32_t x, std::int32_t y) {
     if (!previewIsReadable(preview)) return Rgba{0.0f, 0.0f, 0.0f, 1.0f};
     x = clampCoord(x, preview.bufferWidth - 1);
     y = clampCoord(y, preview.bufferHeight - 1);
@@ -58,11 +58,12 @@ Rgba readPreviewPixel(const PreviewPixels& preview, std::int32_t x, std::int32_t
         const float grey = preview.pixels[at] / kByteMax;
         return Rgba{grey, grey, grey, 1.0f};
     }
-    return Rgba{preview.pixels[at] / kByteMax, preview.pixels[plane + at] / kByteMax,
-                preview.pixels[2 * plane + at] / kByteMax, 1.0f};
+    const std::uint8_t* pixels = preview.pixels.get();
+    return Rgba{pixels[at] / kByteMax, pixels[plane + at] / kByteMax,
+                pixels[2 * plane + at] / kByteMax, 1.0f};
 }
 
-void makeThumbnailFromPreview(TiledImage& thumbnail, const PreviewPixels& preview,
+void makeThumbnailFromPreview(TiledImage& thumbnail, const PreviewBuffer& preview,
                               bool hostHasAdvanceState) {
     if (!hasTiles(thumbnail) || !hostHasAdvanceState) return;
     resetThumbnail(thumbnail);

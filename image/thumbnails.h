@@ -5,22 +5,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "image/preview.h"
 #include "image/tiled_image.h"
 
 namespace mirel::image {
 
 constexpr std::int32_t kThumbnailImageSide = 128;
-
-// What the thumbnail is made from: the preview's planar 8-bit pixels. Sample (x, y) of
-// plane p lies at p x planeSize + y x bufferWidth + x; only the first three planes count.
-// A view: the preview buffer owns the bytes.
-struct PreviewPixels {
-    const std::uint8_t* pixels = nullptr;
-    std::int32_t bufferWidth = 0;
-    std::int32_t bufferHeight = 0;
-    std::int32_t planeSize = 0;
-    std::int32_t planeCount = 0;
-};
 
 // A new thumbnail image with the default content and its pyramid; null when out of memory.
 std::unique_ptr<TiledImage> createThumbnailImage();
@@ -31,13 +21,13 @@ void resetThumbnail(TiledImage& thumbnail);
 
 // One preview pixel as normalised floats, (x, y) clamped into the buffer. One or two
 // planes read as grey; alpha is 1. An empty buffer reads as opaque black.
-Rgba readPreviewPixel(const PreviewPixels& preview, std::int32_t x, std::int32_t y);
+Rgba readPreviewPixel(const PreviewBuffer& preview, std::int32_t x, std::int32_t y);
 
 // Replaces the thumbnail by the centred square of the preview, resampled to 128 x 128.
 // Stops without a change when the thumbnail has no tiles or the host cannot deliver
 // pixels (no advanceState); after the reset, a preview with nothing to show leaves the
 // default content.
-void makeThumbnailFromPreview(TiledImage& thumbnail, const PreviewPixels& preview,
+void makeThumbnailFromPreview(TiledImage& thumbnail, const PreviewBuffer& preview,
                               bool hostHasAdvanceState);
 
 }  // namespace mirel::image

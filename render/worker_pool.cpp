@@ -36,16 +36,13 @@ bool allocateGrid(RenderJob& job, const TiledJobsRequest& request) {
     grid.bytes = bytes;
 
     const HostBufferService* host = request.hostBuffers;
-    if (host && host->allocate && host->lock && host->release) {
-        if (void* id = host->allocate(bytes)) {
-            if (void* memory = host->lock(id)) {
-                std::memset(memory, 0, bytes);
-                grid.cells = memory;
-                grid.hostBuffer = id;
-                return true;
-            }
-            host->release(id);  // a failed lock falls back to global memory
-        }
+    if (host && host->obtain && host->release) {
+        void* token = nullptr;
+        void* memory = host->obtain(bytes, token);
+        if (!memory) return false;  // the service tries every source it has
+        grid.cells = memory;
+        grid.hostBuffer = token;
+        return true;
     }
     os::GlobalHandle block = os::globalAlloc(bytes);  // zero-filled
     if (!block) return false;

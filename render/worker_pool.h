@@ -56,7 +56,7 @@ struct CellGrid {
     std::size_t bytes = 0;
     std::int32_t columns = 0;    // tile columns + 2
     std::int32_t rows = 0;       // tile rows + 2
-    void* hostBuffer = nullptr;  // the host's id when it came from the host
+    void* hostBuffer = nullptr;  // the service's token when it came from the host
     os::GlobalHandle globalBlock = nullptr;
 };
 
@@ -77,12 +77,12 @@ struct RenderJob {
 // The job's tile in image coordinates (shifted by the rectangle's top-left corner).
 JobRect imageTileRect(const RenderJob& job);
 
-// The host's buffer service, when the host offers one. allocate returns an id or
-// null; lock returns the memory or null.
+// Where the jobs' cell grids come from when not from global memory (the host's
+// buffers). obtain returns `bytes` of zeroed memory and sets `token`, or returns
+// null; release gives back what obtain gave, by its token.
 struct HostBufferService {
-    std::function<void*(std::size_t bytes)> allocate;
-    std::function<void*(void* id)> lock;
-    std::function<void(void* id)> release;  // unlocks and frees
+    std::function<void*(std::size_t bytes, void*& token)> obtain;
+    std::function<void(void* token)> release;
 };
 
 // One call of runTiledJobs. Only `work` is required; every hook except `work`

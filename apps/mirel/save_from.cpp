@@ -11,7 +11,8 @@
 
 #include "apps/mirel/filter_host.h"
 #include "apps/mirel/image_file.h"
-#include "host/final_apply.h"
+#include "host/preview_render.h"
+#include "host/render_entry.h"
 #include "host/plugin_main.h"
 #include "host/run_state.h"
 #include "image/preview.h"
@@ -61,16 +62,6 @@ private:
     bool ready_ = false;
 };
 
-image::PreviewPixels viewOf(const image::PreviewBuffer& preview) {
-    image::PreviewPixels view;
-    view.pixels = preview.pixels.get();
-    view.bufferWidth = preview.bufferWidth;
-    view.bufferHeight = preview.bufferHeight;
-    view.planeSize = preview.planeSize;
-    view.planeCount = preview.planeCount;
-    return view;
-}
-
 }  // namespace
 
 RunOutcome writeWithEffectThumbnail(const std::string& outputPath, const SettingsRecord& settings,
@@ -111,17 +102,17 @@ RunOutcome writeWithEffectThumbnail(const std::string& outputPath, const Setting
         std::fprintf(stderr, "mirel: cancelled%s\n", notWritten.c_str());
         return RunOutcome::Cancelled;
     }
-    if (rendered == kSourceImageFailed)
+    if (rendered == kResultSourceImageFailed)
         return fail(picturePath + ": too large to hold in memory for the preview" + notWritten);
     if (rendered != pi::kNoErr)
         return fail("the preview of " + picturePath + " stopped with error " + std::to_string(rendered) +
                     notWritten);
 
-    const image::PreviewBuffer& preview = renderSession().preview;
+    const image::PreviewBuffer& preview = ctx.session.preview;
     // Without pixels the thumbnail would silently be the default ramp.
     if (!preview.pixels) return fail("out of memory for the preview of " + picturePath + notWritten);
-    auto* thumbnail = static_cast<image::TiledImage*>(blocks.run->memory.thumbnailImage);
-    image::makeThumbnailFromPreview(*thumbnail, viewOf(preview), host.record().advanceState != nullptr);
+    image::TiledImage* thumbnail = ctx.session.thumbnailImage.get();
+    image::makeThumbnailFromPreview(*thumbnail, preview, host.record().advanceState != nullptr);
 
     if (!write(*thumbnail)) return fail(outputPath + ": cannot write the settings file");
     return RunOutcome::Done;

@@ -6,7 +6,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/final_apply.h"
+#include "host/preview_render.h"
+#include "host/render_entry.h"
 #include "host/host_exchange.h"
 #include "host/plugin_main.h"
 #include "platform/pi/rects.h"
@@ -56,11 +57,11 @@ TEST(PreviewRender, AtZoomThreeAPictureOf200By100GivesA66By33Buffer) {
                 host_app::setSampleValue(cut, x, y, c, host_app::sampleValue(picture, x, y, c));
     PreviewRun run(cut);
     setPreviewSize(run.context(), 1);
-    EXPECT_EQ(renderSession().preview.bufferWidth, 200);
-    EXPECT_EQ(renderSession().preview.bufferHeight, 100);
+    EXPECT_EQ(run.context().session.preview.bufferWidth, 200);
+    EXPECT_EQ(run.context().session.preview.bufferHeight, 100);
     setPreviewSize(run.context(), 3);
-    EXPECT_EQ(renderSession().preview.bufferWidth, 66);
-    EXPECT_EQ(renderSession().preview.bufferHeight, 33);
+    EXPECT_EQ(run.context().session.preview.bufferWidth, 66);
+    EXPECT_EQ(run.context().session.preview.bufferHeight, 33);
 }
 
 TEST(PreviewRender, LeavesZoomPanDestinationAndRequestAsTheyWere) {
@@ -84,7 +85,7 @@ TEST(PreviewRender, LeavesZoomPanDestinationAndRequestAsTheyWere) {
     EXPECT_EQ(std::memcmp(&params.settings, &settings, sizeof settings), 0);
     EXPECT_EQ(inRectOf(run.record()), in);
 
-    const image::PreviewBuffer& preview = renderSession().preview;
+    const image::PreviewBuffer& preview = run.context().session.preview;
     ASSERT_EQ(preview.bufferWidth, 133);
     ASSERT_EQ(preview.bufferHeight, 88);
     ASSERT_NE(preview.pixels, nullptr);
@@ -112,7 +113,7 @@ TEST(PreviewRender, TheDragBackgroundIsTheHostsReducedPictureAtThePan) {
     run.params().panY = 6;
     const IntRect in = inRectOf(run.record());
     ASSERT_EQ(readPreviewBackground(run.context()), 0);
-    const image::PreviewBuffer& preview = renderSession().preview;
+    const image::PreviewBuffer& preview = run.context().session.preview;
     ASSERT_EQ(preview.bufferWidth, 133);
     for (std::int32_t y = 0; y < 80; y += 7)
         for (std::int32_t x = 0; x < 120; x += 5)
@@ -128,11 +129,11 @@ TEST(PreviewRender, TheSourceIsLoadedOncePerRun) {
     PreviewRun run(picture);
     run.params().zoomLevel = 2;
     ASSERT_EQ(renderPreview(run.context()), 0);
-    const image::TiledImage* source = sourceImageOf(run.context());
+    const image::TiledImage* source = run.context().session.sourceImage.get();
     ASSERT_NE(source, nullptr);
     EXPECT_EQ(source->contentState, image::kContentPyramidBuilt);
     ASSERT_EQ(renderPreview(run.context()), 0);
-    EXPECT_EQ(sourceImageOf(run.context()), source);
+    EXPECT_EQ(run.context().session.sourceImage.get(), source);
 }
 
 TEST(PreviewRender, APictureThatCannotBeHeldEndsWith999AndLeavesTheFieldsAlone) {
@@ -143,8 +144,8 @@ TEST(PreviewRender, APictureThatCannotBeHeldEndsWith999AndLeavesTheFieldsAlone) 
     setInRect(run.record(), IntRect{});
     run.record().filterRect = pi::Rect{};
     run.params().zoomLevel = 2;
-    EXPECT_EQ(renderPreview(run.context()), kSourceImageFailed);
-    EXPECT_EQ(sourceImageOf(run.context()), nullptr);
+    EXPECT_EQ(renderPreview(run.context()), kResultSourceImageFailed);
+    EXPECT_EQ(run.context().session.sourceImage.get(), nullptr);
     EXPECT_EQ(run.params().zoomLevel, 2);
     EXPECT_EQ(run.params().renderDestination, kDestinationHostOutput);
 }

@@ -30,6 +30,20 @@ std::uint16_t outSample16(const pi::FilterRecord& r, std::int32_t x, std::int32_
     return value;
 }
 
+// A preview buffer of the given size with every byte set to `fill`.
+image::PreviewBuffer previewBuffer(int width, int height, int planes, std::uint8_t fill) {
+    image::PreviewBuffer buffer;
+    image::setPreviewBufferSize(buffer, {0, 0, height, width});
+    EXPECT_TRUE(image::allocatePreviewPixels(buffer, planes));
+    std::memset(buffer.pixels.get(), fill, std::size_t(width) * height * planes);
+    return buffer;
+}
+
+std::vector<std::uint8_t> bytesOf(const image::PreviewBuffer& buffer) {
+    const std::uint8_t* bytes = buffer.pixels.get();
+    return {bytes, bytes + std::int64_t(buffer.planeSize) * buffer.planeCount};
+}
+
 std::uint8_t outSample8(const pi::FilterRecord& r, std::int32_t x, std::int32_t y, int plane) {
     const int planes = r.outHiPlane - r.outLoPlane + 1;
     return static_cast<const std::uint8_t*>(r.outData)[std::int64_t(y) * r.outRowBytes + x * planes + plane];
@@ -85,7 +99,7 @@ TEST(RequestRegion, ZoomAndPanSelectColumnsOfTheZoomedPicture) {
     ASSERT_EQ(advanceHost(r), 0);
     for (std::int32_t column = 0; column < 100; ++column) {
         image::Rgba pixel;
-        ASSERT_TRUE(readSourcePixel(r, column, 2, pixel));
+        ASSERT_TRUE(HostTile(r, {}).read(column, 2, pixel));
         // Column 10 + i of the picture at a third of its size is picture column 3 (10 + i).
         EXPECT_EQ(std::lround(pixel.r * 32768.0f), 3 * (10 + column)) << column;
         EXPECT_EQ(std::lround(pixel.g * 32768.0f), 6);
@@ -108,7 +122,7 @@ TEST(RequestRegion, LargePicturesUseThe32BitRectangles) {
     EXPECT_EQ(r.bigDocumentData->inRect32.left, 32900);
     ASSERT_EQ(advanceHost(r), 0);
     image::Rgba pixel;
-    ASSERT_TRUE(readSourcePixel(r, 50, 1, pixel));
+    ASSERT_TRUE(HostTile(r, {}).read(50, 1, pixel));
     EXPECT_EQ(std::lround(pixel.g * 255.0f), std::lround(host_app::sampleValue(picture, 32950, 1, 0)));
 }
 
@@ -136,9 +150,9 @@ TEST(SourceTile, ANarrowPictureStillGives512EdgeReplicatedColumns) {
     EXPECT_EQ(r.inputRate, 65536);
 
     // Output is confined to the corner: a write elsewhere is skipped.
-    ResultTarget target;
-    EXPECT_FALSE(writeResultPixel(r, target, 5, 0, {0.5f, 0.5f, 0.5f, 1.0f}));
-    EXPECT_TRUE(writeResultPixel(r, target, 0, 0, {0.5f, 0.5f, 0.5f, 1.0f}));
+    HostTile tile(r, {});
+    EXPECT_FALSE(tile.write(5, 0, {0.5f, 0.5f, 0.5f, 1.0f}));
+    EXPECT_TRUE(tile.write(0, 0, {0.5f, 0.5f, 0.5f, 1.0f}));
 }
 
 TEST(Pixels, SixteenBitFullScaleReadsAsOneWritesBackAndShowsWhite) {
@@ -155,22 +169,22 @@ TEST(Pixels, SixteenBitFullScaleReadsAsOneWritesBackAndShowsWhite) {
     requestRegion(r, {0, 0, 2, 4}, {});
     ASSERT_EQ(advanceHost(r), 0);
     image::Rgba pixel;
-    ASSERT_TRUE(readSourcePixel(r, 0, 0, pixel));
+    ASSERT_TRUE(HostTile(r, {}).read(0, 0, pixel));
     EXPECT_EQ(pixel.r, 1.0f);
     EXPECT_EQ(pixel.a, 1.0f);
-    ResultTarget target;
-    ASSERT_TRUE(writeResultPixel(r, target, 1, 0, pixel));
+    HostTile tile(r, {});
+    ASSERT_TRUE(tile.write(1, 0, pixel));
     EXPECT_EQ(outSample16(r, 1, 0, 0), 32768);
     // Out-of-range results are clamped rather than wrapped.
-    ASSERT_TRUE(writeResultPixel(r, target, 3, 1, {2.0f, -1.0f, NAN, 1.0f}));
+    ASSERT_TRUE(tile.write(3, 1, {2.0f, -1.0f, NAN, 1.0f}));
     EXPECT_EQ(outSample16(r, 3, 1, 0), 32768);
     EXPECT_EQ(outSample16(r, 3, 1, 1), 0);
     EXPECT_EQ(outSample16(r, 3, 1, 2), 0);
 
-    std::vector<std::uint8_t> planes(3 * 4 * 2, 0);
-    const PreviewPlanes preview{planes.data(), 4, 2, 3};
+    image::PreviewBuffer preview = previewBuffer(4, 2, 3, 0);
     requestRegion(r, {0, 0, 2, 4}, {});
     ASSERT_EQ(readProxy(r, preview), 0);  // its first advance commits the write above
+    const std::vector<std::uint8_t> planes = bytesOf(preview);
     EXPECT_EQ(host_app::sampleValue(picture, 1, 0, 0), 32768.0f);
     EXPECT_EQ(planes[0], 255);
     EXPECT_EQ(planes[1], 255);
@@ -193,12 +207,12 @@ TEST(Pixels, FloatProxyClampsAndTruncates) {
     requestRegion(r, {0, 0, 1, 4}, {});
     ASSERT_EQ(advanceHost(r), 0);
     image::Rgba pixel;
-    ASSERT_TRUE(readSourcePixel(r, 0, 0, pixel));
+    ASSERT_TRUE(HostTile(r, {}).read(0, 0, pixel));
     EXPECT_EQ(pixel.g, 1.5f);  // floats pass unchanged
 
-    std::vector<std::uint8_t> plane(4, 99);
-    ASSERT_EQ(readProxy(r, {plane.data(), 4, 1, 1}), 0);
-    EXPECT_EQ(plane, (std::vector<std::uint8_t>{255, 0, 0, 254}));
+    image::PreviewBuffer plane = previewBuffer(4, 1, 1, 99);
+    ASSERT_EQ(readProxy(r, plane), 0);
+    EXPECT_EQ(bytesOf(plane), (std::vector<std::uint8_t>{255, 0, 0, 254}));
 }
 
 TEST(Pixels, GrayscaleHasOneProxyPlaneAndStoresGreen) {
@@ -211,15 +225,16 @@ TEST(Pixels, GrayscaleHasOneProxyPlaneAndStoresGreen) {
     requestRegion(r, {0, 0, 2, 3}, {});
     ASSERT_EQ(advanceHost(r), 0);
     image::Rgba pixel;
-    ASSERT_TRUE(readSourcePixel(r, 1, 1, pixel));
+    ASSERT_TRUE(HostTile(r, {}).read(1, 1, pixel));
     EXPECT_EQ(pixel.r, pixel.g);
     EXPECT_EQ(pixel.b, pixel.g);
-    ASSERT_TRUE(writeResultPixel(r, ResultTarget{}, 0, 0, {0.2f, 0.6f, 0.9f, 0.0f}));
+    ASSERT_TRUE(HostTile(r, {}).write(0, 0, {0.2f, 0.6f, 0.9f, 0.0f}));
     EXPECT_EQ(outSample8(r, 0, 0, 0), 153);
 
     // Only one plane is read, whatever room the buffer has.
-    std::vector<std::uint8_t> planes(3 * 6, 77);
-    ASSERT_EQ(readProxy(r, {planes.data(), 3, 2, 3}), 0);
+    image::PreviewBuffer preview = previewBuffer(3, 2, 3, 77);
+    ASSERT_EQ(readProxy(r, preview), 0);
+    const std::vector<std::uint8_t> planes = bytesOf(preview);
     EXPECT_EQ(host.advanceStateCalls(), 2);
     EXPECT_EQ(host_app::sampleValue(picture, 0, 0, 0), 153.0f);  // committed by the proxy's advance
     EXPECT_EQ(planes[0], 153);
@@ -239,9 +254,9 @@ TEST(Pixels, EditableTransparencyReadsAndWritesAlphaProtectedDoesNot) {
         requestRegion(r, {0, 0, 1, 2}, {});
         ASSERT_EQ(advanceHost(r), 0);
         image::Rgba pixel;
-        ASSERT_TRUE(readSourcePixel(r, 0, 0, pixel));
+        ASSERT_TRUE(HostTile(r, {}).read(0, 0, pixel));
         EXPECT_FLOAT_EQ(pixel.a, 0.2f);
-        ASSERT_TRUE(writeResultPixel(r, ResultTarget{}, 0, 0, {0.0f, 0.0f, 0.0f, 0.6f}));
+        ASSERT_TRUE(HostTile(r, {}).write(0, 0, {0.0f, 0.0f, 0.0f, 0.6f}));
         EXPECT_EQ(outSample8(r, 0, 0, 3), 153);
         ASSERT_EQ(advanceHost(r), 0);
         EXPECT_EQ(host_app::sampleValue(picture, 0, 0, 3), 153.0f);
@@ -255,9 +270,9 @@ TEST(Pixels, EditableTransparencyReadsAndWritesAlphaProtectedDoesNot) {
     requestRegion(r, {0, 0, 1, 2}, {});
     ASSERT_EQ(advanceHost(r), 0);
     image::Rgba pixel;
-    ASSERT_TRUE(readSourcePixel(r, 0, 0, pixel));
+    ASSERT_TRUE(HostTile(r, {}).read(0, 0, pixel));
     EXPECT_EQ(pixel.a, 1.0f);
-    ASSERT_TRUE(writeResultPixel(r, ResultTarget{}, 0, 0, {1.0f, 1.0f, 1.0f, 0.0f}));
+    ASSERT_TRUE(HostTile(r, {}).write(0, 0, {1.0f, 1.0f, 1.0f, 0.0f}));
     EXPECT_EQ(outSample8(r, 0, 0, 3), 153);  // untouched
     ASSERT_EQ(advanceHost(r), 0);
     EXPECT_EQ(host_app::sampleValue(picture, 0, 0, 0), 255.0f);
@@ -270,47 +285,48 @@ TEST(Pixels, PositionsOutsideTheRequestAreRefused) {
     host.activate();
     pi::FilterRecord& r = host.record();
     image::Rgba pixel;
-    EXPECT_FALSE(readSourcePixel(r, 0, 0, pixel));  // nothing delivered yet
+    EXPECT_FALSE(HostTile(r, {}).read(0, 0, pixel));  // nothing delivered yet
     requestRegion(r, {2, 2, 4, 6}, {});
     ASSERT_EQ(advanceHost(r), 0);
-    EXPECT_TRUE(readSourcePixel(r, 3, 1, pixel));
-    EXPECT_FALSE(readSourcePixel(r, 4, 0, pixel));
-    EXPECT_FALSE(readSourcePixel(r, 0, 2, pixel));
-    EXPECT_FALSE(readSourcePixel(r, -1, 0, pixel));
-    EXPECT_FALSE(writeResultPixel(r, ResultTarget{}, 4, 0, pixel));
-    EXPECT_FALSE(writeResultPixel(r, ResultTarget{}, 0, -1, pixel));
+    EXPECT_TRUE(HostTile(r, {}).read(3, 1, pixel));
+    EXPECT_FALSE(HostTile(r, {}).read(4, 0, pixel));
+    EXPECT_FALSE(HostTile(r, {}).read(0, 2, pixel));
+    EXPECT_FALSE(HostTile(r, {}).read(-1, 0, pixel));
+    EXPECT_FALSE(HostTile(r, {}).write(4, 0, pixel));
+    EXPECT_FALSE(HostTile(r, {}).write(0, -1, pixel));
 }
 
 TEST(Pixels, PreviewAndExportDestinations) {
     pi::FilterRecord record{};
-    std::vector<std::uint8_t> planes(3 * 4 * 3, 0);
-    ResultTarget preview;
-    preview.destination = kDestinationPreview;
-    preview.preview = {planes.data(), 4, 3, 3};
-    preview.origin = {1, 1};
-    ASSERT_TRUE(writeResultPixel(record, preview, 0, 0, {0.2f, 0.6f, 1.0f, 1.0f}));
-    EXPECT_EQ(planes[1 * 4 + 1], 51);
-    EXPECT_EQ(planes[12 + 5], 153);
-    EXPECT_EQ(planes[24 + 5], 255);
+    image::PreviewBuffer planes = previewBuffer(4, 3, 3, 0);
+    TileDestination toPreview;
+    toPreview.destination = kDestinationPreview;
+    toPreview.preview = &planes;
+    toPreview.origin = {1, 1};
+    HostTile preview(record, toPreview);
+    ASSERT_TRUE(preview.write(0, 0, {0.2f, 0.6f, 1.0f, 1.0f}));
+    EXPECT_EQ(planes.pixels[1 * 4 + 1], 51);
+    EXPECT_EQ(planes.pixels[12 + 5], 153);
+    EXPECT_EQ(planes.pixels[24 + 5], 255);
     // A position past the buffer lands on its last column.
-    ASSERT_TRUE(writeResultPixel(record, preview, 10, 0, {1.0f, 1.0f, 1.0f, 1.0f}));
-    EXPECT_EQ(planes[1 * 4 + 3], 255);
-    preview.preview.planeCount = 1;
-    ASSERT_TRUE(writeResultPixel(record, preview, 0, 1, {0.0f, 0.4f, 0.0f, 1.0f}));
-    EXPECT_EQ(planes[2 * 4 + 1], 102);
+    ASSERT_TRUE(preview.write(10, 0, {1.0f, 1.0f, 1.0f, 1.0f}));
+    EXPECT_EQ(planes.pixels[1 * 4 + 3], 255);
+    planes.planeCount = 1;
+    ASSERT_TRUE(preview.write(0, 1, {0.0f, 0.4f, 0.0f, 1.0f}));
+    EXPECT_EQ(planes.pixels[2 * 4 + 1], 102);
 
     auto exported = image::create(8, 8, image::SampleFormat::Rgba16);
     ASSERT_TRUE(exported);
-    ResultTarget toExport;
+    TileDestination toExport;
     toExport.destination = kDestinationExport;
     toExport.exportImage = exported.get();
     toExport.origin = {3, 2};
-    ASSERT_TRUE(writeResultPixel(record, toExport, 1, 1, {1.0f, 0.5f, 0.0f, 1.0f}));
+    ASSERT_TRUE(HostTile(record, toExport).write(1, 1, {1.0f, 0.5f, 0.0f, 1.0f}));
     const image::Rgba16Pixel stored = image::readRgba16(*exported, 3, 4, 0);
     EXPECT_EQ(stored.r, 32768);
     EXPECT_EQ(stored.g, 16384);
     toExport.exportImage = nullptr;
-    EXPECT_FALSE(writeResultPixel(record, toExport, 0, 0, {}));
+    EXPECT_FALSE(HostTile(record, toExport).write(0, 0, {}));
 }
 
 TEST(HostRequests, PaddingAndHostErrorsReachThePlugin) {
@@ -321,11 +337,11 @@ TEST(HostRequests, PaddingAndHostErrorsReachThePlugin) {
         FilterHost host(identityFilter(), picture, failing);
         host.activate();
         pi::FilterRecord& r = host.record();
-        std::vector<std::uint8_t> planes(3 * 16, 9);
+        image::PreviewBuffer preview = previewBuffer(4, 4, 3, 9);
         requestRegion(r, {0, 0, 4, 4}, {});
-        EXPECT_EQ(readProxy(r, {planes.data(), 4, 4, 3}), pi::kMemFullErr);
+        EXPECT_EQ(readProxy(r, preview), pi::kMemFullErr);
         EXPECT_EQ(host.advanceStateCalls(), 1);  // the read stops at the first error
-        EXPECT_EQ(planes[0], 9);
+        EXPECT_EQ(preview.pixels[0], 9);
         EXPECT_EQ(r.inHiPlane, 2);
         EXPECT_EQ(fillSourceTile(r, 0, 0, 4, [](std::int32_t, const SourceRow&) { FAIL(); }),
                   pi::kMemFullErr);
@@ -337,9 +353,9 @@ TEST(HostRequests, PaddingAndHostErrorsReachThePlugin) {
     r.inputPadding = 7;
     ASSERT_EQ(advanceHost(r), 0);
     image::Rgba pixel;
-    ASSERT_TRUE(readSourcePixel(r, 5, 1, pixel));
+    ASSERT_TRUE(HostTile(r, {}).read(5, 1, pixel));
     EXPECT_FLOAT_EQ(pixel.r, 7.0f / 255.0f);
-    ASSERT_TRUE(readSourcePixel(r, 0, 0, pixel));
+    ASSERT_TRUE(HostTile(r, {}).read(0, 0, pixel));
     EXPECT_FLOAT_EQ(pixel.r, 7.0f / 255.0f);
     r.inputPadding = pi::kPaddingErrorOnBoundsException;
     EXPECT_NE(advanceHost(r), 0);
@@ -427,7 +443,7 @@ TEST(FinalApply, ReportsProgressPollsAbortPerTileAndPutsTheRequestBack) {
     pi::FilterRecord& r = host.record();
     const SavedRequest before = saveRequest(r);
 
-    FinalApply apply = beginFinalApply(r, false);
+    TileExchange apply = beginFinalApply(r, false);
     ASSERT_FALSE(host.progressLog().empty());
     EXPECT_EQ(host.progressLog().front(), std::make_pair(2, 100));
     EXPECT_EQ(inRectOf(r), (IntRect{0, 0, 64, 64}));
@@ -436,7 +452,7 @@ TEST(FinalApply, ReportsProgressPollsAbortPerTileAndPutsTheRequestBack) {
     int composed = 0;
     auto compose = [&] {
         ++composed;
-        ASSERT_TRUE(writeResultPixel(r, ResultTarget{}, 0, 0, {0.0f, 0.0f, 0.0f, 1.0f}));
+        ASSERT_TRUE(HostTile(r, {}).write(0, 0, {0.0f, 0.0f, 0.0f, 1.0f}));
     };
     EXPECT_EQ(collectTile(r, apply, {0, 0, 32, 64}, compose), 0);
     EXPECT_EQ(collectTile(r, apply, {32, 0, 64, 32}, compose), 0);
@@ -445,9 +461,9 @@ TEST(FinalApply, ReportsProgressPollsAbortPerTileAndPutsTheRequestBack) {
     EXPECT_EQ(composed, 2);
     EXPECT_EQ(host.abortPolls(), 3);
     reportApplyProgress(r, 0.5);
-    EXPECT_EQ(host.progressLog().back(), std::make_pair(500, 1000));
+    EXPECT_EQ(host.progressLog().back(), std::make_pair(501, 1000));
 
-    EXPECT_EQ(endFinalApply(r, apply), pi::kUserCanceledErr);
+    EXPECT_EQ(endExchange(r, apply), pi::kUserCanceledErr);
     EXPECT_EQ(inRectOf(r), before.in);
     EXPECT_EQ(outRectOf(r), before.out);
     EXPECT_EQ(r.inputRate, before.inputRate);
@@ -457,7 +473,7 @@ TEST(FinalApply, ReportsProgressPollsAbortPerTileAndPutsTheRequestBack) {
     failing.advanceStateError = pi::kMemFullErr;
     FilterHost failingHost(identityFilter(), picture, failing);
     failingHost.activate();
-    FinalApply failed = beginFinalApply(failingHost.record(), false);
+    TileExchange failed = beginFinalApply(failingHost.record(), false);
     EXPECT_EQ(collectTile(failingHost.record(), failed, {0, 0, 8, 8}, compose), pi::kMemFullErr);
     EXPECT_EQ(collectTile(failingHost.record(), failed, {8, 0, 16, 8}, compose), pi::kMemFullErr);
     EXPECT_EQ(failingHost.advanceStateCalls(), 1);

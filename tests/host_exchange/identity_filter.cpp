@@ -1,5 +1,5 @@
 // A small filter for the host tests: hands every pixel of the picture back
-// through the exchange primitives unchanged (or inverted, inside the
+// through the host tile of the render unchanged (or inverted, inside the
 // selection, when MIREL_TEST_FILTER=invert). MIREL_TEST_FILTER=interrupt
 // sends the process Ctrl-C before the first band and =cancel returns the
 // user's cancel after it, so that both ways of cancelling can be tested.
@@ -31,25 +31,19 @@ Mode modeFromEnvironment() {
     return Mode::Identity;
 }
 
-float selectionAt(const pi::FilterRecord& record, std::int32_t x, std::int32_t y) {
-    if (!record.haveMask || !record.maskData) return 1.0f;
-    const auto* mask = static_cast<const std::uint8_t*>(record.maskData);
-    return float(mask[std::int64_t(y) * record.maskRowBytes + x]) / 255.0f;
-}
-
 void filterBand(pi::FilterRecord& record, Mode mode) {
     const IntRect in = inRectOf(record);
-    ResultTarget target;
+    HostTile tile(record, TileDestination{});
     for (std::int32_t y = 0; y < in.height(); ++y) {
         for (std::int32_t x = 0; x < in.width(); ++x) {
             image::Rgba pixel;
-            if (!readSourcePixel(record, x, y, pixel)) continue;
+            if (!tile.read(x, y, pixel)) continue;
             if (mode == Mode::Invert) {
-                const float s = selectionAt(record, x, y);
+                const float s = tile.maskAt(x, y);
                 auto invert = [s](float v) { return v + ((1.0f - v) - v) * s; };
                 pixel = {invert(pixel.r), invert(pixel.g), invert(pixel.b), invert(pixel.a)};
             }
-            writeResultPixel(record, target, x, y, pixel);
+            tile.write(x, y, pixel);
         }
     }
 }

@@ -11,24 +11,17 @@
 namespace mirel::testing {
 namespace {
 
-using image::PreviewPixels;
-
-// A planar preview buffer whose pixel value is chosen by a function of (x, y, plane).
-struct Preview {
-    std::vector<std::uint8_t> bytes;
-    PreviewPixels view;
-};
-
+// A preview buffer whose pixel value is chosen by a function of (x, y, plane).
 template <typename Value>
-Preview makePreview(int width, int height, int planes, Value value) {
-    Preview preview;
-    preview.bytes.resize(std::size_t(width) * height * planes);
+image::PreviewBuffer makePreview(int width, int height, int planes, Value value) {
+    image::PreviewBuffer preview;
+    image::setPreviewBufferSize(preview, {0, 0, height, width});
+    EXPECT_TRUE(image::allocatePreviewPixels(preview, planes));
     for (int p = 0; p < planes; ++p)
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                preview.bytes[std::size_t(p) * width * height + std::size_t(y) * width + x] =
+                preview.pixels[std::size_t(p) * width * height + std::size_t(y) * width + x] =
                     std::uint8_t(value(x, y, p));
-    preview.view = PreviewPixels{preview.bytes.data(), width, height, width * height, planes};
     return preview;
 }
 
@@ -47,18 +40,18 @@ TEST(Thumbnail, ResetDrawsTheGreyRamp) {
 }
 
 TEST(Thumbnail, PreviewPixelsAreClampedAndGreyBelowThreePlanes) {
-    const Preview colour =
+    const image::PreviewBuffer colour =
         makePreview(4, 3, 3, [](int x, int y, int p) { return 10 * x + y + 100 * p; });
-    image::Rgba pixel = image::readPreviewPixel(colour.view, 2, 1);
+    image::Rgba pixel = image::readPreviewPixel(colour, 2, 1);
     EXPECT_FLOAT_EQ(pixel.r, 21 / 255.0f);
     EXPECT_FLOAT_EQ(pixel.g, 121 / 255.0f);
     EXPECT_FLOAT_EQ(pixel.b, 221 / 255.0f);
     EXPECT_FLOAT_EQ(pixel.a, 1.0f);
-    pixel = image::readPreviewPixel(colour.view, -7, 99);
+    pixel = image::readPreviewPixel(colour, -7, 99);
     EXPECT_FLOAT_EQ(pixel.r, 2 / 255.0f);  // (0, 2)
 
-    const Preview grey = makePreview(4, 3, 1, [](int x, int, int) { return 60 * x; });
-    pixel = image::readPreviewPixel(grey.view, 3, 0);
+    const image::PreviewBuffer grey = makePreview(4, 3, 1, [](int x, int, int) { return 60 * x; });
+    pixel = image::readPreviewPixel(grey, 3, 0);
     EXPECT_FLOAT_EQ(pixel.r, 180 / 255.0f);
     EXPECT_FLOAT_EQ(pixel.g, pixel.r);
     EXPECT_FLOAT_EQ(pixel.b, pixel.r);
@@ -66,10 +59,10 @@ TEST(Thumbnail, PreviewPixelsAreClampedAndGreyBelowThreePlanes) {
 
 TEST(Thumbnail, A128HighPreviewIsCopiedPixelForPixelFromItsMiddle) {
     // 228 x 128: the square starts at column 228 / 2 - 64 = 50.
-    const Preview wide = makePreview(
+    const image::PreviewBuffer wide = makePreview(
         228, 128, 3, [](int x, int y, int p) { return p == 0 ? x : (p == 1 ? y : 255 - x); });
     auto thumbnail = image::createThumbnailImage();
-    image::makeThumbnailFromPreview(*thumbnail, wide.view, true);
+    image::makeThumbnailFromPreview(*thumbnail, wide, true);
     for (int y : {0, 64, 127})
         for (int x : {0, 1, 77, 127}) {
             const Rgb8 pixel = rgbAt(*thumbnail, x, y);
@@ -79,8 +72,8 @@ TEST(Thumbnail, A128HighPreviewIsCopiedPixelForPixelFromItsMiddle) {
         }
 
     // 128 x 228: rows 50 to 177.
-    const Preview tall = makePreview(128, 228, 1, [](int, int y, int) { return y; });
-    image::makeThumbnailFromPreview(*thumbnail, tall.view, true);
+    const image::PreviewBuffer tall = makePreview(128, 228, 1, [](int, int y, int) { return y; });
+    image::makeThumbnailFromPreview(*thumbnail, tall, true);
     EXPECT_EQ(rgbAt(*thumbnail, 9, 0).r, 50);
     EXPECT_EQ(rgbAt(*thumbnail, 9, 127).g, 177);
 }
@@ -94,13 +87,13 @@ TEST(Thumbnail, LargerAndSmallerPreviewsAreResampledFromTheirCentredSquare) {
     for (const Case c :
          {Case{400, 300, 50, 0, 300}, Case{300, 400, 0, 50, 300}, Case{60, 40, 10, 0, 40}}) {
         SCOPED_TRACE(c.width);
-        const Preview preview = makePreview(c.width, c.height, 3, [&](int x, int y, int) {
+        const image::PreviewBuffer preview = makePreview(c.width, c.height, 3, [&](int x, int y, int) {
             const bool inside =
                 x >= c.left && x < c.left + c.side && y >= c.top && y < c.top + c.side;
             return inside ? 200 : 0;
         });
         auto thumbnail = image::createThumbnailImage();
-        image::makeThumbnailFromPreview(*thumbnail, preview.view, true);
+        image::makeThumbnailFromPreview(*thumbnail, preview, true);
         for (int y = 0; y < 128; y += 9)
             for (int x = 0; x < 128; x += 9)
                 ASSERT_NEAR(rgbAt(*thumbnail, x, y).r, 200, 3) << x << "," << y;
@@ -109,23 +102,23 @@ TEST(Thumbnail, LargerAndSmallerPreviewsAreResampledFromTheirCentredSquare) {
 }
 
 TEST(Thumbnail, NothingToMakeItFrom) {
-    const Preview preview = makePreview(200, 200, 3, [](int, int, int) { return 30; });
+    const image::PreviewBuffer preview = makePreview(200, 200, 3, [](int, int, int) { return 30; });
     auto thumbnail = image::createThumbnailImage();
-    image::makeThumbnailFromPreview(*thumbnail, preview.view, true);
+    image::makeThumbnailFromPreview(*thumbnail, preview, true);
     ASSERT_EQ(rgbAt(*thumbnail, 5, 0).r, 30);
 
     // A host that cannot deliver pixels: the thumbnail stays as it is, not even reset.
-    image::makeThumbnailFromPreview(*thumbnail, preview.view, false);
+    image::makeThumbnailFromPreview(*thumbnail, preview, false);
     EXPECT_EQ(rgbAt(*thumbnail, 5, 0).r, 30);
 
     // An empty preview: the reset happens, nothing else.
-    image::makeThumbnailFromPreview(*thumbnail, PreviewPixels{}, true);
+    image::makeThumbnailFromPreview(*thumbnail, image::PreviewBuffer{}, true);
     EXPECT_EQ(rgbAt(*thumbnail, 5, 0).r, 255);
     EXPECT_EQ(rgbAt(*thumbnail, 5, 127).r, 128);
 
     // A thumbnail without tiles is left alone.
     image::TiledImage empty;
-    image::makeThumbnailFromPreview(empty, preview.view, true);
+    image::makeThumbnailFromPreview(empty, preview, true);
     EXPECT_FALSE(image::hasTiles(empty));
 }
 

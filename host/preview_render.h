@@ -1,0 +1,30 @@
+// The dialog's preview: the rectangle and buffer a zoom level shows, the
+// preview render, and the unrendered picture drawn while the user pans.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/pi/pi.h"
+
+namespace mirel {
+
+struct FilterContext;
+
+// True when the host can deliver its picture at other scales, so that the
+// preview may zoom out.
+bool hostCanScale(const pi::FilterRecord& record);
+
+// The preview rectangle and buffer size for zoom L (1 when the host cannot
+// scale, which is then stored as the zoom level too), and the current region.
+void setPreviewSize(FilterContext& ctx, std::int32_t zoom);
+
+// Sizes and allocates the preview buffer for the current zoom and renders
+// the preview into it. Returns the render's result.
+std::int16_t renderPreview(FilterContext& ctx);
+
+// The pane's redraw while the user drags: sizes and allocates the buffer for
+// the current zoom and fills it with the host's reduced picture at the pan,
+// unrendered. Returns the host's first error.
+std::int16_t readPreviewBackground(FilterContext& ctx);
+
+}  // namespace mirel

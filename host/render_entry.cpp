@@ -1,0 +1,216 @@
+// The render entry of the final apply and the preview, and the images a run keeps.
+#include "host/render_entry.h"
+
+#include <algorithm>
+#include <new>
+
+#include "host/host_buffers.h"
+#include "host/host_exchange.h"
+#include "host/plugin_main.h"
+#include "host/preview_render.h"
+#include "host/source_tiles.h"
+#include "image/pyramid.h"
+#include "image/thumbnails.h"
+#include "platform/pi/rects.h"
+#include "render/compose.h"
+#include "render/render_job.h"
+
+namespace mirel {
+namespace {
+
+IntRect asIntRect(const image::PreviewRect& rect) {
+    return {rect.top, rect.left, rect.bottom, rect.right};
+}
+
+// Loads the host's picture into the source image and builds its pyramid, once
+// per run: later renders find it complete and reuse it.
+std::int16_t ensureSource(FilterContext& ctx) {
+    pi::FilterRecord& record = *ctx.record;
+    const IntRect filter = filterRectOf(record);
+    const auto format = image::SampleFormat(sourceFormatCodeFor(record));
+    std::unique_ptr<image::TiledImage>& source = ctx.session.sourceImage;
+    if (source && (source->baseWidth != filter.width() || source->baseHeight != filter.height() ||
+                   source->format != format)) {
+        source.reset();  // the host changed the picture under us
+    }
+    if (source && source->contentState == image::kContentPyramidBuilt) return pi::kNoErr;
+    if (!source) {
+        source = image::create(filter.width(), filter.height(), format);
+        if (!source) return kResultSourceImageFailed;
+    }
+    const std::int16_t filled = fillFromHost(*source, record);
+    if (filled != pi::kNoErr) return filled;
+    image::buildPyramid(*source);
+    return pi::kNoErr;
+}
+
+// What a render changes and puts back.
+struct SavedRunTimeFields {
+    std::int32_t panX = 0, panY = 0, zoomLevel = 1, passCount = 0;
+    SettingsRecord settings{};
+    IntRect region;
+};
+
+bool ensureScratch(RunSession& session, std::int32_t renderHeight) {
+    const std::int64_t bytes = (std::int64_t(std::max(renderHeight, 0)) + 4) * kScratchRowBytes;
+    if (session.scratch && session.scratchBytes >= bytes) return true;
+    session.scratch.reset(new (std::nothrow) std::uint8_t[std::size_t(bytes)]);
+    session.scratchBytes = session.scratch ? bytes : 0;
+    return session.scratch != nullptr;
+}
+
+std::int16_t runRender(FilterContext& ctx, TileExchange& exchange, std::int32_t destination,
+                       const IntRect& rect, image::TiledImage& source) {
+    pi::FilterRecord& record = *ctx.record;
+    ParameterBlock& params = *ctx.params;
+    RunSession& session = ctx.session;
+    const IntRect filter = filterRectOf(record);
+    const bool floatPicture = pixelClassOf(record) == PixelClass::Float;
+
+    render::RenderRequest request;
+    request.inputs.settings = &params.settings;
+    request.inputs.noise = session.noise.get();
+    request.inputs.zoom = exchange.view.zoom;
+    request.inputs.panX = exchange.view.panX;
+    request.inputs.panY = exchange.view.panY;
+    request.inputs.destination = destination;
+    request.inputs.hostWidth = filter.width();
+    request.inputs.hostHeight = filter.height();
+    request.inputs.highDynamicRange = destination == kDestinationHostOutput && floatPicture;
+    request.source = &source;
+    request.rect = render::JobRect{rect.top, rect.left, rect.bottom, rect.right};
+    request.threadLimit = session.threadLimit;
+    const render::HostBufferService buffers = hostBufferService(record);
+    if (buffers.obtain) request.hostBuffers = &buffers;
+
+    render::ComposeSettings compose;
+    compose.outputMode = params.settings.outputMode;
+    compose.destination = destination;
+    compose.highDynamicRange = request.inputs.highDynamicRange;
+    compose.greyTarget = record.planes < 3;
+    compose.layerTakesTransparency = usesTransparency(record);
+
+    request.cancelRequested = [&] { return exchange.result != pi::kNoErr; };
+    request.collect = [&](const render::RenderJob& job, const render::RenderContext&) {
+        const IntRect tile{job.tile.top, job.tile.left, job.tile.bottom, job.tile.right};
+        collectTile(record, exchange, tile, [&] {
+            TileDestination target;
+            target.destination = destination;
+            target.preview = &session.preview;
+            target.origin = {.v = tile.top, .h = tile.left};
+            HostTile hostTile(record, target);
+            render::composeTile(job, compose, hostTile);
+        });
+    };
+    request.progress = [&](std::int32_t finished, std::int32_t jobCount) {
+        if (destination != kDestinationHostOutput || params.currentPass < 1 || jobCount <= 0 ||
+            !record.progressProc) {
+            return false;
+        }
+        const std::int32_t passes = std::max(params.passCount, params.currentPass);
+        reportApplyProgress(record, (double(params.currentPass - 1) * jobCount + finished) /
+                                        (double(passes) * jobCount));
+        return true;
+    };
+
+    const render::TiledJobsResult jobs = render::runRenderJobs(request);
+    session.lastJobCount = jobs.jobCount;
+    session.lastCollected = jobs.collected;
+    if (exchange.result == pi::kNoErr && jobs.stalled) exchange.result = pi::kMemFullErr;
+    return exchange.result;
+}
+
+}  // namespace
+
+bool setUpRun(FilterContext& ctx) {
+    releaseRun(ctx);
+    RunSession& session = ctx.session;
+    session.thumbnailImage = image::createThumbnailImage();
+    session.dotPreviewImage =
+        image::create(kDotPreviewSide, kDotPreviewSide, image::SampleFormat::Rgba8);
+    if (!session.noise) session.noise.reset(new (std::nothrow) image::NoiseTables());
+    const bool ready = session.thumbnailImage && session.dotPreviewImage && session.noise;
+    if (!ready) releaseRun(ctx);
+    return ready;
+}
+
+void releaseRun(FilterContext& ctx) {
+    RunSession& session = ctx.session;
+    session.sourceImage.reset();
+    session.thumbnailImage.reset();
+    session.dotPreviewImage.reset();
+    image::freePreviewPixels(session.preview);
+    session.preview = image::PreviewBuffer{};
+    session.scratch.reset();
+    session.scratchBytes = 0;
+}
+
+std::int16_t renderForDestination(FilterContext& ctx, std::int32_t destination) {
+    if (!ctx.record || !ctx.params || !ctx.run) return pi::kFilterBadParameters;
+    if (destination != kDestinationHostOutput && destination != kDestinationPreview)
+        return pi::kParamErr;
+    pi::FilterRecord& record = *ctx.record;
+    ParameterBlock& params = *ctx.params;
+    RunState& run = *ctx.run;
+    RunSession& session = ctx.session;
+    params.renderDestination = destination;
+
+    const std::int16_t loaded = ensureSource(ctx);
+    if (loaded != pi::kNoErr) return loaded;
+    image::TiledImage& source = *session.sourceImage;
+    if (!session.noise) session.noise.reset(new (std::nothrow) image::NoiseTables());
+    if (!session.noise) return pi::kMemFullErr;
+
+    SavedRunTimeFields saved;
+    saved.panX = params.panX;
+    saved.panY = params.panY;
+    saved.zoomLevel = params.zoomLevel;
+    saved.passCount = params.passCount;
+    saved.settings = params.settings;
+    saved.region = currentRegionOf(run);
+
+    IntRect rect;
+    TileExchange exchange;
+    if (destination == kDestinationPreview) {
+        RequestView view = requestViewOf(params);
+        if (!hostCanScale(record)) view.zoom = 1;
+        rect = asIntRect(session.previewRect);
+        exchange = beginPreviewExchange(record, rect, view);
+    } else {
+        params.passCount = 1;
+        params.currentPass = 1;
+        params.zoomLevel = 1;
+        params.panX = params.panY = 0;
+        exchange = beginFinalApply(record, true);
+        const IntRect filter = exchange.region;
+        // Tiles are placed relative to the filter rectangle; the request adds its origin.
+        rect = IntRect{0, 0, filter.height(), filter.width()};
+        setCurrentRegion(run, filter);
+    }
+
+    std::int16_t result = pi::kNoErr;
+    if (!ensureScratch(session, rect.height())) {
+        result = pi::kUserCanceledErr;
+    } else {
+        image::buildNoiseTables(*session.noise, std::uint32_t(params.settings.randomSeed));
+        result = runRender(ctx, exchange, destination, rect, source);
+    }
+
+    params.panX = saved.panX;
+    params.panY = saved.panY;
+    params.zoomLevel = saved.zoomLevel;
+    params.passCount = saved.passCount;
+    params.settings = saved.settings;
+    endExchange(record, exchange);
+    setCurrentRegion(run, saved.region);
+    params.currentPass = kNoPassRunning;
+    params.renderDestination = destination;
+    if (destination == kDestinationPreview) setPreviewSize(ctx, params.zoomLevel);
+    return result;
+}
+
+std::int16_t applyToHost(FilterContext& ctx) {
+    return renderForDestination(ctx, kDestinationHostOutput);
+}
+
+}  // namespace mirel

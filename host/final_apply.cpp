@@ -58,8 +58,8 @@ std::int16_t ensureSource(FilterContext& ctx) {
 }
 
 // The host's buffer suite as the job driver takes its cell grids from it.
-render::HostBufferService hostBufferService(const pi::FilterRecord& record) {
-    render::HostBufferService service;
+jobs::HostBufferService hostBufferService(const pi::FilterRecord& record) {
+    jobs::HostBufferService service;
     const pi::BufferProcs* procs = record.bufferProcs;
     if (!bufferSuiteUsable(procs)) return service;
     service.allocate = [procs](std::size_t bytes) -> void* {
@@ -259,9 +259,9 @@ std::int16_t runRender(FilterContext& ctx, std::int32_t destination, const IntRe
     request.inputs.hostHeight = filter.height();
     request.inputs.highDynamicRange = destination == kDestinationHostOutput && floatPicture;
     request.source = &source;
-    request.rect = render::JobRect{rect.top, rect.left, rect.bottom, rect.right};
+    request.rect = jobs::JobRect{rect.top, rect.left, rect.bottom, rect.right};
     request.threadLimit = session.threadLimit;
-    const render::HostBufferService buffers = hostBufferService(record);
+    const jobs::HostBufferService buffers = hostBufferService(record);
     if (buffers.allocate) request.hostBuffers = &buffers;
 
     render::ComposeSettings compose;
@@ -280,7 +280,7 @@ std::int16_t runRender(FilterContext& ctx, std::int32_t destination, const IntRe
         }
         return result != pi::kNoErr;
     };
-    request.collect = [&](const render::RenderJob& job, const render::RenderContext&) {
+    request.collect = [&](const jobs::TiledJob& job, const render::RenderContext&) {
         if (result != pi::kNoErr) return;
         const IntRect tile{job.tile.top, job.tile.left, job.tile.bottom, job.tile.right};
         requestRegion(record, tile, view);
@@ -301,7 +301,7 @@ std::int16_t runRender(FilterContext& ctx, std::int32_t destination, const IntRe
         return true;
     };
 
-    const render::TiledJobsResult jobs = render::runRenderJobs(request);
+    const jobs::TiledJobsResult jobs = render::runRenderJobs(request);
     session.lastJobCount = jobs.jobCount;
     session.lastCollected = jobs.collected;
     if (result == pi::kNoErr && jobs.stalled) result = pi::kMemFullErr;

@@ -447,7 +447,7 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
                       c.centreGroundY);
 }
 
-void prepareRenderContext(const RenderJob& job, const RenderInputs& inputs,
+void prepareRenderContext(const jobs::TiledJob& job, const RenderInputs& inputs,
                           RenderContext& context) {
     prepareRenderContext(static_cast<image::TiledImage*>(job.imageStore), inputs, context);
     context.job = &job;

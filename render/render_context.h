@@ -7,7 +7,7 @@
 #include "image/footprint.h"
 #include "image/noise.h"
 #include "image/tiled_image.h"
-#include "render/worker_pool.h"
+#include "jobs/tiled_jobs.h"
 #include "settings/settings_record.h"
 
 namespace mirel::render {
@@ -78,7 +78,7 @@ struct RenderContext {
     LookupParams lookup;
 
     // 1. Links and counters.
-    const RenderJob* job = nullptr;
+    const jobs::TiledJob* job = nullptr;
     image::TiledImage* source = nullptr;  // the image store the job renders from
     CellRecord* cells = nullptr;          // the job's cell grid
     const image::NoiseTables* noise = nullptr;
@@ -185,7 +185,8 @@ struct RenderContext {
 // one. Cannot fail: missing settings render the defaults, missing tables a
 // surface without noise. Any settings are accepted; non-numbers and values that
 // would break a formula are replaced or bounded (see render_context.cpp).
-void prepareRenderContext(const RenderJob& job, const RenderInputs& inputs, RenderContext& context);
+void prepareRenderContext(const jobs::TiledJob& job, const RenderInputs& inputs,
+                          RenderContext& context);
 
 // The same without a job (thumbnails, tests): `source` is the store to render from.
 void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,

@@ -16,7 +16,7 @@ using testing::Scene;
 
 struct Rendered {
     std::vector<float> pixels;  // RGBA, row by row
-    TiledJobsResult result;
+    jobs::TiledJobsResult result;
     RenderStats stats;
     int collected = 0;
 };
@@ -36,9 +36,9 @@ Rendered renderPhotograph(Scene& scene, int threads) {
     RenderRequest request;
     request.inputs = scene.inputs;
     request.source = scene.source;
-    request.rect = JobRect{0, 0, height, width};
+    request.rect = jobs::JobRect{0, 0, height, width};
     request.threadLimit = threads;
-    request.collect = [&](const RenderJob& job, const RenderContext& context) {
+    request.collect = [&](const jobs::TiledJob& job, const RenderContext& context) {
         ++out.collected;
         out.stats.areaSamples += context.stats.areaSamples;
         out.stats.edgeBlendsTried += context.stats.edgeBlendsTried;
@@ -92,10 +92,10 @@ TEST(RenderJobs, PhotographIsIdenticalOnOneTwoAndSevenThreads) {
 
 TEST(RenderJobs, RequestWithoutSettingsRendersNothing) {
     RenderRequest request;
-    request.rect = JobRect{0, 0, 10, 10};
+    request.rect = jobs::JobRect{0, 0, 10, 10};
     int collected = 0;
-    request.collect = [&](const RenderJob&, const RenderContext&) { ++collected; };
-    const TiledJobsResult result = runRenderJobs(request);
+    request.collect = [&](const jobs::TiledJob&, const RenderContext&) { ++collected; };
+    const jobs::TiledJobsResult result = runRenderJobs(request);
     EXPECT_EQ(result.jobCount, 0);
     EXPECT_EQ(collected, 0);
 }

@@ -105,7 +105,7 @@ image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, s
     // A layer without transparency cannot take the result's alpha: what would
     // show through is the picture underneath. High-dynamic-range pictures too,
     // or a translucent edge pixel would be stored as if it were opaque.
-    if (result.a < 1.0f && settings.destination == kRenderToHost &&
+    if (result.a < 1.0f && settings.destination == kDestinationHostOutput &&
         !settings.layerTakesTransparency) {
         result = compositeOver(result, source);
     }
@@ -121,7 +121,7 @@ image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, s
         std::clamp(result.g, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
     result.b =
         std::clamp(result.b, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
-    const bool preview = settings.destination == kRenderToPreview;
+    const bool preview = settings.destination == kDestinationPreview;
     if (preview) result = overChecker(result, column, row);
 
     const float m = std::isnan(mask) ? 1.0f : std::clamp(mask, 0.0f, 1.0f);

@@ -24,7 +24,7 @@ constexpr float kHighDynamicRangeMax = 65535.0f;
 // What a render's composition needs to know of its target.
 struct ComposeSettings {
     std::int32_t outputMode = 1;
-    std::int32_t destination = kRenderToHost;
+    std::int32_t destination = kDestinationHostOutput;
     bool highDynamicRange = false;  // 32-bit host picture or deep export: no output mode
     bool greyTarget = false;        // the destination has fewer than three colour planes
     // The host's layer keeps a transparency plane the result's alpha goes to;

@@ -105,7 +105,7 @@ void setDimensions(RenderContext& c, const image::TiledImage* source, const Rend
     c.hostAspect = hostH / hostW;
     c.invHostWidth = 1.0f / hostW;
     c.invHostHeight = 1.0f / hostH;
-    if (c.destination == kRenderToExport) {
+    if (c.destination == kDestinationExport) {
         c.imageWidth = c.storeWidth;
         c.imageHeight = c.storeHeight;
     } else {
@@ -406,7 +406,7 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     c.source = source;
     c.noise = inputs.noise;
     c.destination = inputs.destination;
-    c.highDynamicRange = inputs.highDynamicRange && inputs.destination != kRenderToPreview;
+    c.highDynamicRange = inputs.highDynamicRange && inputs.destination != kDestinationPreview;
     if (inputs.settings != nullptr) {
         c.settings = saneSettings(*inputs.settings);
     } else {
@@ -429,7 +429,8 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     setSpin(c);
     setParameters(c);
     setColoursAndSliders(c);
-    c.lookup.maxSamples = c.destination == kRenderToPreview ? kPreviewMaxSamples : kFinalMaxSamples;
+    c.lookup.maxSamples =
+        c.destination == kDestinationPreview ? kPreviewMaxSamples : kFinalMaxSamples;
     c.lookup.isotropic = c.surfaceStyle == kSurfaceSimple;
     // 6.-10.
     setLight(c);

@@ -8,6 +8,7 @@
 #include "image/noise.h"
 #include "image/tiled_image.h"
 #include "jobs/tiled_jobs.h"
+#include "settings/parameter_block.h"
 #include "settings/settings_record.h"
 
 namespace mirel::render {
@@ -19,11 +20,6 @@ struct CellRecord;  // render/surface.h
 constexpr int kRippleCount = 9;
 constexpr int kWaveLevels = 5;
 constexpr int kCoarseWaveLevels = 4;
-
-// Render destinations, as the parameter block keeps them.
-constexpr std::int32_t kRenderToHost = 0;
-constexpr std::int32_t kRenderToPreview = 1;
-constexpr std::int32_t kRenderToExport = 2;
 
 constexpr std::int32_t kSurfaceSimple = 1;
 constexpr std::int32_t kSurfaceComplex = 2;
@@ -64,7 +60,7 @@ struct RenderInputs {
     std::int32_t zoom = 1;                      // below 1 counts as 1
     std::int32_t panX = 0;
     std::int32_t panY = 0;
-    std::int32_t destination = kRenderToHost;
+    std::int32_t destination = kDestinationHostOutput;  // a kDestination* of the parameter block
     // The filter rectangle as the host gave it (right - left, bottom - top).
     std::int32_t hostWidth = 0;
     std::int32_t hostHeight = 0;
@@ -86,7 +82,7 @@ struct RenderContext {
     // The settings this context was built from, with non-numbers replaced by
     // defaults (the per-pixel routines read sliders such as blur from here).
     SettingsRecord settings;
-    std::int32_t destination = kRenderToHost;
+    std::int32_t destination = kDestinationHostOutput;  // a kDestination* of the parameter block
     bool highDynamicRange = false;
     float imageWidth = 1.0f, imageHeight = 1.0f;
     float aspect = 1.0f, invWidth = 1.0f, invHeight = 1.0f;

@@ -61,9 +61,9 @@ TEST(RenderJobs, PhotographIsIdenticalOnOneTwoAndSevenThreads) {
         std::int32_t style, destination;
     };
     // The host's adaptive quality in both styles, and the dithered preview.
-    for (const Case& c :
-         {Case{kWaterStyleSimple, kRenderToHost}, Case{kWaterStyleComplex, kRenderToHost},
-          Case{kWaterStyleComplex, kRenderToPreview}}) {
+    for (const Case& c : {Case{kWaterStyleSimple, kDestinationHostOutput},
+                          Case{kWaterStyleComplex, kDestinationHostOutput},
+                          Case{kWaterStyleComplex, kDestinationPreview}}) {
         Scene scene(photograph.get());
         scene.settings.waterStyle = c.style;
         scene.inputs.destination = c.destination;
@@ -71,13 +71,13 @@ TEST(RenderJobs, PhotographIsIdenticalOnOneTwoAndSevenThreads) {
         EXPECT_EQ(one.result.jobCount, 6);
         EXPECT_EQ(one.collected, 6);
         EXPECT_GT(one.stats.areaSamples, 0);
-        if (c.destination == kRenderToHost) {
+        if (c.destination == kDestinationHostOutput) {
             EXPECT_GT(one.stats.edgeBlendsTried, 0);  // the offset line crosses the picture
         }
         for (float v : one.pixels) ASSERT_GE(v, 0.0f) << "a pixel was never written";
 
         for (int threads : {2, 7}) {
-            if (c.destination == kRenderToPreview && threads == 2) continue;
+            if (c.destination == kDestinationPreview && threads == 2) continue;
             const Rendered many = renderPhotograph(scene, threads);
             EXPECT_EQ(many.collected, 6);
             ASSERT_EQ(many.pixels.size(), one.pixels.size());

@@ -27,7 +27,7 @@ void expectRgba(const Rgba& actual, const Rgba& expected, float tolerance = kTol
 ComposeSettings hostSettings(std::int32_t mode = 1) {
     ComposeSettings settings;
     settings.outputMode = mode;
-    settings.destination = kRenderToHost;
+    settings.destination = kDestinationHostOutput;
     return settings;
 }
 
@@ -119,7 +119,7 @@ TEST(ComposePixel, ResultsAreHeldToTheStoredRange) {
 
 TEST(ComposePixel, PreviewShowsTheCheckerboardUnderTransparency) {
     ComposeSettings preview = hostSettings();
-    preview.destination = kRenderToPreview;
+    preview.destination = kDestinationPreview;
     const Rgba clear{0.3f, 0.3f, 0.3f, 0.0f};
     const Rgba source{0.5f, 0.5f, 0.5f, 1.0f};
     expectRgba(composePixel(preview, 0, 0, clear, source, 1.0f), {1.0f, 1.0f, 1.0f, 1.0f});
@@ -139,7 +139,7 @@ TEST(ComposePixel, SelectionMixesBackTowardsThePicture) {
     expectRgba(composePixel(hostSettings(), 0, 0, effect, source, 0.5f), {0.6f, 0.7f, 0.8f, 1.0f});
     // In the preview the picture is first laid over the checkerboard.
     ComposeSettings preview = hostSettings();
-    preview.destination = kRenderToPreview;
+    preview.destination = kDestinationPreview;
     expectRgba(composePixel(preview, 8, 0, effect, {0.0f, 0.0f, 0.0f, 0.5f}, 0.0f),
                {0.4f, 0.4f, 0.4f, 1.0f});
 }

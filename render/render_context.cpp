@@ -415,29 +415,30 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     c.cacheSeed = kFootprintCacheSeed;
     c.cacheValue = std::numeric_limits<double>::quiet_NaN();
 
-    // 0. Reads above the top of the picture are mirrored sideways and blurred.
+    // Reads above the top of the picture are mirrored sideways and blurred.
     // Only the first job's set-up writes it, before any worker reads the
     // source; later set-ups run while workers read and must only read it.
     if (source != nullptr && source->edgeMode != image::kEdgeModeMirrorBlur)
         source->edgeMode = image::kEdgeModeMirrorBlur;
-    // 1.-2.
+    // In this order: each step reads what the ones before it set (the spin needs
+    // the aspect, the scaled sliders the view height, the camera the sliders and
+    // the offset line, the ripples the camera, the slope statistics the normalised
+    // waves).
     c.zoom = inputs.zoom >= 1 ? inputs.zoom : 1;
     c.panX = inputs.panX;
     c.panY = inputs.panY;
     setDimensions(c, source, inputs);
-    // 3.-5.
     setSpin(c);
     setParameters(c);
     setColoursAndSliders(c);
+    // Previews read fewer source samples along a footprint; the Simple model's
+    // footprints are round.
     c.lookup.maxSamples =
         c.destination == kDestinationPreview ? kPreviewMaxSamples : kFinalMaxSamples;
     c.lookup.isotropic = c.surfaceStyle == kSurfaceSimple;
-    // 6.-10.
     setLight(c);
     setCamera(c);
     setWorldRipples(c);
-    c.cacheSeed = kFootprintCacheSeed;
-    // 11.-13.
     setWaveNormalisation(c);
     setSlopeStats(c);
 

@@ -82,7 +82,7 @@ void BM_EvaluateSample(benchmark::State& state) {
         state.SkipWithError("sample photograph not found");
         return;
     }
-    Setup setup(static_cast<std::int32_t>(state.range(0)), kRenderToHost);
+    Setup setup(static_cast<std::int32_t>(state.range(0)), kDestinationHostOutput);
     CellRecord cell{};
     // Samples walk a block below the horizon, where both models do their work.
     int column = 0, row = 600;
@@ -107,7 +107,7 @@ void BM_RenderTile(benchmark::State& state) {
     const int quality = static_cast<int>(state.range(0));
     const auto style = static_cast<std::int32_t>(state.range(1));
     const int top = static_cast<int>(state.range(2));
-    Setup setup(style, quality == kQualityAdaptive ? kRenderToHost : kRenderToPreview);
+    Setup setup(style, quality == kQualityAdaptive ? kDestinationHostOutput : kDestinationPreview);
     std::vector<CellRecord> cells(66 * 66);
     const TileCells tile = tileCells(cells.data(), 768, top, 832, top + 64);
     for (auto _ : state) {

@@ -78,8 +78,8 @@ void releaseHostBuffer(const pi::FilterRecord& record, HostBuffer& buffer) {
     buffer = {};
 }
 
-render::HostBufferService hostBufferService(const pi::FilterRecord& record) {
-    render::HostBufferService service;
+jobs::HostBufferService hostBufferService(const pi::FilterRecord& record) {
+    jobs::HostBufferService service;
     service.obtain = [&record](std::size_t bytes, void*& token) -> void* {
         std::unique_ptr<HostBuffer> buffer(new (std::nothrow) HostBuffer);
         if (!buffer || !obtainHostBuffer(record, bytes, *buffer)) return nullptr;

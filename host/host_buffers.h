@@ -7,7 +7,7 @@
 
 #include "platform/os/os.h"
 #include "platform/pi/pi.h"
-#include "render/worker_pool.h"
+#include "jobs/tiled_jobs.h"
 
 namespace mirel {
 
@@ -32,6 +32,6 @@ void releaseHostBuffer(const pi::FilterRecord& record, HostBuffer& buffer);
 
 // The render's cell grids through obtainHostBuffer and releaseHostBuffer. The
 // record must outlive the render.
-render::HostBufferService hostBufferService(const pi::FilterRecord& record);
+jobs::HostBufferService hostBufferService(const pi::FilterRecord& record);
 
 }  // namespace mirel

@@ -78,9 +78,9 @@ std::int16_t runRender(FilterContext& ctx, TileExchange& exchange, std::int32_t 
     request.inputs.hostHeight = filter.height();
     request.inputs.highDynamicRange = destination == kDestinationHostOutput && floatPicture;
     request.source = &source;
-    request.rect = render::JobRect{rect.top, rect.left, rect.bottom, rect.right};
+    request.rect = jobs::JobRect{rect.top, rect.left, rect.bottom, rect.right};
     request.threadLimit = session.threadLimit;
-    const render::HostBufferService buffers = hostBufferService(record);
+    const jobs::HostBufferService buffers = hostBufferService(record);
     if (buffers.obtain) request.hostBuffers = &buffers;
 
     render::ComposeSettings compose;
@@ -91,7 +91,7 @@ std::int16_t runRender(FilterContext& ctx, TileExchange& exchange, std::int32_t 
     compose.layerTakesTransparency = usesTransparency(record);
 
     request.cancelRequested = [&] { return exchange.result != pi::kNoErr; };
-    request.collect = [&](const render::RenderJob& job, const render::RenderContext&) {
+    request.collect = [&](const jobs::TiledJob& job, const render::RenderContext&) {
         const IntRect tile{job.tile.top, job.tile.left, job.tile.bottom, job.tile.right};
         collectTile(record, exchange, tile, [&] {
             TileDestination target;
@@ -113,10 +113,10 @@ std::int16_t runRender(FilterContext& ctx, TileExchange& exchange, std::int32_t 
         return true;
     };
 
-    const render::TiledJobsResult jobs = render::runRenderJobs(request);
-    session.lastJobCount = jobs.jobCount;
-    session.lastCollected = jobs.collected;
-    if (exchange.result == pi::kNoErr && jobs.stalled) exchange.result = pi::kMemFullErr;
+    const jobs::TiledJobsResult finished = render::runRenderJobs(request);
+    session.lastJobCount = finished.jobCount;
+    session.lastCollected = finished.collected;
+    if (exchange.result == pi::kNoErr && finished.stalled) exchange.result = pi::kMemFullErr;
     return exchange.result;
 }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "render/worker_pool.h"
+#include "jobs/tiled_jobs.h"
 
 namespace mirel::image {
 namespace {
@@ -295,15 +295,15 @@ void reduceBand(TiledImage& image, int sourceLevel, const BandRect& rect) {
 
 JobRunner poolJobRunner(int threadLimit) {
     return [threadLimit](std::int32_t kind, const BandRect& rect, const BandBody& body) {
-        render::TiledJobsRequest request;
+        jobs::TiledJobsRequest request;
         request.kind = kind;
         request.rect = {rect.top, rect.left, rect.bottom, rect.right};
         request.threadLimit = threadLimit;
-        request.work = [&body](render::RenderJob& job) {
-            const render::JobRect tile = render::imageTileRect(job);
+        request.work = [&body](jobs::TiledJob& job) {
+            const jobs::JobRect tile = jobs::imageTileRect(job);
             body(BandRect{tile.top, tile.left, tile.bottom, tile.right});
         };
-        const render::TiledJobsResult result = render::runTiledJobs(request);
+        const jobs::TiledJobsResult result = jobs::runTiledJobs(request);
         // A run that could not start its jobs (no memory for a job record or a
         // slot) must not leave a level half built: finish it on this thread.
         if (result.finished < result.jobCount) body(rect);
@@ -316,7 +316,7 @@ void buildPyramid(TiledImage& image, const JobRunner& run) {
     for (int k = 1; k <= image.lastLevel; ++k) {
         const BandRect rect{0, 0, image.levelHeight[k], image.levelWidth[k]};
         const int source = k - 1;
-        run(render::kJobPyramidReduce, rect,
+        run(kJobPyramidReduce, rect,
             [&image, source](const BandRect& tile) { reduceBand(image, source, tile); });
     }
     image.contentState = kContentPyramidBuilt;

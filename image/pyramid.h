@@ -15,21 +15,25 @@ struct BandRect {
     std::int32_t top = 0, left = 0, bottom = 0, right = 0;
 };
 
+// Job kinds of the pyramid's reductions on the tiled job driver.
+constexpr std::int32_t kJobPyramidReduce = -1000;
+constexpr std::int32_t kJobPyramidReduceAlt = -1001;
+
 // Runs `body` once for every tile of `rect` (in image coordinates), possibly on
 // several threads at once, and returns when all tiles are done. `kind` is the
-// job kind of the worker pool.
+// job kind the driver hands to every job.
 using BandBody = std::function<void(const BandRect& tile)>;
 using JobRunner =
     std::function<void(std::int32_t kind, const BandRect& rect, const BandBody& body)>;
 
-// A runner on the worker pool (64 x 64 tiles, one thread per job); threadLimit 0
+// A runner on the tiled job driver (64 x 64 tiles, one thread per job); threadLimit 0
 // uses the processor count.
 JobRunner poolJobRunner(int threadLimit = 0);
 
 // Builds levels 1 to lastLevel, each from the one before, and sets contentState
 // to 2. Does nothing for an image without tiles.
 void buildPyramid(TiledImage& image, const JobRunner& run);
-// The same on the worker pool with the processor count.
+// The same on the tiled job driver with the processor count.
 void buildPyramid(TiledImage& image);
 
 // Computes the pixels of `rect` (clipped to the level) of level sourceLevel + 1

@@ -414,7 +414,7 @@ float finiteOrZero(float x) {
 }  // namespace
 
 int qualityFor(const RenderContext& context) {
-    if (context.destination == kRenderToPreview) {
+    if (context.destination == kDestinationPreview) {
         return context.isSimple ? kQualitySingle : kQualityJittered;
     }
     return kQualityAdaptive;

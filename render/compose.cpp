@@ -12,7 +12,9 @@
 namespace mirel::render {
 namespace {
 
-float finiteOr(float value, float otherwise) { return std::isfinite(value) ? value : otherwise; }
+float finiteOr(float value, float otherwise) {
+    return std::isfinite(value) ? value : otherwise;
+}
 
 image::Rgba lerp(const image::Rgba& from, const image::Rgba& to, float t) {
     return {from.r + (to.r - from.r) * t, from.g + (to.g - from.g) * t,
@@ -96,14 +98,14 @@ image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, s
     image::Rgba result = e;
     if (!settings.highDynamicRange) {
         // The normal mode (and any number outside the menu) is the effect itself.
-        const bool normal = settings.outputMode <= kOutputModeNormal ||
-                            settings.outputMode > kOutputModeCount;
+        const bool normal =
+            settings.outputMode <= kOutputModeNormal || settings.outputMode > kOutputModeCount;
         if (!normal) result = blendOutputMode(e, source, settings.outputMode);
     }
     // A layer without transparency cannot take the result's alpha: what would
     // show through is the picture underneath. High-dynamic-range pictures too,
     // or a translucent edge pixel would be stored as if it were opaque.
-    if (result.a < 1.0f && settings.destination == kRenderToHost &&
+    if (result.a < 1.0f && settings.destination == kDestinationHostOutput &&
         !settings.layerTakesTransparency) {
         result = compositeOver(result, source);
     }
@@ -113,10 +115,13 @@ image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, s
     result.b = finiteOr(result.b, 0.0f);
     result.a = std::clamp(finiteOr(result.a, 0.0f), 0.0f, 1.0f);
     const float limit = settings.highDynamicRange ? kHighDynamicRangeMax : 1.0f;
-    result.r = std::clamp(result.r, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
-    result.g = std::clamp(result.g, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
-    result.b = std::clamp(result.b, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
-    const bool preview = settings.destination == kRenderToPreview;
+    result.r =
+        std::clamp(result.r, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
+    result.g =
+        std::clamp(result.g, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
+    result.b =
+        std::clamp(result.b, settings.highDynamicRange ? -kHighDynamicRangeMax : 0.0f, limit);
+    const bool preview = settings.destination == kDestinationPreview;
     if (preview) result = overChecker(result, column, row);
 
     const float m = std::isnan(mask) ? 1.0f : std::clamp(mask, 0.0f, 1.0f);
@@ -127,7 +132,8 @@ image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, s
     return result;
 }
 
-void composeTile(const RenderJob& job, const ComposeSettings& settings, ComposeTarget& target) {
+void composeTile(const jobs::TiledJob& job, const ComposeSettings& settings,
+                 ComposeTarget& target) {
     // The cells are looked up once per tile: the walk below runs for every
     // pixel of the picture on the driver thread.
     const TileCells cells = jobCells(job);

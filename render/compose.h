@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "image/tiled_image.h"
+#include "jobs/tiled_jobs.h"
 #include "render/render_context.h"
-#include "render/worker_pool.h"
 
 namespace mirel::render {
 
@@ -24,7 +24,7 @@ constexpr float kHighDynamicRangeMax = 65535.0f;
 // What a render's composition needs to know of its target.
 struct ComposeSettings {
     std::int32_t outputMode = 1;
-    std::int32_t destination = kRenderToHost;
+    std::int32_t destination = kDestinationHostOutput;
     bool highDynamicRange = false;  // 32-bit host picture or deep export: no output mode
     bool greyTarget = false;        // the destination has fewer than three colour planes
     // The host's layer keeps a transparency plane the result's alpha goes to;
@@ -35,7 +35,7 @@ struct ComposeSettings {
 // The pixel access of one destination while a tile is composed. Positions are
 // relative to the tile's top-left pixel.
 class ComposeTarget {
-public:
+  public:
     virtual ~ComposeTarget() = default;
     // The untouched picture's pixel, channels 0..1 (floats as the host keeps them).
     virtual image::Rgba readSource(std::int32_t x, std::int32_t y) = 0;
@@ -67,6 +67,6 @@ image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, s
 
 // Every pixel of a finished job's tile, row by row, with the job's pixel
 // colours as the effect. A job without colours composes nothing.
-void composeTile(const RenderJob& job, const ComposeSettings& settings, ComposeTarget& target);
+void composeTile(const jobs::TiledJob& job, const ComposeSettings& settings, ComposeTarget& target);
 
 }  // namespace mirel::render

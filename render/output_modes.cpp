@@ -169,12 +169,18 @@ Wide softLight(Wide e, Wide s) {
     return (255 - (((e8 - 130) * (s8 * s8 / 256) + (258 - e8) * s8) >> 7)) * 128;
 }
 
+// Superlay's switch point. P = p * p carries 30 fraction bits; below this value
+// (32768 * 16385) P >> 15 is at most one half (16384), and the result is
+// 1 - 2 P Q; from it on, 2 (1 - P)(1 - Q).
+constexpr Wide kSuperlaySquareAboveHalf = kOne * (kHalf + 1);
+static_assert(kSuperlaySquareAboveHalf == 536903680);
+
 Wide superlay(Wide e, Wide s) {
     const Wide p = kOne - ((e * s) >> 15);
     const Wide bigP = p * p;
     const Wide q = kOne - (((kOne - e) * s) >> 15) - e;
     const Wide bigQ = (q * q) >> 15;
-    if (bigP < 536903680) return kOne - (((bigP >> 15) * bigQ) >> 14);
+    if (bigP < kSuperlaySquareAboveHalf) return kOne - (((bigP >> 15) * bigQ) >> 14);
     return ((kOne - bigQ) * (kOne - (bigP >> 15))) >> 14;
 }
 

@@ -105,7 +105,7 @@ void setDimensions(RenderContext& c, const image::TiledImage* source, const Rend
     c.hostAspect = hostH / hostW;
     c.invHostWidth = 1.0f / hostW;
     c.invHostHeight = 1.0f / hostH;
-    if (c.destination == kRenderToExport) {
+    if (c.destination == kDestinationExport) {
         c.imageWidth = c.storeWidth;
         c.imageHeight = c.storeHeight;
     } else {
@@ -406,7 +406,7 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     c.source = source;
     c.noise = inputs.noise;
     c.destination = inputs.destination;
-    c.highDynamicRange = inputs.highDynamicRange && inputs.destination != kRenderToPreview;
+    c.highDynamicRange = inputs.highDynamicRange && inputs.destination != kDestinationPreview;
     if (inputs.settings != nullptr) {
         c.settings = saneSettings(*inputs.settings);
     } else {
@@ -415,28 +415,30 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     c.cacheSeed = kFootprintCacheSeed;
     c.cacheValue = std::numeric_limits<double>::quiet_NaN();
 
-    // 0. Reads above the top of the picture are mirrored sideways and blurred.
+    // Reads above the top of the picture are mirrored sideways and blurred.
     // Only the first job's set-up writes it, before any worker reads the
     // source; later set-ups run while workers read and must only read it.
     if (source != nullptr && source->edgeMode != image::kEdgeModeMirrorBlur)
         source->edgeMode = image::kEdgeModeMirrorBlur;
-    // 1.-2.
+    // In this order: each step reads what the ones before it set (the spin needs
+    // the aspect, the scaled sliders the view height, the camera the sliders and
+    // the offset line, the ripples the camera, the slope statistics the normalised
+    // waves).
     c.zoom = inputs.zoom >= 1 ? inputs.zoom : 1;
     c.panX = inputs.panX;
     c.panY = inputs.panY;
     setDimensions(c, source, inputs);
-    // 3.-5.
     setSpin(c);
     setParameters(c);
     setColoursAndSliders(c);
-    c.lookup.maxSamples = c.destination == kRenderToPreview ? kPreviewMaxSamples : kFinalMaxSamples;
+    // Previews read fewer source samples along a footprint; the Simple model's
+    // footprints are round.
+    c.lookup.maxSamples =
+        c.destination == kDestinationPreview ? kPreviewMaxSamples : kFinalMaxSamples;
     c.lookup.isotropic = c.surfaceStyle == kSurfaceSimple;
-    // 6.-10.
     setLight(c);
     setCamera(c);
     setWorldRipples(c);
-    c.cacheSeed = kFootprintCacheSeed;
-    // 11.-13.
     setWaveNormalisation(c);
     setSlopeStats(c);
 
@@ -447,7 +449,7 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
                       c.centreGroundY);
 }
 
-void prepareRenderContext(const RenderJob& job, const RenderInputs& inputs,
+void prepareRenderContext(const jobs::TiledJob& job, const RenderInputs& inputs,
                           RenderContext& context) {
     prepareRenderContext(static_cast<image::TiledImage*>(job.imageStore), inputs, context);
     context.job = &job;

@@ -7,7 +7,8 @@
 #include "image/footprint.h"
 #include "image/noise.h"
 #include "image/tiled_image.h"
-#include "render/worker_pool.h"
+#include "jobs/tiled_jobs.h"
+#include "settings/parameter_block.h"
 #include "settings/settings_record.h"
 
 namespace mirel::render {
@@ -19,11 +20,6 @@ struct CellRecord;  // render/surface.h
 constexpr int kRippleCount = 9;
 constexpr int kWaveLevels = 5;
 constexpr int kCoarseWaveLevels = 4;
-
-// Render destinations, as the parameter block keeps them.
-constexpr std::int32_t kRenderToHost = 0;
-constexpr std::int32_t kRenderToPreview = 1;
-constexpr std::int32_t kRenderToExport = 2;
 
 constexpr std::int32_t kSurfaceSimple = 1;
 constexpr std::int32_t kSurfaceComplex = 2;
@@ -64,7 +60,7 @@ struct RenderInputs {
     std::int32_t zoom = 1;                      // below 1 counts as 1
     std::int32_t panX = 0;
     std::int32_t panY = 0;
-    std::int32_t destination = kRenderToHost;
+    std::int32_t destination = kDestinationHostOutput;  // a kDestination* of the parameter block
     // The filter rectangle as the host gave it (right - left, bottom - top).
     std::int32_t hostWidth = 0;
     std::int32_t hostHeight = 0;
@@ -77,8 +73,9 @@ struct RenderContext {
     // evaluation fills the per-sample fields of a copy.
     LookupParams lookup;
 
-    // 1. Links and counters.
-    const RenderJob* job = nullptr;
+    // What the job renders from and counts into, the settings, and the sizes of
+    // the picture, the host's rectangle and the store.
+    const jobs::TiledJob* job = nullptr;
     image::TiledImage* source = nullptr;  // the image store the job renders from
     CellRecord* cells = nullptr;          // the job's cell grid
     const image::NoiseTables* noise = nullptr;
@@ -86,7 +83,7 @@ struct RenderContext {
     // The settings this context was built from, with non-numbers replaced by
     // defaults (the per-pixel routines read sliders such as blur from here).
     SettingsRecord settings;
-    std::int32_t destination = kRenderToHost;
+    std::int32_t destination = kDestinationHostOutput;  // a kDestination* of the parameter block
     bool highDynamicRange = false;
     float imageWidth = 1.0f, imageHeight = 1.0f;
     float aspect = 1.0f, invWidth = 1.0f, invHeight = 1.0f;
@@ -95,17 +92,21 @@ struct RenderContext {
     // Level-0 size of the store, the divisor of the sample positions.
     float storeWidth = 1.0f, storeHeight = 1.0f;
 
-    // 2. Preview zoom and pan.
+    // Preview zoom and pan.
     std::int32_t zoom = 1;
     std::int32_t panX = 0;
     std::int32_t panY = 0;
 
-    // 3. Spin. spinRot = [[c, -s], [s, c]], unspinRot = [[c, s], [-s, c]].
+    // Spin of the picture about its centre: spinRot = [[c, -s], [s, c]],
+    // unspinRot = [[c, s], [-s, c]]; viewHeight is the picture's height across
+    // the spun horizon.
     double spinRot[2][2] = {{1.0, 0.0}, {0.0, 1.0}};
     double unspinRot[2][2] = {{1.0, 0.0}, {0.0, 1.0}};
     float viewHeight = 1.0f;
 
-    // 4. Parameter scales.
+    // Sliders scaled to the view: perspective, altitude, ripple size and height,
+    // the horizon and offset lines, the ripples' random offsets, and the centre
+    // point in rendered pixels.
     float perspScale = 0.0f;
     float altitude5 = 0.0f;
     float rippleScale = 0.0f;
@@ -122,17 +123,17 @@ struct RenderContext {
     std::int32_t centrePixelX = 0;
     std::int32_t centrePixelY = 0;
 
-    // 5. Surface model.
+    // Surface model: Simple or Complex water.
     std::int32_t surfaceStyle = kSurfaceSimple;
     bool isSimple = true;
 
-    // 6.-8. Colours, 0..1.
+    // Water, glitter and tint colours, 0..1.
     float waterRgba[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     double glitterRgb[3] = {};
     double waterThird[3] = {};
     double tintRed = 0.8, tintGreen = 0.9, tintBlue = 0.6;
 
-    // 9. Scaled sliders.
+    // Sliders scaled for the per-pixel routines.
     float waviness4 = 0.0f;
     float complexityHalf = 0.0f;
     float brillianceFrac = 0.0f;
@@ -140,20 +141,20 @@ struct RenderContext {
     float perspectiveFrac = 0.0f;
     float complexityBand = 0.0f;
 
-    // 10. Crest sharpness of each wave level.
+    // Crest sharpness of each wave level.
     double sharpness[kWaveLevels] = {};
 
-    // 11. Unit vector towards the light.
+    // Unit vector towards the light.
     Vec3d lightDir;
 
-    // 12. Camera: the eye at (0, eyeHeight, 0) looking along +z.
+    // Camera: the eye at (0, eyeHeight, 0) looking along +z.
     double focal = 1.0;
     double eyeHeight = 1.0;
 
-    // 13. Distance at which the ray through the offset line meets the water.
+    // Distance at which the ray through the offset line meets the water.
     double farLimit = 0.0;
 
-    // 14. Ripples on the water plane.
+    // Ripples on the water plane.
     float undulationFreq = 0.0f;
     Vec3d centreHit;
     double rippleWorldScale = 0.0;
@@ -161,16 +162,16 @@ struct RenderContext {
     double worldRippleX[kRippleCount] = {};
     double worldRippleY[kRippleCount] = {};
 
-    // 15. One-entry footprint cache of the Complex model, keyed by sample seed.
+    // One-entry footprint cache of the Complex model, keyed by sample seed.
     mutable std::int32_t cacheSeed = kFootprintCacheSeed;
     mutable double cacheValue = 0.0;
 
-    // 16. Wave normalisation.
+    // Wave normalisation.
     double waveScale[kWaveLevels] = {};
     double waveOffset[kWaveLevels] = {};
     float simpleWaveMean = 0.0f;
 
-    // 17. Slope variances (x, z) of each Complex wave level alone.
+    // Slope variances (x, z) of each Complex wave level alone.
     double slopeStats[kWaveLevels][2] = {};
 
     // Derived once for the Simple model: ground coordinates of the ripple centre.
@@ -185,7 +186,8 @@ struct RenderContext {
 // one. Cannot fail: missing settings render the defaults, missing tables a
 // surface without noise. Any settings are accepted; non-numbers and values that
 // would break a formula are replaced or bounded (see render_context.cpp).
-void prepareRenderContext(const RenderJob& job, const RenderInputs& inputs, RenderContext& context);
+void prepareRenderContext(const jobs::TiledJob& job, const RenderInputs& inputs,
+                          RenderContext& context);
 
 // The same without a job (thumbnails, tests): `source` is the store to render from.
 void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,

@@ -7,7 +7,7 @@
 
 namespace mirel::render {
 
-bool prepareRenderJob(RenderJob& job, const RenderInputs& inputs) {
+bool prepareRenderJob(jobs::TiledJob& job, const RenderInputs& inputs) {
     // The context is a plain record of a few kilobytes; it lives on the heap
     // because a job's thread has a small stack.
     std::unique_ptr<RenderContext> context(new (std::nothrow) RenderContext());
@@ -17,12 +17,12 @@ bool prepareRenderJob(RenderJob& job, const RenderInputs& inputs) {
     return true;
 }
 
-void releaseRenderJob(RenderJob& job) {
+void releaseRenderJob(jobs::TiledJob& job) {
     std::unique_ptr<RenderContext> context(static_cast<RenderContext*>(job.context));
     job.context = nullptr;
 }
 
-TileCells jobCells(const RenderJob& job) {
+TileCells jobCells(const jobs::TiledJob& job) {
     TileCells tile = tileCells(static_cast<CellRecord*>(job.grid.cells), job.tile.left,
                                job.tile.top, job.tile.right, job.tile.bottom);
     // A grid that does not match the tile (or is missing) is never touched.
@@ -34,14 +34,14 @@ TileCells jobCells(const RenderJob& job) {
     return tile;
 }
 
-void renderTile(RenderJob& job) {
+void renderTile(jobs::TiledJob& job) {
     auto* context = static_cast<RenderContext*>(job.context);
     const TileCells tile = jobCells(job);
     if (!context || !tile.cells) return;
     renderTileCells(*context, tile);
 }
 
-const float* pixelColourAt(const RenderJob& job, std::int32_t column, std::int32_t row) {
+const float* pixelColourAt(const jobs::TiledJob& job, std::int32_t column, std::int32_t row) {
     if (column < job.tile.left || column >= job.tile.right || row < job.tile.top ||
         row >= job.tile.bottom) {
         return nullptr;
@@ -50,27 +50,29 @@ const float* pixelColourAt(const RenderJob& job, std::int32_t column, std::int32
     return cell ? cell->pixelColour : nullptr;
 }
 
-TiledJobsResult runRenderJobs(const RenderRequest& request) {
-    if (!request.inputs.settings || !request.inputs.noise) return TiledJobsResult{};
+jobs::TiledJobsResult runRenderJobs(const RenderRequest& request) {
+    if (!request.inputs.settings || !request.inputs.noise) return jobs::TiledJobsResult{};
 
-    TiledJobsRequest jobs;
-    jobs.kind = kJobRenderTile;
-    jobs.rect = request.rect;
-    jobs.imageStore = request.source;
-    jobs.cellBytes = sizeof(CellRecord);
-    jobs.hostBuffers = request.hostBuffers;
-    jobs.threadLimit = request.threadLimit;
-    jobs.prepare = [&request](RenderJob& job) { return prepareRenderJob(job, request.inputs); };
-    jobs.work = [](RenderJob& job) { renderTile(job); };
-    jobs.collect = [&request](RenderJob& job) {
+    jobs::TiledJobsRequest tiled;
+    tiled.kind = kJobRenderTile;
+    tiled.rect = request.rect;
+    tiled.imageStore = request.source;
+    tiled.cellBytes = sizeof(CellRecord);
+    tiled.hostBuffers = request.hostBuffers;
+    tiled.threadLimit = request.threadLimit;
+    tiled.prepare = [&request](jobs::TiledJob& job) {
+        return prepareRenderJob(job, request.inputs);
+    };
+    tiled.work = [](jobs::TiledJob& job) { renderTile(job); };
+    tiled.collect = [&request](jobs::TiledJob& job) {
         if (request.collect && job.context) {
             request.collect(job, *static_cast<const RenderContext*>(job.context));
         }
     };
-    jobs.cleanup = [](RenderJob& job) { releaseRenderJob(job); };
-    jobs.cancelRequested = request.cancelRequested;
-    jobs.progress = request.progress;
-    return runTiledJobs(jobs);
+    tiled.cleanup = [](jobs::TiledJob& job) { releaseRenderJob(job); };
+    tiled.cancelRequested = request.cancelRequested;
+    tiled.progress = request.progress;
+    return jobs::runTiledJobs(tiled);
 }
 
 }  // namespace mirel::render

@@ -1,6 +1,9 @@
 // The metadata that JPEG images of the filter carry: the EXIF block naming the software,
 // the IPTC records (source, date, caption, keywords) and the image-resource block that
 // wraps them for an APP13 segment. All numbers big-endian.
+// Only tests call the writers so far: they are kept for the PSD export, which will
+// write its IPTC block (date and keywords) with them. The linker takes an archive
+// member only into binaries that use it, so the plug-in does not carry them until then.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // Modal dialogs made from templates and driven by one dialog procedure:
 // events in (init, commands, mouse, timers, paint), a handle to act on the
-// dialog and its controls by id, and the small message dialog.
+// dialog and its controls by id, and the small message dialog. The interface
+// names no window-system type; a backend (qt/) implements it.
 #pragma once
 
 #include <functional>
@@ -41,6 +42,7 @@ struct MouseEvent {
     Point point;                             // pixels in the dialog's client area
 };
 
+// The backend's window behind a dialog; defined by the backend.
 class DialogWindow;
 
 // What a dialog procedure may do to its dialog. Valid only during a call of
@@ -103,7 +105,8 @@ class DialogHandle {
     void endDialog(int code);
     bool hasEnded() const;
 
-    // The dialog's QWidget, to parent nested dialogs or drive the window in tests.
+    // The backend's own window object (with Qt, the dialog's widget), to parent
+    // nested dialogs or drive the window in tests.
     void* nativeWindow() const;
 
   private:
@@ -131,11 +134,11 @@ class DialogProcedure {
     virtual void onPaint(DialogHandle& dialog, DrawingSurface& surface, const Rect& dirty);
 };
 
-// Shows the dialog modally over `ownerWindow` (a QWidget of this process, or
-// null; anything else is treated as null) and returns the code passed to
-// endDialog. Returns kDialogFailed without touching the window system when
-// no display is configured, or when called from a thread other than the one
-// the application runs on.
+// Shows the dialog modally over `ownerWindow` (a window of this process as
+// nativeWindow returns it, or null; anything else is treated as null) and
+// returns the code passed to endDialog. Returns kDialogFailed without touching
+// the window system when no display is configured, or when called from a
+// thread other than the one the application runs on.
 int runModalDialog(const DialogTemplate& dialogTemplate, DialogProcedure& procedure,
                    void* ownerWindow);
 
@@ -147,5 +150,8 @@ int messageDialog(std::string_view title, std::string_view text, void* ownerWind
 // Tests install it to read and drive dialogs; an empty function removes it.
 using DialogShownHook = std::function<void(DialogHandle&)>;
 void setDialogShownHook(DialogShownHook hook);
+// The hook now installed, as a copy (a hook may replace itself); backends
+// call it once a dialog is on screen.
+DialogShownHook currentDialogShownHook();
 
 }  // namespace mirel::gui

@@ -1,5 +1,6 @@
 // The surface a dialog procedure paints on during a paint event: filled and
-// framed rectangles, single pixels and text in a named font.
+// framed rectangles, single pixels and text in a named font. Each backend
+// implements it on its own drawing API.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +8,6 @@
 #include <string_view>
 
 #include "platform/gui/dialog_template.h"
-
-class QPainter;
 
 namespace mirel::gui {
 
@@ -26,20 +25,19 @@ struct FontRequest {
     bool bold = false;
 };
 
+// Coordinates are pixels of the dialog's client area; drawing is clipped to
+// the region being painted.
 class DrawingSurface {
   public:
-    explicit DrawingSurface(QPainter& painter) : painter_(painter) {}
+    virtual ~DrawingSurface() = default;
 
-    void fillRect(const Rect& rect, Rgb color);
+    virtual void fillRect(const Rect& rect, Rgb color) = 0;
     // A 1-pixel outline just inside `rect`.
-    void frameRect(const Rect& rect, Rgb color);
-    void setPixel(Point point, Rgb color);
+    virtual void frameRect(const Rect& rect, Rgb color) = 0;
+    virtual void setPixel(Point point, Rgb color) = 0;
     // One line of UTF-8 text, centred vertically in `rect` and clipped to it.
-    void drawText(const Rect& rect, std::string_view text, const FontRequest& font, Rgb color,
-                  TextAlign align);
-
-  private:
-    QPainter& painter_;
+    virtual void drawText(const Rect& rect, std::string_view text, const FontRequest& font,
+                          Rgb color, TextAlign align) = 0;
 };
 
 }  // namespace mirel::gui

@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/gui/qt_runtime.h"
+#include "platform/gui/dialog_units.h"
+#include "platform/gui/qt/qt_runtime.h"
 #include "resources/resources.h"
 #include "tests/platform_gui/gui_test_support.h"
 

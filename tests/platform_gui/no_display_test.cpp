@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "platform/gui/dialog.h"
-#include "platform/gui/qt_runtime.h"
+#include "platform/gui/qt/qt_runtime.h"
 #include "tests/platform_gui/gui_test_support.h"
 
 namespace mirel::gui {

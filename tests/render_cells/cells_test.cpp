@@ -174,11 +174,11 @@ TEST(SupersamplePixel, TwoByTwoOnUniformPictureKeepsItsColour) {
 TEST(EvaluatePixel, PreviewQualityFollowsTheStyle) {
     Scene scene(nullptr);
     scene.settings.waterStyle = kWaterStyleSimple;
-    scene.inputs.destination = kRenderToPreview;
+    scene.inputs.destination = kDestinationPreview;
     EXPECT_EQ(qualityFor(scene.prepare()), kQualitySingle);
     scene.settings.waterStyle = kWaterStyleComplex;
     EXPECT_EQ(qualityFor(scene.prepare()), kQualityJittered);
-    scene.inputs.destination = kRenderToExport;
+    scene.inputs.destination = kDestinationExport;
     EXPECT_EQ(qualityFor(scene.prepare()), kQualityAdaptive);
 }
 

@@ -16,7 +16,7 @@ using testing::Scene;
 
 struct Rendered {
     std::vector<float> pixels;  // RGBA, row by row
-    TiledJobsResult result;
+    jobs::TiledJobsResult result;
     RenderStats stats;
     int collected = 0;
 };
@@ -36,9 +36,9 @@ Rendered renderPhotograph(Scene& scene, int threads) {
     RenderRequest request;
     request.inputs = scene.inputs;
     request.source = scene.source;
-    request.rect = JobRect{0, 0, height, width};
+    request.rect = jobs::JobRect{0, 0, height, width};
     request.threadLimit = threads;
-    request.collect = [&](const RenderJob& job, const RenderContext& context) {
+    request.collect = [&](const jobs::TiledJob& job, const RenderContext& context) {
         ++out.collected;
         out.stats.areaSamples += context.stats.areaSamples;
         out.stats.edgeBlendsTried += context.stats.edgeBlendsTried;
@@ -61,9 +61,9 @@ TEST(RenderJobs, PhotographIsIdenticalOnOneTwoAndSevenThreads) {
         std::int32_t style, destination;
     };
     // The host's adaptive quality in both styles, and the dithered preview.
-    for (const Case& c :
-         {Case{kWaterStyleSimple, kRenderToHost}, Case{kWaterStyleComplex, kRenderToHost},
-          Case{kWaterStyleComplex, kRenderToPreview}}) {
+    for (const Case& c : {Case{kWaterStyleSimple, kDestinationHostOutput},
+                          Case{kWaterStyleComplex, kDestinationHostOutput},
+                          Case{kWaterStyleComplex, kDestinationPreview}}) {
         Scene scene(photograph.get());
         scene.settings.waterStyle = c.style;
         scene.inputs.destination = c.destination;
@@ -71,13 +71,13 @@ TEST(RenderJobs, PhotographIsIdenticalOnOneTwoAndSevenThreads) {
         EXPECT_EQ(one.result.jobCount, 6);
         EXPECT_EQ(one.collected, 6);
         EXPECT_GT(one.stats.areaSamples, 0);
-        if (c.destination == kRenderToHost) {
+        if (c.destination == kDestinationHostOutput) {
             EXPECT_GT(one.stats.edgeBlendsTried, 0);  // the offset line crosses the picture
         }
         for (float v : one.pixels) ASSERT_GE(v, 0.0f) << "a pixel was never written";
 
         for (int threads : {2, 7}) {
-            if (c.destination == kRenderToPreview && threads == 2) continue;
+            if (c.destination == kDestinationPreview && threads == 2) continue;
             const Rendered many = renderPhotograph(scene, threads);
             EXPECT_EQ(many.collected, 6);
             ASSERT_EQ(many.pixels.size(), one.pixels.size());
@@ -92,10 +92,10 @@ TEST(RenderJobs, PhotographIsIdenticalOnOneTwoAndSevenThreads) {
 
 TEST(RenderJobs, RequestWithoutSettingsRendersNothing) {
     RenderRequest request;
-    request.rect = JobRect{0, 0, 10, 10};
+    request.rect = jobs::JobRect{0, 0, 10, 10};
     int collected = 0;
-    request.collect = [&](const RenderJob&, const RenderContext&) { ++collected; };
-    const TiledJobsResult result = runRenderJobs(request);
+    request.collect = [&](const jobs::TiledJob&, const RenderContext&) { ++collected; };
+    const jobs::TiledJobsResult result = runRenderJobs(request);
     EXPECT_EQ(result.jobCount, 0);
     EXPECT_EQ(collected, 0);
 }

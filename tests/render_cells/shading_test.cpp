@@ -165,7 +165,7 @@ TEST(ShadeSample, ClampsUnlessHighDynamicRange) {
 
 TEST(DrawOverlays, CrossIsElevenByOneWhiteOnThirteenByThreeBlack) {
     Scene scene(nullptr);
-    scene.inputs.destination = kRenderToPreview;
+    scene.inputs.destination = kDestinationPreview;
     RenderContext& context = scene.prepare();
     context.centrePixelX = 20;
     context.centrePixelY = 30;
@@ -189,7 +189,7 @@ TEST(DrawOverlays, CrossIsElevenByOneWhiteOnThirteenByThreeBlack) {
     EXPECT_EQ(white + black, 13 * 3 * 2 - 9);  // two 13 x 3 bars sharing a 3 x 3 square
 
     // Only the preview draws.
-    context.destination = kRenderToHost;
+    context.destination = kDestinationHostOutput;
     image::Rgba colour{0.5f, 0.5f, 0.5f, 1.0f};
     drawOverlays(colour, 20, 30, nullptr, context);
     EXPECT_EQ(colour.r, 0.5f);
@@ -197,7 +197,7 @@ TEST(DrawOverlays, CrossIsElevenByOneWhiteOnThirteenByThreeBlack) {
 
 TEST(DrawOverlays, HorizonLineIsMagentaAndFadesWithinAPixel) {
     Scene scene(nullptr);
-    scene.inputs.destination = kRenderToPreview;
+    scene.inputs.destination = kDestinationPreview;
     scene.settings.offset = 50.0f;  // the offset line away from the horizon
     RenderContext& context = scene.prepare();
     context.centrePixelX = context.centrePixelY = -1000;

@@ -1,11 +1,12 @@
 // Tile composition: the steps around the output mode, the preview's
 // checkerboard, the selection and the walk over a job's tile.
+#include "render/compose.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "render/compose.h"
 #include "render/render_job.h"
 #include "render/surface.h"
 
@@ -26,7 +27,7 @@ void expectRgba(const Rgba& actual, const Rgba& expected, float tolerance = kTol
 ComposeSettings hostSettings(std::int32_t mode = 1) {
     ComposeSettings settings;
     settings.outputMode = mode;
-    settings.destination = kRenderToHost;
+    settings.destination = kDestinationHostOutput;
     return settings;
 }
 
@@ -85,15 +86,16 @@ TEST(ComposePixel, HighDynamicRangeSkipsTheModeAndKeepsBrightLight) {
     // Without a transparency plane a translucent pixel is laid over the picture,
     // whose own light above 1 is kept.
     settings.layerTakesTransparency = false;
-    expectRgba(composePixel(settings, 0, 0, {3.0f, 1.0f, 0.0f, 0.5f}, {1.0f, 1.0f, 2.0f, 1.0f}, 1.0f),
-               {2.0f, 1.0f, 1.0f, 1.0f});
+    expectRgba(
+        composePixel(settings, 0, 0, {3.0f, 1.0f, 0.0f, 0.5f}, {1.0f, 1.0f, 2.0f, 1.0f}, 1.0f),
+        {2.0f, 1.0f, 1.0f, 1.0f});
 }
 
 TEST(ComposePixel, TranslucentResultsAreLaidOverThePictureWhereTheLayerHasNoTransparency) {
     const Rgba effect{1.0f, 0.0f, 0.0f, 0.25f / kAlphaLift};
     const Rgba source{0.0f, 0.0f, 1.0f, 1.0f};
-    expectRgba(composePixel(hostSettings(), 0, 0, effect, source, 1.0f),
-               {0.25f, 0.0f, 0.75f, 1.0f}, 1e-5f);
+    expectRgba(composePixel(hostSettings(), 0, 0, effect, source, 1.0f), {0.25f, 0.0f, 0.75f, 1.0f},
+               1e-5f);
 
     ComposeSettings layer = hostSettings();
     layer.layerTakesTransparency = true;
@@ -117,7 +119,7 @@ TEST(ComposePixel, ResultsAreHeldToTheStoredRange) {
 
 TEST(ComposePixel, PreviewShowsTheCheckerboardUnderTransparency) {
     ComposeSettings preview = hostSettings();
-    preview.destination = kRenderToPreview;
+    preview.destination = kDestinationPreview;
     const Rgba clear{0.3f, 0.3f, 0.3f, 0.0f};
     const Rgba source{0.5f, 0.5f, 0.5f, 1.0f};
     expectRgba(composePixel(preview, 0, 0, clear, source, 1.0f), {1.0f, 1.0f, 1.0f, 1.0f});
@@ -125,7 +127,8 @@ TEST(ComposePixel, PreviewShowsTheCheckerboardUnderTransparency) {
     expectRgba(composePixel(preview, 7, 15, clear, source, 1.0f), {0.8f, 0.8f, 0.8f, 1.0f});
     expectRgba(composePixel(preview, 8, 8, clear, source, 1.0f), {1.0f, 1.0f, 1.0f, 1.0f});
     // A translucent effect mixes with the checker, and the preview is opaque.
-    const Rgba half = composePixel(preview, 8, 0, {0.0f, 0.0f, 0.0f, 0.5f / kAlphaLift}, source, 1.0f);
+    const Rgba half =
+        composePixel(preview, 8, 0, {0.0f, 0.0f, 0.0f, 0.5f / kAlphaLift}, source, 1.0f);
     expectRgba(half, {0.4f, 0.4f, 0.4f, 1.0f}, 1e-5f);
 }
 
@@ -136,14 +139,14 @@ TEST(ComposePixel, SelectionMixesBackTowardsThePicture) {
     expectRgba(composePixel(hostSettings(), 0, 0, effect, source, 0.5f), {0.6f, 0.7f, 0.8f, 1.0f});
     // In the preview the picture is first laid over the checkerboard.
     ComposeSettings preview = hostSettings();
-    preview.destination = kRenderToPreview;
+    preview.destination = kDestinationPreview;
     expectRgba(composePixel(preview, 8, 0, effect, {0.0f, 0.0f, 0.0f, 0.5f}, 0.0f),
                {0.4f, 0.4f, 0.4f, 1.0f});
 }
 
 // A target that records what composeTile hands it.
 class RecordingTarget final : public ComposeTarget {
-public:
+  public:
     explicit RecordingTarget(std::int32_t width, std::int32_t height)
         : width_(width), writes(std::size_t(width * height), 0), stored(writes.size()) {}
     Rgba readSource(std::int32_t x, std::int32_t y) override {
@@ -162,8 +165,8 @@ public:
 
 TEST(ComposeTile, EveryPixelOfTheTileIsComposedOnceAtItsPlace) {
     // A 5 x 3 tile at column 64, row 128 of the rendered rectangle.
-    RenderJob job;
-    job.tile = JobRect{128, 64, 131, 69};
+    jobs::TiledJob job;
+    job.tile = jobs::JobRect{128, 64, 131, 69};
     std::vector<CellRecord> cells(std::size_t(7 * 5));
     job.grid.cells = cells.data();
     job.grid.columns = 7;
@@ -193,8 +196,8 @@ TEST(ComposeTile, EveryPixelOfTheTileIsComposedOnceAtItsPlace) {
 }
 
 TEST(ComposeTile, AJobWithoutCellsComposesNothing) {
-    RenderJob job;
-    job.tile = JobRect{0, 0, 4, 4};
+    jobs::TiledJob job;
+    job.tile = jobs::JobRect{0, 0, 4, 4};
     RecordingTarget target(4, 4);
     composeTile(job, hostSettings(), target);
     for (int count : target.writes) EXPECT_EQ(count, 0);

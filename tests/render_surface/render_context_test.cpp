@@ -198,7 +198,7 @@ TEST(RenderContext, RippleCentreInTheWorld) {
 
 TEST(RenderContext, LookupParametersByDestinationAndStyle) {
     Scene scene(64, 64);
-    scene.inputs.destination = kRenderToPreview;
+    scene.inputs.destination = kDestinationPreview;
     scene.settings.waterStyle = kWaterStyleSimple;
     const RenderContext& c = scene.prepare();
     EXPECT_EQ(c.lookup.maxSamples, 10);
@@ -207,7 +207,7 @@ TEST(RenderContext, LookupParametersByDestinationAndStyle) {
     EXPECT_EQ(c.lookup.pointMode, 0);
     EXPECT_TRUE(c.isSimple);
 
-    scene.inputs.destination = kRenderToHost;
+    scene.inputs.destination = kDestinationHostOutput;
     scene.settings.waterStyle = kWaterStyleComplex;
     scene.prepare();
     EXPECT_EQ(c.lookup.maxSamples, 50);
@@ -225,7 +225,7 @@ TEST(RenderContext, ExportTakesTheStoreSize) {
     Scene scene(300, 200);
     auto store = image::create(600, 300, image::SampleFormat::Rgba8);
     ASSERT_NE(store, nullptr);
-    scene.inputs.destination = kRenderToExport;
+    scene.inputs.destination = kDestinationExport;
     image::buildNoiseTables(scene.noise, 1841);
     scene.inputs.settings = &scene.settings;
     scene.inputs.noise = &scene.noise;
@@ -237,7 +237,7 @@ TEST(RenderContext, ExportTakesTheStoreSize) {
     EXPECT_FLOAT_EQ(c.hostAspect, 200.0f / 300.0f);
     EXPECT_EQ(store->edgeMode, image::kEdgeModeMirrorBlur);
 
-    scene.inputs.destination = kRenderToHost;
+    scene.inputs.destination = kDestinationHostOutput;
     prepareRenderContext(store.get(), scene.inputs, c);
     EXPECT_EQ(c.imageWidth, 300.0f);
     EXPECT_EQ(c.storeWidth, 600.0f);

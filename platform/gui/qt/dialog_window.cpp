@@ -1,5 +1,5 @@
 // The Qt window behind a template dialog.
-#include "platform/gui/dialog_window.h"
+#include "platform/gui/qt/dialog_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,6 +13,8 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 #include <algorithm>
+
+#include "platform/gui/qt/painter_surface.h"
 
 namespace mirel::gui {
 
@@ -46,10 +48,6 @@ MouseButton toButton(Qt::MouseButton button) {
     }
 }
 
-QString fromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
 
 QString withoutAccessMarkers(std::string_view text) {
@@ -81,13 +79,8 @@ DialogWindow::DialogWindow(const DialogTemplate& dialogTemplate, DialogProcedure
 
 DialogWindow::~DialogWindow() = default;
 
-Rect DialogWindow::toPixels(const Rect& du) const {
-    // Edges are mapped, not sizes, so that adjacent controls stay adjacent.
-    const int left = mulDivRound(du.x, units_.x, 4);
-    const int top = mulDivRound(du.y, units_.y, 8);
-    const int right = mulDivRound(du.x + du.width, units_.x, 4);
-    const int bottom = mulDivRound(du.y + du.height, units_.y, 8);
-    return {left, top, right - left, bottom - top};
+Rect DialogWindow::toPixels(const Rect& dialogUnits) const {
+    return dialogUnitsToPixels(dialogUnits, units_);
 }
 
 void DialogWindow::createControl(const ControlTemplate& source) {
@@ -246,7 +239,7 @@ bool DialogWindow::killTimer(int id) {
 void DialogWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setClipRegion(event->region());
-    DrawingSurface surface(painter);
+    PainterSurface surface(painter);
     const QRect dirty = event->rect();
     procedure_.onPaint(handle_, surface, {dirty.x(), dirty.y(), dirty.width(), dirty.height()});
 }

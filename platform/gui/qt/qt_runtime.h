@@ -1,9 +1,13 @@
-// The Qt side shared by the whole layer: the one QApplication of the process,
-// the fonts that stand in for the system's, and dialog base units.
+// The Qt backend's runtime, shared by the backend's files: the one QApplication
+// of the process, the fonts that stand in for the system's, and the base units
+// they give. Private to platform/gui (and its tests).
 #pragma once
 
 #include <QFont>
+#include <QString>
 #include <string_view>
+
+#include "platform/gui/dialog_units.h"
 
 namespace mirel::gui {
 
@@ -18,12 +22,8 @@ bool displayConfigured();
 // false when called from another thread than the application's.
 bool ensureApplication();
 
-// Horizontal and vertical dialog base units in pixels: 4 horizontal and
-// 8 vertical dialog units make one base unit.
-struct BaseUnits {
-    int x = 6;
-    int y = 13;
-};
+// UTF-8 text of the layer's interface as Qt text.
+QString fromUtf8(std::string_view text);
 
 // The font a template's font name stands for here. "MS Sans Serif" (and the
 // system's "MS Shell Dlg" aliases) become a sans font with Arial's metrics;
@@ -36,9 +36,5 @@ QFont dialogFont(std::string_view name, double points, bool bold = false);
 // 6 x 13 (scaled with the resolution) so layouts come out as designed;
 // other fonts are measured the way the system measures them.
 BaseUnits baseUnitsFor(std::string_view fontName, int points);
-
-// a * b / c rounded half away from zero, as the system's MulDiv; results
-// beyond the int range saturate, and c = 0 gives 0.
-int mulDivRound(int a, int b, int c);
 
 }  // namespace mirel::gui

@@ -1,10 +1,10 @@
 // Painting for dialog procedures, on the QPainter of the dialog's paint event.
-#include "platform/gui/drawing_surface.h"
+#include "platform/gui/qt/painter_surface.h"
 
 #include <QColor>
 #include <QPainter>
 
-#include "platform/gui/qt_runtime.h"
+#include "platform/gui/qt/qt_runtime.h"
 
 namespace mirel::gui {
 
@@ -16,12 +16,12 @@ QColor toColor(Rgb color) {
 
 }  // namespace
 
-void DrawingSurface::fillRect(const Rect& rect, Rgb color) {
+void PainterSurface::fillRect(const Rect& rect, Rgb color) {
     if (rect.width <= 0 || rect.height <= 0) return;
     painter_.fillRect(QRect(rect.x, rect.y, rect.width, rect.height), toColor(color));
 }
 
-void DrawingSurface::frameRect(const Rect& rect, Rgb color) {
+void PainterSurface::frameRect(const Rect& rect, Rgb color) {
     if (rect.width <= 0 || rect.height <= 0) return;
     // Four filled edges rather than a pen outline: a pen of width 1 straddles
     // pixel centres and would leak outside the rectangle when antialiased.
@@ -32,11 +32,11 @@ void DrawingSurface::frameRect(const Rect& rect, Rgb color) {
     painter_.fillRect(QRect(rect.x + rect.width - 1, rect.y, 1, rect.height), c);
 }
 
-void DrawingSurface::setPixel(Point point, Rgb color) {
+void PainterSurface::setPixel(Point point, Rgb color) {
     painter_.fillRect(QRect(point.x, point.y, 1, 1), toColor(color));
 }
 
-void DrawingSurface::drawText(const Rect& rect, std::string_view text, const FontRequest& font,
+void PainterSurface::drawText(const Rect& rect, std::string_view text, const FontRequest& font,
                               Rgb color, TextAlign align) {
     if (rect.width <= 0 || rect.height <= 0 || text.empty()) return;
     int flags = Qt::AlignVCenter | Qt::TextSingleLine;
@@ -56,8 +56,7 @@ void DrawingSurface::drawText(const Rect& rect, std::string_view text, const Fon
     painter_.setClipRect(box, Qt::IntersectClip);
     painter_.setFont(dialogFont(font.name, font.points, font.bold));
     painter_.setPen(toColor(color));
-    painter_.drawText(box, flags,
-                      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    painter_.drawText(box, flags, fromUtf8(text));
     painter_.restore();
 }
 

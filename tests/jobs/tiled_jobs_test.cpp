@@ -1,6 +1,6 @@
 // Tests of the tiled job driver: the split, threads per run, hand-over to the
 // calling thread, cancel, failed set-up and the cell grids.
-#include "render/worker_pool.h"
+#include "jobs/tiled_jobs.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
-namespace mirel::render {
+namespace mirel::jobs {
 namespace {
 
-TEST(WorkerPool, SplitsIntoTilesOfSixtyFour) {
+TEST(TiledJobs, SplitsIntoTilesOfSixtyFour) {
     const SplitState split = splitRect({0, 0, 1, 65});
     EXPECT_EQ(split.jobCount, 2);
     const JobRect first = jobTileRect(split, 0), second = jobTileRect(split, 1);
@@ -30,18 +30,18 @@ TEST(WorkerPool, SplitsIntoTilesOfSixtyFour) {
     EXPECT_EQ(splitRect({0, 0, 129, 128}).jobCount, 6);
 }
 
-TEST(WorkerPool, EveryPixelOfTheRectangleIsWorkedOnce) {
+TEST(TiledJobs, EveryPixelOfTheRectangleIsWorkedOnce) {
     std::vector<std::atomic<int>> hits(130 * 200);
     TiledJobsRequest request;
     request.rect = {7, 3, 7 + 130, 3 + 200};
     request.threadLimit = 3;
-    request.work = [&](RenderJob& job) {
+    request.work = [&](TiledJob& job) {
         const JobRect t = imageTileRect(job);
         for (int y = t.top; y < t.bottom; ++y)
             for (int x = t.left; x < t.right; ++x) hits[(y - 7) * 200 + (x - 3)]++;
     };
     std::vector<int> collected;
-    request.collect = [&](RenderJob& job) { collected.push_back(job.split.index); };
+    request.collect = [&](TiledJob& job) { collected.push_back(job.split.index); };
     const TiledJobsResult result = runTiledJobs(request);
     EXPECT_EQ(result.jobCount, 4 * 3);
     EXPECT_EQ(result.finished, 12);
@@ -51,14 +51,14 @@ TEST(WorkerPool, EveryPixelOfTheRectangleIsWorkedOnce) {
     EXPECT_EQ(std::set<int>(collected.begin(), collected.end()).size(), 12u);
 }
 
-TEST(WorkerPool, ThreadsFollowProcessorsAndJobs) {
+TEST(TiledJobs, ThreadsFollowProcessorsAndJobs) {
     // Three jobs with eight processors: three slots, each job on a thread of its own.
     const auto caller = std::this_thread::get_id();
     std::atomic<int> onWorkers{0}, inFlight{0}, peak{0};
     TiledJobsRequest request;
     request.rect = {0, 0, 10, 64 * 3};
     setenv("MIREL_THREADS", "8", 1);  // the processor count, as the system reports it
-    request.work = [&](RenderJob&) {
+    request.work = [&](TiledJob&) {
         const int now = ++inFlight;
         int seen = peak.load();
         while (now > seen && !peak.compare_exchange_weak(seen, now)) {
@@ -68,7 +68,7 @@ TEST(WorkerPool, ThreadsFollowProcessorsAndJobs) {
         --inFlight;
     };
     bool collectOnCaller = true;
-    request.collect = [&](RenderJob&) { collectOnCaller &= std::this_thread::get_id() == caller; };
+    request.collect = [&](TiledJob&) { collectOnCaller &= std::this_thread::get_id() == caller; };
     TiledJobsResult result = runTiledJobs(request);
     EXPECT_EQ(result.threads, 3);
     EXPECT_EQ(onWorkers.load(), 3);
@@ -91,26 +91,26 @@ TEST(WorkerPool, ThreadsFollowProcessorsAndJobs) {
     // Never more than 100 threads.
     request.rect = {0, 0, 64, 64 * 150};
     request.threadLimit = 500;
-    request.work = [](RenderJob&) {};
+    request.work = [](TiledJob&) {};
     result = runTiledJobs(request);
     EXPECT_EQ(result.threads, 100);
     EXPECT_EQ(result.finished, 150);
 }
 
-TEST(WorkerPool, JobsCarryTheirParametersKindAndImage) {
+TEST(TiledJobs, JobsCarryTheirParametersKindAndImage) {
     std::uint8_t parameters[120];
     for (int i = 0; i < 120; ++i) parameters[i] = static_cast<std::uint8_t>(i + 1);
     int image = 0;
+    constexpr std::int32_t kKind = -1000;  // any number the caller chooses
     TiledJobsRequest request;
-    request.kind = kJobPyramidReduce;
+    request.kind = kKind;
     request.rect = {0, 0, 64, 128};
     request.parameters = parameters;
     request.parameterBytes = sizeof parameters;  // only 96 are carried
     request.imageStore = &image;
     std::atomic<int> good{0};
-    request.work = [&](RenderJob& job) {
-        bool ok =
-            job.kind == kJobPyramidReduce && job.imageStore == &image && job.status == kJobStarted;
+    request.work = [&](TiledJob& job) {
+        bool ok = job.kind == kKind && job.imageStore == &image && job.status == kJobStarted;
         for (std::size_t i = 0; i < kJobParameterBytes; ++i) ok &= job.parameters[i] == i + 1;
         good += ok;
     };
@@ -118,16 +118,16 @@ TEST(WorkerPool, JobsCarryTheirParametersKindAndImage) {
     EXPECT_EQ(good.load(), 2);
 }
 
-TEST(WorkerPool, CancelStartsNoNewJobAndCollectsTheStartedOnes) {
+TEST(TiledJobs, CancelStartsNoNewJobAndCollectsTheStartedOnes) {
     std::atomic<int> worked{0};
     int asked = 0, composed = 0, cleaned = 0, prepared = 0;
     TiledJobsRequest request;
     request.rect = {0, 0, 64, 64 * 40};
     request.threadLimit = 4;
-    request.prepare = [&](RenderJob&) { return ++prepared, true; };
-    request.work = [&](RenderJob&) { ++worked; };
-    request.collect = [&](RenderJob&) { ++composed; };
-    request.cleanup = [&](RenderJob&) { ++cleaned; };
+    request.prepare = [&](TiledJob&) { return ++prepared, true; };
+    request.work = [&](TiledJob&) { ++worked; };
+    request.collect = [&](TiledJob&) { ++composed; };
+    request.cleanup = [&](TiledJob&) { ++cleaned; };
     request.cancelRequested = [&] { return ++asked >= 3; };
     const TiledJobsResult result = runTiledJobs(request);
     EXPECT_TRUE(result.cancelled);
@@ -138,19 +138,19 @@ TEST(WorkerPool, CancelStartsNoNewJobAndCollectsTheStartedOnes) {
     EXPECT_EQ(cleaned, prepared);
 }
 
-TEST(WorkerPool, JobsWhoseStateCannotBeMadeAreCollectedUncomposed) {
+TEST(TiledJobs, JobsWhoseStateCannotBeMadeAreCollectedUncomposed) {
     std::atomic<int> worked{0};
     int composed = 0, cleaned = 0;
     TiledJobsRequest request;
     request.rect = {0, 0, 64, 64 * 9};
     request.threadLimit = 2;
-    request.prepare = [](RenderJob& job) { return job.split.index % 3 != 1; };
-    request.work = [&](RenderJob&) { ++worked; };
-    request.collect = [&](RenderJob& job) {
+    request.prepare = [](TiledJob& job) { return job.split.index % 3 != 1; };
+    request.work = [&](TiledJob&) { ++worked; };
+    request.collect = [&](TiledJob& job) {
         EXPECT_TRUE(job.ready);
         ++composed;
     };
-    request.cleanup = [&](RenderJob&) { ++cleaned; };
+    request.cleanup = [&](TiledJob&) { ++cleaned; };
     TiledJobsResult result = runTiledJobs(request);
     EXPECT_EQ(result.finished, 9);
     EXPECT_EQ(composed, 6);
@@ -172,12 +172,12 @@ TEST(WorkerPool, JobsWhoseStateCannotBeMadeAreCollectedUncomposed) {
     }
 }
 
-TEST(WorkerPool, CellGridsAreZeroedAndFramedByOneCell) {
+TEST(TiledJobs, CellGridsAreZeroedAndFramedByOneCell) {
     TiledJobsRequest request;
     request.rect = {0, 0, 70, 64};  // tiles of 64 x 64 and 6 x 64
     request.cellBytes = 256;
     std::atomic<int> good{0};
-    request.work = [&](RenderJob& job) {
+    request.work = [&](TiledJob& job) {
         const CellGrid& g = job.grid;
         bool ok = g.columns == job.tile.right - job.tile.left + 2 &&
                   g.rows == job.tile.bottom - job.tile.top + 2 &&
@@ -216,12 +216,12 @@ TEST(WorkerPool, CellGridsAreZeroedAndFramedByOneCell) {
     EXPECT_EQ(released, 4);
 }
 
-TEST(WorkerPool, ProgressComesAtMostOnceASecond) {
+TEST(TiledJobs, ProgressComesAtMostOnceASecond) {
     std::vector<std::int32_t> reports;
     TiledJobsRequest request;
     request.rect = {0, 0, 64, 64 * 30};
     request.threadLimit = 2;
-    request.work = [](RenderJob&) { std::this_thread::sleep_for(std::chrono::milliseconds(50)); };
+    request.work = [](TiledJob&) { std::this_thread::sleep_for(std::chrono::milliseconds(50)); };
     request.progress = [&](std::int32_t finished, std::int32_t jobCount) {
         EXPECT_EQ(jobCount, 30);
         reports.push_back(finished);
@@ -237,4 +237,4 @@ TEST(WorkerPool, ProgressComesAtMostOnceASecond) {
 }
 
 }  // namespace
-}  // namespace mirel::render
+}  // namespace mirel::jobs

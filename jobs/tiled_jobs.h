@@ -1,5 +1,7 @@
 // The tiled job driver: cuts a rectangle into 64 x 64 tiles, runs one job per
 // processor on threads of their own and collects finished jobs on the calling thread.
+// It sits below the image store and the render engine, which both run on it; what
+// a job does is the caller's, passed in as functions.
 #pragma once
 
 #include <array>
@@ -9,17 +11,12 @@
 
 #include "platform/os/os.h"
 
-namespace mirel::render {
+namespace mirel::jobs {
 
 constexpr std::int32_t kJobTileSize = 64;
 constexpr int kMaxJobThreads = 100;
 constexpr std::size_t kJobStackBytes = 200000;
 constexpr std::size_t kJobParameterBytes = 96;
-
-// Job kinds.
-constexpr std::int32_t kJobRenderTile = 2;
-constexpr std::int32_t kJobPyramidReduce = -1000;
-constexpr std::int32_t kJobPyramidReduceAlt = -1001;
 
 // Job status.
 constexpr std::int32_t kJobSettingUp = -1;
@@ -60,8 +57,9 @@ struct CellGrid {
     os::GlobalHandle globalBlock = nullptr;
 };
 
-struct RenderJob {
-    std::int32_t kind = 0;
+// One tile's job, made by the driver and handed to the caller's hooks.
+struct TiledJob {
+    std::int32_t kind = 0;  // the request's kind
     std::int32_t status = kJobSettingUp;
     SplitState split;
     JobRect tile;                     // relative to split.rect
@@ -75,7 +73,7 @@ struct RenderJob {
 };
 
 // The job's tile in image coordinates (shifted by the rectangle's top-left corner).
-JobRect imageTileRect(const RenderJob& job);
+JobRect imageTileRect(const TiledJob& job);
 
 // Where the jobs' cell grids come from when not from global memory (the host's
 // buffers). obtain returns `bytes` of zeroed memory and sets `token`, or returns
@@ -88,7 +86,7 @@ struct HostBufferService {
 // One call of runTiledJobs. Only `work` is required; every hook except `work`
 // runs on the calling thread.
 struct TiledJobsRequest {
-    std::int32_t kind = kJobRenderTile;
+    std::int32_t kind = 0;  // the caller's job kind, copied into every job
     JobRect rect;
     const void* parameters = nullptr;  // up to 96 bytes copied into every job
     std::size_t parameterBytes = 0;
@@ -99,13 +97,14 @@ struct TiledJobsRequest {
 
     // Per-job set-up after the job record and grid exist; false when the job's
     // state cannot be allocated (the job is then collected without composing).
-    std::function<bool(RenderJob&)> prepare;
+    std::function<bool(TiledJob&)> prepare;
     // The job body, on the job's own thread.
-    std::function<void(RenderJob&)> work;
-    // A finished, ready job while nothing is cancelled: host exchange and composition.
-    std::function<void(RenderJob&)> collect;
+    std::function<void(TiledJob&)> work;
+    // A finished, ready job while nothing is cancelled (a render hands its tile
+    // to the host here).
+    std::function<void(TiledJob&)> collect;
     // Frees what prepare made; called for every job that prepare was called for.
-    std::function<void(RenderJob&)> cleanup;
+    std::function<void(TiledJob&)> cleanup;
     // Asked after every finished job; true when the user has cancelled.
     std::function<bool()> cancelRequested;
     // Called at most once a second; returns true when it reported (restarts the clock).
@@ -127,4 +126,4 @@ struct TiledJobsResult {
 // without being composed.
 TiledJobsResult runTiledJobs(const TiledJobsRequest& request);
 
-}  // namespace mirel::render
+}  // namespace mirel::jobs

@@ -1,6 +1,6 @@
 // The tiled job driver: one job per 64 x 64 tile, each on a thread of its own,
 // up to one per processor in flight, collected one at a time on the calling thread.
-#include "render/worker_pool.h"
+#include "jobs/tiled_jobs.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-namespace mirel::render {
+namespace mirel::jobs {
 namespace {
 
 bool multiplyChecked(std::size_t a, std::size_t b, std::size_t& out) {
@@ -20,7 +20,7 @@ bool multiplyChecked(std::size_t a, std::size_t b, std::size_t& out) {
 
 // The cell grid holds the tile's cells plus one ring of cells just outside it,
 // so neighbour tests at the tile's edge need nothing from another job.
-bool allocateGrid(RenderJob& job, const TiledJobsRequest& request) {
+bool allocateGrid(TiledJob& job, const TiledJobsRequest& request) {
     if (request.cellBytes == 0) return true;
     const std::int32_t columns = job.tile.right - job.tile.left + 2;
     const std::int32_t rows = job.tile.bottom - job.tile.top + 2;
@@ -56,7 +56,7 @@ bool allocateGrid(RenderJob& job, const TiledJobsRequest& request) {
     return true;
 }
 
-void releaseGrid(RenderJob& job, const TiledJobsRequest& request) {
+void releaseGrid(TiledJob& job, const TiledJobsRequest& request) {
     CellGrid& grid = job.grid;
     if (grid.hostBuffer && request.hostBuffers && request.hostBuffers->release) {
         request.hostBuffers->release(grid.hostBuffer);
@@ -70,7 +70,7 @@ void releaseGrid(RenderJob& job, const TiledJobsRequest& request) {
 struct Slot {
     os::Event start;
     os::Event done;
-    std::unique_ptr<RenderJob> job;
+    std::unique_ptr<TiledJob> job;
     os::Thread thread;
     bool prepareCalled = false;
 };
@@ -84,7 +84,7 @@ class Driver {
     // Starts job `index` in `slot`; false (nothing counted, slot idle) when the
     // job record cannot be allocated.
     bool startJob(Slot& slot, std::int32_t index) {
-        std::unique_ptr<RenderJob> job(new (std::nothrow) RenderJob);
+        std::unique_ptr<TiledJob> job(new (std::nothrow) TiledJob);
         if (!job) return false;
         job->kind = request_.kind;
         job->split = split_;
@@ -108,7 +108,7 @@ class Driver {
 
         slot.done.reset();
         slot.job = std::move(job);
-        RenderJob* running = slot.job.get();
+        TiledJob* running = slot.job.get();
         if (!ready) {
             // Nothing to run: hand the job straight back so that it is collected
             // (uncomposed) like any other and the run still ends.
@@ -137,7 +137,7 @@ class Driver {
 
     void collect(Slot& slot) {
         if (slot.thread.running()) slot.thread.join();
-        RenderJob& job = *slot.job;
+        TiledJob& job = *slot.job;
         if (request_.cancelRequested && request_.cancelRequested()) result.cancelled = true;
         if (job.ready && !result.cancelled && request_.collect) {
             request_.collect(job);
@@ -208,7 +208,7 @@ JobRect jobTileRect(const SplitState& split, std::int32_t index) {
     return tile;
 }
 
-JobRect imageTileRect(const RenderJob& job) {
+JobRect imageTileRect(const TiledJob& job) {
     const JobRect& r = job.split.rect;
     return {job.tile.top + r.top, job.tile.left + r.left, job.tile.bottom + r.top,
             job.tile.right + r.left};
@@ -255,4 +255,4 @@ TiledJobsResult runTiledJobs(const TiledJobsRequest& request) {
     return driver.result;
 }
 
-}  // namespace mirel::render
+}  // namespace mirel::jobs

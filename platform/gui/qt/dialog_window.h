@@ -1,5 +1,6 @@
 // The Qt window behind a template dialog: builds the controls, turns Qt's
-// signals and events into calls of the dialog procedure. Internal to the layer.
+// signals and events into calls of the dialog procedure. The DialogHandle of
+// dialog.h acts on it. Private to platform/gui (tests may drive its widgets).
 #pragma once
 
 #include <QDialog>
@@ -8,7 +9,7 @@
 #include <vector>
 
 #include "platform/gui/dialog.h"
-#include "platform/gui/qt_runtime.h"
+#include "platform/gui/qt/qt_runtime.h"
 
 class QTimer;
 
@@ -64,8 +65,5 @@ class DialogWindow : public QDialog {
 // Text as a static control shows it: "&x" shows x (the access key marker),
 // "&&" shows one '&'.
 QString withoutAccessMarkers(std::string_view text);
-
-// The hook installed by setDialogShownHook (a copy, so a hook may replace itself).
-DialogShownHook currentDialogShownHook();
 
 }  // namespace mirel::gui

@@ -1,5 +1,6 @@
-// The process's one QApplication, font stand-ins and dialog base units.
-#include "platform/gui/qt_runtime.h"
+// The Qt backend's runtime: the process's one QApplication, font stand-ins and
+// dialog base units.
+#include "platform/gui/qt/qt_runtime.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -9,7 +10,6 @@
 #include <QThread>
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstdlib>
 
 namespace mirel::gui {
@@ -72,14 +72,8 @@ bool ensureApplication() {
     return true;
 }
 
-int mulDivRound(int a, int b, int c) {
-    if (c == 0) return 0;
-    const std::int64_t product = static_cast<std::int64_t>(a) * b;
-    const std::int64_t half = (c > 0 ? c : -c) / 2;
-    const bool negative = (product < 0) != (c < 0);
-    const std::int64_t magnitude = ((product < 0 ? -product : product) + half) / (c > 0 ? c : -c);
-    const std::int64_t result = negative ? -magnitude : magnitude;
-    return static_cast<int>(std::clamp<std::int64_t>(result, INT32_MIN, INT32_MAX));
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QFont dialogFont(std::string_view name, double points, bool bold) {
@@ -87,7 +81,7 @@ QFont dialogFont(std::string_view name, double points, bool bold) {
     if (isMsSansSerif(name)) {
         font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     } else {
-        font.setFamily(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        font.setFamily(fromUtf8(name));
     }
     font.setStyleHint(QFont::SansSerif);
     const double pixels = points * logicalDpi() / 72.0;

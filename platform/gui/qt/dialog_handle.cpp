@@ -1,0 +1,229 @@
+// The Qt backend of dialog.h: running template dialogs and the handle a dialog
+// procedure acts through.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <memory>
+
+#include "platform/gui/dialog.h"
+#include "platform/gui/qt/dialog_window.h"
+#include "platform/gui/qt/qt_runtime.h"
+
+namespace mirel::gui {
+
+namespace {
+
+// The owner only if it really is one of this process's widgets: a host may
+// hand over a handle of some other kind, and it must not be dereferenced.
+QWidget* resolveOwner(void* owner) {
+    if (!owner) return nullptr;
+    const QWidgetList widgets = QApplication::allWidgets();
+    for (QWidget* widget : widgets)
+        if (widget == owner) return widget;
+    return nullptr;
+}
+
+template <typename W>
+W* widgetOf(const DialogWindow& window, int id) {
+    const DialogWindow::Control* control = window.findControl(id);
+    return control ? qobject_cast<W*>(control->widget) : nullptr;
+}
+
+}  // namespace
+
+// ---- DialogHandle -----------------------------------------------------------
+
+std::string DialogHandle::title() const {
+    return window_.windowTitle().toStdString();
+}
+
+std::vector<int> DialogHandle::controlIds() const {
+    std::vector<int> ids;
+    for (const DialogWindow::Control& control : window_.controls())
+        if (control.source.id != kUnaddressedId) ids.push_back(control.source.id);
+    return ids;
+}
+
+bool DialogHandle::hasControl(int id) const {
+    return window_.findControl(id) != nullptr;
+}
+
+std::string DialogHandle::controlText(int id) const {
+    const DialogWindow::Control* control = window_.findControl(id);
+    if (!control) return {};
+    if (auto* button = qobject_cast<QAbstractButton*>(control->widget))
+        return button->text().toStdString();
+    if (auto* edit = qobject_cast<QLineEdit*>(control->widget)) return edit->text().toStdString();
+    if (control->source.controlClass == ControlClass::StaticText ||
+        control->source.controlClass == ControlClass::UserDrawn)
+        return control->text;
+    return {};
+}
+
+bool DialogHandle::setControlText(int id, std::string_view text) {
+    DialogWindow::Control* control = window_.findControl(id);
+    if (!control) return false;
+    if (auto* button = qobject_cast<QAbstractButton*>(control->widget)) {
+        button->setText(fromUtf8(text));
+        return true;
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(control->widget)) {
+        edit->setText(fromUtf8(text));  // sends the text-changed command
+        return true;
+    }
+    if (control->source.controlClass == ControlClass::StaticText) {
+        control->text = std::string(text);
+        if (auto* label = qobject_cast<QLabel*>(control->widget))
+            label->setText(withoutAccessMarkers(text));
+        return true;
+    }
+    if (control->source.controlClass == ControlClass::UserDrawn) {
+        control->text = std::string(text);
+        return true;
+    }
+    return false;
+}
+
+bool DialogHandle::enableControl(int id, bool enabled) {
+    DialogWindow::Control* control = window_.findControl(id);
+    if (!control) return false;
+    control->enabled = enabled;
+    if (control->widget) control->widget->setEnabled(enabled);
+    return true;
+}
+
+bool DialogHandle::isControlEnabled(int id) const {
+    const DialogWindow::Control* control = window_.findControl(id);
+    return control && control->enabled;
+}
+
+bool DialogHandle::isChecked(int id) const {
+    const DialogWindow::Control* control = window_.findControl(id);
+    if (!control || (control->source.controlClass != ControlClass::CheckBox &&
+                     control->source.controlClass != ControlClass::RadioButton))
+        return false;
+    auto* button = qobject_cast<QAbstractButton*>(control->widget);
+    return button && button->isChecked();
+}
+
+bool DialogHandle::setChecked(int id, bool checked) {
+    const DialogWindow::Control* control = window_.findControl(id);
+    if (!control || (control->source.controlClass != ControlClass::CheckBox &&
+                     control->source.controlClass != ControlClass::RadioButton))
+        return false;
+    auto* button = qobject_cast<QAbstractButton*>(control->widget);
+    if (!button) return false;
+    button->setChecked(checked);  // `clicked` is not emitted, so no command
+    return true;
+}
+
+bool DialogHandle::addComboItem(int id, std::string_view text) {
+    auto* combo = widgetOf<QComboBox>(window_, id);
+    if (!combo) return false;
+    // Qt selects the first entry added to an empty box; the system leaves
+    // the box without a selection until one is chosen.
+    const int selected = combo->currentIndex();
+    combo->addItem(fromUtf8(text));
+    combo->setCurrentIndex(selected);
+    return true;
+}
+
+bool DialogHandle::clearCombo(int id) {
+    auto* combo = widgetOf<QComboBox>(window_, id);
+    if (!combo) return false;
+    combo->clear();
+    return true;
+}
+
+int DialogHandle::comboCount(int id) const {
+    auto* combo = widgetOf<QComboBox>(window_, id);
+    return combo ? combo->count() : 0;
+}
+
+int DialogHandle::comboSelection(int id) const {
+    auto* combo = widgetOf<QComboBox>(window_, id);
+    return combo ? combo->currentIndex() : -1;
+}
+
+bool DialogHandle::setComboSelection(int id, int index) {
+    auto* combo = widgetOf<QComboBox>(window_, id);
+    if (!combo || index < -1 || index >= combo->count()) return false;
+    combo->setCurrentIndex(index);
+    return true;
+}
+
+Rect DialogHandle::controlRect(int id) const {
+    const DialogWindow::Control* control = window_.findControl(id);
+    return control ? control->pixels : Rect{};
+}
+
+Rect DialogHandle::clientRect() const {
+    return {0, 0, window_.width(), window_.height()};
+}
+
+Rect DialogHandle::dialogUnitsToPixels(const Rect& dialogUnits) const {
+    return window_.toPixels(dialogUnits);
+}
+
+void DialogHandle::redraw(const Rect& pixels) {
+    if (pixels.width > 0 && pixels.height > 0)
+        window_.update(pixels.x, pixels.y, pixels.width, pixels.height);
+}
+
+void DialogHandle::redrawAll() {
+    window_.update();
+}
+
+bool DialogHandle::setTimer(int id, int periodMs) {
+    return window_.setTimer(id, periodMs);
+}
+
+bool DialogHandle::killTimer(int id) {
+    return window_.killTimer(id);
+}
+
+void DialogHandle::postCommand(int id, int notification) {
+    // Queued on the dialog itself: if the window is gone when the event
+    // loop gets to it, Qt drops the call.
+    DialogWindow* window = &window_;
+    QMetaObject::invokeMethod(
+        window, [window, id, notification] { window->dispatchCommand(id, notification); },
+        Qt::QueuedConnection);
+}
+
+bool DialogHandle::clickButton(int id) {
+    auto* button = widgetOf<QAbstractButton>(window_, id);
+    if (!button || !button->isEnabled() || window_.ended()) return false;
+    button->click();
+    return true;
+}
+
+void DialogHandle::requestClose() {
+    if (!window_.ended()) window_.close();
+}
+
+void DialogHandle::endDialog(int code) {
+    window_.end(code);
+}
+
+bool DialogHandle::hasEnded() const {
+    return window_.ended();
+}
+
+void* DialogHandle::nativeWindow() const {
+    return static_cast<QWidget*>(&window_);
+}
+
+int runModalDialog(const DialogTemplate& dialogTemplate, DialogProcedure& procedure,
+                   void* ownerWindow) {
+    if (dialogTemplate.width <= 0 || dialogTemplate.height <= 0) return kDialogFailed;
+    if (!ensureApplication()) return kDialogFailed;
+    auto window =
+        std::make_unique<DialogWindow>(dialogTemplate, procedure, resolveOwner(ownerWindow));
+    return window->run();
+}
+
+}  // namespace mirel::gui

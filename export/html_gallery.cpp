@@ -66,8 +66,11 @@ HtmlGallery::HtmlGallery(std::string pagePath, PageKind kind, std::string_view s
 
 bool HtmlGallery::begin() {
     std::error_code error;
-    if (pagePath_.empty() || isSeparator(pagePath_.back()) ||
-        std::filesystem::is_directory(pagePath_, error)) {
+    if (pagePath_.empty()) {
+        abandon(HtmlPageStatus::PageNotWritten, "no page path given");
+        return false;
+    }
+    if (isSeparator(pagePath_.back()) || std::filesystem::is_directory(pagePath_, error)) {
         abandon(HtmlPageStatus::PageNotWritten, "the page path names a folder: " + pagePath_);
         return false;
     }
@@ -81,6 +84,7 @@ bool HtmlGallery::begin() {
     // The exported images say where they come from, as every JPEG the filter exports does.
     exif_ = makeExifBlock();
     imageResources_ = makeImageResourceBlock(makeIptcBlock(IptcKeywords{}, os::utcNow()));
+    begun_ = true;
     return true;
 }
 
@@ -111,6 +115,8 @@ void HtmlGallery::noteWithoutThumbnail(std::string path) {
 }
 
 HtmlPageResult HtmlGallery::finish() {
+    if (!begun_ || !result_.written()) return result_;
+    begun_ = false;
     const std::string& text = page_.finish();
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     if (!os::writeFileAtomic(pagePath_, {bytes, text.size()}))
@@ -131,7 +137,11 @@ HtmlPageResult writePresetsPage(const std::string& sourceFolder, const std::stri
     const std::string folder = withSeparator(sourceFolder);
     HtmlGallery gallery(pagePath, PageKind::Presets, folder);
 
-    // Listed before anything is written, so an unreadable folder costs no page.
+    // Listed before anything is written, so an unreadable folder costs no page. The
+    // listing is by name with letters compared without case, as on the file system the
+    // filter comes from, and never in the order a folder happens to store its entries.
+    // Paths are as long as this system allows; one it refuses reads as a file without
+    // a thumbnail, or an image not written.
     std::vector<std::string> names;
     if (!os::listFolder(folder, std::string(kAnyFile), names))
         return gallery.abandon(HtmlPageStatus::SourceFolderUnreadable,

@@ -102,7 +102,8 @@ class HtmlGallery {
                   std::string_view caption);
     // A settings file whose thumbnail could not be read (its cell shows the default one).
     void noteWithoutThumbnail(std::string path);
-    // Ends the page and writes it. Call once, after begin() succeeded.
+    // Ends the page and writes it, once, after begin() succeeded; otherwise it only
+    // returns the result so far.
     HtmlPageResult finish();
     // Gives up: nothing more is written; returns the result with the status set.
     HtmlPageResult abandon(HtmlPageStatus status, std::string message);
@@ -123,6 +124,7 @@ class HtmlGallery {
     std::vector<std::uint8_t> exif_;
     std::vector<std::uint8_t> imageResources_;
     std::vector<std::uint8_t> jpeg_;
+    bool begun_ = false;
 };
 
 }  // namespace mirel::html

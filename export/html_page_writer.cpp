@@ -1,5 +1,5 @@
-// Writing the bytes of a gallery page. Browsers and the older web tools the pages were
-// made for read every byte below as it stands, so the markup is fixed text, piece by piece.
+// Writing the bytes of a gallery page: fixed markup, written piece by piece in page order,
+// with only the sizes, names and captions filled in.
 #include "export/html_page_writer.h"
 
 #include <algorithm>

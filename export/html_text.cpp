@@ -76,12 +76,13 @@ void appendNumber(std::string& out, const char* format, std::uint32_t value) {
     out += digits;
 }
 
-}  // namespace
-
+// The HTML 4 name of an ISO 8859-1 character 160..255, without '&' and ';'.
 std::string_view latin1EntityName(int code) {
     if (code < kFirstNamedEntity || code > kLastLatin1) return {};
     return kEntityNames[static_cast<std::size_t>(code - kFirstNamedEntity)];
 }
+
+}  // namespace
 
 std::string escapeText(std::string_view utf8) {
     std::string out;
@@ -89,7 +90,7 @@ std::string escapeText(std::string_view utf8) {
     for (std::size_t at = 0; at < utf8.size();) {
         const Character c = characterAt(utf8, at);
         if (c.code > kLastLatin1) {
-            // Only the leading byte was looked at by the table; the whole character goes.
+            // No ISO 8859-1 byte holds it; a numeric reference shows it on any page.
             appendNumber(out, "&#%u;", c.code);
         } else if (c.code >= kFirstNamedEntity) {
             out += '&';

@@ -24,10 +24,6 @@ namespace mirel::html {
 // every browser shows as that character whatever the page's character set.
 std::string escapeText(std::string_view utf8);
 
-// The HTML 4 named entity of an ISO 8859-1 character 160..255, without '&' and ';'
-// ("nbsp" .. "yuml"); empty for any other code.
-std::string_view latin1EntityName(int code);
-
 // URL encoding of a byte string for an image reference: A-Z, a-z and 0-9 stay, every other
 // byte becomes '%' and two lower-case hex digits (a blank is %20). UTF-8 bytes are encoded
 // one by one, which browsers decode back to the same file name.

@@ -72,7 +72,7 @@ bool readLayerInfo(Cursor& in, std::uint32_t length, PsdDocument& doc, std::stri
         if (in.text(4) != "8BIM") return fail(error, "layer record without 8BIM");
         layer.blendMode = in.text(4);
         layer.opacity = std::uint8_t(in.number(1));
-        layer.clipping = std::uint8_t(in.number(1));
+        in.skip(1);  // clipping
         layer.flags = std::uint8_t(in.number(1));
         in.skip(1);
         layer.extraLength = in.number(4);
@@ -107,12 +107,6 @@ std::uint32_t sampleAt(const std::uint8_t* at, std::uint32_t bytes) {
 const PsdResource* PsdDocument::resource(std::uint16_t id) const {
     for (const PsdResource& r : resources)
         if (r.id == id) return &r;
-    return nullptr;
-}
-
-const PsdTaggedBlock* PsdDocument::block(const std::string& key) const {
-    for (const PsdTaggedBlock& b : tagged)
-        if (b.key == key) return &b;
     return nullptr;
 }
 
@@ -172,7 +166,7 @@ bool readPsd(std::span<const std::uint8_t> bytes, PsdDocument& doc, std::string&
             doc.layerInfoLength = block.length;
             if (!readLayerInfo(in, block.length, doc, error)) return false;
         } else {
-            block.data = in.bytes(block.length);
+            in.skip(block.length);
         }
         in.skip((4 - block.length % 4) % 4);
         doc.tagged.push_back(std::move(block));

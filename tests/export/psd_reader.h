@@ -19,7 +19,6 @@ struct PsdResource {
 struct PsdTaggedBlock {
     std::string key;
     std::uint32_t length = 0;
-    std::vector<std::uint8_t> data;  // `length` bytes, padding dropped
 };
 
 struct PsdLayerChannel {
@@ -32,7 +31,7 @@ struct PsdLayerChannel {
 struct PsdLayer {
     std::int32_t top = 0, left = 0, bottom = 0, right = 0;
     std::string blendMode;
-    std::uint8_t opacity = 0, clipping = 0, flags = 0;
+    std::uint8_t opacity = 0, flags = 0;
     std::uint32_t extraLength = 0;
     std::vector<std::uint8_t> blendingRanges;
     std::string name;
@@ -55,7 +54,6 @@ struct PsdDocument {
     std::vector<std::uint8_t> merged;  // everything after the compression field
 
     const PsdResource* resource(std::uint16_t id) const;
-    const PsdTaggedBlock* block(const std::string& key) const;
     // Bytes per sample of the document (1, 2 or 4).
     std::uint32_t sampleBytes() const { return depth / 8; }
     std::uint64_t planeBytes() const { return std::uint64_t(width) * height * sampleBytes(); }

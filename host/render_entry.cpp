@@ -317,9 +317,9 @@ std::int16_t renderForExport(FilterContext& ctx, image::TiledImage& target,
     request.inputs.hostHeight = filter.height();
     request.inputs.highDynamicRange = target.format == image::SampleFormat::RgbaFloat;
     request.source = source;
-    request.rect = render::JobRect{rect.top, rect.left, rect.bottom, rect.right};
+    request.rect = jobs::JobRect{rect.top, rect.left, rect.bottom, rect.right};
     request.threadLimit = session.threadLimit;
-    const render::HostBufferService buffers = hostBufferService(record);
+    const jobs::HostBufferService buffers = hostBufferService(record);
     if (buffers.obtain) request.hostBuffers = &buffers;
 
     render::ComposeSettings compose;
@@ -332,7 +332,7 @@ std::int16_t renderForExport(FilterContext& ctx, image::TiledImage& target,
 
     bool cancelled = false;
     request.cancelRequested = [&] { return cancelled; };
-    request.collect = [&](const render::RenderJob& job, const render::RenderContext&) {
+    request.collect = [&](const jobs::TiledJob& job, const render::RenderContext&) {
         TileDestination destination;
         destination.destination = kDestinationExport;
         destination.exportImage = &target;
@@ -346,14 +346,14 @@ std::int16_t renderForExport(FilterContext& ctx, image::TiledImage& target,
         return true;
     };
 
-    const render::TiledJobsResult jobs = render::runRenderJobs(request);
-    session.lastJobCount = jobs.jobCount;
-    session.lastCollected = jobs.collected;
+    const jobs::TiledJobsResult finished = render::runRenderJobs(request);
+    session.lastJobCount = finished.jobCount;
+    session.lastCollected = finished.collected;
     std::int16_t result = pi::kNoErr;
     if (!cancelled && progress && !progress(1000)) cancelled = true;
     if (cancelled) {
         result = pi::kUserCanceledErr;
-    } else if (jobs.stalled) {
+    } else if (finished.stalled) {
         result = pi::kMemFullErr;
     } else {
         target.contentState = image::kContentFilled;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <span>
 
 #include "platform/pi/rects.h"
@@ -511,7 +512,8 @@ std::int16_t fillRequest(RequestBuffer& request, const PictureStore& source,
     const std::int64_t height = std::int64_t(rect.bottom) - rect.top;
     const std::int64_t rowBytes = width * planeCount * sampleBytes;
     const std::int64_t total = rowBytes * height;
-    if (rowBytes > kMaxRequestBytes || total > kMaxRequestBytes) return pi::kMemFullErr;
+    // The row bytes travel as a 32-bit value: a row of 2^31 bytes or more is refused.
+    if (rowBytes >= kMaxRequestBytes || total > kMaxRequestBytes) return pi::kMemFullErr;
     request.top = rect.top;
     request.left = rect.left;
     request.bottom = rect.bottom;
@@ -521,7 +523,13 @@ std::int16_t fillRequest(RequestBuffer& request, const PictureStore& source,
     request.planeCount = planeCount;
     request.rate = std::max(1, rate);
     request.rowBytes = std::int32_t(rowBytes);
-    request.buffer.assign(std::size_t(total), 0);
+    // Even an allowed request may be more than the machine has: the plug-in hears
+    // "out of memory" rather than an exception thrown through its callback.
+    try {
+        request.buffer.assign(std::size_t(total), 0);
+    } catch (const std::bad_alloc&) {
+        return pi::kMemFullErr;
+    }
 
     // The source columns the request reaches, read once for each source row.
     const std::int64_t pixelBytes = std::int64_t(shape.channels) * sampleBytes;

@@ -53,8 +53,9 @@ struct HostOptions {
     std::uint32_t hostSignature = kHostSignature;
 };
 
-// The most one request may ask the host to hold: rows stay addressable with
-// 32-bit row bytes, and a plug-in cannot make the host exhaust memory.
+// The most one request may ask the host to hold. Rows must also stay below
+// 2^31 bytes, so that the interface's 32-bit row bytes address them; and a
+// plug-in cannot make the host exhaust memory.
 inline constexpr std::int64_t kMaxRequestBytes = std::int64_t{1} << 31;
 
 // One block the host keeps for the plug-in, as its handle suite hands it out.

@@ -350,6 +350,12 @@ TEST(HostRequests, PaddingAndHostErrorsReachThePlugin) {
     r.bigDocumentData->PluginUsing32BitCoordinates = 1;
     setInRect(r, {0, 0, 60000, 60000});
     EXPECT_EQ(advanceHost(r), pi::kMemFullErr);
+    // So is one row of 2^31 bytes, which the 32-bit row bytes cannot describe.
+    setInRect(r, {0, 0, 1, 1 << 30});
+    setOutRect(r, {});
+    r.inHiPlane = r.inLoPlane + 1;  // two 8-bit planes
+    EXPECT_EQ(advanceHost(r), pi::kMemFullErr);
+    EXPECT_EQ(r.inData, nullptr);
 }
 
 TEST(HostRequests, MaskAndICCProfileAreOffered) {

@@ -74,9 +74,9 @@ Picture convertPicture(const Picture& rgb8, int channels, int bits) {
     return converted;
 }
 
-const host_app::PluginLibrary& mirelPlugin() {
-    static host_app::PluginLibrary* library = [] {
-        auto* opened = new host_app::PluginLibrary;
+const hostkit::PluginLibrary& mirelPlugin() {
+    static hostkit::PluginLibrary* library = [] {
+        auto* opened = new hostkit::PluginLibrary;
         std::string error;
         EXPECT_TRUE(opened->open(pluginPath(), error)) << error;
         return opened;
@@ -84,15 +84,15 @@ const host_app::PluginLibrary& mirelPlugin() {
     return *library;
 }
 
-host_app::HostOptions replayOptions() {
-    host_app::HostOptions options;
+hostkit::HostOptions replayOptions() {
+    hostkit::HostOptions options;
     options.offerDescriptors = true;
     options.playInfo = pi::kPlugInDialogDontDisplay;
     return options;
 }
 
-std::int16_t runFilter(Picture& picture, const host_app::HostOptions& options, const Picture* mask) {
-    host_app::FilterHost host(mirelPlugin(), picture, options);
+std::int16_t runFilter(Picture& picture, const hostkit::HostOptions& options, const Picture* mask) {
+    hostkit::FilterHost host(mirelPlugin(), picture, options);
     if (mask) host.setMask(mask);
     return host.run(true);
 }

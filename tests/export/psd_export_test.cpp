@@ -25,8 +25,8 @@ using host_app::Picture;
 // directly as the dialog's button or the command line would.
 class ExportRun {
   public:
-    explicit ExportRun(Picture& picture) : host_(mirelPlugin(), picture, replayOptions()) {
-        host_.activate();
+    explicit ExportRun(Picture& picture)
+        : host_(mirelPlugin(), picture, replayOptions()), active_(host_.activate()) {
         initParameterBlock(params_);
         initRunStateHeader(run_);
         ctx_.record = &host_.record();
@@ -41,7 +41,8 @@ class ExportRun {
     pi::FilterRecord& record() { return host_.record(); }
 
   private:
-    host_app::FilterHost host_;
+    hostkit::FilterHost host_;
+    hostkit::ActiveHost active_;
     ParameterBlock params_{};
     RunState run_{};
     FilterContext ctx_;

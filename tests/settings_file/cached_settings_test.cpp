@@ -93,7 +93,7 @@ TEST(CachedSettingsRun, ACancelledRunLeavesTheCacheAlone) {
     writeBytes(cachedSettingsPath(), cache);
 
     host_app::Picture picture = gradientPicture(32, 24, 3);
-    host_app::FilterHost host(plugin(), picture);
+    hostkit::FilterHost host(plugin(), picture);
     // With the parameters step the dialog is asked for, and no dialog here confirms it.
     ASSERT_EQ(host.run(true), pi::kUserCanceledErr);
     // The cache was read over the defaults at Start, and left as it was.
@@ -107,7 +107,7 @@ TEST(CachedSettingsRun, TwoRunsWithoutTheParametersStepShareTheConfirmedSettings
     writeBytes(cachedSettingsPath(), olderCache());
 
     host_app::Picture picture = gradientPicture(32, 24, 3);
-    host_app::FilterHost host(plugin(), picture);
+    hostkit::FilterHost host(plugin(), picture);
     ASSERT_EQ(host.run(true), pi::kUserCanceledErr);  // the first use asks for the dialog
 
     // The repeat command: no parameters step, no dialog, confirmed.
@@ -137,7 +137,7 @@ TEST(CachedSettingsRun, TwoRunsWithoutTheParametersStepShareTheConfirmedSettings
 TEST(CachedSettingsRun, FirstRunWithAnEmptyTemporaryFolderUsesTheDefaults) {
     const TempFolderHere temp;
     host_app::Picture picture = gradientPicture(16, 16, 3);
-    host_app::FilterHost host(plugin(), picture);
+    hostkit::FilterHost host(plugin(), picture);
     ASSERT_EQ(host.run(true), pi::kUserCanceledErr);
     EXPECT_EQ(parametersOf(host).settings.version, kVersionNothingRead);
     EXPECT_EQ(parametersOf(host).settings.waviness, 65.0f);

@@ -1,5 +1,6 @@
-// A filter's scripting terminology as the host reads it from the AETE resource: the
-// names, keys and types of its parameters and the values of its enumerations.
+// A filter's scripting terminology as the host reads it from the AETE resource in
+// the plug-in's file: the names, keys and types of its parameters and the values of
+// its enumerations.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace mirel::host_app {
+namespace mirel::hostkit {
 
 struct TermParameter {
     std::string name;
@@ -50,8 +51,12 @@ struct Terminology {
 bool parseTerminology(std::span<const std::uint8_t> bytes, Terminology& terminology,
                       std::string& error);
 
-// The terminology of the Mirel filter: the AETE resource the 'hstm' property names.
-bool loadTerminology(std::int16_t resourceId, Terminology& terminology, std::string& error);
+// The terminology of the plug-in at `pluginPath`: its PiPL's 'hstm' property says
+// that it has one, and the library carries the AETE resource as its ".aete" section,
+// beside the ".pipl" one, read without loading the library. False with one line in
+// `error`, which begins with the path.
+bool loadFilterTerminology(const std::string& pluginPath, Terminology& terminology,
+                           std::string& error);
 
 // The value of `enumeration` whose name (without regard to case) or four-character id
 // is `text`; null when there is none.
@@ -59,4 +64,4 @@ const TermEnumValue* findEnumValue(const TermEnumeration& enumeration, const std
 
 bool sameNameIgnoringCase(const std::string& a, const std::string& b);
 
-}  // namespace mirel::host_app
+}  // namespace mirel::hostkit

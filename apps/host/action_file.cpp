@@ -1,6 +1,5 @@
-// Action files in JSON (through nlohmann-json), NAME=VALUE settings, and the
-// translation between settings records and descriptors.
-#include "apps/mirel/action_file.h"
+// Action files in JSON (through nlohmann-json) and NAME=VALUE settings.
+#include "apps/host/action_file.h"
 
 #include <cerrno>
 #include <charconv>
@@ -13,10 +12,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "host/scripting.h"
-#include "resources/aete.h"
+#include "platform/pi/four_cc.h"
 
-namespace mirel::host_app {
+namespace mirel::hostkit {
 
 namespace {
 
@@ -25,19 +23,11 @@ using Json = nlohmann::ordered_json;
 constexpr char kFormatName[] = "Mirel action";
 constexpr int kFormatVersion = 1;
 
-// Type names in the file: the descriptor type codes, and "enum" for enumerations.
-// Four printable ASCII characters as they are; any other code as "0x" and eight hex
-// digits, so that every code survives a round trip through the file.
+// Codes in the file (type names: the descriptor type codes, and "enum" for
+// enumerations): four printable ASCII characters as they are, any other code in hex,
+// so that every code survives a round trip through the file.
 std::string codeText(std::uint32_t code) {
-    bool printable = true;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const unsigned c = (code >> shift) & 0xFF;
-        printable = printable && c >= 0x20 && c < 0x7F;
-    }
-    if (printable) return fourCCString(code).substr(1, 4);
-    char hex[11];
-    std::snprintf(hex, sizeof hex, "0x%08X", unsigned(code));
-    return hex;
+    return pi::fourCCText(code, pi::FourCCStyle::Bare);
 }
 
 std::optional<std::uint32_t> codeFromText(const std::string& text) {
@@ -51,7 +41,7 @@ std::optional<std::uint32_t> codeFromText(const std::string& text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
             return std::nullopt;
-    return fourCCFromText(text);
+    return pi::fourCCFromText(text);
 }
 
 bool fail(std::string& error, std::string text) {
@@ -117,7 +107,8 @@ bool parseEntry(const Json& entry, std::size_t index, const Terminology& termino
             return fail(error, where + ": key '" + codeText(item.key) + "' is named \"" +
                                    parameter->name + "\", not " + entry["name"].dump());
     } else if (entry.contains("name")) {
-        if (entry["name"].is_string()) parameter = terminology.byName(entry["name"].get<std::string>());
+        if (entry["name"].is_string())
+            parameter = terminology.byName(entry["name"].get<std::string>());
         if (!parameter)
             return fail(error, where + ": unknown parameter " + entry["name"].dump() +
                                    "; `mirel params` lists them");
@@ -133,11 +124,12 @@ bool parseEntry(const Json& entry, std::size_t index, const Terminology& termino
         if (!codeFrom(entry["type"], given))
             return fail(error, where + ": \"type\" must be four characters, such as \"long\"");
         if (expected != 0 && given != expected)
-            return fail(error, where + ": " + what + " is of type " + codeText(expected) + ", not " +
-                                   codeText(given));
+            return fail(error, where + ": " + what + " is of type " + codeText(expected) +
+                                   ", not " + codeText(given));
         expected = given;
     } else if (expected == 0) {
-        return fail(error, where + ": " + what + " is not in the filter's terminology and needs a \"type\"");
+        return fail(error, where + ": " + what +
+                               " is not in the filter's terminology and needs a \"type\"");
     }
     item.type = expected;
     if (!entry.contains("value")) return fail(error, where + ": " + what + " has no \"value\"");
@@ -146,12 +138,13 @@ bool parseEntry(const Json& entry, std::size_t index, const Terminology& termino
         case kDescTypeInteger:
             if (!integerFrom(value, item.integer))
                 return fail(error, where + ": " + what + " wants a whole number from " +
-                                       std::to_string(INT32_MIN) + " to " + std::to_string(INT32_MAX) +
-                                       ", not " + value.dump());
+                                       std::to_string(INT32_MIN) + " to " +
+                                       std::to_string(INT32_MAX) + ", not " + value.dump());
             return true;
         case kDescTypeFloat:
         case kDescTypeUnitFloat:
-            if (!value.is_number()) return fail(error, where + ": " + what + " wants a number, not " + value.dump());
+            if (!value.is_number())
+                return fail(error, where + ": " + what + " wants a number, not " + value.dump());
             item.number = value.get<double>();
             if (item.type == kDescTypeUnitFloat) {
                 item.unit = kDescUnitNone;
@@ -160,13 +153,15 @@ bool parseEntry(const Json& entry, std::size_t index, const Terminology& termino
             }
             return true;
         case kDescTypeBoolean:
-            if (!value.is_boolean()) return fail(error, where + ": " + what + " wants true or false");
+            if (!value.is_boolean())
+                return fail(error, where + ": " + what + " wants true or false");
             item.boolean = value.get<bool>();
             return true;
         case kDescTypeText:
             if (!value.is_string()) return fail(error, where + ": " + what + " wants a text");
             item.text = value.get<std::string>();
-            if (item.text.size() > kMaxDescriptorText) return fail(error, where + ": the text is too long");
+            if (item.text.size() > kMaxDescriptorText)
+                return fail(error, where + ": the text is too long");
             return true;
         case kDescTypeClass:
             if (!codeFrom(value, item.enumValue))
@@ -178,14 +173,17 @@ bool parseEntry(const Json& entry, std::size_t index, const Terminology& termino
                 std::uint32_t given = 0;
                 if (!codeFrom(entry["enum type"], given) || (parameter && given != parameter->type))
                     return fail(error, where + ": " + what + " is an enumeration of type '" +
-                                           codeText(item.enumType) + "', not " + entry["enum type"].dump());
+                                           codeText(item.enumType) + "', not " +
+                                           entry["enum type"].dump());
                 item.enumType = given;
             }
             if (!value.is_string())
-                return fail(error, where + ": " + what + " wants a value name or a four-character id");
+                return fail(error,
+                            where + ": " + what + " wants a value name or a four-character id");
             const std::string text = value.get<std::string>();
             const TermEnumeration* enumeration = terminology.enumeration(item.enumType);
-            if (const TermEnumValue* known = enumeration ? findEnumValue(*enumeration, text) : nullptr) {
+            if (const TermEnumValue* known =
+                    enumeration ? findEnumValue(*enumeration, text) : nullptr) {
                 item.enumValue = known->id;
                 return true;
             }
@@ -208,18 +206,29 @@ std::string actionText(const Descriptor& descriptor, const Terminology& terminol
     for (const DescriptorItem& item : descriptor.items) {
         Json entry;
         entry["key"] = codeText(item.key);
-        if (const TermParameter* parameter = terminology.byKey(item.key)) entry["name"] = parameter->name;
+        if (const TermParameter* parameter = terminology.byKey(item.key))
+            entry["name"] = parameter->name;
         entry["type"] = codeText(item.type);
         switch (item.type) {
-            case kDescTypeInteger: entry["value"] = item.integer; break;
-            case kDescTypeFloat: entry["value"] = item.number; break;
+            case kDescTypeInteger:
+                entry["value"] = item.integer;
+                break;
+            case kDescTypeFloat:
+                entry["value"] = item.number;
+                break;
             case kDescTypeUnitFloat:
                 entry["unit"] = codeText(item.unit);
                 entry["value"] = item.number;
                 break;
-            case kDescTypeBoolean: entry["value"] = item.boolean; break;
-            case kDescTypeText: entry["value"] = item.text; break;
-            case kDescTypeClass: entry["value"] = codeText(item.enumValue); break;
+            case kDescTypeBoolean:
+                entry["value"] = item.boolean;
+                break;
+            case kDescTypeText:
+                entry["value"] = item.text;
+                break;
+            case kDescTypeClass:
+                entry["value"] = codeText(item.enumValue);
+                break;
             case kDescTypeEnumerated: {
                 entry["enum type"] = codeText(item.enumType);
                 entry["value"] = codeText(item.enumValue);
@@ -228,7 +237,8 @@ std::string actionText(const Descriptor& descriptor, const Terminology& terminol
                         if (value.id == item.enumValue) entry["value name"] = value.name;
                 break;
             }
-            default: break;
+            default:
+                break;
         }
         entries.push_back(std::move(entry));
     }
@@ -241,11 +251,12 @@ std::string actionText(const Descriptor& descriptor, const Terminology& terminol
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-bool parseActionText(std::string_view text, const Terminology& terminology,
-                     Descriptor& descriptor, std::string& error) {
+bool parseActionText(std::string_view text, const Terminology& terminology, Descriptor& descriptor,
+                     std::string& error) {
     descriptor = Descriptor{};
     const Json document = Json::parse(text.begin(), text.end(), nullptr, false);
-    if (document.is_discarded()) return fail(error, "not an action file: the JSON text is malformed");
+    if (document.is_discarded())
+        return fail(error, "not an action file: the JSON text is malformed");
     if (!document.is_object()) return fail(error, "not an action file: the text is no JSON object");
     if (document.contains("format") &&
         (!document["format"].is_string() || document["format"].get<std::string>() != kFormatName))
@@ -260,8 +271,8 @@ bool parseActionText(std::string_view text, const Terminology& terminology,
         return fail(error, "not an action file: it has no \"descriptor\" list");
     const Json& entries = document["descriptor"];
     if (entries.size() > kMaxDescriptorItems)
-        return fail(error, "the action holds " + std::to_string(entries.size()) + " keys, more than " +
-                               std::to_string(kMaxDescriptorItems));
+        return fail(error, "the action holds " + std::to_string(entries.size()) +
+                               " keys, more than " + std::to_string(kMaxDescriptorItems));
     for (std::size_t i = 0; i < entries.size(); ++i) {
         DescriptorItem item;
         if (!parseEntry(entries[i], i, terminology, item, error)) return false;
@@ -270,8 +281,8 @@ bool parseActionText(std::string_view text, const Terminology& terminology,
     return true;
 }
 
-bool readActionFile(const std::string& path, const Terminology& terminology,
-                    Descriptor& descriptor, std::string& error) {
+bool readActionFile(const std::string& path, const Terminology& terminology, Descriptor& descriptor,
+                    std::string& error) {
     std::error_code code;
     if (std::filesystem::is_directory(path, code)) return fail(error, path + ": is a folder");
     std::ifstream in(path, std::ios::binary);
@@ -311,8 +322,8 @@ bool writeActionFile(const std::string& path, const Descriptor& descriptor,
     return true;
 }
 
-bool parseSetting(const std::string& setting, const Terminology& terminology,
-                  DescriptorItem& item, std::string& error) {
+bool parseSetting(const std::string& setting, const Terminology& terminology, DescriptorItem& item,
+                  std::string& error) {
     const std::size_t equals = setting.find('=');
     if (equals == std::string::npos)
         return fail(error, "--set wants NAME=VALUE, not \"" + setting + "\"");
@@ -320,7 +331,7 @@ bool parseSetting(const std::string& setting, const Terminology& terminology,
     const std::string value = setting.substr(equals + 1);
     const TermParameter* parameter = terminology.byName(name);
     if (!parameter)
-        if (const auto key = fourCCFromText(name)) parameter = terminology.byKey(*key);
+        if (const auto key = pi::fourCCFromText(name)) parameter = terminology.byKey(*key);
     if (!parameter)
         return fail(error, "--set: unknown parameter \"" + name + "\"; `mirel params` lists them");
     item = DescriptorItem{};
@@ -350,50 +361,12 @@ bool parseSetting(const std::string& setting, const Terminology& terminology,
         const TermEnumeration* enumeration = terminology.enumeration(parameter->type);
         const TermEnumValue* known = enumeration ? findEnumValue(*enumeration, value) : nullptr;
         if (!known)
-            return fail(error, what + " has no value \"" + value + "\"; `mirel params` lists the values");
+            return fail(error,
+                        what + " has no value \"" + value + "\"; `mirel params` lists the values");
         item.enumValue = known->id;
         return true;
     }
     return fail(error, what + " has a type that --set cannot give");
 }
 
-Descriptor descriptorFromSettings(const SettingsRecord& record) {
-    SettingsRecord copy = record;
-    Descriptor descriptor;
-    for (const ScriptingValue& value : scriptingValuesOf(copy)) {
-        if (value.type == kDescTypeInteger)
-            descriptor.put(integerItem(value.key, value.integer));
-        else if (value.type == kDescTypeFloat)
-            descriptor.put(floatItem(value.key, value.number));
-        else
-            descriptor.put(enumeratedItem(value.key, value.type, value.enumValue));
-    }
-    return descriptor;
-}
-
-void applyDescriptor(const Descriptor& descriptor, SettingsRecord& record) {
-    for (const DescriptorItem& item : descriptor.items) {
-        const ScriptingParameter* parameter = findScriptingParameter(item.key);
-        if (!parameter) continue;
-        ScriptingValue value;
-        value.key = item.key;
-        value.type = parameter->type;
-        // As the filter reads them: each key with the procedure of its own type, which
-        // takes integers as floats too and skips what it cannot read.
-        if (parameter->type == kScriptTypeInteger && item.type == kDescTypeInteger) {
-            value.integer = item.integer;
-        } else if (parameter->type == kScriptTypeFloat && item.type == kDescTypeInteger) {
-            value.number = item.integer;
-        } else if (parameter->type == kScriptTypeFloat &&
-                   (item.type == kDescTypeFloat || item.type == kDescTypeUnitFloat)) {
-            value.number = item.number;
-        } else if (parameter->type == kScriptTypeGlue && item.type == kDescTypeEnumerated) {
-            value.enumValue = item.enumValue;
-        } else {
-            continue;
-        }
-        applyScriptingValue(record, value);
-    }
-}
-
-}  // namespace mirel::host_app
+}  // namespace mirel::hostkit

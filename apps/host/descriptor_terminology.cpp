@@ -1,15 +1,20 @@
 // Reading the AETE resource: little-endian counts, four-character codes as native
-// 32-bit values, Pascal strings without padding.
-#include "apps/mirel/descriptor_terminology.h"
+// 32-bit values, Pascal strings without padding; and finding it in a plug-in's file.
+#include "apps/host/descriptor_terminology.h"
 
 #include <cctype>
 
-#include "apps/mirel/descriptor.h"
-#include "resources/resources.h"
+#include "apps/host/elf_section.h"
+#include "apps/host/pipl_reader.h"
+#include "platform/pi/four_cc.h"
 
-namespace mirel::host_app {
+namespace mirel::hostkit {
 
 namespace {
+
+// A filter's terminology is a few kilobytes; anything near this is not one.
+constexpr std::uint64_t kMaxAeteSectionSize = 1u << 20;
+constexpr char kAeteSectionName[] = ".aete";
 
 struct AeteReader {
     std::span<const std::uint8_t> bytes;
@@ -79,7 +84,7 @@ const TermEnumeration* Terminology::enumeration(std::uint32_t type) const {
 const TermEnumValue* findEnumValue(const TermEnumeration& enumeration, const std::string& text) {
     for (const TermEnumValue& value : enumeration.values)
         if (sameNameIgnoringCase(value.name, text)) return &value;
-    if (const auto id = fourCCFromText(text))
+    if (const auto id = pi::fourCCFromText(text))
         for (const TermEnumValue& value : enumeration.values)
             if (value.id == *id) return &value;
     return nullptr;
@@ -163,13 +168,25 @@ bool parseTerminology(std::span<const std::uint8_t> bytes, Terminology& terminol
     return true;
 }
 
-bool loadTerminology(std::int16_t resourceId, Terminology& terminology, std::string& error) {
-    const auto bytes = findResource("AETE", int(resourceId));
-    if (bytes.empty()) {
-        error = "the filter has no terminology resource " + std::to_string(resourceId);
+bool loadFilterTerminology(const std::string& pluginPath, Terminology& terminology,
+                           std::string& error) {
+    PiplInfo info;
+    if (!loadFilterPipl(pluginPath, info, error)) return false;
+    if (!info.terminology) {
+        error = pluginPath + ": the filter declares no scripting terminology";
         return false;
     }
-    return parseTerminology(bytes, terminology, error);
+    std::vector<std::uint8_t> bytes;
+    const SectionRead read = readElfSection(pluginPath, kAeteSectionName, "terminology",
+                                            kMaxAeteSectionSize, bytes, error);
+    if (read == SectionRead::Missing)
+        error = "the filter has no terminology resource " +
+                std::to_string(info.terminology->terminologyId);
+    if (read != SectionRead::Read || !parseTerminology(bytes, terminology, error)) {
+        error = pluginPath + ": " + error;
+        return false;
+    }
+    return true;
 }
 
-}  // namespace mirel::host_app
+}  // namespace mirel::hostkit

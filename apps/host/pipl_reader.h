@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace mirel::host_app {
+namespace mirel::hostkit {
 
 struct PiplVersion {
     std::uint16_t major = 0;
@@ -38,8 +38,8 @@ struct PiplInfo {
     std::string name;
     std::string category;
     std::optional<PiplVersion> version;
-    std::string entryPoint;                   // '8664', the 64-bit entry point
-    std::vector<int> modes;                   // image mode numbers, ascending
+    std::string entryPoint;  // '8664', the 64-bit entry point
+    std::vector<int> modes;  // image mode numbers, ascending
     std::vector<std::string> enableExpressions;
     std::vector<FilterCaseInfo> filterCases;
     std::optional<TerminologyInfo> terminology;
@@ -48,8 +48,7 @@ struct PiplInfo {
 // Reads the ".pipl" section of a 64-bit little-endian ELF file without
 // loading it. False with a one-line reason when the file cannot be read, is
 // not such an ELF file, is damaged, or has no PiPL.
-bool readPiplSection(const std::string& path, std::vector<std::uint8_t>& bytes,
-                     std::string& error);
+bool readPiplSection(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
 
 // Parses a PiPL image in the Windows layout. Every read is checked against
 // the size; false with a one-line reason when the bytes are malformed.
@@ -64,7 +63,4 @@ bool checkFilterPipl(const PiplInfo& info, std::string& error);
 // begins with the file's path.
 bool loadFilterPipl(const std::string& path, PiplInfo& info, std::string& error);
 
-// "'8BFM'" for a printable four-character code, "0x3842464D" otherwise.
-std::string fourCCText(std::uint32_t code);
-
-}  // namespace mirel::host_app
+}  // namespace mirel::hostkit

@@ -1,30 +1,43 @@
 // The host's descriptor services: the read procedures (18, version 0) and write
 // procedures (16, version 0) a filter uses to take its settings from an action and
-// hand new ones back, over descriptor handles made with the host's handle suite.
+// hand new ones back, over descriptor handles kept among the host's handles.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "apps/mirel/descriptor.h"
+#include "apps/host/descriptor.h"
 #include "platform/pi/pi.h"
 
-namespace mirel::host_app {
+namespace mirel::hostkit {
 
 struct ReadToken;
 struct WriteToken;
 
+// The host's handles as the descriptor services keep descriptors in them: the
+// same blocks the handle suite hands the filter.
+class DescriptorHandles {
+  public:
+    // A new handle holding `bytes`; null when the host has no memory for it.
+    virtual pi::Handle makeHandle(const std::vector<std::uint8_t>& bytes) = 0;
+    // The bytes of a handle; nullopt for a handle the host does not know.
+    virtual std::optional<std::vector<std::uint8_t>> handleBytes(pi::Handle handle) = 0;
+    virtual void disposeHandle(pi::Handle handle) = 0;
+
+  protected:
+    ~DescriptorHandles() = default;
+};
+
+// The filter's calls reach the services of the current call scope (see call_scope.h).
 class DescriptorServices {
   public:
-    // `handles` makes and reads the descriptor handles; it must outlive the services.
-    explicit DescriptorServices(const pi::HandleProcs& handles);
+    // `handles` keeps the descriptor handles; it must outlive the services.
+    explicit DescriptorServices(DescriptorHandles& handles);
     ~DescriptorServices();
     DescriptorServices(const DescriptorServices&) = delete;
     DescriptorServices& operator=(const DescriptorServices&) = delete;
-
-    // Makes these the services the filter's calls reach.
-    void activate();
 
     // What FilterRecord.descriptorParameters points at.
     pi::PIDescriptorParameters* parameters() { return &parameters_; }
@@ -45,10 +58,7 @@ class DescriptorServices {
   private:
     friend struct DescriptorCallbacks;
 
-    pi::Handle makeHandle(const std::vector<std::uint8_t>& bytes) const;
-    std::optional<std::vector<std::uint8_t>> handleBytes(pi::Handle handle) const;
-
-    const pi::HandleProcs& handles_;
+    DescriptorHandles& handles_;
     pi::PIDescriptorParameters parameters_{};
     pi::ReadDescriptorProcs readProcs_{};
     pi::WriteDescriptorProcs writeProcs_{};
@@ -56,4 +66,4 @@ class DescriptorServices {
     std::vector<std::unique_ptr<WriteToken>> writeTokens_;
 };
 
-}  // namespace mirel::host_app
+}  // namespace mirel::hostkit

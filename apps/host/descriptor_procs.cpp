@@ -1,13 +1,15 @@
 // The read and write procedures of the host's descriptor services. Every pointer a
 // filter passes is checked; values are handed out only with the procedure of their
 // type (integers also read as floats), anything else answers "wrong type".
-#include "apps/mirel/descriptor_procs.h"
+#include "apps/host/descriptor_procs.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-namespace mirel::host_app {
+#include "apps/host/call_scope.h"
+
+namespace mirel::hostkit {
 
 struct ReadToken {
     Descriptor descriptor;
@@ -19,25 +21,20 @@ struct WriteToken {
     Descriptor descriptor;
 };
 
-namespace {
-
-// The filter's callbacks carry no context: the services of the active host.
-DescriptorServices* gActive = nullptr;
-
-}  // namespace
-
 struct DescriptorCallbacks {
-    static DescriptorServices* services() { return gActive; }
+    static DescriptorServices* services() { return CallScope<DescriptorServices>::current(); }
 
     static ReadToken* readToken(pi::PIReadDescriptor token) {
-        if (!gActive || !token) return nullptr;
-        for (auto& owned : gActive->readTokens_)
+        DescriptorServices* active = services();
+        if (!active || !token) return nullptr;
+        for (auto& owned : active->readTokens_)
             if (reinterpret_cast<pi::PIReadDescriptor>(owned.get()) == token) return owned.get();
         return nullptr;
     }
     static WriteToken* writeToken(pi::PIWriteDescriptor token) {
-        if (!gActive || !token) return nullptr;
-        for (auto& owned : gActive->writeTokens_)
+        DescriptorServices* active = services();
+        if (!active || !token) return nullptr;
+        for (auto& owned : active->writeTokens_)
             if (reinterpret_cast<pi::PIWriteDescriptor>(owned.get()) == token) return owned.get();
         return nullptr;
     }
@@ -50,21 +47,22 @@ struct DescriptorCallbacks {
     // ---- Reading ----
 
     static pi::PIReadDescriptor openRead(pi::PIDescriptorHandle handle, pi::DescriptorKeyID*) {
-        if (!gActive || !handle) return nullptr;
-        const auto bytes = gActive->handleBytes(handle);
+        DescriptorServices* active = services();
+        if (!active || !handle) return nullptr;
+        const auto bytes = active->handles_.handleBytes(handle);
         if (!bytes) return nullptr;
         auto descriptor = decodeDescriptor(*bytes);
         if (!descriptor) return nullptr;
         auto token = std::make_unique<ReadToken>();
         token->descriptor = std::move(*descriptor);
-        gActive->readTokens_.push_back(std::move(token));
-        return reinterpret_cast<pi::PIReadDescriptor>(gActive->readTokens_.back().get());
+        active->readTokens_.push_back(std::move(token));
+        return reinterpret_cast<pi::PIReadDescriptor>(active->readTokens_.back().get());
     }
 
     static pi::OSErr closeRead(pi::PIReadDescriptor token) {
         ReadToken* read = readToken(token);
         if (!read) return pi::kParamErr;
-        auto& tokens = gActive->readTokens_;
+        auto& tokens = services()->readTokens_;
         tokens.erase(std::find_if(tokens.begin(), tokens.end(),
                                   [&](const auto& owned) { return owned.get() == read; }));
         return pi::kNoErr;
@@ -126,7 +124,8 @@ struct DescriptorCallbacks {
         const DescriptorItem* item = currentOf(token);
         if (!item || !value) return pi::kParamErr;
         if (item->type != kDescTypeText) return kErrWrongType;
-        *value = gActive->makeHandle(std::vector<std::uint8_t>(item->text.begin(), item->text.end()));
+        *value = services()->handles_.makeHandle(
+            std::vector<std::uint8_t>(item->text.begin(), item->text.end()));
         return *value ? pi::kNoErr : pi::kMemFullErr;
     }
 
@@ -166,8 +165,8 @@ struct DescriptorCallbacks {
         return pi::kNoErr;
     }
 
-    static pi::OSErr getPinnedInteger(pi::PIReadDescriptor token, std::int32_t min, std::int32_t max,
-                                      std::int32_t* value) {
+    static pi::OSErr getPinnedInteger(pi::PIReadDescriptor token, std::int32_t min,
+                                      std::int32_t max, std::int32_t* value) {
         const pi::OSErr error = getInteger(token, value);
         if (error == pi::kNoErr && min <= max) *value = std::clamp(*value, min, max);
         return error;
@@ -176,7 +175,8 @@ struct DescriptorCallbacks {
     static pi::OSErr getPinnedFloat(pi::PIReadDescriptor token, const pi::real64* min,
                                     const pi::real64* max, pi::real64* value) {
         const pi::OSErr error = getFloat(token, value);
-        if (error == pi::kNoErr && min && max && *min <= *max) *value = std::clamp(*value, *min, *max);
+        if (error == pi::kNoErr && min && max && *min <= *max)
+            *value = std::clamp(*value, *min, *max);
         return error;
     }
 
@@ -184,30 +184,35 @@ struct DescriptorCallbacks {
                                         const pi::real64* max, pi::DescriptorUnitID* unit,
                                         pi::real64* value) {
         const pi::OSErr error = getUnitFloat(token, unit, value);
-        if (error == pi::kNoErr && min && max && *min <= *max) *value = std::clamp(*value, *min, *max);
+        if (error == pi::kNoErr && min && max && *min <= *max)
+            *value = std::clamp(*value, *min, *max);
         return error;
     }
 
     // This host keeps no aliases, references or objects in its actions.
-    static pi::OSErr getUnsupportedHandle(pi::PIReadDescriptor, pi::Handle*) { return kErrWrongType; }
+    static pi::OSErr getUnsupportedHandle(pi::PIReadDescriptor, pi::Handle*) {
+        return kErrWrongType;
+    }
     static pi::OSErr getSimpleReference(pi::PIReadDescriptor, void*) { return kErrWrongType; }
-    static pi::OSErr getObject(pi::PIReadDescriptor, pi::DescriptorTypeID*, pi::PIDescriptorHandle*) {
+    static pi::OSErr getObject(pi::PIReadDescriptor, pi::DescriptorTypeID*,
+                               pi::PIDescriptorHandle*) {
         return kErrWrongType;
     }
 
     // ---- Writing ----
 
     static pi::PIWriteDescriptor openWrite() {
-        if (!gActive) return nullptr;
-        gActive->writeTokens_.push_back(std::make_unique<WriteToken>());
-        return reinterpret_cast<pi::PIWriteDescriptor>(gActive->writeTokens_.back().get());
+        DescriptorServices* active = services();
+        if (!active) return nullptr;
+        active->writeTokens_.push_back(std::make_unique<WriteToken>());
+        return reinterpret_cast<pi::PIWriteDescriptor>(active->writeTokens_.back().get());
     }
 
     static pi::OSErr closeWrite(pi::PIWriteDescriptor token, pi::PIDescriptorHandle* handle) {
         WriteToken* write = writeToken(token);
         if (!write) return pi::kParamErr;
-        pi::Handle made = gActive->makeHandle(encodeDescriptor(write->descriptor));
-        auto& tokens = gActive->writeTokens_;
+        pi::Handle made = services()->handles_.makeHandle(encodeDescriptor(write->descriptor));
+        auto& tokens = services()->writeTokens_;
         tokens.erase(std::find_if(tokens.begin(), tokens.end(),
                                   [&](const auto& owned) { return owned.get() == write; }));
         if (handle) *handle = made;
@@ -217,13 +222,15 @@ struct DescriptorCallbacks {
     static pi::OSErr put(pi::PIWriteDescriptor token, const DescriptorItem& item) {
         WriteToken* write = writeToken(token);
         if (!write) return pi::kParamErr;
-        if (write->descriptor.items.size() >= kMaxDescriptorItems && !write->descriptor.find(item.key))
+        if (write->descriptor.items.size() >= kMaxDescriptorItems &&
+            !write->descriptor.find(item.key))
             return pi::kMemFullErr;
         write->descriptor.put(item);
         return pi::kNoErr;
     }
 
-    static pi::OSErr putInteger(pi::PIWriteDescriptor token, pi::DescriptorKeyID key, std::int32_t value) {
+    static pi::OSErr putInteger(pi::PIWriteDescriptor token, pi::DescriptorKeyID key,
+                                std::int32_t value) {
         return put(token, integerItem(key, value));
     }
     static pi::OSErr putFloat(pi::PIWriteDescriptor token, pi::DescriptorKeyID key,
@@ -239,16 +246,19 @@ struct DescriptorCallbacks {
         item.unit = unit;
         return put(token, item);
     }
-    static pi::OSErr putBoolean(pi::PIWriteDescriptor token, pi::DescriptorKeyID key, pi::Boolean value) {
+    static pi::OSErr putBoolean(pi::PIWriteDescriptor token, pi::DescriptorKeyID key,
+                                pi::Boolean value) {
         DescriptorItem item;
         item.key = key;
         item.type = kDescTypeBoolean;
         item.boolean = value != 0;
         return put(token, item);
     }
-    static pi::OSErr putText(pi::PIWriteDescriptor token, pi::DescriptorKeyID key, pi::Handle text) {
-        if (!gActive) return pi::kParamErr;
-        const auto bytes = gActive->handleBytes(text);
+    static pi::OSErr putText(pi::PIWriteDescriptor token, pi::DescriptorKeyID key,
+                             pi::Handle text) {
+        DescriptorServices* active = services();
+        if (!active) return pi::kParamErr;
+        const auto bytes = active->handles_.handleBytes(text);
         if (!bytes || bytes->size() > kMaxDescriptorText) return pi::kParamErr;
         DescriptorItem item;
         item.key = key;
@@ -268,7 +278,8 @@ struct DescriptorCallbacks {
         item.enumValue = type;
         return put(token, item);
     }
-    static pi::OSErr putCount(pi::PIWriteDescriptor token, pi::DescriptorKeyID key, std::uint32_t value) {
+    static pi::OSErr putCount(pi::PIWriteDescriptor token, pi::DescriptorKeyID key,
+                              std::uint32_t value) {
         if (value > std::uint32_t(INT32_MAX)) return pi::kParamErr;
         return putInteger(token, key, std::int32_t(value));
     }
@@ -293,7 +304,7 @@ struct DescriptorCallbacks {
     }
 };
 
-DescriptorServices::DescriptorServices(const pi::HandleProcs& handles) : handles_(handles) {
+DescriptorServices::DescriptorServices(DescriptorHandles& handles) : handles_(handles) {
     using C = DescriptorCallbacks;
     readProcs_ = {0,
                   18,
@@ -341,49 +352,20 @@ DescriptorServices::DescriptorServices(const pi::HandleProcs& handles) : handles
     parameters_.writeDescriptorProcs = &writeProcs_;
 }
 
-DescriptorServices::~DescriptorServices() {
-    if (gActive == this) gActive = nullptr;
-}
-
-void DescriptorServices::activate() { gActive = this; }
-
-pi::Handle DescriptorServices::makeHandle(const std::vector<std::uint8_t>& bytes) const {
-    if (bytes.size() > std::size_t(INT32_MAX) || !handles_.newProc || !handles_.lockProc) return nullptr;
-    pi::Handle handle = handles_.newProc(std::int32_t(bytes.size()));
-    if (!handle) return nullptr;
-    char* memory = handles_.lockProc(handle, 0);
-    if (!memory) {
-        if (handles_.disposeProc) handles_.disposeProc(handle);
-        return nullptr;
-    }
-    if (!bytes.empty()) std::memcpy(memory, bytes.data(), bytes.size());
-    if (handles_.unlockProc) handles_.unlockProc(handle);
-    return handle;
-}
-
-std::optional<std::vector<std::uint8_t>> DescriptorServices::handleBytes(pi::Handle handle) const {
-    if (!handle || !handles_.getSizeProc || !handles_.lockProc) return std::nullopt;
-    const std::int32_t size = handles_.getSizeProc(handle);
-    if (size < 0) return std::nullopt;
-    const char* memory = handles_.lockProc(handle, 0);
-    if (!memory) return std::nullopt;
-    std::vector<std::uint8_t> bytes(memory, memory + size);
-    if (handles_.unlockProc) handles_.unlockProc(handle);
-    return bytes;
-}
+DescriptorServices::~DescriptorServices() = default;
 
 bool DescriptorServices::offer(const std::optional<Descriptor>& descriptor) {
-    if (parameters_.descriptor && handles_.disposeProc) handles_.disposeProc(parameters_.descriptor);
+    if (parameters_.descriptor) handles_.disposeHandle(parameters_.descriptor);
     parameters_.descriptor = nullptr;
     if (!descriptor) return true;
-    parameters_.descriptor = makeHandle(encodeDescriptor(*descriptor));
+    parameters_.descriptor = handles_.makeHandle(encodeDescriptor(*descriptor));
     return parameters_.descriptor != nullptr;
 }
 
 std::optional<Descriptor> DescriptorServices::current() const {
-    const auto bytes = handleBytes(parameters_.descriptor);
+    const auto bytes = handles_.handleBytes(parameters_.descriptor);
     if (!bytes) return std::nullopt;
     return decodeDescriptor(*bytes);
 }
 
-}  // namespace mirel::host_app
+}  // namespace mirel::hostkit

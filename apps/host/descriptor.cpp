@@ -1,10 +1,10 @@
 // The host's descriptor record and its bytes inside a descriptor handle.
-#include "apps/mirel/descriptor.h"
+#include "apps/host/descriptor.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace mirel::host_app {
+namespace mirel::hostkit {
 
 namespace {
 
@@ -55,14 +55,22 @@ struct Reader {
 bool operator==(const DescriptorItem& a, const DescriptorItem& b) {
     if (a.key != b.key || a.type != b.type) return false;
     switch (a.type) {
-        case kDescTypeInteger: return a.integer == b.integer;
-        case kDescTypeFloat: return a.number == b.number;
-        case kDescTypeUnitFloat: return a.unit == b.unit && a.number == b.number;
-        case kDescTypeBoolean: return a.boolean == b.boolean;
-        case kDescTypeEnumerated: return a.enumType == b.enumType && a.enumValue == b.enumValue;
-        case kDescTypeClass: return a.enumValue == b.enumValue;
-        case kDescTypeText: return a.text == b.text;
-        default: return true;
+        case kDescTypeInteger:
+            return a.integer == b.integer;
+        case kDescTypeFloat:
+            return a.number == b.number;
+        case kDescTypeUnitFloat:
+            return a.unit == b.unit && a.number == b.number;
+        case kDescTypeBoolean:
+            return a.boolean == b.boolean;
+        case kDescTypeEnumerated:
+            return a.enumType == b.enumType && a.enumValue == b.enumValue;
+        case kDescTypeClass:
+            return a.enumValue == b.enumValue;
+        case kDescTypeText:
+            return a.text == b.text;
+        default:
+            return true;
     }
 }
 
@@ -115,23 +123,32 @@ std::vector<std::uint8_t> encodeDescriptor(const Descriptor& descriptor) {
         w.u32(item.key);
         w.u32(item.type);
         switch (item.type) {
-            case kDescTypeInteger: w.u32(std::uint32_t(item.integer)); break;
-            case kDescTypeFloat: w.f64(item.number); break;
+            case kDescTypeInteger:
+                w.u32(std::uint32_t(item.integer));
+                break;
+            case kDescTypeFloat:
+                w.f64(item.number);
+                break;
             case kDescTypeUnitFloat:
                 w.u32(item.unit);
                 w.f64(item.number);
                 break;
-            case kDescTypeBoolean: w.u8(item.boolean ? 1 : 0); break;
+            case kDescTypeBoolean:
+                w.u8(item.boolean ? 1 : 0);
+                break;
             case kDescTypeEnumerated:
                 w.u32(item.enumType);
                 w.u32(item.enumValue);
                 break;
-            case kDescTypeClass: w.u32(item.enumValue); break;
+            case kDescTypeClass:
+                w.u32(item.enumValue);
+                break;
             case kDescTypeText:
                 w.u32(std::uint32_t(item.text.size()));
                 for (char c : item.text) w.u8(std::uint8_t(c));
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     return w.bytes;
@@ -150,18 +167,26 @@ std::optional<Descriptor> decodeDescriptor(std::span<const std::uint8_t> bytes) 
         item.key = r.u32();
         item.type = r.u32();
         switch (item.type) {
-            case kDescTypeInteger: item.integer = std::int32_t(r.u32()); break;
-            case kDescTypeFloat: item.number = r.f64(); break;
+            case kDescTypeInteger:
+                item.integer = std::int32_t(r.u32());
+                break;
+            case kDescTypeFloat:
+                item.number = r.f64();
+                break;
             case kDescTypeUnitFloat:
                 item.unit = r.u32();
                 item.number = r.f64();
                 break;
-            case kDescTypeBoolean: item.boolean = r.u8() != 0; break;
+            case kDescTypeBoolean:
+                item.boolean = r.u8() != 0;
+                break;
             case kDescTypeEnumerated:
                 item.enumType = r.u32();
                 item.enumValue = r.u32();
                 break;
-            case kDescTypeClass: item.enumValue = r.u32(); break;
+            case kDescTypeClass:
+                item.enumValue = r.u32();
+                break;
             case kDescTypeText: {
                 const std::uint32_t length = r.u32();
                 if (length > kMaxDescriptorText || !r.need(length)) return std::nullopt;
@@ -169,7 +194,8 @@ std::optional<Descriptor> decodeDescriptor(std::span<const std::uint8_t> bytes) 
                 r.at += length;
                 break;
             }
-            default: return std::nullopt;
+            default:
+                return std::nullopt;
         }
         if (!r.ok) return std::nullopt;
         descriptor.items.push_back(std::move(item));
@@ -178,20 +204,4 @@ std::optional<Descriptor> decodeDescriptor(std::span<const std::uint8_t> bytes) 
     return descriptor;
 }
 
-std::string fourCCString(std::uint32_t code) {
-    std::string text = "'";
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = char((code >> shift) & 0xFF);
-        text += (c >= 0x20 && c < 0x7F) ? c : '?';
-    }
-    return text + "'";
-}
-
-std::optional<std::uint32_t> fourCCFromText(const std::string& text) {
-    if (text.size() != 4) return std::nullopt;
-    std::uint32_t code = 0;
-    for (char c : text) code = (code << 8) | std::uint8_t(c);
-    return code;
-}
-
-}  // namespace mirel::host_app
+}  // namespace mirel::hostkit

@@ -1,49 +1,25 @@
-// The host side of the filter plug-in interface: loads a plug-in library,
-// keeps a picture, answers the plug-in's callbacks over it and drives the
-// selectors as a paint program does.
+// The host side of the filter plug-in interface: keeps the FilterRecord over a
+// picture the program supplies, answers the plug-in's callbacks over it and
+// drives the selectors as a paint program does.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <string>
+#include <optional>
 #include <utility>
 #include <vector>
 
-#include "apps/mirel/descriptor_procs.h"
-#include "apps/mirel/image_file.h"
-#include "apps/mirel/pipl_reader.h"
+#include "apps/host/call_scope.h"
+#include "apps/host/descriptor_procs.h"
+#include "apps/host/picture_store.h"
+#include "apps/host/plugin_library.h"
+#include "apps/host/run_feedback.h"
 #include "platform/pi/pi.h"
 
-namespace mirel::host_app {
+namespace mirel::hostkit {
 
 // Our own host signature, as a four-character code value.
 inline constexpr std::uint32_t kHostSignature = pi::fourCC("MIRL");
-
-// Ctrl-C: the abort callback answers yes from the next poll on.
-void requestCancel();
-bool cancelRequested();
-void clearCancel();
-
-// A plug-in library opened with dlopen after its PiPL was read from the file.
-class PluginLibrary {
-public:
-    PluginLibrary() = default;
-    ~PluginLibrary();
-    PluginLibrary(const PluginLibrary&) = delete;
-    PluginLibrary& operator=(const PluginLibrary&) = delete;
-
-    // False with one line in `error` when the file has no usable PiPL, is not
-    // a filter of interface version 4.0 or lower, or does not load.
-    bool open(const std::string& path, std::string& error);
-    bool isOpen() const { return entry_ != nullptr; }
-    const PiplInfo& pipl() const { return pipl_; }
-    pi::PluginEntry entry() const { return entry_; }
-
-private:
-    void* handle_ = nullptr;
-    pi::PluginEntry entry_ = nullptr;
-    PiplInfo pipl_;
-};
 
 // What the host offers and how it behaves; tests change these to play other hosts.
 struct HostOptions {
@@ -57,9 +33,10 @@ struct HostOptions {
     int imageModeOverride = -1;
     // The user asked to preserve transparency (filter cases 6 and 7).
     bool preserveTransparency = false;
-    // Abort after this many abort polls (-1: only on Ctrl-C).
+    // Abort after this many abort polls (-1: only when the feedback says cancel).
     int abortAfterPolls = -1;
-    bool showProgress = false;
+    // Progress shown and cancel asked for by the program.
+    RunFeedback feedback;
     // The buffer suite as offered: its version and procedure count, and
     // whether allocations are refused or locks fail.
     std::int16_t bufferProcsVersion = pi::kCurrentBufferProcsVersion;
@@ -76,8 +53,9 @@ struct HostOptions {
     std::uint32_t hostSignature = kHostSignature;
 };
 
-// The most one request may ask the host to hold: rows stay addressable with
-// 32-bit row bytes, and a plug-in cannot make the host exhaust memory.
+// The most one request may ask the host to hold. Rows must also stay below
+// 2^31 bytes, so that the interface's 32-bit row bytes address them; and a
+// plug-in cannot make the host exhaust memory.
 inline constexpr std::int64_t kMaxRequestBytes = std::int64_t{1} << 31;
 
 // One block the host keeps for the plug-in, as its handle suite hands it out.
@@ -97,20 +75,35 @@ struct RequestBuffer {
     std::int32_t rowBytes = 0;
 };
 
-class FilterHost {
-public:
-    FilterHost(const PluginLibrary& plugin, Picture& picture, HostOptions options = {});
+class FilterHost;
+
+// While one lives, the plug-in's callbacks on this thread reach its host (see
+// call_scope.h).
+class ActiveHost {
+  public:
+    explicit ActiveHost(FilterHost& host);
+
+  private:
+    CallScope<FilterHost> host_;
+    CallScope<DescriptorServices> descriptors_;
+};
+
+class FilterHost : private DescriptorHandles {
+  public:
+    // `picture` (and a mask) must outlive the host.
+    FilterHost(const PluginLibrary& plugin, PictureStore& picture, HostOptions options = {});
     ~FilterHost();
     FilterHost(const FilterHost&) = delete;
     FilterHost& operator=(const FilterHost&) = delete;
 
-    // Optional selection mask: one grey 8-bit picture of the same size, 0
+    // Optional selection mask: one 8-bit channel of the picture's size, 0
     // outside, 255 inside. Set before the run.
-    void setMask(const Picture* mask);
+    void setMask(const PictureStore* mask);
 
-    // Makes this host the one the plug-in's callbacks reach. call() does it
-    // too; tests that drive the record directly call it first.
-    void activate();
+    // Makes this host the one the plug-in's callbacks reach for as long as the
+    // result lives. call() does it itself; code that drives the record
+    // directly (an in-process render, tests) holds one.
+    [[nodiscard]] ActiveHost activate() { return ActiveHost(*this); }
 
     // One call of PluginMain with `selector`; returns its result.
     std::int16_t call(std::int16_t selector);
@@ -139,8 +132,18 @@ public:
         return progressLog_;
     }
 
-private:
+  private:
     friend struct HostCallbacks;
+    friend class ActiveHost;
+
+    // The handle suite's blocks.
+    HostBlock* blockOf(pi::Handle handle);
+    pi::Handle newBlock(std::int32_t size);
+    void disposeBlock(pi::Handle handle);
+    // DescriptorHandles, over the same blocks.
+    pi::Handle makeHandle(const std::vector<std::uint8_t>& bytes) override;
+    std::optional<std::vector<std::uint8_t>> handleBytes(pi::Handle handle) override;
+    void disposeHandle(pi::Handle handle) override { disposeBlock(handle); }
 
     void setUpRecord();
     void commitOutput();
@@ -149,8 +152,9 @@ private:
     bool protectsTransparency() const;
 
     const PluginLibrary& plugin_;
-    Picture& picture_;
-    const Picture* mask_ = nullptr;
+    PictureStore& picture_;
+    PictureShape shape_;
+    const PictureStore* mask_ = nullptr;
     HostOptions options_;
 
     std::unique_ptr<std::uint8_t[]> recordMemory_;
@@ -161,7 +165,8 @@ private:
     pi::PlatformData platformData_{};
     std::unique_ptr<DescriptorServices> descriptors_;
     std::intptr_t data_ = 0;
-    // The picture's ICC profile, offered as a handle of its own.
+    // A copy of the picture's ICC profile, offered read-only as a handle of its own.
+    std::vector<std::uint8_t> iccProfile_;
     HostBlock iccBlock_;
     std::vector<std::int16_t> selectorLog_;
     std::vector<std::unique_ptr<HostBlock>> blocks_;
@@ -173,4 +178,4 @@ private:
     RequestBuffer in_, out_, mask_request_;
 };
 
-}  // namespace mirel::host_app
+}  // namespace mirel::hostkit

@@ -11,7 +11,7 @@
 
 #include "platform/pi/pi_types.h"
 
-namespace mirel::host_app {
+namespace mirel::hostkit {
 
 // Descriptor types this host keeps (as GetKey reports them).
 inline constexpr std::uint32_t kDescTypeInteger = pi::fourCC("long");
@@ -66,9 +66,4 @@ std::vector<std::uint8_t> encodeDescriptor(const Descriptor& descriptor);
 // Every length and count is checked; nullopt for bytes that are not such a descriptor.
 std::optional<Descriptor> decodeDescriptor(std::span<const std::uint8_t> bytes);
 
-// "'GL62'" style text of a four-character code, for messages.
-std::string fourCCString(std::uint32_t code);
-// The code of a text of exactly four characters; nullopt otherwise.
-std::optional<std::uint32_t> fourCCFromText(const std::string& text);
-
-}  // namespace mirel::host_app
+}  // namespace mirel::hostkit

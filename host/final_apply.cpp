@@ -187,15 +187,16 @@ private:
     }
 
     // 8- and 16-bit values are held to their range first: a conversion of a
-    // value that does not fit would be undefined.
+    // value that does not fit would be undefined. They go to the nearest level:
+    // truncating would make every result half a level darker.
     void store(std::uint8_t* at, float value) const {
         switch (pixelClass_) {
             case PixelClass::Eight:
-                *at = std::uint8_t(std::isnan(value) ? 0.0f : std::clamp(value * 255.0f, 0.0f, 255.0f));
+                *at = std::uint8_t(std::isnan(value) ? 0.0f : std::clamp(value * 255.0f + 0.5f, 0.0f, 255.0f));
                 return;
             case PixelClass::Sixteen: {
                 const auto stored = std::uint16_t(
-                    std::isnan(value) ? 0.0f : std::clamp(value * 32768.0f, 0.0f, 32768.0f));
+                    std::isnan(value) ? 0.0f : std::clamp(value * 32768.0f + 0.5f, 0.0f, 32768.0f));
                 std::memcpy(at, &stored, sizeof stored);
                 return;
             }

@@ -50,12 +50,13 @@ float loadSample(PixelClass pixelClass, const std::uint8_t* at) {
 void storeSample(PixelClass pixelClass, std::uint8_t* at, float value) {
     switch (pixelClass) {
         case PixelClass::Eight: {
-            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull8, 0.0f, kFull8);
+            // The nearest level: truncating would make every result half a level darker.
+            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull8 + 0.5f, 0.0f, kFull8);
             *at = std::uint8_t(scaled);
             return;
         }
         case PixelClass::Sixteen: {
-            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull16, 0.0f, kFull16);
+            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull16 + 0.5f, 0.0f, kFull16);
             const auto stored = std::uint16_t(scaled);
             std::memcpy(at, &stored, sizeof stored);
             return;

@@ -114,6 +114,10 @@ float blurFraction(float radius) {
     return radius < 1.0f ? radius : 1.0f;
 }
 
+bool dry(std::int32_t kind) {
+    return kind == kKindSimpleDry || kind == kKindComplexDry;
+}
+
 // Reads the source picture for `cell` through the area lookup and shades it.
 // Samples with nothing to read are transparent black.
 image::Rgba readAndShade(RenderContext& context, const CellRecord& cell,
@@ -121,6 +125,10 @@ image::Rgba readAndShade(RenderContext& context, const CellRecord& cell,
     if (!sampleable(cell.kind) || !context.source || !image::hasTiles(*context.source)) {
         return image::Rgba{};
     }
+    // A dry sample shows the picture, at full size its own pixel unfiltered (the
+    // sample sits on the pixel's corner, which a filtered read would blend with
+    // the three pixels around it).
+    const float detail = dry(cell.kind) ? image::kFullSizeDetail : 0.0f;
     image::LookupParams params = context.lookup;
     params.pointMode = 0;
     params.blurFraction = blurFraction(cell.blurRadius);
@@ -132,7 +140,7 @@ image::Rgba readAndShade(RenderContext& context, const CellRecord& cell,
     params.jitter = jitter;
     if (!params.noise) params.noise = context.noise;
     image::Rgba colour =
-        image::lookupArea(*context.source, cell.sourceU, cell.sourceV, footprint, params, 0.0f);
+        image::lookupArea(*context.source, cell.sourceU, cell.sourceV, footprint, params, detail);
     shadeSample(colour, cell, context);
     return colour;
 }

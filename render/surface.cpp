@@ -142,15 +142,13 @@ void simpleModel(const RenderContext& c, float h, float v, CellRecord& cell, dou
     cell.kind = kKindSimpleWater;
 }
 
-void complexNoWater(const RenderContext& c, const Vec3d& ray, double h, double v, CellRecord& cell,
-                    double& h2, double& v2) {
-    if (ray.z > 0.0) {
-        h2 = ray.x * c.focal / ray.z;
-        v2 = c.horizonY - ray.y * c.focal / ray.z;
-    } else {
-        h2 = h;
-        v2 = v;
-    }
+// No water: the source is the ray's own screen point, which is the sample itself.
+// Taken as it is rather than back from the ray, it keeps its exact position: a
+// sample on the picture's edge stays inside the picture instead of rounding to
+// just outside it.
+void complexNoWater(double h, double v, CellRecord& cell, double& h2, double& v2) {
+    h2 = h;
+    v2 = v;
     cell.kind = kKindComplexDry;
     cell.waterWeight = 1.0f;
     cell.hasSpread = 0;
@@ -168,7 +166,7 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     cell.negRay = {-ray.x, -ray.y, -ray.z};
     cell.kind = kKindComplexPending;
     cell.hasSpread = 0;
-    if (!(ray.y < 0.0)) return complexNoWater(c, ray, h, v, cell, h2, v2);
+    if (!(ray.y < 0.0)) return complexNoWater(h, v, cell, h2, v2);
 
     const SampleFootprint fp = sampleFootprint(c, h, v, cell.seed);
     const Vec3d eye{0.0, c.eyeHeight, 0.0};
@@ -181,7 +179,7 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     double tb = 3.0 * flat;
     Vec3d hit = along(tb);
     double hb = surfaceHeightCoarse(c, fp.levelWeight, hit);
-    if (!(hb <= 0.0)) return complexNoWater(c, ray, h, v, cell, h2, v2);
+    if (!(hb <= 0.0)) return complexNoWater(h, v, cell, h2, v2);
     for (int i = 0; i < 5; ++i) {
         const double denominator = ha - hb;
         const double t = denominator > 0.0 ? ta + (tb - ta) * ha / denominator : tb;
@@ -195,7 +193,7 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
             hb = hm;
         }
     }
-    if (!finite(hit) || hit.z > c.farLimit) return complexNoWater(c, ray, h, v, cell, h2, v2);
+    if (!finite(hit) || hit.z > c.farLimit) return complexNoWater(h, v, cell, h2, v2);
 
     const double step = fp.size;
     const Vec3d around[3] = {hit, {hit.x + step, hit.y, hit.z}, {hit.x, hit.y, hit.z + step}};

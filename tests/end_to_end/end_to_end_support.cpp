@@ -97,6 +97,15 @@ std::int16_t runFilter(Picture& picture, const host_app::HostOptions& options, c
     return host.run(true);
 }
 
+std::int16_t runFilter(Picture& picture, const host_app::Descriptor& settings,
+                       const Picture* mask) {
+    host_app::FilterHost host(mirelPlugin(), picture, replayOptions());
+    if (mask) host.setMask(mask);
+    host.activate();
+    if (!host.descriptors().offer(settings)) return -1;
+    return host.run(true);
+}
+
 Difference differenceOf(const Picture& a, const Picture& b, std::int32_t top, std::int32_t bottom,
                         std::int32_t left, std::int32_t right) {
     Difference difference;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "apps/mirel/descriptor.h"
 #include "apps/mirel/filter_host.h"
 #include "apps/mirel/image_file.h"
 
@@ -25,6 +26,10 @@ host_app::HostOptions replayOptions();
 
 // One whole run over `picture` (changed in place); returns the first error.
 std::int16_t runFilter(host_app::Picture& picture, const host_app::HostOptions& options,
+                       const host_app::Picture* mask = nullptr);
+// The same with `settings` played as the action (the rest at their defaults when
+// the test has its own temporary folder).
+std::int16_t runFilter(host_app::Picture& picture, const host_app::Descriptor& settings,
                        const host_app::Picture* mask = nullptr);
 
 // Mean and largest difference of normalised samples of rows [top, bottom)

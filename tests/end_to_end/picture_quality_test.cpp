@@ -1,0 +1,101 @@
+// What a photographer sees: the picture above the water untouched; whole runs of
+// the real plug-in on small pictures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "tests/end_to_end/end_to_end_support.h"
+
+namespace mirel::testing {
+namespace {
+
+using host_app::Descriptor;
+using host_app::Picture;
+using pi::fourCC;
+
+constexpr std::int32_t kStyleSimple = 1, kStyleComplex = 2;
+
+struct Look {
+    std::int32_t style = kStyleComplex;
+    double waviness = 65.0, blur = 0.0, horizon = 50.0;
+};
+
+Descriptor settingsOf(const Look& look) {
+    Descriptor d;
+    d.put(host_app::integerItem(fourCC("0022"), look.style));
+    d.put(host_app::floatItem(fourCC("0031"), look.waviness));
+    d.put(host_app::floatItem(fourCC("0034"), look.blur));
+    d.put(host_app::floatItem(fourCC("0019"), look.horizon));
+    return d;
+}
+
+std::string nameOf(const Look& look) {
+    return "style " + std::to_string(look.style) + ", waviness " +
+           std::to_string(int(look.waviness)) + ", blur " + std::to_string(int(look.blur));
+}
+
+Picture rendered(const Picture& original, const Look& look, const Picture* mask = nullptr) {
+    useOwnTemporaryFolder();
+    Picture picture = original;
+    EXPECT_EQ(runFilter(picture, settingsOf(look), mask), 0) << nameOf(look);
+    return picture;
+}
+
+// The first pixel row the horizon line touches: every row above it is dry.
+std::int32_t horizonRow(const Picture& picture, double horizon) {
+    return std::int32_t(std::floor(horizon * 0.99 * 0.01 * picture.height));
+}
+
+double level(const Picture& picture, std::int32_t x, std::int32_t y, int c) {
+    return 255.0 * host_app::normalisedSample(picture, x, y, c);
+}
+
+double brightness(const Picture& picture, std::int32_t x, std::int32_t y) {
+    return (level(picture, x, y, 0) + level(picture, x, y, 1) + level(picture, x, y, 2)) / 3.0;
+}
+
+TEST(PictureQuality, TheDryPartIsThePictureBitForBit) {
+    const Picture& photo = samplePicture(8);
+    // A selection that fades from nothing at the left to all at the right.
+    Picture mask;
+    std::string error;
+    ASSERT_TRUE(host_app::allocatePicture(mask, photo.width, photo.height, 1, 8, error));
+    for (std::int32_t y = 0; y < mask.height; ++y)
+        for (std::int32_t x = 0; x < mask.width; ++x)
+            host_app::setSampleValue(mask, x, y, 0, std::floor(255.0f * x / (mask.width - 1)));
+
+    double waterMean[2][2] = {};  // [8 or 16 bits][style]: mean level of the water
+    for (int bits : {8, 16, 32}) {
+        const Picture original = convertPicture(photo, 3, bits);
+        for (std::int32_t style : {kStyleSimple, kStyleComplex}) {
+            for (const Picture* selection :
+                 {static_cast<const Picture*>(nullptr), static_cast<const Picture*>(&mask)}) {
+                SCOPED_TRACE(std::to_string(bits) + " bits, style " + std::to_string(style) +
+                             (selection ? ", selection" : ""));
+                Look look;
+                look.style = style;
+                const Picture picture = rendered(original, look, selection);
+                const std::int32_t dryRows = horizonRow(picture, look.horizon);
+                EXPECT_EQ(differenceOf(picture, original, 0, dryRows).largest, 0.0);
+                // The water's geometry stays where it was: the row the horizon
+                // crosses and the rows below it are water.
+                EXPECT_GT(differenceOf(picture, original, dryRows, dryRows + 1).mean, 0.01);
+                if (bits == 32 || selection) continue;
+                double sum = 0.0;
+                for (std::int32_t y = dryRows + 1; y < picture.height; ++y)
+                    for (std::int32_t x = 0; x < picture.width; ++x)
+                        sum += brightness(picture, x, y);
+                waterMean[bits == 16][style - 1] =
+                    sum / (double(picture.height - dryRows - 1) * picture.width);
+            }
+        }
+    }
+    // Results are rounded to the nearest level: 8 bits come out as bright as 16.
+    for (int style = 0; style < 2; ++style)
+        EXPECT_NEAR(waterMean[0][style], waterMean[1][style], 0.15);
+}
+
+}  // namespace
+}  // namespace mirel::testing

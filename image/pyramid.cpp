@@ -316,6 +316,8 @@ JobRunner poolJobRunner(int threadLimit) {
 
 void buildPyramid(TiledImage& image, const JobRunner& run) {
     if (!hasTiles(image)) return;
+    // Level 0 has changed: a reflection copy made from it is stale.
+    image.reflection.valid = false;
     // Levels strictly in order: each reads only the complete level above it.
     for (int k = 1; k <= image.lastLevel; ++k) {
         const BandRect rect{0, 0, image.levelHeight[k], image.levelWidth[k]};

@@ -215,6 +215,7 @@ std::unique_ptr<TiledImage> create(std::int32_t width, std::int32_t height, Samp
 void release(TiledImage& image) {
     image.tiles.reset();
     image.tileCount = 0;
+    image.reflection = ReflectionCache{};
 }
 
 // ---- Pixel access -------------------------------------------------------------
@@ -290,6 +291,7 @@ bool copyTilesFrom(TiledImage& target, const TiledImage& source) {
         std::memcpy(target.tiles[i].pixels.get(), source.tiles[i].pixels.get(), bytes);
     }
     target.contentState = source.contentState;
+    target.reflection.valid = false;
     return true;
 }
 

@@ -125,10 +125,14 @@ image::Rgba readAndShade(RenderContext& context, const CellRecord& cell,
     if (!sampleable(cell.kind) || !context.source || !image::hasTiles(*context.source)) {
         return image::Rgba{};
     }
-    // A dry sample shows the picture, at full size its own pixel unfiltered (the
-    // sample sits on the pixel's corner, which a filtered read would blend with
-    // the three pixels around it).
-    const float detail = dry(cell.kind) ? image::kFullSizeDetail : 0.0f;
+    // Water reflects the copy whose covered part mirrors the visible one; a dry
+    // sample shows the picture itself, and at full size its own pixel unfiltered
+    // (the sample sits on the pixel's corner, which a filtered read would blend
+    // with the three pixels around it).
+    const bool drySample = dry(cell.kind);
+    const image::TiledImage& image =
+        !drySample && context.reflection ? *context.reflection : *context.source;
+    const float detail = drySample ? image::kFullSizeDetail : 0.0f;
     image::LookupParams params = context.lookup;
     params.pointMode = 0;
     params.blurFraction = blurFraction(cell.blurRadius);
@@ -140,7 +144,7 @@ image::Rgba readAndShade(RenderContext& context, const CellRecord& cell,
     params.jitter = jitter;
     if (!params.noise) params.noise = context.noise;
     image::Rgba colour =
-        image::lookupArea(*context.source, cell.sourceU, cell.sourceV, footprint, params, detail);
+        image::lookupArea(image, cell.sourceU, cell.sourceV, footprint, params, detail);
     shadeSample(colour, cell, context);
     return colour;
 }

@@ -1,5 +1,6 @@
-// What a photographer sees: the picture above the water untouched; whole runs of
-// the real plug-in on small pictures.
+// What a photographer sees: the picture above the water untouched and nothing of
+// the covered part in the reflection; whole runs of the real plug-in on small
+// pictures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,6 +96,41 @@ TEST(PictureQuality, TheDryPartIsThePictureBitForBit) {
     // Results are rounded to the nearest level: 8 bits come out as bright as 16.
     for (int style = 0; style < 2; ++style)
         EXPECT_NEAR(waterMean[0][style], waterMean[1][style], 0.15);
+}
+
+TEST(PictureQuality, TheReflectionHoldsNothingOfTheCoveredPart) {
+    // Muted blue-grey stripes above the horizon; below it, covered by the
+    // water, pure red that appears nowhere above.
+    const std::int32_t width = 200, height = 133;
+    Picture original;
+    std::string error;
+    ASSERT_TRUE(host_app::allocatePicture(original, width, height, 3, 8, error));
+    const std::int32_t covered = horizonRow(original, 50.0) + 1;
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            const float v = 110.0f + 70.0f * std::sin(0.3f * x + 0.2f * y);
+            const float rgb[3] = {y < covered ? v : 255.0f, y < covered ? v + 10.0f : 0.0f,
+                                  y < covered ? v + 25.0f : 0.0f};
+            for (int c = 0; c < 3; ++c)
+                host_app::setSampleValue(original, x, y, c, std::floor(rgb[c]));
+        }
+    }
+    for (std::int32_t style : {kStyleSimple, kStyleComplex}) {
+        for (double waviness : {0.0, 65.0}) {
+            for (double blur : {0.0, 100.0}) {
+                const Look look{style, waviness, blur};
+                SCOPED_TRACE(nameOf(look));
+                const Picture picture = rendered(original, look);
+                double reddest = -255.0;
+                for (std::int32_t y = covered + 1; y < height; ++y)
+                    for (std::int32_t x = 0; x < width; ++x)
+                        reddest = std::max(
+                            reddest, level(picture, x, y, 0) - std::max(level(picture, x, y, 1),
+                                                                        level(picture, x, y, 2)));
+                EXPECT_LT(reddest, 40.0);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -23,6 +23,10 @@ constexpr double kMaxSpread = 0.45;
 constexpr double kMaxSpreadSquared = 0.2025;
 // (1 + 0.09 * sqrt(2))^2 is 1.2708: no ring reaches beyond this (in ring radii, squared).
 constexpr double kRippleReachSquared = 1.28;
+// The hit search goes on past its first five steps while the point is farther
+// from the surface than this share of the eye height, for at most this many steps.
+constexpr double kHitTolerance = 0.01;
+constexpr int kMaxExtraHitSteps = 24;
 
 Vec3d normalised(Vec3d v) {
     const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
@@ -180,17 +184,33 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     Vec3d hit = along(tb);
     double hb = surfaceHeightCoarse(c, fp.levelWeight, hit);
     if (!(hb <= 0.0)) return complexNoWater(h, v, cell, h2, v2);
-    for (int i = 0; i < 5; ++i) {
+    // Five steps of false position settle most rays. One end can stay put while
+    // the other creeps towards it, and then the point after five steps lies off
+    // the surface. At a low eye, where the rays graze the waves, the points of a
+    // whole row stop at about the same share of the way, and where they cross a
+    // crest of the largest waves, which runs straight across the view, the water
+    // changes at once along a straight line. Such rays go on, halving the height
+    // kept at an end that stays put twice in a row (the Illinois rule), until the
+    // point lies on the surface.
+    const double tolerance = kHitTolerance * c.eyeHeight;
+    double hm = 0.0;
+    int kept = 0;  // +1: the near end was moved last, -1: the far end
+    for (int i = 0; i < 5 + kMaxExtraHitSteps; ++i) {
+        if (i >= 5 && !(std::fabs(hm) > tolerance)) break;
         const double denominator = ha - hb;
         const double t = denominator > 0.0 ? ta + (tb - ta) * ha / denominator : tb;
         hit = along(t);
-        const double hm = surfaceHeightCoarse(c, fp.levelWeight, hit);
+        hm = surfaceHeightCoarse(c, fp.levelWeight, hit);
         if (hm > 0.0) {
+            if (i >= 5 && kept == 1) hb *= 0.5;
             ta = t;
             ha = hm;
+            kept = 1;
         } else {
+            if (i >= 5 && kept == -1) ha *= 0.5;
             tb = t;
             hb = hm;
+            kept = -1;
         }
     }
     if (!finite(hit) || hit.z > c.farLimit) return complexNoWater(h, v, cell, h2, v2);

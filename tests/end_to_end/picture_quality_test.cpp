@@ -1,6 +1,6 @@
-// What a photographer sees: the picture above the water untouched and nothing of
-// the covered part in the reflection; whole runs of the real plug-in on small
-// pictures.
+// What a photographer sees: the picture above the water untouched, nothing of the
+// covered part in the reflection and no white bar at the horizon; whole runs of
+// the real plug-in on small pictures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -131,6 +131,30 @@ TEST(PictureQuality, TheReflectionHoldsNothingOfTheCoveredPart) {
             }
         }
     }
+}
+
+TEST(PictureQuality, WavinessHundredLeavesNoWhiteBarAtTheHorizonOfADarkPicture) {
+    Picture dark = samplePicture(8);
+    for (std::int32_t y = 0; y < dark.height; ++y)
+        for (std::int32_t x = 0; x < dark.width; ++x)
+            for (int c = 0; c < 3; ++c)
+                host_app::setSampleValue(dark, x, y, c,
+                                         std::floor(0.3f * host_app::sampleValue(dark, x, y, c)));
+    Look look;
+    look.waviness = 100.0;
+    const Picture picture = rendered(dark, look);
+    const std::int32_t top = horizonRow(picture, look.horizon);
+    int longest = 0;
+    for (std::int32_t y = top; y < top + picture.height / 10; ++y) {
+        int run = 0;
+        for (std::int32_t x = 0; x < picture.width; ++x) {
+            const bool white = level(picture, x, y, 0) >= 250.0 &&
+                               level(picture, x, y, 1) >= 250.0 && level(picture, x, y, 2) >= 250.0;
+            run = white ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+    }
+    EXPECT_LE(longest, 3);
 }
 
 }  // namespace

@@ -194,6 +194,48 @@ image::Rgba areaSample(RenderContext& context, const PixelWork& work, bool jitte
     return readAndShade(context, cell, footprint, jitter);
 }
 
+bool allComplexWater(const PixelWork& work) {
+    for (const CellRecord* corner : work.corner) {
+        if (corner->kind != kKindComplexWater) return false;
+    }
+    return true;
+}
+
+// A Complex water pixel: the mean of the area samples of its four corners. The
+// waves there change from one pixel to the next, so that one corner's normal,
+// and with it the share of the reflection, the glint and the sparkle, stands
+// badly for the whole pixel: single samples show as lone bright or dark pixels
+// and as dotted crest lines. Each corner reads with the footprint of its own
+// neighbours to the left and above (to the right or below at the grid's edge),
+// so two pixels sharing a corner take the same sample of it. Whether a corner's
+// reflection lies inside the picture or above it does not matter here: the
+// water is continuous across that line.
+image::Rgba cornerMean(RenderContext& context, const TileCells& tile, const PixelWork& work) {
+    const std::int32_t columns[4] = {work.a - 1, work.a, work.a - 1, work.a};
+    const std::int32_t rows[4] = {work.b - 1, work.b - 1, work.b, work.b};
+    double sumR = 0.0, sumG = 0.0, sumB = 0.0, sumA = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        const CellRecord& cell = *work.corner[k];
+        image::Footprint footprint;
+        footprint.own = sourceOf(cell);
+        const CellRecord* across = cellAt(tile, columns[k] - 1, rows[k]);
+        if (!across) across = cellAt(tile, columns[k] + 1, rows[k]);
+        const CellRecord* down = cellAt(tile, columns[k], rows[k] - 1);
+        if (!down) down = cellAt(tile, columns[k], rows[k] + 1);
+        if (across && across->kind == cell.kind) footprint.neighbour1 = sourceOf(*across);
+        if (down && down->kind == cell.kind) footprint.neighbour2 = sourceOf(*down);
+        ++context.stats.areaSamples;
+        const image::Rgba c = readAndShade(context, cell, footprint, false);
+        sumR += static_cast<double>(c.r) * c.a;
+        sumG += static_cast<double>(c.g) * c.a;
+        sumB += static_cast<double>(c.b) * c.a;
+        sumA += c.a;
+    }
+    if (!(sumA > 0.0)) return image::Rgba{};
+    return image::Rgba{static_cast<float>(sumR / sumA), static_cast<float>(sumG / sumA),
+                       static_cast<float>(sumB / sumA), static_cast<float>(sumA / 4.0)};
+}
+
 // The surface at (x, y) evaluated into `cell` with the pixel's seed.
 void probe(RenderContext& context, const PixelWork& work, double x, double y, CellRecord& cell) {
     ProbeMemo* memo = work.memo;
@@ -481,18 +523,28 @@ image::Rgba evaluatePixel(RenderContext& context, const TileCells& tile, std::in
     ProbeMemo memo;
     work.memo = &memo;
     bool fullSampling = false;
-    if (work.flags == 0) {
+    // All four corners on Complex water (whether their reflections fall inside
+    // the picture or above it): unless the centre shows otherwise, the pixel is
+    // the mean of its corners.
+    const bool water = allComplexWater(work);
+    if (work.flags == 0 || water) {
         // Corners alike: a feature smaller than the pixel may still hide inside.
         CellRecord centre;
         probe(context, work, a - 0.5, b - 0.5, centre);
         const CellRecord& own = *work.corner[kBottomRight];
-        if (centre.kind == own.kind && centre.regionTag == own.regionTag &&
-            centre.outside == own.outside) {
+        if (water && centre.kind == kKindComplexWater) {
             ++context.stats.singleSample;
-            return areaSample(context, work, false);
+            return cornerMean(context, tile, work);
         }
-        work.flags = 3;
-        fullSampling = true;
+        if (work.flags == 0) {
+            if (centre.kind == own.kind && centre.regionTag == own.regionTag &&
+                centre.outside == own.outside) {
+                ++context.stats.singleSample;
+                return areaSample(context, work, false);
+            }
+            work.flags = 3;
+            fullSampling = true;
+        }
     }
 
     const Split split = classify(work);

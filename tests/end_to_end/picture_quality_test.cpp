@@ -1,6 +1,6 @@
 // What a photographer sees: the picture above the water untouched, nothing of the
-// covered part in the reflection and no white bar at the horizon; whole runs of
-// the real plug-in on small pictures.
+// covered part in the reflection, no white bar at the horizon and no lone
+// pixels in the distance; whole runs of the real plug-in on small pictures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -155,6 +155,31 @@ TEST(PictureQuality, WavinessHundredLeavesNoWhiteBarAtTheHorizonOfADarkPicture) 
         }
     }
     EXPECT_LE(longest, 3);
+}
+
+TEST(PictureQuality, TheComplexWaterHasNoLonePixels) {
+    // Pixels more than 40 levels brighter or darker than all eight neighbours;
+    // this render used to have 37 of them.
+    Look look;
+    look.horizon = 30.0;
+    const Picture picture = rendered(samplePicture(8), look);
+    int lone = 0;
+    for (std::int32_t y = horizonRow(picture, look.horizon); y < picture.height - 1; ++y) {
+        for (std::int32_t x = 1; x < picture.width - 1; ++x) {
+            const double v = brightness(picture, x, y);
+            bool brighter = true, darker = true;
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if (dx == 0 && dy == 0) continue;
+                    const double n = brightness(picture, x + dx, y + dy);
+                    brighter = brighter && v - n > 40.0;
+                    darker = darker && n - v > 40.0;
+                }
+            }
+            lone += brighter || darker;
+        }
+    }
+    EXPECT_LE(lone, 3);
 }
 
 }  // namespace

@@ -50,12 +50,13 @@ float loadSample(PixelClass pixelClass, const std::uint8_t* at) {
 void storeSample(PixelClass pixelClass, std::uint8_t* at, float value) {
     switch (pixelClass) {
         case PixelClass::Eight: {
-            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull8, 0.0f, kFull8);
+            // The nearest level: truncating would make every result half a level darker.
+            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull8 + 0.5f, 0.0f, kFull8);
             *at = std::uint8_t(scaled);
             return;
         }
         case PixelClass::Sixteen: {
-            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull16, 0.0f, kFull16);
+            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull16 + 0.5f, 0.0f, kFull16);
             const auto stored = std::uint16_t(scaled);
             std::memcpy(at, &stored, sizeof stored);
             return;
@@ -304,7 +305,7 @@ bool HostTile::write(std::int32_t x, std::int32_t y, const image::Rgba& pixel) {
     }
     if (destination_.destination == kDestinationExport) {
         if (!destination_.exportImage) return false;
-        image::writePixel(*destination_.exportImage, origin.h + x, origin.v + y, 0, pixel);
+        image::writePixelNearest(*destination_.exportImage, origin.h + x, origin.v + y, 0, pixel);
         return true;
     }
     if (!out_ || x < outLeft_ || y < outTop_ || x >= outRight_ || y >= outBottom_) return false;

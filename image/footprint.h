@@ -17,6 +17,9 @@ struct Vec2 {
 // A neighbour whose first coordinate is exactly this is missing.
 constexpr float kMissingNeighbour = -1.0f;
 
+// The area lookup's detail that asks for unfiltered level-0 reads.
+constexpr float kFullSizeDetail = -1.0f;
+
 // The source positions of a sample and of its two adjacent samples, normalised
 // like (u, v).
 struct Footprint {

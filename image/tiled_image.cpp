@@ -2,6 +2,7 @@
 // copies between images and the conversions to and from screen pixels.
 #include "image/tiled_image.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -215,6 +216,7 @@ std::unique_ptr<TiledImage> create(std::int32_t width, std::int32_t height, Samp
 void release(TiledImage& image) {
     image.tiles.reset();
     image.tileCount = 0;
+    image.reflection = ReflectionCache{};
 }
 
 // ---- Pixel access -------------------------------------------------------------
@@ -258,6 +260,28 @@ void writePixel(TiledImage& image, int x, int y, int level, const Rgba& rgba) {
     }
 }
 
+void writePixelNearest(TiledImage& image, int x, int y, int level, const Rgba& rgba) {
+    if (!hasTiles(image) || !insideLevel(image, x, y, level)) return;
+    const float s = image.scale;
+    auto nearest = [s](float v) {
+        return std::uint32_t(std::isnan(v) ? 0.0f : std::clamp(v * s + 0.5f, 0.0f, s));
+    };
+    switch (image.format) {
+        case SampleFormat::Rgba8:
+            writeRgba8(image, x, y, level, nearest(rgba.r), nearest(rgba.g), nearest(rgba.b), nearest(rgba.a));
+            break;
+        case SampleFormat::Rgba16: {
+            const Rgba16Pixel p{std::uint16_t(nearest(rgba.r)), std::uint16_t(nearest(rgba.g)),
+                                std::uint16_t(nearest(rgba.b)), std::uint16_t(nearest(rgba.a))};
+            writeRgba16(image, x, y, level, p);
+            break;
+        }
+        case SampleFormat::RgbaFloat:
+            writeRgbaFloat(image, x, y, level, rgba);
+            break;
+    }
+}
+
 // ---- Copies and conversions --------------------------------------------------------
 
 bool copyImage(const TiledImage& source, TiledImage& target) {
@@ -290,6 +314,7 @@ bool copyTilesFrom(TiledImage& target, const TiledImage& source) {
         std::memcpy(target.tiles[i].pixels.get(), source.tiles[i].pixels.get(), bytes);
     }
     target.contentState = source.contentState;
+    target.reflection.valid = false;
     return true;
 }
 

@@ -70,6 +70,18 @@ struct TileRecord {
     TileBuffer pixels;      // 512 x rows x bytesPerPixel bytes, stride 512 pixels
 };
 
+struct TiledImage;
+
+// The copy of a picture that the reflection in the water reads (see
+// reflection_source.h), kept with the picture for the line it was made for.
+// Rebuilding the picture's pyramid, which ends every write to its level 0,
+// drops it.
+struct ReflectionCache {
+    std::unique_ptr<TiledImage> image;
+    double key[3] = {};
+    bool valid = false;
+};
+
 struct TiledImage {
     // Per-level tables, indexed by level; levels after lastLevel have size 0.
     std::int32_t levelWidth[kMaxLevels] = {};
@@ -111,6 +123,7 @@ struct TiledImage {
     WeightTables weightTables;
     std::int32_t edgeMode = kDefaultEdgeMode;
     bool heapAllocated = false;  // made by create
+    ReflectionCache reflection;
 };
 
 // ---- Allocation -------------------------------------------------------------
@@ -233,6 +246,9 @@ inline Rgba readPixel(const TiledImage& image, int x, int y, int level) {
 // Rgba8/Rgba16: each channel times scale, truncated toward zero, not clamped
 // (callers clamp); RgbaFloat stores the floats.
 void writePixel(TiledImage& image, int x, int y, int level, const Rgba& rgba);
+// The same with each integer channel held to its range and stored at the
+// nearest level (NaN stores 0), as results going to a picture are.
+void writePixelNearest(TiledImage& image, int x, int y, int level, const Rgba& rgba);
 
 // Raw per-format writes; the format must match.
 void writeRgba8(TiledImage& image, int x, int y, int level, std::uint32_t r, std::uint32_t g,

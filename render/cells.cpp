@@ -114,6 +114,10 @@ float blurFraction(float radius) {
     return radius < 1.0f ? radius : 1.0f;
 }
 
+bool dry(std::int32_t kind) {
+    return kind == kKindSimpleDry || kind == kKindComplexDry;
+}
+
 // Reads the source picture for `cell` through the area lookup and shades it.
 // Samples with nothing to read are transparent black.
 image::Rgba readAndShade(RenderContext& context, const CellRecord& cell,
@@ -121,6 +125,14 @@ image::Rgba readAndShade(RenderContext& context, const CellRecord& cell,
     if (!sampleable(cell.kind) || !context.source || !image::hasTiles(*context.source)) {
         return image::Rgba{};
     }
+    // Water reflects the copy whose covered part mirrors the visible one; a dry
+    // sample shows the picture itself, and at full size its own pixel unfiltered
+    // (the sample sits on the pixel's corner, which a filtered read would blend
+    // with the three pixels around it).
+    const bool drySample = dry(cell.kind);
+    const image::TiledImage& image =
+        !drySample && context.reflection ? *context.reflection : *context.source;
+    const float detail = drySample ? image::kFullSizeDetail : 0.0f;
     image::LookupParams params = context.lookup;
     params.pointMode = 0;
     params.blurFraction = blurFraction(cell.blurRadius);
@@ -132,7 +144,7 @@ image::Rgba readAndShade(RenderContext& context, const CellRecord& cell,
     params.jitter = jitter;
     if (!params.noise) params.noise = context.noise;
     image::Rgba colour =
-        image::lookupArea(*context.source, cell.sourceU, cell.sourceV, footprint, params, 0.0f);
+        image::lookupArea(image, cell.sourceU, cell.sourceV, footprint, params, detail);
     shadeSample(colour, cell, context);
     return colour;
 }
@@ -180,6 +192,48 @@ image::Rgba areaSample(RenderContext& context, const PixelWork& work, bool jitte
     if (work.key[kTopRight] == key) footprint.neighbour2 = sourceOf(*work.corner[kTopRight]);
     ++context.stats.areaSamples;
     return readAndShade(context, cell, footprint, jitter);
+}
+
+bool allComplexWater(const PixelWork& work) {
+    for (const CellRecord* corner : work.corner) {
+        if (corner->kind != kKindComplexWater) return false;
+    }
+    return true;
+}
+
+// A Complex water pixel: the mean of the area samples of its four corners. The
+// waves there change from one pixel to the next, so that one corner's normal,
+// and with it the share of the reflection, the glint and the sparkle, stands
+// badly for the whole pixel: single samples show as lone bright or dark pixels
+// and as dotted crest lines. Each corner reads with the footprint of its own
+// neighbours to the left and above (to the right or below at the grid's edge),
+// so two pixels sharing a corner take the same sample of it. Whether a corner's
+// reflection lies inside the picture or above it does not matter here: the
+// water is continuous across that line.
+image::Rgba cornerMean(RenderContext& context, const TileCells& tile, const PixelWork& work) {
+    const std::int32_t columns[4] = {work.a - 1, work.a, work.a - 1, work.a};
+    const std::int32_t rows[4] = {work.b - 1, work.b - 1, work.b, work.b};
+    double sumR = 0.0, sumG = 0.0, sumB = 0.0, sumA = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        const CellRecord& cell = *work.corner[k];
+        image::Footprint footprint;
+        footprint.own = sourceOf(cell);
+        const CellRecord* across = cellAt(tile, columns[k] - 1, rows[k]);
+        if (!across) across = cellAt(tile, columns[k] + 1, rows[k]);
+        const CellRecord* down = cellAt(tile, columns[k], rows[k] - 1);
+        if (!down) down = cellAt(tile, columns[k], rows[k] + 1);
+        if (across && across->kind == cell.kind) footprint.neighbour1 = sourceOf(*across);
+        if (down && down->kind == cell.kind) footprint.neighbour2 = sourceOf(*down);
+        ++context.stats.areaSamples;
+        const image::Rgba c = readAndShade(context, cell, footprint, false);
+        sumR += static_cast<double>(c.r) * c.a;
+        sumG += static_cast<double>(c.g) * c.a;
+        sumB += static_cast<double>(c.b) * c.a;
+        sumA += c.a;
+    }
+    if (!(sumA > 0.0)) return image::Rgba{};
+    return image::Rgba{static_cast<float>(sumR / sumA), static_cast<float>(sumG / sumA),
+                       static_cast<float>(sumB / sumA), static_cast<float>(sumA / 4.0)};
 }
 
 // The surface at (x, y) evaluated into `cell` with the pixel's seed.
@@ -469,18 +523,28 @@ image::Rgba evaluatePixel(RenderContext& context, const TileCells& tile, std::in
     ProbeMemo memo;
     work.memo = &memo;
     bool fullSampling = false;
-    if (work.flags == 0) {
+    // All four corners on Complex water (whether their reflections fall inside
+    // the picture or above it): unless the centre shows otherwise, the pixel is
+    // the mean of its corners.
+    const bool water = allComplexWater(work);
+    if (work.flags == 0 || water) {
         // Corners alike: a feature smaller than the pixel may still hide inside.
         CellRecord centre;
         probe(context, work, a - 0.5, b - 0.5, centre);
         const CellRecord& own = *work.corner[kBottomRight];
-        if (centre.kind == own.kind && centre.regionTag == own.regionTag &&
-            centre.outside == own.outside) {
+        if (water && centre.kind == kKindComplexWater) {
             ++context.stats.singleSample;
-            return areaSample(context, work, false);
+            return cornerMean(context, tile, work);
         }
-        work.flags = 3;
-        fullSampling = true;
+        if (work.flags == 0) {
+            if (centre.kind == own.kind && centre.regionTag == own.regionTag &&
+                centre.outside == own.outside) {
+                ++context.stats.singleSample;
+                return areaSample(context, work, false);
+            }
+            work.flags = 3;
+            fullSampling = true;
+        }
     }
 
     const Split split = classify(work);

@@ -71,7 +71,9 @@ image::Rgba prepareEffect(const image::Rgba& effect, const ComposeSettings& sett
     e.g = std::max(e.g, 0.0f);
     e.b = std::max(e.b, 0.0f);
     if (!settings.highDynamicRange) e = spreadOverRangeLight(e);
-    if (settings.greyTarget) {
+    // A colour that is grey already is its own grey; the weighted sum could
+    // differ from it in the last bit.
+    if (settings.greyTarget && !(e.r == e.g && e.g == e.b)) {
         const float grey = 0.3f * e.r + 0.59f * e.g + 0.11f * e.b;
         e.r = e.g = e.b = grey;
     }

@@ -8,6 +8,7 @@
 #include <limits>
 #include <mutex>
 
+#include "image/reflection_source.h"
 #include "image/sampling.h"
 #include "render/surface.h"
 
@@ -161,6 +162,24 @@ void setParameters(RenderContext& c) {
                                             static_cast<float>(c.panX / c.zoom));
     c.centrePixelY = image::saturatingTrunc(c.imageHeight / zoom * s.center.y -
                                             static_cast<float>(c.panY / c.zoom));
+}
+
+// The line the water mirrors the picture about, the offset line, across the
+// store's level 0: a source position is covered when its spun vertical
+// coordinate lies below offsetY.
+image::MirrorLine mirrorLineOf(const RenderContext& c) {
+    const double cs = c.spinRot[0][0], sn = c.spinRot[1][0];
+    // spunV = -(X / W - 0.5) sn + aspect (Y / H - 0.5) cs at pixel position (X, Y).
+    const double a = -sn / c.storeWidth;
+    const double b = c.aspect * cs / c.storeHeight;
+    const double c0 = 0.5 * sn - 0.5 * c.aspect * cs;
+    const double length = std::sqrt(a * a + b * b);
+    image::MirrorLine line;
+    if (!(length > 0.0) || !std::isfinite(length)) return line;
+    line.nx = a / length;
+    line.ny = b / length;
+    line.offset = (c.offsetY - c0) / length;
+    return line;
 }
 
 void setColoursAndSliders(RenderContext& c) {
@@ -430,6 +449,14 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     setDimensions(c, source, inputs);
     setSpin(c);
     setParameters(c);
+    // The reflection's picture for this mirror line. The first set-up of a
+    // render makes it (on this thread, before any worker starts); later ones
+    // find it made and only read it.
+    if (source != nullptr) {
+        const image::JobRunner onThisThread = [](std::int32_t, const image::BandRect& rect,
+                                                 const image::BandBody& body) { body(rect); };
+        c.reflection = &image::reflectionSource(*source, mirrorLineOf(c), onThisThread);
+    }
     setColoursAndSliders(c);
     // Previews read fewer source samples along a footprint; the Simple model's
     // footprints are round.

@@ -77,7 +77,11 @@ struct RenderContext {
     // the picture, the host's rectangle and the store.
     const jobs::TiledJob* job = nullptr;
     image::TiledImage* source = nullptr;  // the image store the job renders from
-    CellRecord* cells = nullptr;          // the job's cell grid
+    // What the water reflects: the store with the part the water covers
+    // replaced by the mirror image of the visible part (the store itself when
+    // nothing is covered).
+    const image::TiledImage* reflection = nullptr;
+    CellRecord* cells = nullptr;  // the job's cell grid
     const image::NoiseTables* noise = nullptr;
     RenderStats stats;
     // The settings this context was built from, with non-numbers replaced by

@@ -2,6 +2,7 @@
 // one sample at a time and writes the colour back as floats.
 #include "render/shading.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -18,6 +19,13 @@ constexpr double kGlintScale = 2.70571 * 0.5;
 constexpr double kSparkleGain = 1000.0;
 constexpr double kGlitterGain = 1.8;
 constexpr double kCrestTint = 0.18 * 0.001;
+// The most unresolved slope variance the sparkle takes. Its distribution reads
+// the half vector's up component as the second slope, about 1 on level water,
+// so the factor exp(-1 / (2 variance)) is the far tail of the lobe: from the
+// floor of 0.04 to the 0.07 that waviness 100 leaves unresolved at the horizon
+// it grows some 200-fold and turns the horizon into a saturated white bar. Held
+// here, rougher water sparkles at most about ten times more than at the floor.
+constexpr double kMaxSparkleVariance = 0.05;
 
 double lerp(double x, double y, double f) {
     return (y - x) * f + x;
@@ -70,7 +78,8 @@ void shadeComplex(image::Rgba& colour, const CellRecord& cell, const RenderConte
     // The sparkle of the waves too small to resolve.
     const Vec3d view{-d.x, -d.y, -d.z};
     const double sparkle =
-        microfacetSparkle(light, view, n, cell.slopeSpread[0], cell.slopeSpread[1]);
+        microfacetSparkle(light, view, n, std::min(cell.slopeSpread[0], kMaxSparkleVariance),
+                          std::min(cell.slopeSpread[1], kMaxSparkleVariance));
     const double tone = sparkleTone(kSparkleGain * sparkle);
 
     const double glitter = (tone + glint) * kGlitterGain;

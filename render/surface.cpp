@@ -23,6 +23,10 @@ constexpr double kMaxSpread = 0.45;
 constexpr double kMaxSpreadSquared = 0.2025;
 // (1 + 0.09 * sqrt(2))^2 is 1.2708: no ring reaches beyond this (in ring radii, squared).
 constexpr double kRippleReachSquared = 1.28;
+// The hit search goes on past its first five steps while the point is farther
+// from the surface than this share of the eye height, for at most this many steps.
+constexpr double kHitTolerance = 0.01;
+constexpr int kMaxExtraHitSteps = 24;
 
 Vec3d normalised(Vec3d v) {
     const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
@@ -142,15 +146,13 @@ void simpleModel(const RenderContext& c, float h, float v, CellRecord& cell, dou
     cell.kind = kKindSimpleWater;
 }
 
-void complexNoWater(const RenderContext& c, const Vec3d& ray, double h, double v, CellRecord& cell,
-                    double& h2, double& v2) {
-    if (ray.z > 0.0) {
-        h2 = ray.x * c.focal / ray.z;
-        v2 = c.horizonY - ray.y * c.focal / ray.z;
-    } else {
-        h2 = h;
-        v2 = v;
-    }
+// No water: the source is the ray's own screen point, which is the sample itself.
+// Taken as it is rather than back from the ray, it keeps its exact position: a
+// sample on the picture's edge stays inside the picture instead of rounding to
+// just outside it.
+void complexNoWater(double h, double v, CellRecord& cell, double& h2, double& v2) {
+    h2 = h;
+    v2 = v;
     cell.kind = kKindComplexDry;
     cell.waterWeight = 1.0f;
     cell.hasSpread = 0;
@@ -168,7 +170,7 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     cell.negRay = {-ray.x, -ray.y, -ray.z};
     cell.kind = kKindComplexPending;
     cell.hasSpread = 0;
-    if (!(ray.y < 0.0)) return complexNoWater(c, ray, h, v, cell, h2, v2);
+    if (!(ray.y < 0.0)) return complexNoWater(h, v, cell, h2, v2);
 
     const SampleFootprint fp = sampleFootprint(c, h, v, cell.seed);
     const Vec3d eye{0.0, c.eyeHeight, 0.0};
@@ -181,21 +183,37 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     double tb = 3.0 * flat;
     Vec3d hit = along(tb);
     double hb = surfaceHeightCoarse(c, fp.levelWeight, hit);
-    if (!(hb <= 0.0)) return complexNoWater(c, ray, h, v, cell, h2, v2);
-    for (int i = 0; i < 5; ++i) {
+    if (!(hb <= 0.0)) return complexNoWater(h, v, cell, h2, v2);
+    // Five steps of false position settle most rays. One end can stay put while
+    // the other creeps towards it, and then the point after five steps lies off
+    // the surface. At a low eye, where the rays graze the waves, the points of a
+    // whole row stop at about the same share of the way, and where they cross a
+    // crest of the largest waves, which runs straight across the view, the water
+    // changes at once along a straight line. Such rays go on, halving the height
+    // kept at an end that stays put twice in a row (the Illinois rule), until the
+    // point lies on the surface.
+    const double tolerance = kHitTolerance * c.eyeHeight;
+    double hm = 0.0;
+    int kept = 0;  // +1: the near end was moved last, -1: the far end
+    for (int i = 0; i < 5 + kMaxExtraHitSteps; ++i) {
+        if (i >= 5 && !(std::fabs(hm) > tolerance)) break;
         const double denominator = ha - hb;
         const double t = denominator > 0.0 ? ta + (tb - ta) * ha / denominator : tb;
         hit = along(t);
-        const double hm = surfaceHeightCoarse(c, fp.levelWeight, hit);
+        hm = surfaceHeightCoarse(c, fp.levelWeight, hit);
         if (hm > 0.0) {
+            if (i >= 5 && kept == 1) hb *= 0.5;
             ta = t;
             ha = hm;
+            kept = 1;
         } else {
+            if (i >= 5 && kept == -1) ha *= 0.5;
             tb = t;
             hb = hm;
+            kept = -1;
         }
     }
-    if (!finite(hit) || hit.z > c.farLimit) return complexNoWater(c, ray, h, v, cell, h2, v2);
+    if (!finite(hit) || hit.z > c.farLimit) return complexNoWater(h, v, cell, h2, v2);
 
     const double step = fp.size;
     const Vec3d around[3] = {hit, {hit.x + step, hit.y, hit.z}, {hit.x, hit.y, hit.z + step}};

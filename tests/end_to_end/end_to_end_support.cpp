@@ -97,6 +97,15 @@ std::int16_t runFilter(Picture& picture, const hostkit::HostOptions& options, co
     return host.run(true);
 }
 
+std::int16_t runFilter(Picture& picture, const hostkit::Descriptor& settings,
+                       const Picture* mask) {
+    hostkit::FilterHost host(mirelPlugin(), picture, replayOptions());
+    if (mask) host.setMask(mask);
+    const hostkit::ActiveHost active = host.activate();
+    if (!host.descriptors().offer(settings)) return -1;
+    return host.run(true);
+}
+
 Difference differenceOf(const Picture& a, const Picture& b, std::int32_t top, std::int32_t bottom,
                         std::int32_t left, std::int32_t right) {
     Difference difference;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "apps/host/descriptor.h"
 #include "apps/host/filter_host.h"
 #include "apps/mirel/image_file.h"
 #include "host/plugin_main.h"
@@ -61,6 +62,10 @@ private:
 
 // One whole run over `picture` (changed in place); returns the first error.
 std::int16_t runFilter(host_app::Picture& picture, const hostkit::HostOptions& options,
+                       const host_app::Picture* mask = nullptr);
+// The same with `settings` played as the action (the rest at their defaults when
+// the test has its own temporary folder).
+std::int16_t runFilter(host_app::Picture& picture, const hostkit::Descriptor& settings,
                        const host_app::Picture* mask = nullptr);
 
 // Mean and largest difference of normalised samples of rows [top, bottom)

@@ -41,8 +41,8 @@ double reference(const TiledImage& image, int s, int x, int y, int c) {
         for (int j = 0; j < 6; ++j)
             sum += kWeights[i][j] * stored(image, 2 * x - 2 + j, 2 * y - 2 + i, s, c);
     const double v = sum / 1640.0;
-    if (image.format == SampleFormat::Rgba8) return std::trunc(std::min(v, 255.0));
-    if (image.format == SampleFormat::Rgba16) return std::trunc(std::min(v, 32768.0));
+    if (image.format == SampleFormat::Rgba8) return std::floor(std::min(v, 255.0) + 0.5);
+    if (image.format == SampleFormat::Rgba16) return std::floor(std::min(v, 32768.0) + 0.5);
     return static_cast<float>(std::clamp(v, 0.0, 65535.0));
 }
 
@@ -182,17 +182,19 @@ TEST(Pyramid, SingleBrightPixelSpreadsByTheKernelWeights) {
         for (int x = 0; x < 32; ++x) writeRgba8(image, x, y, 0, 0, 0, 0, 0);
     writeRgba8(image, 10, 10, 0, 255, 255, 255, 255);
     buildPyramid(image);
+    // 255 x weight / 1640 to the nearest level.
     const auto red = [&](int x, int y) { return readRgba8(image, x, y, 1) >> 24; };
-    EXPECT_EQ(red(5, 5), 39u);
-    EXPECT_EQ(red(4, 5), 9u);
-    EXPECT_EQ(red(5, 4), 9u);
-    EXPECT_EQ(red(4, 4), 2u);
-    EXPECT_EQ(red(6, 5), 0u);
-    EXPECT_EQ(red(5, 6), 0u);
+    EXPECT_EQ(red(5, 5), 40u);  // weight 256: 39.8
+    EXPECT_EQ(red(4, 5), 10u);  // 64: 9.95
+    EXPECT_EQ(red(5, 4), 10u);
+    EXPECT_EQ(red(4, 4), 2u);  // 16: 2.49
+    EXPECT_EQ(red(6, 5), 1u);  // 4: 0.62
+    EXPECT_EQ(red(5, 6), 1u);
+    EXPECT_EQ(red(6, 4), 0u);  // 1: 0.16
     int lit = 0;
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) lit += readRgba8(image, x, y, 1) != 0;
-    EXPECT_EQ(lit, 4);
+    EXPECT_EQ(lit, 6);
 }
 
 TEST(Pyramid, EdgesRepeatTheOutermostPixels) {
@@ -209,7 +211,8 @@ TEST(Pyramid, EdgesRepeatTheOutermostPixels) {
     EXPECT_EQ(readRgba16(image, 3, 0, 1).r, 4000);
     // Column 0 reads -2, -1 (clamped to 0), 0, 1, 2, 3 with the row sums of the
     // kernel (10, 162, 648, 648, 162, 10)... 1640 in all.
-    const int want = (10 * 0 + 162 * 0 + 648 * 0 + 648 * 1000 + 162 * 2000 + 10 * 3000) / 1640;
+    const int want =
+        (10 * 0 + 162 * 0 + 648 * 0 + 648 * 1000 + 162 * 2000 + 10 * 3000 + 820) / 1640;
     EXPECT_EQ(readRgba16(image, 0, 0, 1).r, want);
 
     TiledImage one;

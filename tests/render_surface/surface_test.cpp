@@ -255,6 +255,31 @@ TEST(SurfaceComplex, FarLimitEndsTheWater) {
     EXPECT_EQ(scene.sample(100.0, 190.0).kind, kKindComplexWater);
 }
 
+TEST(SurfaceComplex, ALowEyeFindsThePointOnTheWaves) {
+    // With the eye among the waves the rays graze them, and a search that stops
+    // short leaves whole rows off the surface, which shows as a straight line.
+    for (float altitude : {0.0f, 0.5f, 1.0f, 2.0f, 5.0f}) {
+        SCOPED_TRACE(altitude);
+        Scene scene(200, 133);
+        scene.settings.waterStyle = kWaterStyleComplex;
+        scene.settings.altitude = altitude;
+        RenderContext& c = scene.prepare();
+        int water = 0;
+        for (int row = 67; row < 133; ++row) {
+            for (int column = 0; column < 200; column += 7) {
+                const CellRecord cell = scene.sample(column, row);
+                if (cell.kind != kKindComplexWater) continue;
+                ++water;
+                const SampleFootprint fp = sampleFootprint(c, cell.spunH, cell.spunV, cell.seed);
+                ASSERT_LE(std::fabs(surfaceHeightCoarse(c, fp.levelWeight, cell.hitPoint)),
+                          0.01 * c.eyeHeight)
+                    << column << "," << row;
+            }
+        }
+        EXPECT_GT(water, 1500);
+    }
+}
+
 TEST(SurfaceComplex, FootprintCacheIsKeyedBySeed) {
     Scene scene(200, 200);
     scene.settings.waterStyle = kWaterStyleComplex;

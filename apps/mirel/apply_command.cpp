@@ -17,6 +17,7 @@
 #include "apps/mirel/interrupt.h"
 #include "apps/mirel/progress.h"
 #include "apps/mirel/run_folder.h"
+#include "apps/mirel/setting_names.h"
 #include "settings/temp_files.h"
 
 namespace mirel::host_app {
@@ -152,11 +153,12 @@ struct Command {
     ProgressBar* bar = nullptr;
     RunFolder* folder = nullptr;  // null: the user's own folder (a dialog run)
     RunStart start;
-    std::optional<Descriptor> dialogKeys;
+    std::optional<Descriptor> userFolderKeys;  // what is offered without a folder of our own
     const Picture* mask = nullptr;
     PendingFile* record = nullptr;
     bool recordWritten = false;
     std::string outputFolder;  // ending in '/'; empty for one output file
+    bool batch = false;        // several pictures: one that fails is skipped
     std::set<std::string> outputs;
 };
 
@@ -166,7 +168,11 @@ bool writeRecord(Command& command, const std::optional<Descriptor>& recorded, st
         error = "the filter handed back no settings";
         return false;
     }
-    const std::string text = hostkit::actionText(*recorded, command.terminology);
+    // The colours the run confirmed: the ones it was given, or the dialog's choice,
+    // which the filter keeps in the user's folder.
+    SettingsRecord confirmed = command.start.settings;
+    if (command.options.showDialog) readLastSettings(cachedSettingsPath(), confirmed);
+    const std::string text = recordText(*recorded, command.terminology, confirmed);
     if (::write(command.record->descriptor(), text.data(), text.size()) != ssize_t(text.size())) {
         error = command.record->path() + ": cannot write: " + std::strerror(errno);
         return false;
@@ -178,7 +184,8 @@ RunOutcome runJob(Command& command, Job& job, int index) {
     const Reporter& report = command.report;
     std::string error;
     Picture picture;
-    if (!readPicture(job.input, picture, error)) return report.badInput(error + "; skipped");
+    if (!readPicture(job.input, picture, error))
+        return report.badInput(error + (command.batch ? "; skipped" : ""));
     if (job.format == PictureFormat::Unknown) job.format = picture.sourceFormat;
     if (job.output.empty())
         job.output = command.outputFolder + baseName(job.input) + "." + extensionOf(job.format);
@@ -199,7 +206,7 @@ RunOutcome runJob(Command& command, Job& job, int index) {
     PendingFile output;
     if (!output.open(job.output, error)) return report.badInput(error);
 
-    std::optional<Descriptor> offer = command.dialogKeys;
+    std::optional<Descriptor> offer = command.userFolderKeys;
     if (command.folder && !command.folder->prepare(command.start, offer, error))
         return report.failed(error);
 
@@ -298,14 +305,16 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
 
     // Without the dialog the filter works in a folder of the command's own; the dialog
     // works in the user's, where it finds the memory dots and, when nothing else is
-    // given, the last confirmed settings.
+    // given, the last confirmed settings. Should the folder be impossible to make (a
+    // temporary folder out of inodes), the run goes on in the user's folder with the
+    // settings as a descriptor.
     RunFolder folder;
-    std::optional<Descriptor> dialogKeys;
-    if (!options.showDialog) {
-        if (!folder.create(error)) return report.failed(error);
-    } else if (start.from == RunStart::From::Settings) {
-        dialogKeys = changedKeys(start.settings);
-    }
+    const bool ownFolder = !options.showDialog && folder.create(error);
+    std::optional<Descriptor> userFolderKeys;
+    if (start.from == RunStart::From::Settings)
+        userFolderKeys = changedKeys(start.settings);
+    else if (start.from == RunStart::From::Defaults && !options.showDialog)
+        userFolderKeys = Descriptor{};  // the filter's defaults, not the last settings
     if (!outputFolder.empty() && !isFolder(outputFolder) &&
         ::mkdir(outputFolder.c_str(), 0777) != 0)
         return report.badInput(outputFolder + ": cannot make the folder: " + std::strerror(errno));
@@ -315,12 +324,13 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
                     .terminology = terminology,
                     .report = report,
                     .bar = shownBar,
-                    .folder = options.showDialog ? nullptr : &folder,
+                    .folder = ownFolder ? &folder : nullptr,
                     .start = start,
-                    .dialogKeys = dialogKeys,
+                    .userFolderKeys = userFolderKeys,
                     .mask = options.mask.empty() ? nullptr : &maskPicture,
                     .record = options.recordFile.empty() ? nullptr : &record,
                     .outputFolder = outputFolder,
+                    .batch = jobs.size() > 1,
                     .outputs = {}};
     if (shownBar) shownBar->begin(int(jobs.size()));
     RunOutcome outcome = RunOutcome::Done;
@@ -341,7 +351,7 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
         outcome = worse(outcome, RunOutcome::Failed);
         report.failed(error);
     }
-    if (written > 0 && !options.showDialog && !folder.keepConfirmedSettings(error))
+    if (written > 0 && ownFolder && !folder.keepConfirmedSettings(error))
         report.say("warning: " + error, RunOutcome::Done);
     if (jobs.size() > 1 && outcome != RunOutcome::Done && outcome != RunOutcome::Cancelled) {
         std::string names;

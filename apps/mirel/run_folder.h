@@ -13,7 +13,8 @@
 namespace mirel::host_app {
 
 // Where a run starts: the filter's own defaults, the last confirmed settings (the
-// user's cached settings as they are), or the given settings.
+// user's cached settings as they are), or the given settings. `settings` holds them
+// in every case.
 struct RunStart {
     enum class From { Defaults, Last, Settings };
     From from = From::Defaults;

@@ -4,8 +4,11 @@
 
 #include <sys/stat.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "apps/host/action_file.h"
 #include "apps/mirel/setting_names.h"
@@ -93,7 +96,62 @@ float onNearestStep(float value, double scale) {
     return float((step + half) / scale);
 }
 
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kColoursMember = "colours";
+
+struct NamedColour {
+    const char* name;
+    Rgb16 SettingsRecord::*field;
+};
+constexpr NamedColour kColours[] = {{"water", &SettingsRecord::waterColor},
+                                    {"glitter", &SettingsRecord::glitterColor}};
+
+// "#rrrrggggbbbb"; false for anything else.
+bool parseColour(const std::string& text, Rgb16& colour) {
+    if (text.size() != 13 || text[0] != '#') return false;
+    std::uint16_t channels[3];
+    for (int c = 0; c < 3; ++c) {
+        const char* first = text.data() + 1 + 4 * c;
+        const auto [end, code] = std::from_chars(first, first + 4, channels[c], 16);
+        if (code != std::errc() || end != first + 4) return false;
+    }
+    colour = Rgb16{channels[0], channels[1], channels[2]};
+    return true;
+}
+
+// The colours a record keeps beside its descriptor, over `record` where the
+// descriptor's 8-bit keys (now in `record`) still say the same.
+void takeExactColours(const std::string& actionPath, SettingsRecord& record) {
+    std::ifstream in(actionPath, std::ios::binary);
+    const Json document = Json::parse(in, nullptr, false);
+    if (document.is_discarded() || !document.is_object() || !document.contains(kColoursMember))
+        return;
+    const Json& colours = document[kColoursMember];
+    if (!colours.is_object()) return;
+    for (const NamedColour& named : kColours) {
+        Rgb16 exact{};
+        if (!colours.contains(named.name) || !colours[named.name].is_string() ||
+            !parseColour(colours[named.name].get<std::string>(), exact))
+            continue;
+        const Rgb16& now = record.*named.field;
+        if ((exact.red >> 8) == (now.red >> 8) && (exact.green >> 8) == (now.green >> 8) &&
+            (exact.blue >> 8) == (now.blue >> 8))
+            record.*named.field = exact;
+    }
+}
+
 }  // namespace
+
+std::string recordText(const Descriptor& recorded, const hostkit::Terminology& terminology,
+                       const SettingsRecord& confirmed) {
+    Json document = Json::parse(hostkit::actionText(recorded, terminology));
+    Json colours = Json::object();
+    for (const NamedColour& named : kColours)
+        colours[named.name] = colourText(confirmed.*named.field);
+    document[kColoursMember] = std::move(colours);
+    return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
 
 bool readLastSettings(const std::string& cachePath, SettingsRecord& record) {
     record = freshSettings();
@@ -112,6 +170,7 @@ bool composeSettings(const ScriptingSources& sources, const hostkit::Terminology
         Descriptor action;
         if (!hostkit::readActionFile(sources.actionFile, terminology, action, error)) return false;
         applyDescriptor(action, record);
+        takeExactColours(sources.actionFile, record);
     }
     for (const std::string& setting : sources.sets)
         if (!applySetting(setting, terminology, record, error)) return false;

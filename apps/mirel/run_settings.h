@@ -27,10 +27,18 @@ struct ScriptingSources {
 bool readLastSettings(const std::string& cachePath, SettingsRecord& record);
 
 // Composes the sources over the defaults, or over the last confirmed settings read
-// from `cachePath`. False with one line in `error` for a source that cannot be read or
-// a setting that is refused.
+// from `cachePath`. An action file's colours at every bit are taken where its 8-bit
+// keys still agree with them. False with one line in `error` for a source that cannot
+// be read or a setting that is refused.
 bool composeSettings(const ScriptingSources& sources, const hostkit::Terminology& terminology,
                      const std::string& cachePath, SettingsRecord& record, std::string& error);
+
+// The text of a record: the action file of the descriptor the filter handed back, with
+// the colours of the settings it confirmed at every bit beside it ("colours": the
+// descriptor carries 8 bits a channel), so that playing the record back gives the
+// same picture.
+std::string recordText(const hostkit::Descriptor& recorded, const hostkit::Terminology& terminology,
+                       const SettingsRecord& confirmed);
 
 // The keys that take a freshly prepared filter to `wanted`: those whose values differ
 // from the defaults (a colour channel at all 16 bits).

@@ -207,7 +207,8 @@ int encodePng(PngWriter& w, std::FILE* file, const Picture& picture) {
         }
         png_write_row(w.png, row);
     }
-    png_write_end(w.png, w.info);
+    // The chunks of the info went out before the pixels; only the end follows.
+    png_write_end(w.png, nullptr);
     return 1;
 }
 

@@ -147,6 +147,12 @@ TEST(ApplyCommand, TheDialogIsShownOnlyWhenAskedFor) {
     EXPECT_EQ(outcome.exitCode, 1) << outcome.output;
     EXPECT_FALSE(exists(folder + "out.png"));
     EXPECT_FALSE(exists(folder + "rec.json"));
+    // Without a display it says why, and does not try.
+    const Outcome noDisplay = runProgram(
+        pluginPath(), "apply in.png -o out.png --dialog",
+        "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY TMPDIR=" + quoted(folder) + " ",
+        folder);
+    expectOneLineRefusal(noDisplay, "--dialog needs a display");
 }
 
 TEST(ApplyCommand, UnknownNamesWrongTypesAndUnreadableFilesAreOneLine) {

@@ -151,7 +151,7 @@ struct Command {
     const Terminology& terminology;
     Reporter report;
     ProgressBar* bar = nullptr;
-    RunFolder* folder = nullptr;  // null: the user's own folder (a dialog run)
+    RunFolder* folder = nullptr;  // null: the user's own folder (a dialog run, or no room)
     RunStart start;
     std::optional<Descriptor> userFolderKeys;  // what is offered without a folder of our own
     const Picture* mask = nullptr;
@@ -279,9 +279,12 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
     if (!options.recordFile.empty() && !record.open(options.recordFile, error))
         return report.badInput(error);
 
-    Terminology terminology;
+    // Action files and records need the filter's terminology; the dialog's names do not.
     // A plug-in that cannot be read is the user's to name again (--plugin): bad usage.
-    if (!loadFilterTerminology(pluginPath, terminology, error)) return report.badInput(error);
+    Terminology terminology;
+    if (!loadFilterTerminology(pluginPath, terminology, error) &&
+        (!options.sources.actionFile.empty() || !options.recordFile.empty()))
+        return report.badInput(error);
 
     // The settings are composed before the filter runs, so that a typo in a setting
     // does not cost a long run.

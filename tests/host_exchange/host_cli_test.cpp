@@ -57,7 +57,9 @@ TEST(CommandLine, TheExitCodeSaysWhatFailed) {
     const ProgramOutcome failed = runApply(arguments, "MIREL_TEST_FILTER=fail ");
     EXPECT_EQ(failed.exitCode, 3) << failed.output;
     EXPECT_TRUE(hasLine(failed, "the filter stopped with out of memory")) << failed.output;
-    EXPECT_EQ(runApply(arguments + " --set horizon=300").exitCode, 2);
+    const ProgramOutcome refused = runApply(arguments + " --set horizon=300");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(hasLine(refused, "300 is outside 0..100")) << refused.output;
     EXPECT_EQ(runApply(arguments + " --format gif").exitCode, 2);
     EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"in.png"});
 }

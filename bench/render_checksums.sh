@@ -27,7 +27,7 @@ render() {
   local name=$1 input=$2 ext=$3
   shift 3
   for style in 1 2; do
-    # A fresh temporary folder each time: a run starts from the last one's settings.
+    # A temporary folder of the script's own, so that no run leaves settings in the user's.
     TMPDIR=$(mktemp -d -p "$work") "$build/mirel" apply "$input" -o "$work/out.$ext" \
       --set "water style=$style" "$@" >/dev/null
     printf '%-22s style %s  %s\n' "$name" "$style" "$(sha256sum <"$work/out.$ext" | cut -c1-16)"

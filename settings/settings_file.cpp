@@ -557,9 +557,9 @@ bool writeSettings(os::File& file, SettingsRecord& record, const image::TiledIma
 
 bool writeSettingsFile(const std::string& path, SettingsRecord& record,
                        const image::TiledImage* thumbnail) {
-    os::File file;
-    if (!file.open(path, os::OpenMode::CreateOrOpen)) return false;
-    return writeSettings(file, record, thumbnail);
+    // A new file renamed over the old: a write that fails half way (a full disk) keeps
+    // the settings that were there, rather than leaving an empty or cut file.
+    return os::writeFileAtomic(path, encodeSettings(record, thumbnail));
 }
 
 bool saveSettingsFile(const std::string& path, SettingsRecord& record,

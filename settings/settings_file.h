@@ -56,7 +56,8 @@ std::vector<std::uint8_t> encodeSettings(SettingsRecord& record,
 bool writeSettings(os::File& file, SettingsRecord& record, const image::TiledImage* thumbnail);
 
 // The filter's own files in the temporary folder (cached settings, memory dots, undo):
-// opened create-or-open, written in place and cut to length.
+// written beside their place and renamed over it once complete, so that a failed write
+// (a full temporary folder) keeps the old content.
 bool writeSettingsFile(const std::string& path, SettingsRecord& record,
                        const image::TiledImage* thumbnail);
 

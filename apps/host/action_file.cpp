@@ -1,17 +1,22 @@
 // Action files in JSON (through nlohmann-json) and NAME=VALUE settings.
 #include "apps/host/action_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "apps/host/pending_file.h"
 #include "platform/pi/four_cc.h"
 
 namespace mirel::hostkit {
@@ -22,6 +27,62 @@ using Json = nlohmann::ordered_json;
 
 constexpr char kFormatName[] = "Mirel action";
 constexpr int kFormatVersion = 1;
+// An action file nests three levels deep; deeper text is no action file, and is
+// refused before the parser could spend its stack on it.
+constexpr int kMaxNesting = 16;
+
+// Numbers JSON cannot write; a settings file may hold them, and a record of its
+// run must still play back.
+constexpr char kNotANumber[] = "NaN";
+constexpr char kInfinity[] = "Infinity";
+constexpr char kMinusInfinity[] = "-Infinity";
+
+// The deepest nesting of arrays and objects outside strings.
+int nestingOf(std::string_view text) {
+    int depth = 0, deepest = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+            if (deepest > kMaxNesting) return deepest;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+Json numberJson(double value) {
+    if (std::isnan(value)) return kNotANumber;
+    if (std::isinf(value)) return value > 0 ? kInfinity : kMinusInfinity;
+    return value;
+}
+
+bool numberFrom(const Json& value, double& out) {
+    if (value.is_number()) {
+        out = value.get<double>();
+        return true;
+    }
+    if (!value.is_string()) return false;
+    const std::string text = value.get<std::string>();
+    if (text == kNotANumber)
+        out = std::numeric_limits<double>::quiet_NaN();
+    else if (text == kInfinity)
+        out = std::numeric_limits<double>::infinity();
+    else if (text == kMinusInfinity)
+        out = -std::numeric_limits<double>::infinity();
+    else
+        return false;
+    return true;
+}
 
 // Codes in the file (type names: the descriptor type codes, and "enum" for
 // enumerations): four printable ASCII characters as they are, any other code in hex,
@@ -143,9 +204,8 @@ bool parseEntry(const Json& entry, std::size_t index, const Terminology& termino
             return true;
         case kDescTypeFloat:
         case kDescTypeUnitFloat:
-            if (!value.is_number())
+            if (!numberFrom(value, item.number))
                 return fail(error, where + ": " + what + " wants a number, not " + value.dump());
-            item.number = value.get<double>();
             if (item.type == kDescTypeUnitFloat) {
                 item.unit = kDescUnitNone;
                 if (entry.contains("unit") && !codeFrom(entry["unit"], item.unit))
@@ -214,11 +274,11 @@ std::string actionText(const Descriptor& descriptor, const Terminology& terminol
                 entry["value"] = item.integer;
                 break;
             case kDescTypeFloat:
-                entry["value"] = item.number;
+                entry["value"] = numberJson(item.number);
                 break;
             case kDescTypeUnitFloat:
                 entry["unit"] = codeText(item.unit);
-                entry["value"] = item.number;
+                entry["value"] = numberJson(item.number);
                 break;
             case kDescTypeBoolean:
                 entry["value"] = item.boolean;
@@ -254,6 +314,9 @@ std::string actionText(const Descriptor& descriptor, const Terminology& terminol
 bool parseActionText(std::string_view text, const Terminology& terminology, Descriptor& descriptor,
                      std::string& error) {
     descriptor = Descriptor{};
+    if (nestingOf(text) > kMaxNesting)
+        return fail(error, "not an action file: it nests deeper than " +
+                               std::to_string(kMaxNesting) + " levels");
     const Json document = Json::parse(text.begin(), text.end(), nullptr, false);
     if (document.is_discarded())
         return fail(error, "not an action file: the JSON text is malformed");
@@ -283,8 +346,13 @@ bool parseActionText(std::string_view text, const Terminology& terminology, Desc
 
 bool readActionFile(const std::string& path, const Terminology& terminology, Descriptor& descriptor,
                     std::string& error) {
-    std::error_code code;
-    if (std::filesystem::is_directory(path, code)) return fail(error, path + ": is a folder");
+    // Only a regular file is read: a named pipe would be waited on for ever.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return fail(error, path + ": cannot read: " + std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) return fail(error, path + ": is a folder");
+    if (!S_ISREG(info.st_mode))
+        return fail(error, path + ": not a regular file (a pipe or a device)");
     std::ifstream in(path, std::ios::binary);
     if (!in) return fail(error, path + ": cannot read: " + std::strerror(errno));
     std::string text;
@@ -303,23 +371,12 @@ bool readActionFile(const std::string& path, const Terminology& terminology, Des
 
 bool writeActionFile(const std::string& path, const Descriptor& descriptor,
                      const Terminology& terminology, std::string& error) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return fail(error, path + ": cannot write: " + std::strerror(errno));
-        out << actionText(descriptor, terminology);
-        out.flush();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return fail(error, path + ": cannot write: " + std::strerror(errno));
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        return fail(error, path + ": cannot write: " + reason);
-    }
-    return true;
+    PendingFile file;
+    if (!file.open(path, error)) return false;
+    const std::string text = actionText(descriptor, terminology);
+    if (::write(file.descriptor(), text.data(), text.size()) != ssize_t(text.size()))
+        return fail(error, path + ": cannot write: " + std::strerror(errno));
+    return file.commit(error);
 }
 
 bool parseSetting(const std::string& setting, const Terminology& terminology, DescriptorItem& item,

@@ -19,18 +19,21 @@ inline constexpr std::size_t kMaxActionFileBytes = 1 << 20;
 //    "descriptor": [{"key": "0019", "name": "horizon float", "type": "doub", "value": 30.0},
 //                   {"key": "GLUE", "name": "glue", "type": "enum", "enum type": "GLty",
 //                    "value": "GL10", "value name": "screen"}, ...]}
-// Keys the terminology does not know are written without a name.
+// Keys the terminology does not know are written without a name. Numbers JSON cannot
+// write (a settings file may hold them) are the texts "NaN", "Infinity", "-Infinity".
 std::string actionText(const Descriptor& descriptor, const Terminology& terminology);
 
 // Reads the text back. An entry names its key by "key" or by "name"; its "type" may be
 // left out for a key the terminology knows and must agree with it otherwise; an
 // enumeration value is its name or its four-character id. Keys the terminology does
-// not know are kept as written. False with one line in `error` for anything else.
+// not know are kept as written. Text nested deeper than an action file nests is
+// refused unparsed. False with one line in `error` for anything else.
 bool parseActionText(std::string_view text, const Terminology& terminology, Descriptor& descriptor,
                      std::string& error);
 
-// The same for files; the error begins with the path. Writing goes through a
-// temporary file renamed over the target, so a failed write leaves no half file.
+// The same for files; the error begins with the path. Only regular files are read.
+// Writing goes through a temporary file of a unique name renamed over the target, so
+// a failed write leaves no half file and runs writing one target at once do not meet.
 bool readActionFile(const std::string& path, const Terminology& terminology, Descriptor& descriptor,
                     std::string& error);
 bool writeActionFile(const std::string& path, const Descriptor& descriptor,

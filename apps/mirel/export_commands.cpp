@@ -1,7 +1,12 @@
 // The command line's PSD documents and HTML presets pages.
 #include "apps/mirel/export_commands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <span>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -42,6 +47,32 @@ void copyPixel(const Picture& picture, image::TiledImage& layer, std::int32_t x,
     }
 }
 
+// The document's bytes straight into an open file.
+class DescriptorSink final : public ByteSink {
+  public:
+    explicit DescriptorSink(int fd) : fd_(fd) {}
+    bool write(std::span<const std::uint8_t> bytes) override {
+        const std::uint8_t* at = bytes.data();
+        std::size_t left = bytes.size();
+        while (left > 0) {
+            const ssize_t written = ::write(fd_, at, left);
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) {
+                failure_ = written < 0 ? errno : ENOSPC;
+                return false;
+            }
+            at += written;
+            left -= std::size_t(written);
+        }
+        return true;
+    }
+    int failure() const { return failure_; }
+
+  private:
+    int fd_;
+    int failure_ = EIO;
+};
+
 }  // namespace
 
 bool isPsdPath(const std::string& path) {
@@ -52,8 +83,8 @@ bool isPsdPath(const std::string& path) {
     return extension == ".psd";
 }
 
-bool writePictureAsPsd(const std::string& path, const Picture& picture, std::int32_t outputMode,
-                       std::string& error) {
+bool encodePsd(int fd, const std::string& name, const Picture& picture, std::int32_t outputMode,
+               std::string& error) {
     const std::int32_t bytes = std::int32_t(bytesPerSample(picture));
     const psd::PsdExportSpec spec = psdExportSpec(picture.width, picture.height, bytes);
     psd::PsdMetadata metadata;
@@ -61,21 +92,28 @@ bool writePictureAsPsd(const std::string& path, const Picture& picture, std::int
     metadata.iptc = makeIptcBlock(exportKeywords(bytes, outputMode), os::utcNow());
     metadata.exif = makeExifBlock();
     if (!psd::documentFits(spec, metadata)) {
-        error = path + ": a PSD document cannot hold a picture of " + std::to_string(picture.width) +
-                " x " + std::to_string(picture.height) + " at this depth; not written";
+        error = name + ": a PSD document cannot hold a picture of " + std::to_string(picture.width) +
+                " x " + std::to_string(picture.height) + " at this depth";
         return false;
     }
     std::unique_ptr<image::TiledImage> layer =
         image::create(spec.width, spec.height, psd::layerFormatFor(bytes));
     if (!layer) {
-        error = "out of memory for the PSD layer; " + path + " was not written";
+        error = name + ": out of memory for the PSD layer";
         return false;
     }
     for (std::int32_t y = 0; y < picture.height; ++y)
         for (std::int32_t x = 0; x < picture.width; ++x) copyPixel(picture, *layer, x, y);
     layer->contentState = image::kContentFilled;
-    if (psd::writePsdFile(path, spec, metadata, *layer) != psd::kPsdWritten) {
-        error = path + ": cannot write the PSD document";
+    DescriptorSink sink(fd);
+    std::int16_t result;
+    {
+        BigEndianWriter out(sink);
+        result = psd::writePsd(out, spec, metadata, *layer);
+        if (result == psd::kPsdWritten && !out.flush()) result = psd::kPsdWriteFailed;
+    }
+    if (result != psd::kPsdWritten) {
+        error = name + ": cannot write the PSD document: " + std::strerror(sink.failure());
         return false;
     }
     return true;
@@ -96,7 +134,9 @@ RunOutcome writeGallery(const std::string& folder, const std::string& pagePath, 
     }
     if (!result.written()) {
         std::fprintf(stderr, "mirel: %s\n", result.message.c_str());
-        return RunOutcome::Failed;
+        // A folder that cannot be read is the user's input; the rest is the machine's.
+        return result.status == html::HtmlPageStatus::SourceFolderUnreadable ? RunOutcome::BadInput
+                                                                             : RunOutcome::Failed;
     }
     for (const std::string& name : result.withoutThumbnail)
         std::fprintf(stderr, "mirel: %s has no readable thumbnail; its cell shows the default one\n",

@@ -14,14 +14,13 @@ namespace mirel::host_app {
 // True when `path` ends in ".psd" (any letter case).
 bool isPsdPath(const std::string& path);
 
-// Writes `picture` (the filter's result) as a layered PSD: layer "layer 1"
-// holds it with its transparency (opaque without), over the checkerboard in
-// the merged image; the depth follows the picture, grey becomes RGB, the ICC
-// profile goes along, and the keywords name `outputMode` as the dialog's
-// export does. The file is replaced only by a complete document. False with
-// one line in `error` otherwise.
-bool writePictureAsPsd(const std::string& path, const Picture& picture, std::int32_t outputMode,
-                       std::string& error);
+// Writes `picture` (the filter's result) into `fd` as a layered PSD document:
+// layer "layer 1" holds it with its transparency (opaque without), over the
+// checkerboard in the merged image; the depth follows the picture, grey becomes
+// RGB, the ICC profile goes along, and the keywords name `outputMode` as the
+// dialog's export does. False with one line in `error`, which begins with `name`.
+bool encodePsd(int fd, const std::string& name, const Picture& picture, std::int32_t outputMode,
+               std::string& error);
 
 // `mirel gallery FOLDER -o PAGE.html`: the presets page of FOLDER, its images
 // in "web_images" beside the page.

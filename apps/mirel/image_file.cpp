@@ -1,13 +1,14 @@
-// Picture layout helpers, the 16-bit scale mapping, format detection and the
-// write-beside-then-rename that keeps a failed save from damaging a file.
+// Picture layout helpers, the 16-bit scale mapping, format detection, pictures
+// read upright, and the write-beside-then-rename that keeps a failed save from
+// damaging a file.
 #include "apps/mirel/image_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
 #include <cctype>
 #include <cerrno>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <new>
 
+#include "apps/host/pending_file.h"
 #include "apps/mirel/image_codecs.h"
 
 namespace mirel::host_app {
@@ -26,7 +28,7 @@ namespace {
 constexpr std::int64_t kInitialReserveBytes = std::int64_t{64} << 20;
 constexpr std::int64_t kReservePerFileByte = 16;
 
-enum class Format { Unknown, Png, Jpeg, Tiff };
+using Format = PictureFormat;
 
 Format formatFromSignature(const unsigned char* head, std::size_t length) {
     static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
@@ -40,73 +42,155 @@ Format formatFromSignature(const unsigned char* head, std::size_t length) {
     return Format::Unknown;
 }
 
-Format formatFromExtension(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return Format::Unknown;
-    }
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext == "png") return Format::Png;
-    if (ext == "jpg" || ext == "jpeg") return Format::Jpeg;
-    if (ext == "tif" || ext == "tiff") return Format::Tiff;
-    return Format::Unknown;
-}
-
-// Says why format cannot hold picture, before any file is touched.
-bool formatHolds(Format format, const Picture& picture, std::string& error) {
-    const bool isFloat = picture.bitsPerChannel == 32;
-    switch (format) {
-        case Format::Png:
-            if (isFloat) {
-                error = "PNG cannot hold 32-bit float pictures; save as TIFF (.tif) instead";
-                return false;
-            }
-            return true;
-        case Format::Jpeg:
-            if (isFloat) {
-                error = "JPEG cannot hold 32-bit float pictures; save as TIFF (.tif) instead";
-                return false;
-            }
-            if (picture.bitsPerChannel != 8) {
-                error = "JPEG holds only 8-bit pictures; save 16-bit pictures as PNG or TIFF";
-                return false;
-            }
-            if (hasAlpha(picture)) {
-                error = "JPEG cannot hold transparency; save as PNG or TIFF to keep it";
-                return false;
-            }
-            return true;
-        case Format::Tiff:
-            return true;
-        case Format::Unknown:
-            break;
-    }
-    return false;
-}
-
 std::string describeErrno(int code) {
     return std::strerror(code);
 }
 
-// Temporary files are hidden siblings of the target so that the final rename
-// stays inside one file system and is atomic.
-std::string temporaryPathFor(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folder + "." + name + ".mirel-" + std::to_string(::getpid()) + "-" +
-           std::to_string(counter.fetch_add(1)) + ".tmp";
+// Standard input as a file of its own in memory, so that the readers can seek in it.
+int spoolStandardInput(std::string& error) {
+    const int fd = ::memfd_create("mirel input", MFD_CLOEXEC);
+    if (fd < 0) {
+        error = "standard input: cannot hold the picture: " + describeErrno(errno);
+        return -1;
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = "standard input: " + describeErrno(errno);
+            ::close(fd);
+            return -1;
+        }
+        if (got == 0) break;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t written = ::write(fd, buffer + done, std::size_t(got - done));
+            if (written <= 0) {
+                error = "standard input: cannot hold the picture: " + describeErrno(errno);
+                ::close(fd);
+                return -1;
+            }
+            done += written;
+        }
+    }
+    ::lseek(fd, 0, SEEK_SET);
+    return fd;
 }
 
-bool writeEncoded(Format format, int fd, const std::string& path, const Picture& picture,
-                  std::string& error) {
+// Opens a picture without waiting on a pipe: only a regular file is read.
+int openRegularFile(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = path + ": " + describeErrno(errno);
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool folder = S_ISDIR(info.st_mode);
+        error = path + (folder ? ": is a folder, not a picture"
+                               : ": not a regular file (a pipe or a device); "
+                                 "use - to read a picture from standard input");
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// Where stored pixel (x, y) of a w x h picture lands in the upright one, for each
+// EXIF orientation (which says where the stored first row and column belong).
+void uprightPosition(int orientation, std::int64_t x, std::int64_t y, std::int64_t w,
+                     std::int64_t h, std::int64_t& ux, std::int64_t& uy) {
+    switch (orientation) {
+        case 2:
+            ux = w - 1 - x;
+            uy = y;
+            return;  // mirrored left to right
+        case 3:
+            ux = w - 1 - x;
+            uy = h - 1 - y;
+            return;  // upside down
+        case 4:
+            ux = x;
+            uy = h - 1 - y;
+            return;  // mirrored top to bottom
+        case 5:
+            ux = y;
+            uy = x;
+            return;  // mirrored along the diagonal
+        case 6:
+            ux = h - 1 - y;
+            uy = x;
+            return;  // turned left: turn right
+        case 7:
+            ux = h - 1 - y;
+            uy = w - 1 - x;
+            return;  // mirrored along the other diagonal
+        case 8:
+            ux = y;
+            uy = w - 1 - x;
+            return;  // turned right: turn left
+        default:
+            ux = x;
+            uy = y;
+            return;
+    }
+}
+
+bool makeUpright(Picture& picture, int orientation, std::string& error) {
+    if (orientation < 2 || orientation > 8) return true;
+    const bool turned = orientation >= 5;
+    Picture upright;
+    upright.iccProfile = std::move(picture.iccProfile);
+    upright.metadata = std::move(picture.metadata);
+    upright.sourceFormat = picture.sourceFormat;
+    if (!allocatePicture(upright, turned ? picture.height : picture.width,
+                         turned ? picture.width : picture.height, picture.channels,
+                         picture.bitsPerChannel, error))
+        return false;
+    const std::int64_t bytes = pixelBytes(picture);
+    for (std::int32_t y = 0; y < picture.height; ++y) {
+        for (std::int32_t x = 0; x < picture.width; ++x) {
+            std::int64_t ux = 0, uy = 0;
+            uprightPosition(orientation, x, y, picture.width, picture.height, ux, uy);
+            std::memcpy(pixelAddress(upright, std::int32_t(ux), std::int32_t(uy)),
+                        pixelAddress(picture, x, y), std::size_t(bytes));
+        }
+    }
+    picture = std::move(upright);
+    return true;
+}
+
+// The EXIF block as the output gets it: upright, at the picture's size.
+void makeMetadataUpright(Picture& picture) {
+    PictureMetadata& metadata = picture.metadata;
+    codecs::makeXmpUpright(metadata.xmp);
+    if (metadata.exif.empty()) return;
+    codecs::ExifDirectories directories;
+    if (!codecs::readExifDirectories(metadata.exif, directories) || directories.empty()) {
+        metadata.exif.clear();
+        return;
+    }
+    codecs::makeExifUpright(directories, picture.width, picture.height);
+    metadata.exif = codecs::exifBytes(directories);
+}
+
+int storedOrientation(const Picture& picture, int fromReader) {
+    if (fromReader != 1 || picture.metadata.exif.empty()) return fromReader;
+    codecs::ExifDirectories directories;
+    if (!codecs::readExifDirectories(picture.metadata.exif, directories)) return 1;
+    return codecs::exifOrientation(directories);
+}
+
+bool writeEncoded(Format format, int fd, const Picture& picture, std::string& error) {
     if (format == Format::Tiff) {
-        if (!codecs::writeTiff(fd, path, picture, error)) return false;
+        if (!codecs::writeTiff(fd, "output", picture, error)) return false;
+        if (!picture.metadata.exif.empty()) {
+            codecs::ExifDirectories directories;
+            if (codecs::readExifDirectories(picture.metadata.exif, directories) &&
+                !codecs::appendExifToTiff(fd, directories, error))
+                return false;
+        }
     } else {
         // fdopen on a dup so that fd stays ours to sync and close.
         const int copy = ::dup(fd);
@@ -127,11 +211,6 @@ bool writeEncoded(Format format, int fd, const std::string& path, const Picture&
             ok = false;
         }
         if (!ok) return false;
-    }
-    // The rename must not be able to land before the data does.
-    if (::fsync(fd) != 0) {
-        error = "cannot write: " + describeErrno(errno);
-        return false;
     }
     return true;
 }
@@ -363,65 +442,153 @@ bool ensureRows(Picture& picture, std::int64_t rows, std::string& error) {
 
 }  // namespace codecs
 
+PictureFormat formatOfWord(const std::string& word) {
+    std::string w = word;
+    std::transform(w.begin(), w.end(), w.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (w == "png") return Format::Png;
+    if (w == "jpg" || w == "jpeg") return Format::Jpeg;
+    if (w == "tif" || w == "tiff") return Format::Tiff;
+    return Format::Unknown;
+}
+
+PictureFormat formatOfName(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return Format::Unknown;
+    return formatOfWord(path.substr(dot + 1));
+}
+
+const char* extensionOf(PictureFormat format) {
+    switch (format) {
+        case Format::Png:
+            return "png";
+        case Format::Jpeg:
+            return "jpg";
+        case Format::Tiff:
+            return "tif";
+        default:
+            return "";
+    }
+}
+
+bool formatHolds(PictureFormat format, const Picture& picture, std::string& error) {
+    const bool isFloat = picture.bitsPerChannel == 32;
+    switch (format) {
+        case Format::Png:
+            if (isFloat) {
+                error = "PNG cannot hold 32-bit float pictures; save as TIFF (.tif) instead";
+                return false;
+            }
+            return codecs::pngHolds(picture, error);
+        case Format::Jpeg:
+            if (isFloat) {
+                error = "JPEG cannot hold 32-bit float pictures; save as TIFF (.tif) instead";
+                return false;
+            }
+            if (picture.bitsPerChannel != 8) {
+                error = "JPEG holds only 8-bit pictures; save 16-bit pictures as PNG or TIFF";
+                return false;
+            }
+            if (hasAlpha(picture)) {
+                error = "JPEG cannot hold transparency; save as PNG or TIFF to keep it";
+                return false;
+            }
+            return codecs::jpegHolds(picture, error);
+        case Format::Tiff:
+            return true;
+        case Format::Unknown:
+            break;
+    }
+    error = "unknown file type; use .png, .jpg, .jpeg, .tif or .tiff";
+    return false;
+}
+
 bool readPicture(const std::string& path, Picture& picture, std::string& error) {
     picture = Picture{};
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    const bool fromInput = path == "-";
+    const std::string name = fromInput ? std::string("standard input") : path;
+    const int fd = fromInput ? spoolStandardInput(error) : openRegularFile(path, error);
+    if (fd < 0) return false;
+    std::FILE* file = ::fdopen(fd, "rb");
     if (file == nullptr) {
-        error = path + ": " + describeErrno(errno);
+        error = name + ": " + describeErrno(errno);
+        ::close(fd);
         return false;
     }
     struct stat info {};
-    if (::fstat(::fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-        error = path + (S_ISDIR(info.st_mode) ? ": is a folder, not a picture"
-                                              : ": " + describeErrno(errno));
-        std::fclose(file);
-        return false;
-    }
+    ::fstat(fd, &info);
     const std::int64_t fileSize = static_cast<std::int64_t>(info.st_size);
     unsigned char head[8] = {};
     const std::size_t got = std::fread(head, 1, sizeof head, file);
     const Format format = formatFromSignature(head, got);
     if (format == Format::Unknown) {
-        error = path + (got == 0 ? ": the file is empty" : ": not a PNG, JPEG or TIFF picture");
+        error = name + (got == 0 ? ": the file is empty" : ": not a PNG, JPEG or TIFF picture");
         std::fclose(file);
         return false;
     }
     std::rewind(file);
 
     bool ok = false;
+    int orientation = 1;
     std::string reason;
     try {
         switch (format) {
             case Format::Png:
-                ok = codecs::readPng(file, fileSize, picture, reason);
+                ok = codecs::readPng(file, fileSize, picture, orientation, reason);
                 break;
             case Format::Jpeg:
-                ok = codecs::readJpeg(file, fileSize, picture, reason);
+                ok = codecs::readJpeg(file, fileSize, picture, orientation, reason);
                 break;
             default:
-                std::fclose(file);
-                file = nullptr;
-                ok = codecs::readTiff(path, fileSize, picture, reason);
+                // libtiff opens the file itself, by the name of our open descriptor.
+                ok = codecs::readTiff("/proc/self/fd/" + std::to_string(fd), fileSize, picture,
+                                      orientation, reason);
                 break;
         }
     } catch (const std::bad_alloc&) {
         ok = false;
         reason = "not enough memory to read it";
     }
-    if (file != nullptr) std::fclose(file);
+    std::fclose(file);
     if (ok && static_cast<std::int64_t>(picture.pixels.size()) != pictureBytes(picture)) {
         ok = false;
         reason = "the picture data ends early";
     }
+    if (ok) {
+        picture.sourceFormat = format;
+        try {
+            ok = makeUpright(picture, storedOrientation(picture, orientation), reason);
+            if (ok) makeMetadataUpright(picture);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+            reason = "not enough memory to turn it upright";
+        }
+    }
     if (!ok) {
         picture = Picture{};
-        error = path + ": " + reason;
+        error = name + ": " + reason;
     }
     return ok;
 }
 
+bool encodePicture(int fd, PictureFormat format, const Picture& picture, std::string& error) {
+    std::string reason;
+    if (!validatePicture(picture, reason) || !formatHolds(format, picture, reason)) {
+        error = reason;
+        return false;
+    }
+    try {
+        return writeEncoded(format, fd, picture, error);
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to write it";
+        return false;
+    }
+}
+
 bool writePicture(const std::string& path, const Picture& picture, std::string& error) {
-    const Format format = formatFromExtension(path);
+    const Format format = formatOfName(path);
     if (format == Format::Unknown) {
         error = path + ": unknown file type; use .png, .jpg, .jpeg, .tif or .tiff";
         return false;
@@ -431,38 +598,13 @@ bool writePicture(const std::string& path, const Picture& picture, std::string& 
         error = path + ": " + reason;
         return false;
     }
-
-    const std::string temporary = temporaryPathFor(path);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = path + ": cannot write here: " + describeErrno(errno);
+    hostkit::PendingFile output;
+    if (!output.open(path, error)) return false;
+    if (!encodePicture(output.descriptor(), format, picture, reason)) {
+        error = path + ": " + reason;
         return false;
     }
-    // A replaced file keeps its permissions; a new one gets the umask's.
-    struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-        (void)::fchmod(fd, existing.st_mode & 07777);
-    }
-
-    bool ok = false;
-    try {
-        ok = writeEncoded(format, fd, path, picture, reason);
-    } catch (const std::bad_alloc&) {
-        reason = "not enough memory to write it";
-    }
-    if (::close(fd) != 0 && ok) {
-        reason = "cannot write: " + describeErrno(errno);
-        ok = false;
-    }
-    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        reason = "cannot replace the file: " + describeErrno(errno);
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        error = path + ": " + reason;
-    }
-    return ok;
+    return output.commit(error);
 }
 
 }  // namespace mirel::host_app

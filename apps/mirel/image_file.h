@@ -26,6 +26,20 @@ inline constexpr std::int32_t kMaxPictureSide = 1 << 24;
 
 inline constexpr int kJpegQuality = 95;
 
+enum class PictureFormat { Unknown, Png, Jpeg, Tiff };
+
+// What a photograph carries besides its pixels and its ICC profile, kept as the
+// formats store it so that it goes to the output unchanged. Read upright: the EXIF
+// orientation says 1 (top left), and so does an XMP packet that repeats it.
+struct PictureMetadata {
+    // EXIF as a TIFF structure ("II*\0" or "MM\0*" first): the main directory's
+    // description tags with the EXIF, GPS and interoperability directories.
+    std::vector<std::uint8_t> exif;
+    std::string xmp;                 // the XMP packet
+    std::vector<std::uint8_t> iptc;  // IPTC-IIM records
+    bool empty() const { return exif.empty() && xmp.empty() && iptc.empty(); }
+};
+
 // One picture as the host keeps it: rows top-down, channels interleaved.
 // channels: 1 grey, 2 grey + alpha, 3 RGB, 4 RGBA.
 // bitsPerChannel 8: uint8 0..255; 16: uint16 0..32768 (the interface's scale,
@@ -36,6 +50,8 @@ struct Picture : hostkit::PictureStore {
     int bitsPerChannel = 8;
     std::vector<std::uint8_t> pixels;
     std::vector<std::uint8_t> iccProfile;
+    PictureMetadata metadata;
+    PictureFormat sourceFormat = PictureFormat::Unknown;  // the format it was read from
 
     // The host's view of it.
     hostkit::PictureShape shape() const override;
@@ -84,13 +100,30 @@ std::uint16_t fileToInterface16(std::uint16_t fileValue);
 std::uint16_t interfaceToFile16(std::uint16_t interfaceValue);
 
 // Reads a PNG, JPEG or TIFF picture, recognised by its first bytes whatever
-// the file is called. On failure returns false with one line in error and
-// leaves picture empty.
+// the file is called; "-" reads it from standard input. Only regular files are
+// read (a named pipe or a device is refused at once rather than waited on). The
+// picture comes upright: an EXIF orientation other than top-left is applied to
+// the pixels. On failure returns false with one line in error and leaves
+// picture empty.
 bool readPicture(const std::string& path, Picture& picture, std::string& error);
 
-// Writes picture in the format named by the extension (.png, .jpg, .jpeg,
-// .tif, .tiff, any case). The file appears complete or not at all: the data
-// goes to a temporary file beside it that is renamed over the target.
+// The format of a file name's extension (.png, .jpg, .jpeg, .tif, .tiff, any
+// case), of a word such as "png" or "tif", and the extension a format writes.
+PictureFormat formatOfName(const std::string& path);
+PictureFormat formatOfWord(const std::string& word);
+const char* extensionOf(PictureFormat format);
+
+// Says why `format` cannot hold `picture` (its depth, transparency or size), so
+// that a run finds out before any work.
+bool formatHolds(PictureFormat format, const Picture& picture, std::string& error);
+
+// Encodes picture in `format` into the open file `fd` (which stays open),
+// with its profile and metadata where the format holds them.
+bool encodePicture(int fd, PictureFormat format, const Picture& picture, std::string& error);
+
+// Writes picture in the format named by the extension. The file appears
+// complete or not at all: the data goes to a temporary file beside it that is
+// renamed over the target.
 bool writePicture(const std::string& path, const Picture& picture, std::string& error);
 
 }  // namespace mirel::host_app

@@ -17,6 +17,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <span>
+#include <vector>
 
 #include "apps/mirel/image_codecs.h"
 
@@ -83,6 +86,60 @@ struct JpegWriter {
     ~JpegWriter() { jpeg_destroy_compress(&cinfo); }
 };
 
+constexpr char kExifHeader[] = "Exif\0";                       // and one more NUL
+constexpr char kXmpHeader[] = "http://ns.adobe.com/xap/1.0/";  // and its NUL
+constexpr char kPhotoshopHeader[] = "Photoshop 3.0";           // and its NUL
+// A marker segment holds at most this many bytes after its length.
+constexpr std::size_t kMaxMarkerBytes = 65533;
+
+bool startsWith(const jpeg_saved_marker_ptr marker, const char* header, std::size_t length) {
+    return marker->data_length >= length && std::memcmp(marker->data, header, length) == 0;
+}
+
+// The EXIF block (APP1 "Exif"), the XMP packet (APP1 with the XMP namespace) and the
+// IPTC records (APP13 Photoshop resources) among the saved markers.
+void readMetadata(const jpeg_decompress_struct& cinfo, PictureMetadata& metadata) {
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && startsWith(m, kExifHeader, 6) && metadata.exif.empty()) {
+            metadata.exif.assign(m->data + 6, m->data + m->data_length);
+        } else if (m->marker == JPEG_APP0 + 1 && startsWith(m, kXmpHeader, sizeof kXmpHeader) &&
+                   metadata.xmp.empty()) {
+            metadata.xmp.assign(reinterpret_cast<const char*>(m->data) + sizeof kXmpHeader,
+                                m->data_length - sizeof kXmpHeader);
+        } else if (m->marker == JPEG_APP0 + 13 &&
+                   startsWith(m, kPhotoshopHeader, sizeof kPhotoshopHeader)) {
+            const std::span<const std::uint8_t> resources(m->data + sizeof kPhotoshopHeader,
+                                                          m->data_length - sizeof kPhotoshopHeader);
+            std::vector<std::uint8_t> iptc = iptcFromResources(resources);
+            if (!iptc.empty()) metadata.iptc = std::move(iptc);
+        }
+    }
+}
+
+// Writes one marker of `header` (with its NUL when `withNul`) and `data`, when it fits.
+void writeMarker(j_compress_ptr cinfo, int marker, const char* header, std::size_t headerLength,
+                 const std::uint8_t* data, std::size_t length) {
+    if (headerLength + length > kMaxMarkerBytes) return;  // larger blocks are left out
+    jpeg_write_m_header(cinfo, marker, static_cast<unsigned int>(headerLength + length));
+    for (std::size_t i = 0; i < headerLength; ++i) jpeg_write_m_byte(cinfo, header[i]);
+    for (std::size_t i = 0; i < length; ++i) jpeg_write_m_byte(cinfo, data[i]);
+}
+
+void writeMetadata(j_compress_ptr cinfo, const PictureMetadata& metadata) {
+    if (!metadata.exif.empty())
+        writeMarker(cinfo, JPEG_APP0 + 1, kExifHeader, 6, metadata.exif.data(),
+                    metadata.exif.size());
+    if (!metadata.xmp.empty())
+        writeMarker(cinfo, JPEG_APP0 + 1, kXmpHeader, sizeof kXmpHeader,
+                    reinterpret_cast<const std::uint8_t*>(metadata.xmp.data()),
+                    metadata.xmp.size());
+    if (!metadata.iptc.empty()) {
+        const std::vector<std::uint8_t> resources = resourcesWithIptc(metadata.iptc);
+        writeMarker(cinfo, JPEG_APP0 + 13, kPhotoshopHeader, sizeof kPhotoshopHeader,
+                    resources.data(), resources.size());
+    }
+}
+
 // Returns 1 on success, 0 on a reason set in error, -1 on a libjpeg error.
 int decodeJpeg(JpegReader& r, std::FILE* file, std::int64_t fileSize, Picture& picture,
                std::string& error) {
@@ -91,8 +148,11 @@ int decodeJpeg(JpegReader& r, std::FILE* file, std::int64_t fileSize, Picture& p
     r.cinfo.mem->max_memory_to_use = static_cast<long>(std::max(
         kMinLibraryMemory, std::max<std::int64_t>(fileSize, 0) * kCoefficientBytesPerFileByte));
     jpeg_stdio_src(&r.cinfo, file);
+    jpeg_save_markers(&r.cinfo, JPEG_APP0 + 1, 0xffff);
     jpeg_save_markers(&r.cinfo, JPEG_APP0 + 2, 0xffff);
+    jpeg_save_markers(&r.cinfo, JPEG_APP0 + 13, 0xffff);
     jpeg_read_header(&r.cinfo, TRUE);
+    readMetadata(r.cinfo, picture.metadata);
 
     int channels = 0;
     switch (r.cinfo.jpeg_color_space) {
@@ -157,6 +217,7 @@ int encodeJpeg(JpegWriter& w, std::FILE* file, const Picture& picture) {
         w.cinfo.comp_info[0].v_samp_factor = 1;
     }
     jpeg_start_compress(&w.cinfo, TRUE);
+    writeMetadata(&w.cinfo, picture.metadata);
     if (!picture.iccProfile.empty()) {
         jpeg_write_icc_profile(&w.cinfo, picture.iccProfile.data(),
                                static_cast<unsigned int>(picture.iccProfile.size()));
@@ -174,7 +235,17 @@ int encodeJpeg(JpegWriter& w, std::FILE* file, const Picture& picture) {
 
 }  // namespace
 
-bool readJpeg(std::FILE* file, std::int64_t fileSize, Picture& picture, std::string& error) {
+bool jpegHolds(const Picture& picture, std::string& error) {
+    if (picture.width <= JPEG_MAX_DIMENSION && picture.height <= JPEG_MAX_DIMENSION) return true;
+    error = "JPEG files hold at most " + std::to_string(JPEG_MAX_DIMENSION) +
+            " pixels on a side, and the picture is " + std::to_string(picture.width) + " x " +
+            std::to_string(picture.height) + "; save as TIFF (.tif) instead";
+    return false;
+}
+
+bool readJpeg(std::FILE* file, std::int64_t fileSize, Picture& picture, int& orientation,
+              std::string& error) {
+    orientation = 1;  // the EXIF block says it, read by the caller
     JpegReader reader;
     installErrorHandlers(reader.errors);
     reader.cinfo.err = &reader.errors.manager;

@@ -54,12 +54,50 @@ struct PngWriter {
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::vector<std::uint8_t> row;
+    std::string iptcText;
     ~PngWriter() {
         if (png != nullptr) png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
     }
 };
 
 // Returns 1 on success, 0 on a reason set in error, -1 on a libpng error.
+// The XMP packet, EXIF block and IPTC records of the chunks before the pixels: eXIf
+// and iTXt as the PNG extensions store them, or ImageMagick's raw profiles in text.
+void readMetadata(png_structp png, png_infop info, PictureMetadata& metadata) {
+    png_uint_32 exifLength = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(png, info, &exifLength, &exif) != 0 && exif != nullptr)
+        metadata.exif.assign(exif, exif + exifLength);
+    png_textp texts = nullptr;
+    int count = 0;
+    png_get_text(png, info, &texts, &count);
+    for (int i = 0; i < count && texts != nullptr; ++i) {
+        const std::string key = texts[i].key ? texts[i].key : "";
+        const std::string text =
+            texts[i].text ? std::string(texts[i].text, texts[i].text_length ? texts[i].text_length
+                                                                            : texts[i].itxt_length)
+                          : std::string();
+        if (key == "XML:com.adobe.xmp") {
+            metadata.xmp = text;
+        } else if (key == "Raw profile type xmp" && metadata.xmp.empty()) {
+            const std::vector<std::uint8_t> bytes = decodeRawProfile(text);
+            metadata.xmp.assign(bytes.begin(), bytes.end());
+        } else if (key == "Raw profile type iptc") {
+            std::vector<std::uint8_t> bytes = decodeRawProfile(text);
+            // Some writers keep the Photoshop resource around the records.
+            if (bytes.size() >= 4 && std::equal(bytes.begin(), bytes.begin() + 4, "8BIM"))
+                bytes = iptcFromResources(bytes);
+            metadata.iptc = std::move(bytes);
+        } else if (key == "Raw profile type exif" && metadata.exif.empty()) {
+            std::vector<std::uint8_t> bytes = decodeRawProfile(text);
+            static const std::uint8_t kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+            if (bytes.size() >= 6 && std::equal(kExifHeader, kExifHeader + 6, bytes.begin()))
+                bytes.erase(bytes.begin(), bytes.begin() + 6);
+            metadata.exif = std::move(bytes);
+        }
+    }
+}
+
 int decodePng(PngReader& r, std::FILE* file, std::int64_t fileSize, Picture& picture,
               std::string& error) {
     if (setjmp(r.errors.jump) != 0) return -1;
@@ -101,6 +139,7 @@ int decodePng(PngReader& r, std::FILE* file, std::int64_t fileSize, Picture& pic
         profile != nullptr) {
         picture.iccProfile.assign(profile, profile + profileLength);
     }
+    readMetadata(r.png, r.info, picture.metadata);
 
     const std::int64_t stride = rowBytes(picture);
     if (passes > 1) {
@@ -133,6 +172,28 @@ int encodePng(PngWriter& w, std::FILE* file, const Picture& picture) {
                      picture.iccProfile.data(),
                      static_cast<png_uint_32>(picture.iccProfile.size()));
     }
+    const PictureMetadata& metadata = picture.metadata;
+    if (!metadata.exif.empty())
+        png_set_eXIf_1(w.png, w.info, static_cast<png_uint_32>(metadata.exif.size()),
+                       const_cast<png_bytep>(metadata.exif.data()));
+    png_text texts[2]{};
+    int textCount = 0;
+    if (!metadata.xmp.empty()) {
+        png_text& xmp = texts[textCount++];
+        xmp.compression = PNG_ITXT_COMPRESSION_NONE;
+        xmp.key = const_cast<png_charp>("XML:com.adobe.xmp");
+        xmp.text = const_cast<png_charp>(metadata.xmp.c_str());
+        xmp.itxt_length = metadata.xmp.size();
+    }
+    if (!metadata.iptc.empty()) {
+        w.iptcText = encodeRawProfile("iptc", metadata.iptc);
+        png_text& iptc = texts[textCount++];
+        iptc.compression = PNG_TEXT_COMPRESSION_zTXt;
+        iptc.key = const_cast<png_charp>("Raw profile type iptc");
+        iptc.text = const_cast<png_charp>(w.iptcText.c_str());
+        iptc.text_length = w.iptcText.size();
+    }
+    if (textCount > 0) png_set_text(w.png, w.info, texts, textCount);
     png_write_info(w.png, w.info);
     if (picture.bitsPerChannel == 16 && std::endian::native == std::endian::little) {
         png_set_swap(w.png);
@@ -146,13 +207,24 @@ int encodePng(PngWriter& w, std::FILE* file, const Picture& picture) {
         }
         png_write_row(w.png, row);
     }
-    png_write_end(w.png, w.info);
+    // The chunks of the info went out before the pixels; only the end follows.
+    png_write_end(w.png, nullptr);
     return 1;
 }
 
 }  // namespace
 
-bool readPng(std::FILE* file, std::int64_t fileSize, Picture& picture, std::string& error) {
+bool pngHolds(const Picture& picture, std::string& error) {
+    if (picture.width <= PNG_USER_WIDTH_MAX && picture.height <= PNG_USER_HEIGHT_MAX) return true;
+    error = "PNG files hold at most " + std::to_string(PNG_USER_WIDTH_MAX) +
+            " pixels on a side, and the picture is " + std::to_string(picture.width) + " x " +
+            std::to_string(picture.height) + "; save as TIFF (.tif) instead";
+    return false;
+}
+
+bool readPng(std::FILE* file, std::int64_t fileSize, Picture& picture, int& orientation,
+             std::string& error) {
+    orientation = 1;  // an eXIf block says it, read by the caller
     PngReader reader;
     reader.png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader.errors, onPngError, onPngWarning);

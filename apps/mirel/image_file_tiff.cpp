@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -382,6 +383,40 @@ std::int64_t storedBandBytes(TIFF* tif, const TiffLayout& layout, const Band& ba
     return total;
 }
 
+// The XMP packet and IPTC records of the first directory, and its description tags
+// with the EXIF and GPS directories, read from the file's own structure.
+void readMetadata(TIFF* tif, const std::string& path, PictureMetadata& metadata) {
+    std::uint32_t count = 0;
+    void* data = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_XMLPACKET, &count, &data) && data != nullptr)
+        metadata.xmp.assign(static_cast<const char*>(data), count);
+    // The IPTC tag counts 4-byte units, or bytes in files of some writers.
+    if (TIFFGetField(tif, TIFFTAG_RICHTIFFIPTC, &count, &data) && data != nullptr) {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        const TIFFField* field = TIFFFieldWithTag(tif, TIFFTAG_RICHTIFFIPTC);
+        const std::size_t size =
+            field && TIFFFieldDataType(field) == TIFF_LONG ? count * 4u : count;
+        metadata.iptc.assign(bytes, bytes + size);
+        // Padding to whole units leaves zeros behind the last record.
+        while (!metadata.iptc.empty() && metadata.iptc.back() == 0) metadata.iptc.pop_back();
+    } else if (TIFFGetField(tif, TIFFTAG_PHOTOSHOP, &count, &data) && data != nullptr) {
+        metadata.iptc = iptcFromResources({static_cast<const std::uint8_t*>(data), count});
+    }
+
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         &std::fclose);
+    if (!file || ::fseeko(file.get(), 0, SEEK_END) != 0) return;
+    const off_t length = ::ftello(file.get());
+    const ReadAt read = [&](std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+        return ::fseeko(file.get(), off_t(offset), SEEK_SET) == 0 &&
+               std::fread(out, 1, size, file.get()) == size;
+    };
+    ExifDirectories directories;
+    if (length > 0 && readExifDirectories(read, std::uint64_t(length), directories) &&
+        !directories.empty())
+        metadata.exif = exifBytes(directories);
+}
+
 bool decodeTiff(TIFF* tif, std::int64_t fileSize, Picture& picture, const TiffMessages& messages,
                 std::string& error) {
     TiffLayout layout;
@@ -453,8 +488,9 @@ bool decodeTiff(TIFF* tif, std::int64_t fileSize, Picture& picture, const TiffMe
 
 }  // namespace
 
-bool readTiff(const std::string& path, std::int64_t fileSize, Picture& picture,
+bool readTiff(const std::string& path, std::int64_t fileSize, Picture& picture, int& orientation,
               std::string& error) {
+    orientation = 1;
     TiffMessages messages;
     auto options = makeOptions(messages);
     if (!options) {
@@ -466,7 +502,12 @@ bool readTiff(const std::string& path, std::int64_t fileSize, Picture& picture,
         error = "damaged or truncated TIFF (" + describe(messages, "cannot open it") + ")";
         return false;
     }
-    return decodeTiff(tif.get(), fileSize, picture, messages, error);
+    std::uint16_t stored = ORIENTATION_TOPLEFT;
+    if (TIFFGetField(tif.get(), TIFFTAG_ORIENTATION, &stored) && stored >= 1 && stored <= 8)
+        orientation = stored;
+    if (!decodeTiff(tif.get(), fileSize, picture, messages, error)) return false;
+    readMetadata(tif.get(), path, picture.metadata);
+    return true;
 }
 
 bool writeTiff(int fd, const std::string& name, const Picture& picture, std::string& error) {
@@ -510,6 +551,19 @@ bool writeTiff(int fd, const std::string& name, const Picture& picture, std::str
     if (!picture.iccProfile.empty()) {
         TIFFSetField(t, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(picture.iccProfile.size()),
                      picture.iccProfile.data());
+    }
+    const PictureMetadata& metadata = picture.metadata;
+    if (!metadata.xmp.empty())
+        TIFFSetField(t, TIFFTAG_XMLPACKET, static_cast<std::uint32_t>(metadata.xmp.size()),
+                     metadata.xmp.data());
+    std::vector<std::uint8_t> iptc = metadata.iptc;
+    if (!iptc.empty()) {
+        iptc.resize((iptc.size() + 3) / 4 * 4, 0);  // whole 4-byte units
+        const TIFFField* field = TIFFFieldWithTag(t, TIFFTAG_RICHTIFFIPTC);
+        const bool inUnits = field && TIFFFieldDataType(field) == TIFF_LONG;
+        TIFFSetField(t, TIFFTAG_RICHTIFFIPTC,
+                     static_cast<std::uint32_t>(inUnits ? iptc.size() / 4 : iptc.size()),
+                     iptc.data());
     }
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
 

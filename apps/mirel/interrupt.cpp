@@ -18,7 +18,13 @@ void onInterrupt(int) {
 }  // namespace
 
 void catchInterrupt() {
-    std::signal(SIGINT, onInterrupt);
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Reads and writes go on after the handler: the run stops at its next abort poll.
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool interruptRequested() {

@@ -1,13 +1,15 @@
-// Ctrl-C, the command line's cancel: the signal handler raises a flag that the
-// host's abort polls read through the run's feedback.
+// Ctrl-C, the command line's cancel, and the signals that end a program (SIGTERM,
+// SIGHUP): the handler raises a flag that the host's abort polls read through the
+// run's feedback, so that every way of stopping a run leaves no half-written file.
 #pragma once
 
 namespace mirel::host_app {
 
-// Installs the handler for SIGINT.
+// Installs the handler for SIGINT, SIGTERM and SIGHUP, and ignores SIGPIPE so that a
+// closed standard output is a write error rather than the end of the program.
 void catchInterrupt();
 
-// True from the first Ctrl-C on.
+// True from the first of those signals on.
 bool interruptRequested();
 
 }  // namespace mirel::host_app

@@ -17,10 +17,26 @@ using namespace mirel::host_app;
 constexpr int kExitOk = 0;
 constexpr int kExitCancelled = 1;
 constexpr int kExitBadInput = 2;
+constexpr int kExitFailed = 3;
+
+int exitCodeOf(RunOutcome outcome) {
+    switch (outcome) {
+        case RunOutcome::Done:
+            return kExitOk;
+        case RunOutcome::Cancelled:
+            return kExitCancelled;
+        case RunOutcome::BadInput:
+            return kExitBadInput;
+        case RunOutcome::Failed:
+            break;
+    }
+    return kExitFailed;
+}
 
 // The plug-in beside the program, unless the user or the environment names another.
 std::string defaultPluginPath() {
-    if (const char* fromEnvironment = std::getenv("MIREL_PLUGIN"); fromEnvironment && *fromEnvironment)
+    if (const char* fromEnvironment = std::getenv("MIREL_PLUGIN");
+        fromEnvironment && *fromEnvironment)
         return fromEnvironment;
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -31,7 +47,8 @@ std::string defaultPluginPath() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"mirel: fills the lower part of a picture with water, through the Mirel filter plug-in"};
+    CLI::App app{
+        "mirel: fills the lower part of a picture with water, through the Mirel filter plug-in"};
     app.set_version_flag("--version", std::string("mirel ") + kHostVersion);
     app.require_subcommand(1);
 
@@ -49,45 +66,76 @@ int main(int argc, char** argv) {
     lifecycle->add_option("--mode", synthetic.mode, "rgb, gray or multichannel")
         ->check(CLI::IsMember({"rgb", "gray", "multichannel"}))
         ->capture_default_str();
-    lifecycle->add_option("--runs", synthetic.runs, "runs in one process (the later ones without the parameters step)")
+    lifecycle
+        ->add_option("--runs", synthetic.runs,
+                     "runs in one process (the later ones without the parameters step)")
         ->check(CLI::Range(1, 100));
     lifecycle->add_flag("--no-advance-state", synthetic.withoutAdvanceState,
                         "play a host that lacks advanceState");
 
     ApplyOptions apply;
-    auto* applyCommand = app.add_subcommand("apply", "run the filter over a picture file and save the result");
-    applyCommand->add_option("IN", apply.input, "the picture to filter (PNG, JPEG or TIFF)")->required();
-    applyCommand->add_option("-o,--output", apply.output,
-                             "where to save the result; its extension (.png, .jpg, .tif, or .psd for a layered document) chooses the format")
+    auto* applyCommand = app.add_subcommand(
+        "apply",
+        "run the filter over pictures and save the results (exit 0 done, 1 cancelled, "
+        "2 bad usage or input, 3 the filter or the machine failed)");
+    applyCommand
+        ->add_option("IN", apply.inputs,
+                     "the pictures to filter (PNG, JPEG or TIFF); - reads one from standard input")
         ->required();
-    applyCommand->add_option("--mask", apply.mask,
-                             "a grey picture of the same size as the selection: 0 outside, 255 inside");
+    applyCommand
+        ->add_option(
+            "-o,--output", apply.output,
+            "where to save the result; its extension (.png, .jpg, .tif, or .psd for a layered "
+            "document) chooses the format. "
+            "A folder (or several pictures) takes each result under its input's name; "
+            "- writes to standard output")
+        ->required();
+    applyCommand->add_option(
+        "--format", apply.format,
+        "png, jpg or tif: the format of results written into a folder or to standard "
+        "output (without it, each input's own)");
+    applyCommand->add_option(
+        "--mask", apply.mask,
+        "a grey picture of the same size as the selection: 0 outside, 255 inside");
     applyCommand->add_flag("--preserve-transparency", apply.preserveTransparency,
                            "keep the picture's transparency as it is");
+    applyCommand->add_flag("-q,--quiet", apply.quiet, "no progress bar");
     auto addSources = [](CLI::App* command, ScriptingSources& sources) {
-        command->add_option("--settings", sources.settingsFile,
-                            "a settings file (.q8r). The host reaches the filter only through a "
-                            "descriptor, so the file is read here and every parameter is handed "
-                            "over as descriptor keys (colours travel as 8 bits per channel)");
-        command->add_option("--action", sources.actionFile,
-                            "an action file (JSON, as --record writes it); its keys go over --settings");
-        command->add_option("--set", sources.sets,
-                            "NAME=VALUE: one parameter by the name `mirel params` lists, e.g. "
-                            "\"horizon float=30\" or glue=screen; goes over --settings and --action")
+        command->add_flag(
+            "--last", sources.last,
+            "start from the settings of the last confirmed run instead of the filter's defaults");
+        command->add_option(
+            "--settings", sources.settingsFile,
+            "a settings file (.q8r) over the defaults (or --last), taken at every bit");
+        command->add_option(
+            "--action", sources.actionFile,
+            "an action file (JSON, as --record writes it); its keys go over --settings");
+        command
+            ->add_option(
+                "--set", sources.sets,
+                "NAME=VALUE, over everything else, in order: a setting by the dialog's name, "
+                "e.g. horizon=30, style=simple, glue=screen, color=#1e90ff "
+                "(`mirel params` lists them)")
             ->allow_extra_args(false);
     };
     addSources(applyCommand, apply.sources);
-    applyCommand->add_option("--record", apply.recordFile,
-                             "keep the settings the filter hands back at the end of the run, as an action file");
-    applyCommand->add_flag("--dialog", apply.showDialog,
-                           "ask the filter to show its dialog (played actions run without it)");
+    applyCommand->add_option(
+        "--record", apply.recordFile,
+        "keep the settings the filter hands back at the end of the run, as an action file");
+    applyCommand->add_flag(
+        "--dialog", apply.showDialog,
+        "show the filter's dialog; it opens with the last confirmed settings, or with "
+        "the ones given");
 
-    auto* paramsCommand = app.add_subcommand("params", "list the filter's parameters: keys, types, names and enumeration values");
+    auto* paramsCommand = app.add_subcommand(
+        "params",
+        "list the settings --set takes, with their values and defaults, and the scripting keys");
 
     std::string infoFile, infoThumbnail;
     auto* infoCommand = app.add_subcommand("info", "print a settings file's version and values");
     infoCommand->add_option("FILE", infoFile, "the settings file (.q8r)")->required();
-    infoCommand->add_option("--thumbnail", infoThumbnail, "also write the file's thumbnail to this PNG");
+    infoCommand->add_option("--thumbnail", infoThumbnail,
+                            "also write the file's thumbnail to this PNG");
 
     std::string saveOutput, saveFrom;
     ScriptingSources saveSources;
@@ -95,9 +143,10 @@ int main(int argc, char** argv) {
         "save-settings", "write a settings file (.q8r) from the defaults and the given sources");
     saveCommand->add_option("OUT", saveOutput, "the settings file to write")->required();
     addSources(saveCommand, saveSources);
-    saveCommand->add_option("--from", saveFrom,
-                            "a picture (PNG, JPEG or TIFF): the file gets the thumbnail of the effect "
-                            "on it, made from the preview the dialog would show; without it, no thumbnail");
+    saveCommand->add_option(
+        "--from", saveFrom,
+        "a picture (PNG, JPEG or TIFF): the file gets the thumbnail of the effect "
+        "on it, made from the preview the dialog would show; without it, no thumbnail");
 
     std::string galleryFolder, galleryPage;
     bool galleryQuiet = false;
@@ -105,10 +154,11 @@ int main(int argc, char** argv) {
         "gallery", "write an HTML page showing the thumbnails of a folder's settings files");
     galleryCommand->add_option("FOLDER", galleryFolder, "the folder of settings files (.q8r)")
         ->required();
-    galleryCommand->add_option("-o,--output", galleryPage,
-                               "the page to write; its images go to web_images beside it")
+    galleryCommand
+        ->add_option("-o,--output", galleryPage,
+                     "the page to write; its images go to web_images beside it")
         ->required();
-    galleryCommand->add_flag("--quiet", galleryQuiet, "no progress bar");
+    galleryCommand->add_flag("-q,--quiet", galleryQuiet, "no progress bar");
 
     try {
         app.parse(argc, argv);
@@ -119,20 +169,13 @@ int main(int argc, char** argv) {
 
     catchInterrupt();
 
-    auto exitCodeOf = [](RunOutcome outcome) {
-        switch (outcome) {
-            case RunOutcome::Done: return kExitOk;
-            case RunOutcome::Cancelled: return kExitCancelled;
-            case RunOutcome::Failed: break;
-        }
-        return kExitBadInput;
-    };
     if (*info) return printPluginInfo(pluginPath) ? kExitOk : kExitBadInput;
     if (*lifecycle) return exitCodeOf(runSynthetic(pluginPath, synthetic));
     if (*applyCommand) return exitCodeOf(applyFilter(pluginPath, apply));
     if (*paramsCommand) return printParameters(pluginPath) ? kExitOk : kExitBadInput;
-    if (*infoCommand) return printSettingsInfo(pluginPath, infoFile, infoThumbnail) ? kExitOk : kExitBadInput;
-    if (*saveCommand) return exitCodeOf(saveSettingsFromSources(pluginPath, saveOutput, saveSources, saveFrom));
+    if (*infoCommand) return exitCodeOf(printSettingsInfo(pluginPath, infoFile, infoThumbnail));
+    if (*saveCommand)
+        return exitCodeOf(saveSettingsFromSources(pluginPath, saveOutput, saveSources, saveFrom));
     if (*galleryCommand) return exitCodeOf(writeGallery(galleryFolder, galleryPage, !galleryQuiet));
     return kExitBadInput;
 }

@@ -13,9 +13,9 @@
 #include "apps/mirel/image_file.h"
 #include "apps/mirel/interrupt.h"
 #include "apps/mirel/progress.h"
+#include "host/plugin_main.h"
 #include "host/preview_render.h"
 #include "host/render_entry.h"
-#include "host/plugin_main.h"
 #include "host/run_state.h"
 #include "image/preview.h"
 #include "image/thumbnails.h"
@@ -34,7 +34,8 @@ RunOutcome fail(const std::string& message) {
 // memory of the sizes the filter asks for, brought to their first state as the filter
 // brings a new block.
 struct RunBlocks {
-    std::unique_ptr<std::uint8_t[]> paramsMemory{new (std::nothrow) std::uint8_t[kParameterBlockSize]()};
+    std::unique_ptr<std::uint8_t[]> paramsMemory{new (std::nothrow)
+                                                     std::uint8_t[kParameterBlockSize]()};
     std::unique_ptr<std::uint8_t[]> runMemory{new (std::nothrow) std::uint8_t[kRunStateSize]()};
     ParameterBlock* params = nullptr;
     RunState* run = nullptr;
@@ -52,14 +53,14 @@ struct RunBlocks {
 
 // The run's images, the preview buffer and the scratch rows are freed on every way out.
 class RunImages {
-public:
+  public:
     explicit RunImages(FilterContext& ctx) : ctx_(ctx) { ready_ = setUpRun(ctx_); }
     ~RunImages() { releaseRun(ctx_); }
     RunImages(const RunImages&) = delete;
     RunImages& operator=(const RunImages&) = delete;
     bool ready() const { return ready_; }
 
-private:
+  private:
     FilterContext& ctx_;
     bool ready_ = false;
 };
@@ -71,7 +72,10 @@ RunOutcome writeWithEffectThumbnail(const std::string& outputPath, const Setting
     const std::string notWritten = "; " + outputPath + " was not written";
     Picture picture;
     std::string error;
-    if (!readPicture(picturePath, picture, error)) return fail(error + notWritten);
+    if (!readPicture(picturePath, picture, error)) {
+        std::fprintf(stderr, "mirel: %s%s\n", error.c_str(), notWritten.c_str());
+        return RunOutcome::BadInput;
+    }
 
     // The render talks to the host through the record only; no plug-in library is
     // loaded, the engine linked into this program does the work.
@@ -93,11 +97,12 @@ RunOutcome writeWithEffectThumbnail(const std::string& outputPath, const Setting
     ctx.result = &resultCode;
 
     RunImages images(ctx);
-    if (!images.ready()) return fail("out of memory for the preview of " + picturePath + notWritten);
+    if (!images.ready())
+        return fail("out of memory for the preview of " + picturePath + notWritten);
 
     // The dialog opens with the whole picture in its pane, at the top-left pan.
-    blocks.params->zoomLevel = image::fitZoomFor(picture.width, picture.height,
-                                                 image::kPreviewPaneWidth, image::kPreviewPaneHeight);
+    blocks.params->zoomLevel = image::fitZoomFor(
+        picture.width, picture.height, image::kPreviewPaneWidth, image::kPreviewPaneHeight);
     blocks.params->panX = 0;
     blocks.params->panY = 0;
     std::int16_t rendered = renderPreview(ctx);
@@ -109,12 +114,13 @@ RunOutcome writeWithEffectThumbnail(const std::string& outputPath, const Setting
     if (rendered == kResultSourceImageFailed)
         return fail(picturePath + ": too large to hold in memory for the preview" + notWritten);
     if (rendered != pi::kNoErr)
-        return fail("the preview of " + picturePath + " stopped with error " + std::to_string(rendered) +
-                    notWritten);
+        return fail("the preview of " + picturePath + " stopped with error " +
+                    std::to_string(rendered) + notWritten);
 
     const image::PreviewBuffer& preview = ctx.session.preview;
     // Without pixels the thumbnail would silently be the default ramp.
-    if (!preview.pixels) return fail("out of memory for the preview of " + picturePath + notWritten);
+    if (!preview.pixels)
+        return fail("out of memory for the preview of " + picturePath + notWritten);
     image::TiledImage* thumbnail = ctx.session.thumbnailImage.get();
     image::makeThumbnailFromPreview(*thumbnail, preview, host.record().advanceState != nullptr);
 

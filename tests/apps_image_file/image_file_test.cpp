@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tiffio.h>
 
 #include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "apps/mirel/image_codecs.h"
 #include "tests/apps_image_file/test_pictures.h"
 #include "tests/support/scratch.h"
 
@@ -450,7 +452,111 @@ TEST(ImageFileWrite, FailureLeavesTheExistingFileAndNoTemporary) {
 
     // A folder that does not exist.
     EXPECT_FALSE(writePicture(folder + "missing/x.png", makeTestPicture(4, 4, 3, 8), error));
-    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+    EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
+}
+
+// A TIFF as a camera held `orientation` stores the 6 x 4 picture whose pixel (x, y)
+// holds x and y: every orientation reads back as that picture.
+TEST(ImageFileOrientation, EveryTiffOrientationReadsUpright) {
+    const std::string folder = scratchFolder();
+    for (std::uint16_t orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        const bool turned = orientation >= 5;
+        const std::uint32_t w = turned ? 4 : 6, h = turned ? 6 : 4;
+        std::vector<std::uint8_t> pixels(w * h * 3);
+        for (std::uint32_t y = 0; y < h; ++y)
+            for (std::uint32_t x = 0; x < w; ++x) {
+                // Where stored (x, y) belongs upright.
+                std::uint32_t ux = x, uy = y;
+                switch (orientation) {
+                    case 2:
+                        ux = 5 - x;
+                        break;
+                    case 3:
+                        ux = 5 - x;
+                        uy = 3 - y;
+                        break;
+                    case 4:
+                        uy = 3 - y;
+                        break;
+                    case 5:
+                        ux = y;
+                        uy = x;
+                        break;
+                    case 6:
+                        ux = 5 - y;
+                        uy = x;
+                        break;
+                    case 7:
+                        ux = 5 - y;
+                        uy = 3 - x;
+                        break;
+                    case 8:
+                        ux = y;
+                        uy = 3 - x;
+                        break;
+                    default:
+                        break;
+                }
+                pixels[(y * w + x) * 3] = std::uint8_t(ux * 10);
+                pixels[(y * w + x) * 3 + 1] = std::uint8_t(uy * 10);
+            }
+        const std::string path = folder + "o" + std::to_string(orientation) + ".tif";
+        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, orientation);
+        TIFFSetField(tif, TIFFTAG_MAKE, "Mirelcam");
+        for (std::uint32_t y = 0; y < h; ++y)
+            TIFFWriteScanline(tif, pixels.data() + y * w * 3, y, 0);
+        TIFFClose(tif);
+
+        Picture picture;
+        std::string error;
+        ASSERT_TRUE(readPicture(path, picture, error)) << error;
+        ASSERT_EQ(picture.width, 6);
+        ASSERT_EQ(picture.height, 4);
+        for (std::int32_t y = 0; y < 4; ++y)
+            for (std::int32_t x = 0; x < 6; ++x) {
+                EXPECT_EQ(sampleValue(picture, x, y, 0), float(x * 10)) << x << "," << y;
+                EXPECT_EQ(sampleValue(picture, x, y, 1), float(y * 10)) << x << "," << y;
+            }
+        // The camera stays; the orientation now says top left.
+        codecs::ExifDirectories exif;
+        ASSERT_TRUE(codecs::readExifDirectories(picture.metadata.exif, exif));
+        EXPECT_EQ(codecs::exifOrientation(exif), 1);
+        EXPECT_EQ(exif.main.front().tag, 271);
+    }
+}
+
+// Metadata is a passenger: a damaged EXIF block costs the block, never the picture.
+TEST(ImageFileOrientation, ADamagedExifBlockCostsOnlyTheMetadata) {
+    const std::string folder = scratchFolder();
+    Picture picture = makeTestPicture(16, 8, 3, 8);
+    std::vector<std::uint8_t> exif = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 2,
+                                      // orientation 6, then a camera name far outside the block
+                                      1, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 1, 0x0F, 0, 2, 0, 0, 0,
+                                      40, 0x7F, 0xFF, 0xFF, 0xF0, 0, 0, 0, 0};
+    for (std::size_t cut : {exif.size(), std::size_t(9), std::size_t(20)}) {
+        SCOPED_TRACE(cut);
+        picture.metadata.exif.assign(exif.begin(), exif.begin() + std::ptrdiff_t(cut));
+        std::string error;
+        ASSERT_TRUE(writePicture(folder + "x.jpg", picture, error)) << error;
+        Picture back;
+        ASSERT_TRUE(readPicture(folder + "x.jpg", back, error)) << error;
+        // Whole, the block still turns the picture; its unreadable camera name is dropped.
+        EXPECT_EQ(back.width, cut == exif.size() ? 8 : 16);
+        codecs::ExifDirectories read;
+        if (!back.metadata.exif.empty()) {
+            ASSERT_TRUE(codecs::readExifDirectories(back.metadata.exif, read));
+            EXPECT_EQ(read.main.size(), 1u);
+        }
+    }
 }
 
 TEST(ImageFileWrite, ReplacingAFileKeepsItsPermissions) {

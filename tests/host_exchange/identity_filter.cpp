@@ -2,7 +2,8 @@
 // through the host tile of the render unchanged (or inverted, inside the
 // selection, when MIREL_TEST_FILTER=invert). MIREL_TEST_FILTER=interrupt
 // sends the process Ctrl-C before the first band and =cancel returns the
-// user's cancel after it, so that both ways of cancelling can be tested.
+// user's cancel after it, so that both ways of cancelling can be tested;
+// =fail runs out of memory after it.
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
@@ -20,7 +21,7 @@ using namespace mirel;
 
 constexpr std::int32_t kBandRows = 64;
 
-enum class Mode { Identity, Invert, Interrupt, Cancel };
+enum class Mode { Identity, Invert, Interrupt, Cancel, Fail };
 
 Mode modeFromEnvironment() {
     const char* text = std::getenv("MIREL_TEST_FILTER");
@@ -28,6 +29,7 @@ Mode modeFromEnvironment() {
     if (std::strcmp(text, "invert") == 0) return Mode::Invert;
     if (std::strcmp(text, "interrupt") == 0) return Mode::Interrupt;
     if (std::strcmp(text, "cancel") == 0) return Mode::Cancel;
+    if (std::strcmp(text, "fail") == 0) return Mode::Fail;
     return Mode::Identity;
 }
 
@@ -54,11 +56,13 @@ std::int16_t start(pi::FilterRecord& record) {
     if (mode == Mode::Interrupt) std::raise(SIGINT);
     for (std::int32_t top = filter.top; top < filter.bottom; top += kBandRows) {
         if (record.abortProc && record.abortProc()) return pi::kUserCanceledErr;
-        const IntRect band{top, filter.left, std::min(top + kBandRows, filter.bottom), filter.right};
+        const IntRect band{top, filter.left, std::min(top + kBandRows, filter.bottom),
+                           filter.right};
         requestRegion(record, band, RequestView{});
         if (const std::int16_t result = advanceHost(record)) return result;
         filterBand(record, mode);
         if (mode == Mode::Cancel) return pi::kUserCanceledErr;
+        if (mode == Mode::Fail) return pi::kMemFullErr;
         if (record.progressProc) record.progressProc(band.bottom - filter.top, filter.height());
     }
     // Empty rectangles: the host takes the last band and needs no Continue.

@@ -3,7 +3,11 @@
 #include "settings/cached_settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
@@ -78,6 +82,30 @@ TEST(CachedSettings, AnUnwritableCacheIsSkippedSilently) {
     SettingsRecord read = defaultRecord();
     EXPECT_FALSE(readCachedSettings(read, nullptr));
     EXPECT_TRUE(sameRecord(read, defaultRecord()));
+}
+
+TEST(CachedSettings, AWriteThatFailsPartWayKeepsTheOldSettings) {
+    const TempFolderHere temp;
+    SettingsRecord confirmed = distinctRecord();
+    ASSERT_TRUE(writeCachedSettings(confirmed));
+    const std::vector<std::uint8_t> before = readBytes(cachedSettingsPath());
+    // A file-size limit below the file's size fails the write part way, as a full
+    // disk does; it is set in a child, which reports whether the write said so.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        SettingsRecord other = defaultRecord();
+        _exit(writeCachedSettings(other) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the failed write was reported as done";
+    EXPECT_EQ(readBytes(cachedSettingsPath()), before);
+    EXPECT_EQ(folderEntries(temp.folder()), std::vector<std::string>{kCachedSettingsName});
 }
 
 // A version-44 cache, as an older release left it: after reading, the sliders come from

@@ -20,8 +20,8 @@ namespace {
 Picture reduce(const Picture& full, int factor) {
     Picture small;
     std::string error;
-    EXPECT_TRUE(host_app::allocatePicture(small, full.width / factor, full.height / factor, 3, 8,
-                                          error))
+    EXPECT_TRUE(
+        host_app::allocatePicture(small, full.width / factor, full.height / factor, 3, 8, error))
         << error;
     for (std::int32_t y = 0; y < small.height; ++y) {
         for (std::int32_t x = 0; x < small.width; ++x) {
@@ -53,7 +53,8 @@ const Picture& samplePicture(int factor) {
 Picture convertPicture(const Picture& rgb8, int channels, int bits) {
     Picture converted;
     std::string error;
-    EXPECT_TRUE(host_app::allocatePicture(converted, rgb8.width, rgb8.height, channels, bits, error))
+    EXPECT_TRUE(
+        host_app::allocatePicture(converted, rgb8.width, rgb8.height, channels, bits, error))
         << error;
     const float scale = host_app::fullScale(converted);
     const int colours = channels >= 3 ? 3 : 1;
@@ -91,7 +92,8 @@ host_app::HostOptions replayOptions() {
     return options;
 }
 
-std::int16_t runFilter(Picture& picture, const host_app::HostOptions& options, const Picture* mask) {
+std::int16_t runFilter(Picture& picture, const host_app::HostOptions& options,
+                       const Picture* mask) {
     host_app::FilterHost host(mirelPlugin(), picture, options);
     if (mask) host.setMask(mask);
     return host.run(true);
@@ -116,14 +118,6 @@ Difference differenceOf(const Picture& a, const Picture& b, std::int32_t top, st
     }
     difference.mean = count ? sum / double(count) : 0.0;
     return difference;
-}
-
-std::string useOwnTemporaryFolder() {
-    const std::string folder = scratchFolder();
-    const std::string temporary = folder + "tmp";
-    std::filesystem::create_directories(temporary);
-    setenv("TMPDIR", temporary.c_str(), 1);
-    return folder;
 }
 
 }  // namespace mirel::testing

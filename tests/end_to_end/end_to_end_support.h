@@ -7,6 +7,7 @@
 
 #include "apps/mirel/filter_host.h"
 #include "apps/mirel/image_file.h"
+#include "tests/support/scratch.h"
 
 namespace mirel::testing {
 
@@ -35,9 +36,5 @@ struct Difference {
 };
 Difference differenceOf(const host_app::Picture& a, const host_app::Picture& b, std::int32_t top,
                         std::int32_t bottom, std::int32_t left = 0, std::int32_t right = -1);
-
-// The test's scratch folder; the filter keeps its temporary files in a
-// folder inside it, so that no other test's cached settings reach this one.
-std::string useOwnTemporaryFolder();
 
 }  // namespace mirel::testing

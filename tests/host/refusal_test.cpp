@@ -1,16 +1,17 @@
 // A host without advanceState: the plug-in shows its refusal dialog (on the
 // offscreen platform), returns 1 and frees the run's memory. This test binary
 // plays a host that owns its QApplication, which the plug-in then uses.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <memory>
 #include <string>
 
+#include "tests/host/dialog_answers.h"
 #include "tests/host/host_fixture.h"
 
 namespace mirel::testing {
@@ -22,14 +23,6 @@ struct SeenDialog {
     std::string text;
     std::string button;
 };
-
-QApplication& hostApplication() {
-    static int argc = 1;
-    static char name[] = "host_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = new QApplication(argc, argv);
-    return *application;
-}
 
 // Watches for the modal dialog, notes what it shows and presses its button;
 // closes anything modal after a few seconds so that no failure can hang.

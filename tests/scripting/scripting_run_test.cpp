@@ -127,7 +127,8 @@ TEST(ScriptingRun, AnActionWithOnlyTheHorizonGivesDefaultsElsewhere) {
     ASSERT_EQ(written.items.size(), 38u);
     EXPECT_EQ(written.items[0], host_app::integerItem(fourCC("Vers"), 45));
     const auto parameters = scriptingParameters();
-    for (std::size_t i = 0; i < parameters.size(); ++i) EXPECT_EQ(written.items[i + 1].key, parameters[i].key);
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        EXPECT_EQ(written.items[i + 1].key, parameters[i].key);
     EXPECT_EQ(*written.find(fourCC("0019")), host_app::floatItem(fourCC("0019"), 30.0));
     EXPECT_EQ(written.find(fourCC("0001"))->integer, 0x2E);
     EXPECT_EQ(written.find(fourCC("0010"))->integer, 65);  // the mirror synced from 65.0
@@ -153,11 +154,13 @@ TEST(ScriptingRun, ColourChannelsKeepOnlyTheLowByteShiftedUp) {
 
 TEST(ScriptingRun, GlueValuesAndTheUnknownOne) {
     const TempFolderHere temp;
-    ScriptedRun known(only(host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL62"))));
+    ScriptedRun known(
+        only(host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL62"))));
     EXPECT_EQ(known.settings().outputMode, 62);
     EXPECT_EQ(known.written().find(fourCC("GLUE"))->enumValue, fourCC("GL62"));
 
-    ScriptedRun unknown(only(host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("XXXX"))));
+    ScriptedRun unknown(
+        only(host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("XXXX"))));
     EXPECT_EQ(unknown.settings().outputMode, 0);
     EXPECT_EQ(unknown.written().find(fourCC("GLUE"))->enumValue, fourCC("<NO>"));
 }
@@ -165,13 +168,13 @@ TEST(ScriptingRun, GlueValuesAndTheUnknownOne) {
 TEST(ScriptingRun, ValuesOfAnotherTypeAreCoercedOrSkipped) {
     const TempFolderHere temp;
     Descriptor mixed;
-    mixed.put(host_app::integerItem(fourCC("0019"), 30));         // an integer read as a float
-    mixed.put(host_app::floatItem(fourCC("0001"), 200.0));         // no integer: left at its default
-    mixed.put(host_app::integerItem(fourCC("GLUE"), 5));           // no enumeration: left alone
-    mixed.put(host_app::floatItem(fourCC("0021"), -90.0));         // spin at its end
-    mixed.put(host_app::floatItem(fourCC("0031"), 33.5));          // fractional slider
-    mixed.put(host_app::integerItem(fourCC("Vers"), 12));          // never read back
-    mixed.put(host_app::floatItem(fourCC("0029"), 1e300));         // beyond float: saturates
+    mixed.put(host_app::integerItem(fourCC("0019"), 30));   // an integer read as a float
+    mixed.put(host_app::floatItem(fourCC("0001"), 200.0));  // no integer: left at its default
+    mixed.put(host_app::integerItem(fourCC("GLUE"), 5));    // no enumeration: left alone
+    mixed.put(host_app::floatItem(fourCC("0021"), -90.0));  // spin at its end
+    mixed.put(host_app::floatItem(fourCC("0031"), 33.5));   // fractional slider
+    mixed.put(host_app::integerItem(fourCC("Vers"), 12));   // never read back
+    mixed.put(host_app::floatItem(fourCC("0029"), 1e300));  // beyond float: saturates
     ScriptedRun run(mixed);
     ASSERT_EQ(run.result, 0);
     EXPECT_EQ(run.settings().horizon, 30.0f);
@@ -190,8 +193,9 @@ TEST(ScriptingRun, PlayInfoDecidesTheDialog) {
     const TempFolderHere temp;
     writeDistinctCache();
     const std::vector<std::uint8_t> cache = readSettingsBytesOf(cachedSettingsPath());
-    // Asked to show the dialog: it opens filled with the action's settings; this
-    // library has none to show yet, so the run ends cancelled and the cache stays.
+    // Asked to show the dialog: it would open filled with the action's settings;
+    // with no display it cannot, so the run ends cancelled and the cache stays.
+    withoutDisplay();
     ScriptedRun shown(only(host_app::floatItem(fourCC("0019"), 30.0)),
                       scriptingHost(pi::kPlugInDialogDisplay));
     EXPECT_EQ(shown.result, pi::kUserCanceledErr);
@@ -217,7 +221,9 @@ TEST(ScriptingRun, PhotoshopNineReadsNothingAndUsesTheCache) {
     ASSERT_TRUE(host.descriptors().offer(action));
     ASSERT_EQ(host.call(1), 0);
     ASSERT_EQ(host.call(kPrepare), 0);
-    // The show-dialog flag of the parameters step is left alone: the dialog is asked for.
+    // The show-dialog flag of the parameters step is left alone: the dialog is
+    // asked for (and, without a display, cannot open).
+    withoutDisplay();
     EXPECT_EQ(host.call(kStart), pi::kUserCanceledErr);
     EXPECT_EQ(parametersOf(host).settings.horizon, 70.0f);
     EXPECT_EQ(parametersOf(host).settings.outputMode, 7);
@@ -259,7 +265,9 @@ TEST(ScriptingRun, HostsWithoutUsableServicesAreLeftAlone) {
     // Too few read procedures: an older host's suite.
     host.record().descriptorParameters->readDescriptorProcs->numReadDescriptorProcs = 17;
     EXPECT_FALSE(descriptorServicesUsable(host.record()));
-    // The parameters step asks for the dialog and no playInfo replaces that.
+    // The parameters step asks for the dialog and no playInfo replaces that
+    // (without a display it cannot open).
+    withoutDisplay();
     ASSERT_EQ(host.call(1), 0);
     ASSERT_EQ(host.call(kPrepare), 0);
     ASSERT_EQ(host.call(kStart), pi::kUserCanceledErr);

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "apps/mirel/filter_host.h"
+#include "apps/host/filter_host.h"
 #include "apps/mirel/image_file.h"
 #include "host/preview_render.h"
 #include "host/render_entry.h"
@@ -38,10 +38,10 @@ void BM_PreviewAtFitZoom(benchmark::State& state) {
     }
     // The render entry talks to the host through the record only; the host's
     // plug-in library is never called here.
-    static const host_app::PluginLibrary unused;
-    host_app::HostOptions options;
-    host_app::FilterHost host(unused, *picture, options);
-    host.activate();
+    static const hostkit::PluginLibrary unused;
+    hostkit::HostOptions options;
+    hostkit::FilterHost host(unused, *picture, options);
+    const auto activeHost = host.activate();
     ParameterBlock params{};
     RunState run{};
     initParameterBlock(params);

@@ -9,18 +9,18 @@
 #include <string>
 #include <string_view>
 
-#include "apps/mirel/action_file.h"
-#include "apps/mirel/descriptor.h"
-#include "apps/mirel/descriptor_terminology.h"
+#include "apps/host/action_file.h"
+#include "apps/host/descriptor_terminology.h"
+#include "apps/mirel/settings_descriptor.h"
 #include "resources/aete.h"
 
 namespace {
 
-const mirel::host_app::Terminology& terminology() {
-    static const mirel::host_app::Terminology parsed = [] {
-        mirel::host_app::Terminology t;
+const mirel::hostkit::Terminology& terminology() {
+    static const mirel::hostkit::Terminology parsed = [] {
+        mirel::hostkit::Terminology t;
         std::string error;
-        if (!mirel::host_app::parseTerminology(mirel::aeteBytes(), t, error)) std::abort();
+        if (!mirel::hostkit::parseTerminology(mirel::aeteBytes(), t, error)) std::abort();
         return t;
     }();
     return parsed;
@@ -29,7 +29,7 @@ const mirel::host_app::Terminology& terminology() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace mirel::host_app;
+    using namespace mirel::hostkit;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const std::span<const std::uint8_t> bytes(data, size);
 
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // What the host would hand the filter, applied as the filter reads it.
         mirel::SettingsRecord record{};
         mirel::fullReset(record);
-        applyDescriptor(descriptor, record);
+        mirel::host_app::applyDescriptor(descriptor, record);
     } else if (error.empty()) {
         std::abort();  // a refusal always says why
     }

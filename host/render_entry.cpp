@@ -1,4 +1,5 @@
-// The render entry of the final apply and the preview, and the images a run keeps.
+// The render entries of the final apply, the preview and the export, and the
+// images a run keeps.
 #include "host/render_entry.h"
 
 #include <algorithm>
@@ -211,6 +212,162 @@ std::int16_t renderForDestination(FilterContext& ctx, std::int32_t destination) 
 
 std::int16_t applyToHost(FilterContext& ctx) {
     return renderForDestination(ctx, kDestinationHostOutput);
+}
+
+// ---- Export ----------------------------------------------------------------------
+
+namespace {
+
+// A tile of an export render: the untouched picture from the tile store the
+// render reads (no host request is made), no selection, results into the
+// export image through the host tile's export store.
+class ExportTile final : public render::ComposeTarget {
+  public:
+    ExportTile(const pi::FilterRecord& record, const image::TiledImage& source,
+               const TileDestination& destination)
+        : source_(source), origin_(destination.origin), store_(record, destination) {}
+
+    // Divided as the host exchange divides the host's samples, so that an
+    // export at the picture's size composes with the very values the final
+    // apply would.
+    image::Rgba readSource(std::int32_t x, std::int32_t y) override {
+        const std::int32_t sx = origin_.h + x, sy = origin_.v + y;
+        switch (source_.format) {
+            case image::SampleFormat::Rgba8: {
+                const std::uint32_t w = image::readRgba8(source_, sx, sy, 0);
+                return {float(w >> 24) / 255.0f, float((w >> 16) & 255u) / 255.0f,
+                        float((w >> 8) & 255u) / 255.0f, float(w & 255u) / 255.0f};
+            }
+            case image::SampleFormat::Rgba16: {
+                const image::Rgba16Pixel p = image::readRgba16(source_, sx, sy, 0);
+                const float full = float(image::kFixedOne);
+                return {p.r / full, p.g / full, p.b / full, p.a / full};
+            }
+            case image::SampleFormat::RgbaFloat:
+                return image::readRgbaFloat(source_, sx, sy, 0);
+        }
+        return {};
+    }
+    float maskAt(std::int32_t, std::int32_t) override { return 1.0f; }
+    void writeResult(std::int32_t x, std::int32_t y, const image::Rgba& rgba) override {
+        store_.write(x, y, rgba);
+    }
+
+  private:
+    const image::TiledImage& source_;
+    IntPoint origin_;
+    HostTile store_;
+};
+
+// What an export render changes and puts back.
+struct SavedPreviewState {
+    std::int32_t panX = 0, panY = 0, zoomLevel = 1, passCount = 0, destination = 0;
+    image::PreviewRect previewRect;
+    SettingsRecord settings{};
+};
+
+}  // namespace
+
+std::int16_t renderForExport(FilterContext& ctx, image::TiledImage& target,
+                             const ExportProgress& progress) {
+    if (!ctx.record || !ctx.params || !ctx.run) return pi::kFilterBadParameters;
+    if (!image::hasTiles(target)) return pi::kParamErr;
+    pi::FilterRecord& record = *ctx.record;
+    ParameterBlock& params = *ctx.params;
+    RunSession& session = ctx.session;
+
+    const std::int16_t loaded = ensureSource(ctx);
+    if (loaded != pi::kNoErr) return loaded;
+    if (!session.noise) session.noise.reset(new (std::nothrow) image::NoiseTables());
+    if (!session.noise) return pi::kMemFullErr;
+
+    // At another size the render reads the picture at the export's size, so
+    // that the water and its reflection are drawn at the export's resolution.
+    image::TiledImage* source = session.sourceImage.get();
+    std::unique_ptr<image::TiledImage> resized;
+    if (source->baseWidth != target.baseWidth || source->baseHeight != target.baseHeight) {
+        resized = image::create(target.baseWidth, target.baseHeight, source->format);
+        if (!resized || !image::copyImage(*source, *resized)) return kResultSourceImageFailed;
+        source = resized.get();
+    }
+    const IntRect rect{0, 0, target.baseHeight, target.baseWidth};
+    if (!ensureScratch(session, rect.height())) return pi::kMemFullErr;
+
+    SavedPreviewState saved;
+    saved.panX = params.panX;
+    saved.panY = params.panY;
+    saved.zoomLevel = params.zoomLevel;
+    saved.passCount = params.passCount;
+    saved.destination = params.renderDestination;
+    saved.previewRect = session.previewRect;
+    saved.settings = params.settings;
+    params.renderDestination = kDestinationExport;
+    params.zoomLevel = 1;
+    params.panX = params.panY = 0;
+    params.passCount = 1;
+    params.currentPass = 1;
+    image::buildNoiseTables(*session.noise, std::uint32_t(params.settings.randomSeed));
+
+    const IntRect filter = filterRectOf(record);
+    render::RenderRequest request;
+    request.inputs.settings = &params.settings;
+    request.inputs.noise = session.noise.get();
+    request.inputs.destination = kDestinationExport;
+    request.inputs.hostWidth = filter.width();
+    request.inputs.hostHeight = filter.height();
+    request.inputs.highDynamicRange = target.format == image::SampleFormat::RgbaFloat;
+    request.source = source;
+    request.rect = jobs::JobRect{rect.top, rect.left, rect.bottom, rect.right};
+    request.threadLimit = session.threadLimit;
+    const jobs::HostBufferService buffers = hostBufferService(record);
+    if (buffers.obtain) request.hostBuffers = &buffers;
+
+    render::ComposeSettings compose;
+    compose.outputMode = params.settings.outputMode;
+    compose.destination = kDestinationExport;
+    compose.highDynamicRange = request.inputs.highDynamicRange;
+    // The document is RGB whatever the picture: the water keeps its colour.
+    compose.greyTarget = false;
+    compose.layerTakesTransparency = true;
+
+    bool cancelled = false;
+    request.cancelRequested = [&] { return cancelled; };
+    request.collect = [&](const jobs::TiledJob& job, const render::RenderContext&) {
+        TileDestination destination;
+        destination.destination = kDestinationExport;
+        destination.exportImage = &target;
+        destination.origin = {.v = job.tile.top, .h = job.tile.left};
+        ExportTile tile(record, *source, destination);
+        render::composeTile(job, compose, tile);
+    };
+    request.progress = [&](std::int32_t finished, std::int32_t jobCount) {
+        if (!progress || jobCount <= 0) return false;
+        if (!progress(std::int32_t(std::int64_t(finished) * 1000 / jobCount))) cancelled = true;
+        return true;
+    };
+
+    const jobs::TiledJobsResult finished = render::runRenderJobs(request);
+    session.lastJobCount = finished.jobCount;
+    session.lastCollected = finished.collected;
+    std::int16_t result = pi::kNoErr;
+    if (!cancelled && progress && !progress(1000)) cancelled = true;
+    if (cancelled) {
+        result = pi::kUserCanceledErr;
+    } else if (finished.stalled) {
+        result = pi::kMemFullErr;
+    } else {
+        target.contentState = image::kContentFilled;
+    }
+
+    params.panX = saved.panX;
+    params.panY = saved.panY;
+    params.zoomLevel = saved.zoomLevel;
+    params.passCount = saved.passCount;
+    params.settings = saved.settings;
+    params.renderDestination = saved.destination;
+    params.currentPass = kNoPassRunning;
+    session.previewRect = saved.previewRect;
+    return result;
 }
 
 }  // namespace mirel

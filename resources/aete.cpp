@@ -2,7 +2,6 @@
 #include "resources/aete.h"
 
 #include <array>
-#include <vector>
 
 namespace mirel {
 
@@ -93,26 +92,30 @@ constexpr std::array<ScriptingEnumValue, kGlueValueCount> kGlueValues{{
 constexpr std::int32_t kHighestOutputMode = 69;
 constexpr pi::OSType kGluePrefix = fourCC("GL\0\0");
 
-struct AeteWriter {
-    std::vector<std::uint8_t> bytes;
+// Large enough for the terminology below; running past it stops the build.
+constexpr std::size_t kAeteCapacity = 4096;
 
-    void u8(std::uint8_t value) { bytes.push_back(value); }
-    void u16(std::uint16_t value) {
+struct AeteWriter {
+    std::array<std::uint8_t, kAeteCapacity> bytes{};
+    std::size_t size = 0;
+
+    constexpr void u8(std::uint8_t value) { bytes.at(size++) = value; }
+    constexpr void u16(std::uint16_t value) {
         u8(std::uint8_t(value));
         u8(std::uint8_t(value >> 8));
     }
-    void u32(std::uint32_t value) {
+    constexpr void u32(std::uint32_t value) {
         u16(std::uint16_t(value));
         u16(std::uint16_t(value >> 16));
     }
     // One length byte and the characters; on Windows no padding follows.
-    void pascalString(std::string_view text) {
+    constexpr void pascalString(std::string_view text) {
         u8(std::uint8_t(text.size()));
         for (char c : text) u8(std::uint8_t(c));
     }
 };
 
-std::vector<std::uint8_t> composeAete() {
+constexpr AeteWriter composeAete() {
     AeteWriter w;
     w.u16(1);  // resource word
     w.u8(1);   // terminology version 1.0
@@ -159,10 +162,31 @@ std::vector<std::uint8_t> composeAete() {
         w.u32(value.id);
         w.pascalString(value.name);
     }
-    return w.bytes;
+    return w;
+}
+
+constexpr AeteWriter kComposed = composeAete();
+constexpr std::size_t kAeteSize = kComposed.size;
+
+// The bytes and the one NUL every resource carries after them.
+constexpr std::array<std::uint8_t, kAeteSize + 1> terminatedAete() {
+    std::array<std::uint8_t, kAeteSize + 1> bytes{};
+    for (std::size_t i = 0; i < kAeteSize; ++i) bytes[i] = kComposed.bytes[i];
+    return bytes;
 }
 
 }  // namespace
+
+}  // namespace mirel
+
+// In a section of its own, beside the PiPL's, so that a host reads the
+// terminology from the file without loading the library; "used" keeps the
+// compiler from dropping it. Not exported: hosts find it by section.
+extern "C" __attribute__((used, section(".aete")))
+const std::array<std::uint8_t, mirel::kAeteSize + 1>
+    MirelAETE = mirel::terminatedAete();
+
+namespace mirel {
 
 std::span<const ScriptingParameter> scriptingParameters() { return kParameters; }
 
@@ -190,13 +214,7 @@ std::int32_t modeForGlueValue(pi::OSType value) {
 }
 
 std::span<const std::uint8_t> aeteBytes() {
-    // Followed by one NUL that the span does not count, like every other resource.
-    static const std::vector<std::uint8_t> bytes = [] {
-        std::vector<std::uint8_t> composed = composeAete();
-        composed.push_back(0);
-        return composed;
-    }();
-    return {bytes.data(), bytes.size() - 1};
+    return {MirelAETE.data(), kAeteSize};
 }
 
 }  // namespace mirel

@@ -68,7 +68,8 @@ pi::OSType glueValueForMode(std::int32_t outputMode);
 std::int32_t modeForGlueValue(pi::OSType value);
 
 // The AETE resource in the Windows layout: little-endian counts, four-character
-// codes as native 32-bit values, Pascal strings without padding.
+// codes as native 32-bit values, Pascal strings without padding. The library
+// carries these bytes (and a NUL) as its ".aete" section, where hosts read them.
 std::span<const std::uint8_t> aeteBytes();
 
 }  // namespace mirel

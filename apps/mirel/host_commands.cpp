@@ -11,14 +11,32 @@
 #include <filesystem>
 #include <string>
 
-#include "apps/mirel/action_file.h"
-#include "apps/mirel/filter_host.h"
-#include "apps/mirel/pipl_reader.h"
+#include "apps/host/action_file.h"
+#include "apps/host/filter_host.h"
+#include "apps/host/pipl_reader.h"
+#include "apps/mirel/interrupt.h"
+#include "apps/mirel/progress.h"
 #include "apps/mirel/save_from.h"
+#include "apps/mirel/settings_descriptor.h"
 #include "image/thumbnails.h"
+#include "platform/pi/four_cc.h"
 #include "settings/settings_file.h"
 
 namespace mirel::host_app {
+
+using hostkit::Descriptor;
+using hostkit::DescriptorItem;
+using hostkit::FilterHost;
+using hostkit::HostOptions;
+using hostkit::kDescTypeEnumerated;
+using hostkit::kDescTypeFloat;
+using hostkit::kDescTypeInteger;
+using hostkit::PluginLibrary;
+using hostkit::TermEnumeration;
+using hostkit::TermEnumValue;
+using hostkit::Terminology;
+using hostkit::TermParameter;
+using pi::fourCCText;
 
 namespace {
 
@@ -76,7 +94,7 @@ void makeGradient(Picture& picture, std::int32_t width, std::int32_t height, int
 }  // namespace
 
 bool printPluginInfo(const std::string& pluginPath) {
-    PiplInfo info;
+    hostkit::PiplInfo info;
     std::string error;
     if (!loadFilterPipl(pluginPath, info, error)) {
         std::fprintf(stderr, "mirel: %s\n", error.c_str());
@@ -111,6 +129,7 @@ RunOutcome runSynthetic(const std::string& pluginPath, const SyntheticRunOptions
     makeGradient(picture, width, height, options.mode == "gray" ? 1 : 3);
     HostOptions hostOptions;
     hostOptions.offerAdvanceState = !options.withoutAdvanceState;
+    hostOptions.feedback = commandLineFeedback(nullptr);
     if (options.mode == "multichannel") hostOptions.imageModeOverride = pi::kModeMultichannel;
     FilterHost host(plugin, picture, hostOptions);
 
@@ -258,7 +277,8 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
     // when asked for.
     HostOptions hostOptions;
     hostOptions.preserveTransparency = options.preserveTransparency;
-    hostOptions.showProgress = options.showProgress;
+    ProgressBar bar;
+    hostOptions.feedback = commandLineFeedback(options.showProgress ? &bar : nullptr);
     hostOptions.offerDescriptors = true;
     hostOptions.playInfo = options.showDialog ? pi::kPlugInDialogDisplay : pi::kPlugInDialogDontDisplay;
     std::int16_t result = 0;
@@ -266,12 +286,11 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
     {
         FilterHost host(plugin, picture, hostOptions);
         if (!options.mask.empty()) host.setMask(&mask);
-        host.activate();
         if (!host.descriptors().offer(descriptor)) return fail("out of memory for the descriptor");
         result = host.run(true);
         if (result == pi::kNoErr) recorded = host.descriptors().current();
     }
-    if (result == pi::kUserCanceledErr || cancelRequested()) {
+    if (result == pi::kUserCanceledErr || interruptRequested()) {
         std::fprintf(stderr, "mirel: cancelled; %s was not written\n", options.output.c_str());
         return RunOutcome::Cancelled;
     }
@@ -340,7 +359,7 @@ std::string valueText(const DescriptorItem& item, const Terminology& terminology
             std::snprintf(buffer, sizeof buffer, "%.9g", item.number);
             return buffer;
         case kDescTypeEnumerated: {
-            std::string text = fourCCString(item.enumValue);
+            std::string text = fourCCText(item.enumValue);
             if (const TermEnumeration* enumeration = terminology.enumeration(item.enumType))
                 for (const TermEnumValue& value : enumeration->values)
                     if (value.id == item.enumValue) text = value.name + " " + text;
@@ -367,21 +386,6 @@ bool writeThumbnailPng(const image::TiledImage& thumbnail, const std::string& pa
 }
 
 }  // namespace
-
-bool loadFilterTerminology(const std::string& pluginPath, Terminology& terminology,
-                           std::string& error) {
-    PiplInfo info;
-    if (!loadFilterPipl(pluginPath, info, error)) return false;
-    if (!info.terminology) {
-        error = pluginPath + ": the filter declares no scripting terminology";
-        return false;
-    }
-    if (!loadTerminology(info.terminology->terminologyId, terminology, error)) {
-        error = pluginPath + ": " + error;
-        return false;
-    }
-    return true;
-}
 
 bool composeDescriptor(const ScriptingSources& sources, const Terminology& terminology,
                        Descriptor& descriptor, std::string& error) {
@@ -415,13 +419,13 @@ bool printParameters(const std::string& pluginPath) {
     std::printf("%s: %s\n", terminology.eventName.c_str(), terminology.eventDescription.c_str());
     std::printf("%-6s  %-4s  %-11s  %s\n", "key", "type", "", "name (for --set NAME=VALUE)");
     for (const TermParameter& parameter : terminology.parameters) {
-        std::printf("%-6s  %-4s  %-11s  %s\n", fourCCString(parameter.key).c_str(),
-                    fourCCString(parameter.type).substr(1, 4).c_str(),
+        std::printf("%-6s  %-4s  %-11s  %s\n", fourCCText(parameter.key).c_str(),
+                    fourCCText(parameter.type, pi::FourCCStyle::Bare).c_str(),
                     typeLabel(parameter.type, terminology), parameter.name.c_str());
         if (const TermEnumeration* enumeration = terminology.enumeration(parameter.type))
             for (const TermEnumValue& value : enumeration->values)
                 std::printf("%-6s  %-4s  %-11s    %s %s\n", "", "", "",
-                            fourCCString(value.id).c_str(), value.name.c_str());
+                            fourCCText(value.id).c_str(), value.name.c_str());
     }
     return true;
 }
@@ -452,7 +456,7 @@ bool printSettingsInfo(const std::string& pluginPath, const std::string& setting
     for (const DescriptorItem& item : values.items) {
         const TermParameter* parameter = terminology.byKey(item.key);
         if (!parameter) continue;
-        std::printf("  %-18s %s  %s\n", parameter->name.c_str(), fourCCString(item.key).c_str(),
+        std::printf("  %-18s %s  %s\n", parameter->name.c_str(), fourCCText(item.key).c_str(),
                     valueText(item, terminology).c_str());
     }
     if (!thumbnailPng.empty() && !writeThumbnailPng(*thumbnail, thumbnailPng, error)) return report(error);

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "apps/mirel/descriptor.h"
-#include "apps/mirel/descriptor_terminology.h"
+#include "apps/host/descriptor.h"
+#include "apps/host/descriptor_terminology.h"
 #include "apps/mirel/image_file.h"
 
 namespace mirel::host_app {
@@ -57,14 +57,10 @@ struct ApplyOptions {
 // writes nothing either.
 RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& options);
 
-// The terminology of the plug-in at `pluginPath`, found through its PiPL.
-bool loadFilterTerminology(const std::string& pluginPath, Terminology& terminology,
-                           std::string& error);
-
 // The descriptor of `sources`: the settings file's every parameter, then the action's
 // keys, then the settings, each replacing the keys it names.
-bool composeDescriptor(const ScriptingSources& sources, const Terminology& terminology,
-                       Descriptor& descriptor, std::string& error);
+bool composeDescriptor(const ScriptingSources& sources, const hostkit::Terminology& terminology,
+                       hostkit::Descriptor& descriptor, std::string& error);
 
 // Lists the filter's parameters from its terminology: key, type, name, and for
 // enumerations their values. False (one line on stderr) when it cannot be read.

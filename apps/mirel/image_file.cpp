@@ -230,6 +230,22 @@ const std::uint8_t* pixelAddress(const Picture& picture, std::int32_t x, std::in
     return picture.pixels.data() + y * rowBytes(picture) + x * pixelBytes(picture);
 }
 
+hostkit::PictureShape Picture::shape() const {
+    return {width, height, channels, bitsPerChannel};
+}
+
+void Picture::readPixels(std::int32_t x, std::int32_t y, std::int32_t count,
+                         std::uint8_t* samples) const {
+    assert(count >= 0 && x + std::int64_t(count) <= width);
+    std::memcpy(samples, pixelAddress(*this, x, y), std::size_t(count * pixelBytes(*this)));
+}
+
+void Picture::writePixels(std::int32_t x, std::int32_t y, std::int32_t count,
+                          const std::uint8_t* samples) {
+    assert(count >= 0 && x + std::int64_t(count) <= width);
+    std::memcpy(pixelAddress(*this, x, y), samples, std::size_t(count * pixelBytes(*this)));
+}
+
 float sampleValue(const Picture& picture, std::int32_t x, std::int32_t y, int channel) {
     assert(channel >= 0 && channel < picture.channels);
     const std::uint8_t* p = pixelAddress(picture, x, y) + channel * bytesPerSample(picture);

@@ -1,15 +1,19 @@
 // The host program's pictures in memory and on disk: PNG, JPEG and TIFF read
 // into one interleaved layout in the plug-in interface's value scales, and back.
+// A picture in memory is also the store the host filters.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "apps/host/picture_store.h"
 
 namespace mirel::host_app {
 
 // Full-scale value of a 16-bit sample as the plug-in interface sees it.
-inline constexpr std::uint32_t kInterface16Max = 32768;
+using hostkit::kInterface16Max;
 // Full-scale value of a 16-bit sample in a file.
 inline constexpr std::uint32_t kFile16Max = 65535;
 
@@ -26,12 +30,20 @@ inline constexpr int kJpegQuality = 95;
 // channels: 1 grey, 2 grey + alpha, 3 RGB, 4 RGBA.
 // bitsPerChannel 8: uint8 0..255; 16: uint16 0..32768 (the interface's scale,
 // not the file's 0..65535); 32: float, 0..1 nominal, other values kept.
-struct Picture {
+struct Picture : hostkit::PictureStore {
     std::int32_t width = 0, height = 0;
     int channels = 0;
     int bitsPerChannel = 8;
     std::vector<std::uint8_t> pixels;
     std::vector<std::uint8_t> iccProfile;
+
+    // The host's view of it.
+    hostkit::PictureShape shape() const override;
+    void readPixels(std::int32_t x, std::int32_t y, std::int32_t count,
+                    std::uint8_t* samples) const override;
+    void writePixels(std::int32_t x, std::int32_t y, std::int32_t count,
+                     const std::uint8_t* samples) override;
+    std::span<const std::uint8_t> iccProfileBytes() const override { return iccProfile; }
 };
 
 // Layout arithmetic, all in 64 bits so that no product of a large picture wraps.

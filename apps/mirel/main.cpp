@@ -2,13 +2,12 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "apps/mirel/filter_host.h"
 #include "apps/mirel/host_commands.h"
+#include "apps/mirel/interrupt.h"
 
 namespace {
 
@@ -17,8 +16,6 @@ using namespace mirel::host_app;
 constexpr int kExitOk = 0;
 constexpr int kExitCancelled = 1;
 constexpr int kExitBadInput = 2;
-
-void onInterrupt(int) { requestCancel(); }
 
 // The plug-in beside the program, unless the user or the environment names another.
 std::string defaultPluginPath() {
@@ -108,7 +105,7 @@ int main(int argc, char** argv) {
         return code == 0 ? kExitOk : kExitBadInput;
     }
 
-    std::signal(SIGINT, onInterrupt);
+    catchInterrupt();
 
     auto exitCodeOf = [](RunOutcome outcome) {
         switch (outcome) {

@@ -4,39 +4,35 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+
+#include "apps/mirel/interrupt.h"
 
 namespace mirel::host_app {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kBarWidth = 30;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
-
-Clock::time_point gStart = Clock::now();
-Clock::time_point gLastDraw{};
-bool gDrawn = false;
 
 bool onTerminal() { return isatty(STDERR_FILENO) != 0; }
 
 }  // namespace
 
-void beginProgress() {
-    gStart = Clock::now();
-    gLastDraw = {};
-    gDrawn = false;
+void ProgressBar::begin() {
+    start_ = Clock::now();
+    lastDraw_ = {};
+    drawn_ = false;
 }
 
-void reportProgress(std::int32_t done, std::int32_t total) {
+void ProgressBar::report(std::int32_t done, std::int32_t total) {
     if (!onTerminal() || total <= 0) return;
     const auto now = Clock::now();
-    if (gDrawn && now - gLastDraw < kRedrawInterval) return;
-    gLastDraw = now;
-    gDrawn = true;
+    if (drawn_ && now - lastDraw_ < kRedrawInterval) return;
+    lastDraw_ = now;
+    drawn_ = true;
     const double fraction = std::clamp(double(done) / double(total), 0.0, 1.0);
-    const double elapsed = std::chrono::duration<double>(now - gStart).count();
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
     const int filled = int(fraction * kBarWidth);
     char bar[kBarWidth + 1];
     for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '-';
@@ -50,11 +46,24 @@ void reportProgress(std::int32_t done, std::int32_t total) {
     std::fflush(stderr);
 }
 
-void endProgress() {
-    if (!gDrawn) return;
+void ProgressBar::end() {
+    if (!drawn_) return;
     std::fprintf(stderr, "\r%*s\r", kBarWidth + 24, "");
     std::fflush(stderr);
-    gDrawn = false;
+    drawn_ = false;
+}
+
+hostkit::RunFeedback commandLineFeedback(ProgressBar* bar) {
+    hostkit::RunFeedback feedback;
+    feedback.cancelRequested = &interruptRequested;
+    if (bar) {
+        feedback.started = [bar] { bar->begin(); };
+        feedback.progress = [bar](std::int32_t done, std::int32_t total) {
+            bar->report(done, total);
+        };
+        feedback.ended = [bar] { bar->end(); };
+    }
+    return feedback;
 }
 
 }  // namespace mirel::host_app

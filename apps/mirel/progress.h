@@ -1,16 +1,32 @@
-// The host's progress display: a bar on stderr with the percentage and the
-// time left, drawn only when stderr is a terminal.
+// The command line's feedback while the filter runs: a one-line progress bar on
+// stderr, and Ctrl-C as the cancel.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+
+#include "apps/host/run_feedback.h"
 
 namespace mirel::host_app {
 
-// Starts timing a new piece of work.
-void beginProgress();
-// Draws done / total, at most a few times a second.
-void reportProgress(std::int32_t done, std::int32_t total);
-// Clears the bar.
-void endProgress();
+// Drawn only when stderr is a terminal, at most a few times a second.
+class ProgressBar {
+  public:
+    // Starts timing a new piece of work.
+    void begin();
+    // Draws done / total with the time left.
+    void report(std::int32_t done, std::int32_t total);
+    // Clears the bar.
+    void end();
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point start_ = Clock::now();
+    Clock::time_point lastDraw_{};
+    bool drawn_ = false;
+};
+
+// Ctrl-C cancels; `bar`, when given, shows the run's progress.
+hostkit::RunFeedback commandLineFeedback(ProgressBar* bar);
 
 }  // namespace mirel::host_app

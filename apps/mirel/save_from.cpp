@@ -9,8 +9,10 @@
 #include <new>
 #include <string>
 
-#include "apps/mirel/filter_host.h"
+#include "apps/host/filter_host.h"
 #include "apps/mirel/image_file.h"
+#include "apps/mirel/interrupt.h"
+#include "apps/mirel/progress.h"
 #include "host/preview_render.h"
 #include "host/render_entry.h"
 #include "host/plugin_main.h"
@@ -73,9 +75,11 @@ RunOutcome writeWithEffectThumbnail(const std::string& outputPath, const Setting
 
     // The render talks to the host through the record only; no plug-in library is
     // loaded, the engine linked into this program does the work.
-    static const PluginLibrary noLibrary;
-    FilterHost host(noLibrary, picture, HostOptions{});
-    host.activate();
+    static const hostkit::PluginLibrary noLibrary;
+    hostkit::HostOptions options;
+    options.feedback = commandLineFeedback(nullptr);
+    hostkit::FilterHost host(noLibrary, picture, options);
+    const hostkit::ActiveHost active = host.activate();
 
     RunBlocks blocks;
     if (!blocks.make()) return fail("out of memory for the preview of " + picturePath + notWritten);
@@ -98,7 +102,7 @@ RunOutcome writeWithEffectThumbnail(const std::string& outputPath, const Setting
     blocks.params->panY = 0;
     std::int16_t rendered = renderPreview(ctx);
     if (rendered == pi::kNoErr) rendered = resultCode;
-    if (rendered == pi::kUserCanceledErr || cancelRequested()) {
+    if (rendered == pi::kUserCanceledErr || interruptRequested()) {
         std::fprintf(stderr, "mirel: cancelled%s\n", notWritten.c_str());
         return RunOutcome::Cancelled;
     }

@@ -20,8 +20,8 @@ namespace {
 Picture reduce(const Picture& full, int factor) {
     Picture small;
     std::string error;
-    EXPECT_TRUE(
-        host_app::allocatePicture(small, full.width / factor, full.height / factor, 3, 8, error))
+    EXPECT_TRUE(host_app::allocatePicture(small, full.width / factor, full.height / factor, 3, 8,
+                                          error))
         << error;
     for (std::int32_t y = 0; y < small.height; ++y) {
         for (std::int32_t x = 0; x < small.width; ++x) {
@@ -53,8 +53,7 @@ const Picture& samplePicture(int factor) {
 Picture convertPicture(const Picture& rgb8, int channels, int bits) {
     Picture converted;
     std::string error;
-    EXPECT_TRUE(
-        host_app::allocatePicture(converted, rgb8.width, rgb8.height, channels, bits, error))
+    EXPECT_TRUE(host_app::allocatePicture(converted, rgb8.width, rgb8.height, channels, bits, error))
         << error;
     const float scale = host_app::fullScale(converted);
     const int colours = channels >= 3 ? 3 : 1;
@@ -75,9 +74,9 @@ Picture convertPicture(const Picture& rgb8, int channels, int bits) {
     return converted;
 }
 
-const host_app::PluginLibrary& mirelPlugin() {
-    static host_app::PluginLibrary* library = [] {
-        auto* opened = new host_app::PluginLibrary;
+const hostkit::PluginLibrary& mirelPlugin() {
+    static hostkit::PluginLibrary* library = [] {
+        auto* opened = new hostkit::PluginLibrary;
         std::string error;
         EXPECT_TRUE(opened->open(pluginPath(), error)) << error;
         return opened;
@@ -85,16 +84,15 @@ const host_app::PluginLibrary& mirelPlugin() {
     return *library;
 }
 
-host_app::HostOptions replayOptions() {
-    host_app::HostOptions options;
+hostkit::HostOptions replayOptions() {
+    hostkit::HostOptions options;
     options.offerDescriptors = true;
     options.playInfo = pi::kPlugInDialogDontDisplay;
     return options;
 }
 
-std::int16_t runFilter(Picture& picture, const host_app::HostOptions& options,
-                       const Picture* mask) {
-    host_app::FilterHost host(mirelPlugin(), picture, options);
+std::int16_t runFilter(Picture& picture, const hostkit::HostOptions& options, const Picture* mask) {
+    hostkit::FilterHost host(mirelPlugin(), picture, options);
     if (mask) host.setMask(mask);
     return host.run(true);
 }

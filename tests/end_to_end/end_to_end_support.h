@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "apps/mirel/filter_host.h"
+#include "apps/host/filter_host.h"
 #include "apps/mirel/image_file.h"
 #include "tests/support/scratch.h"
 
@@ -19,13 +19,13 @@ const host_app::Picture& samplePicture(int factor);
 host_app::Picture convertPicture(const host_app::Picture& rgb8, int channels, int bits);
 
 // The built plug-in, opened once.
-const host_app::PluginLibrary& mirelPlugin();
+const hostkit::PluginLibrary& mirelPlugin();
 
 // Host options of a paint program that replays an action without the dialog.
-host_app::HostOptions replayOptions();
+hostkit::HostOptions replayOptions();
 
 // One whole run over `picture` (changed in place); returns the first error.
-std::int16_t runFilter(host_app::Picture& picture, const host_app::HostOptions& options,
+std::int16_t runFilter(host_app::Picture& picture, const hostkit::HostOptions& options,
                        const host_app::Picture* mask = nullptr);
 
 // Mean and largest difference of normalised samples of rows [top, bottom)

@@ -113,7 +113,7 @@ TEST(EndToEnd, ATransparentLayerKeepsItsTransparency) {
     EXPECT_GT(differenceOf(editable, original, bands.wetTop, bands.height, clearRight + 20).mean, 0.03);
 
     // Preserved transparency: alpha is the host's and comes back as it was.
-    host_app::HostOptions preserve = replayOptions();
+    hostkit::HostOptions preserve = replayOptions();
     preserve.preserveTransparency = true;
     Picture preserved = original;
     ASSERT_EQ(runFilter(preserved, preserve), 0);
@@ -139,7 +139,7 @@ TEST(EndToEnd, EveryDepthAndGreyRenders) {
 TEST(EndToEnd, ProgressStartsAtTwoPercentThenCountsInThousandths) {
     useOwnTemporaryFolder();
     Picture picture = samplePicture(8);
-    host_app::FilterHost host(mirelPlugin(), picture, replayOptions());
+    hostkit::FilterHost host(mirelPlugin(), picture, replayOptions());
     ASSERT_EQ(host.run(true), 0);
     const auto& log = host.progressLog();
     ASSERT_FALSE(log.empty());
@@ -153,11 +153,11 @@ TEST(EndToEnd, ProgressStartsAtTwoPercentThenCountsInThousandths) {
 
 TEST(EndToEnd, ACancelInTheHostEndsTheApplyWithUserCanceled) {
     useOwnTemporaryFolder();
-    host_app::HostOptions options = replayOptions();
+    hostkit::HostOptions options = replayOptions();
     options.abortAfterPolls = 3;
     const Picture& original = samplePicture(4);
     Picture picture = original;
-    host_app::FilterHost host(mirelPlugin(), picture, options);
+    hostkit::FilterHost host(mirelPlugin(), picture, options);
     EXPECT_EQ(host.run(true), -128);
     // The host stopped being asked once it said yes.
     EXPECT_EQ(host.abortPolls(), 4);
@@ -165,7 +165,7 @@ TEST(EndToEnd, ACancelInTheHostEndsTheApplyWithUserCanceled) {
 
 TEST(EndToEnd, AHostErrorDuringTheApplyIsTheResultAndThePictureStaysAsItWas) {
     useOwnTemporaryFolder();
-    host_app::HostOptions options = replayOptions();
+    hostkit::HostOptions options = replayOptions();
     options.advanceStateError = -36;  // an I/O error of the host
     const Picture& original = samplePicture(8);
     Picture picture = original;

@@ -22,8 +22,8 @@ using host_app::Picture;
 // blocks and the run's images, with the render entry called directly.
 class PreviewRun {
 public:
-    explicit PreviewRun(Picture& picture) : host_(mirelPlugin(), picture, replayOptions()) {
-        host_.activate();
+    explicit PreviewRun(Picture& picture)
+        : host_(mirelPlugin(), picture, replayOptions()), active_(host_.activate()) {
         initParameterBlock(params_);
         initRunStateHeader(run_);
         ctx_.record = &host_.record();
@@ -38,7 +38,8 @@ public:
     pi::FilterRecord& record() { return host_.record(); }
 
 private:
-    host_app::FilterHost host_;
+    hostkit::FilterHost host_;
+    hostkit::ActiveHost active_;
     ParameterBlock params_{};
     RunState run_{};
     FilterContext ctx_;

@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "apps/mirel/filter_host.h"
+#include "apps/host/filter_host.h"
+#include "apps/mirel/image_file.h"
 #include "host/run_state.h"
 #include "settings/parameter_block.h"
 #include "tests/support/scratch.h"
@@ -27,9 +28,9 @@ inline host_app::Picture gradientPicture(std::int32_t width, std::int32_t height
 
 // One plug-in library for the whole test binary: a host loads it once and
 // keeps it, as a paint program does.
-inline const host_app::PluginLibrary& plugin() {
-    static host_app::PluginLibrary* library = [] {
-        auto* opened = new host_app::PluginLibrary;
+inline const hostkit::PluginLibrary& plugin() {
+    static hostkit::PluginLibrary* library = [] {
+        auto* opened = new hostkit::PluginLibrary;
         std::string error;
         EXPECT_TRUE(opened->open(pluginPath(), error)) << error;
         return opened;
@@ -37,17 +38,17 @@ inline const host_app::PluginLibrary& plugin() {
     return *library;
 }
 
-inline const ParameterBlock& parametersOf(const host_app::FilterHost& host) {
+inline const ParameterBlock& parametersOf(const hostkit::FilterHost& host) {
     return *reinterpret_cast<const ParameterBlock*>(host.parametersBlock()->memory);
 }
 
-inline const RunState& runStateOf(const host_app::FilterHost& host) {
+inline const RunState& runStateOf(const hostkit::FilterHost& host) {
     return *reinterpret_cast<const RunState*>(host.runStateBlock()->memory);
 }
 
-inline bool blocksUnlocked(const host_app::FilterHost& host) {
-    const host_app::HostBlock* params = host.parametersBlock();
-    const host_app::HostBlock* run = host.runStateBlock();
+inline bool blocksUnlocked(const hostkit::FilterHost& host) {
+    const hostkit::HostBlock* params = host.parametersBlock();
+    const hostkit::HostBlock* run = host.runStateBlock();
     return (!params || params->lockCount == 0) && (!run || run->lockCount == 0);
 }
 

@@ -12,9 +12,9 @@
 namespace mirel::testing {
 namespace {
 
-using host_app::FilterHost;
-using host_app::HostOptions;
 using host_app::Picture;
+using hostkit::FilterHost;
+using hostkit::HostOptions;
 
 constexpr std::int16_t kAbout = 0, kParameters = 1, kPrepare = 2, kStart = 3, kContinue = 4,
                        kFinish = 5;

@@ -56,9 +56,9 @@ void answerNextDialog(SeenDialog& seen) {
 TEST(Refusal, HostWithoutAdvanceStateSeesTheDialogAndResultOne) {
     hostApplication();
     host_app::Picture picture = gradientPicture(32, 32, 3);
-    host_app::HostOptions options;
+    hostkit::HostOptions options;
     options.offerAdvanceState = false;
-    host_app::FilterHost host(plugin(), picture, options);
+    hostkit::FilterHost host(plugin(), picture, options);
     ASSERT_EQ(host.call(1), 0);
     ASSERT_EQ(host.call(2), 0);
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "apps/mirel/action_file.h"
+#include "apps/host/action_file.h"
 #include "apps/mirel/image_file.h"
 #include "image/thumbnails.h"
 #include "resources/aete.h"
@@ -40,12 +40,12 @@ std::string readText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-host_app::Descriptor readAction(const std::string& path) {
-    host_app::Terminology terminology;
+hostkit::Descriptor readAction(const std::string& path) {
+    hostkit::Terminology terminology;
     std::string error;
-    EXPECT_TRUE(host_app::parseTerminology(aeteBytes(), terminology, error)) << error;
-    host_app::Descriptor descriptor;
-    EXPECT_TRUE(host_app::readActionFile(path, terminology, descriptor, error)) << error;
+    EXPECT_TRUE(hostkit::parseTerminology(aeteBytes(), terminology, error)) << error;
+    hostkit::Descriptor descriptor;
+    EXPECT_TRUE(hostkit::readActionFile(path, terminology, descriptor, error)) << error;
     return descriptor;
 }
 
@@ -93,7 +93,7 @@ TEST(ApplyCommand, SettingsByNameAreRecordedAndPlayBack) {
                               "--set 'water red=255' --record first.json");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
     EXPECT_TRUE(exists(folder + "out.png"));
-    const host_app::Descriptor first = readAction(folder + "first.json");
+    const hostkit::Descriptor first = readAction(folder + "first.json");
     ASSERT_EQ(first.items.size(), 38u);
     EXPECT_EQ(first.find(fourCC("0019"))->number, 30.0);
     EXPECT_EQ(first.find(fourCC("GLUE"))->enumValue, fourCC("GL10"));
@@ -111,7 +111,7 @@ TEST(ApplyCommand, SettingsByNameAreRecordedAndPlayBack) {
     outcome = runHost(
         folder, "apply in.png -o out3.png --action first.json --set spin=-90 --record third.json");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
-    const host_app::Descriptor third = readAction(folder + "third.json");
+    const hostkit::Descriptor third = readAction(folder + "third.json");
     EXPECT_EQ(third.find(fourCC("0021"))->number, -90.0);
     EXPECT_EQ(third.find(fourCC("0019"))->number, 30.0);
 }
@@ -125,7 +125,7 @@ TEST(ApplyCommand, ASettingsFileTravelsAsDescriptorKeys) {
     const Outcome outcome =
         runHost(folder, "apply in.png -o out.png --settings saved.q8r --record rec.json");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
-    const host_app::Descriptor recorded = readAction(folder + "rec.json");
+    const hostkit::Descriptor recorded = readAction(folder + "rec.json");
     EXPECT_EQ(recorded.find(fourCC("0031"))->number, 33.5);
     EXPECT_EQ(recorded.find(fourCC("GLUE"))->enumValue, fourCC("GL41"));
     EXPECT_EQ(recorded.find(fourCC("0010"))->integer, 33);

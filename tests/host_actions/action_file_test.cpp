@@ -1,6 +1,6 @@
 // Descriptor handle bytes, action files and NAME=VALUE settings against the filter's
 // own terminology.
-#include "apps/mirel/action_file.h"
+#include "apps/host/action_file.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +11,15 @@
 namespace mirel::testing {
 namespace {
 
-using host_app::Descriptor;
-using host_app::DescriptorItem;
+using hostkit::Descriptor;
+using hostkit::DescriptorItem;
 using pi::fourCC;
 
-const host_app::Terminology& terminology() {
-    static const host_app::Terminology parsed = [] {
-        host_app::Terminology t;
+const hostkit::Terminology& terminology() {
+    static const hostkit::Terminology parsed = [] {
+        hostkit::Terminology t;
         std::string error;
-        EXPECT_TRUE(host_app::parseTerminology(aeteBytes(), t, error)) << error;
+        EXPECT_TRUE(hostkit::parseTerminology(aeteBytes(), t, error)) << error;
         return t;
     }();
     return parsed;
@@ -27,23 +27,23 @@ const host_app::Terminology& terminology() {
 
 Descriptor everyKind() {
     Descriptor d;
-    d.put(host_app::integerItem(fourCC("Vers"), 45));
-    d.put(host_app::integerItem(fourCC("0016"), -2147483647 - 1));
-    d.put(host_app::floatItem(fourCC("0019"), 0.1));
-    d.put(host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("<NO>")));
+    d.put(hostkit::integerItem(fourCC("Vers"), 45));
+    d.put(hostkit::integerItem(fourCC("0016"), -2147483647 - 1));
+    d.put(hostkit::floatItem(fourCC("0019"), 0.1));
+    d.put(hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("<NO>")));
     DescriptorItem text;
     text.key = fourCC("note");
-    text.type = host_app::kDescTypeText;
+    text.type = hostkit::kDescTypeText;
     text.text = "caf\xc3\xa9 \"quoted\"";
     d.put(text);
     DescriptorItem flag;
     flag.key = 0x01020304;  // not printable: travels as hex
-    flag.type = host_app::kDescTypeBoolean;
+    flag.type = hostkit::kDescTypeBoolean;
     flag.boolean = true;
     d.put(flag);
     DescriptorItem unit;
     unit.key = fourCC("Dist");
-    unit.type = host_app::kDescTypeUnitFloat;
+    unit.type = hostkit::kDescTypeUnitFloat;
     unit.unit = fourCC("#Pxl");
     unit.number = -2.5;
     d.put(unit);
@@ -53,51 +53,51 @@ Descriptor everyKind() {
 Descriptor parsed(const std::string& text) {
     Descriptor descriptor;
     std::string error;
-    EXPECT_TRUE(host_app::parseActionText(text, terminology(), descriptor, error)) << error;
+    EXPECT_TRUE(hostkit::parseActionText(text, terminology(), descriptor, error)) << error;
     return descriptor;
 }
 
 std::string refusal(const std::string& text) {
     Descriptor descriptor;
     std::string error;
-    EXPECT_FALSE(host_app::parseActionText(text, terminology(), descriptor, error)) << text;
+    EXPECT_FALSE(hostkit::parseActionText(text, terminology(), descriptor, error)) << text;
     EXPECT_EQ(error.find('\n'), std::string::npos);
     return error;
 }
 
 TEST(DescriptorBytes, RoundTripAndDamage) {
     const Descriptor d = everyKind();
-    const auto bytes = host_app::encodeDescriptor(d);
-    EXPECT_EQ(host_app::decodeDescriptor(bytes), std::optional<Descriptor>(d));
+    const auto bytes = hostkit::encodeDescriptor(d);
+    EXPECT_EQ(hostkit::decodeDescriptor(bytes), std::optional<Descriptor>(d));
     for (std::size_t length = 0; length < bytes.size(); ++length)
-        EXPECT_FALSE(host_app::decodeDescriptor(std::span(bytes).first(length))) << length;
+        EXPECT_FALSE(hostkit::decodeDescriptor(std::span(bytes).first(length))) << length;
     auto longer = bytes;
     longer.push_back(0);
-    EXPECT_FALSE(host_app::decodeDescriptor(longer));
+    EXPECT_FALSE(hostkit::decodeDescriptor(longer));
     auto huge = bytes;
     huge[4] = huge[5] = huge[6] = huge[7] = 0xFF;  // count
-    EXPECT_FALSE(host_app::decodeDescriptor(huge));
+    EXPECT_FALSE(hostkit::decodeDescriptor(huge));
 }
 
 TEST(DescriptorBytes, APutKeyKeepsItsPlaceAndTakesTheNewValue) {
     Descriptor d;
-    d.put(host_app::integerItem(fourCC("0001"), 1));
-    d.put(host_app::integerItem(fourCC("0002"), 2));
-    d.put(host_app::floatItem(fourCC("0001"), 3.0));
+    d.put(hostkit::integerItem(fourCC("0001"), 1));
+    d.put(hostkit::integerItem(fourCC("0002"), 2));
+    d.put(hostkit::floatItem(fourCC("0001"), 3.0));
     ASSERT_EQ(d.items.size(), 2u);
-    EXPECT_EQ(d.items[0], host_app::floatItem(fourCC("0001"), 3.0));
+    EXPECT_EQ(d.items[0], hostkit::floatItem(fourCC("0001"), 3.0));
 }
 
 TEST(ActionFile, WrittenWithNamesAndReadBackUnchanged) {
     const Descriptor d = everyKind();
-    const std::string text = host_app::actionText(d, terminology());
+    const std::string text = hostkit::actionText(d, terminology());
     EXPECT_NE(text.find("\"name\": \"horizon float\""), std::string::npos) << text;
     EXPECT_NE(text.find("\"key\": \"0x01020304\""), std::string::npos) << text;
     EXPECT_NE(text.find("\"value\": \"<NO>\""), std::string::npos) << text;
     EXPECT_EQ(parsed(text), d);
 
-    const Descriptor glue = parsed(host_app::actionText(
-        Descriptor{{host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL62"))}},
+    const Descriptor glue = parsed(hostkit::actionText(
+        Descriptor{{hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL62"))}},
         terminology()));
     EXPECT_EQ(glue.items[0].enumValue, fourCC("GL62"));
 }
@@ -110,10 +110,10 @@ TEST(ActionFile, KeysByNameTypesFromTheTerminologyValuesByName) {
         {"key": "GLUE", "name": "glue", "type": "enum", "enum type": "GLty", "value": "cold"},
         {"key": "Vers", "type": "long", "value": 45}]})");
     ASSERT_EQ(d.items.size(), 4u);
-    EXPECT_EQ(d.items[0], host_app::floatItem(fourCC("0019"), 30.0));
-    EXPECT_EQ(d.items[1], host_app::integerItem(fourCC("0001"), 255));
-    EXPECT_EQ(d.items[2], host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL41")));
-    EXPECT_EQ(d.items[3], host_app::integerItem(fourCC("Vers"), 45));
+    EXPECT_EQ(d.items[0], hostkit::floatItem(fourCC("0019"), 30.0));
+    EXPECT_EQ(d.items[1], hostkit::integerItem(fourCC("0001"), 255));
+    EXPECT_EQ(d.items[2], hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL41")));
+    EXPECT_EQ(d.items[3], hostkit::integerItem(fourCC("Vers"), 45));
 }
 
 TEST(ActionFile, RefusalsSayWhatIsWrong) {
@@ -150,21 +150,21 @@ TEST(ActionFile, RefusalsSayWhatIsWrong) {
 TEST(Settings, NameEqualsValue) {
     DescriptorItem item;
     std::string error;
-    ASSERT_TRUE(host_app::parseSetting("horizon float=30", terminology(), item, error)) << error;
-    EXPECT_EQ(item, host_app::floatItem(fourCC("0019"), 30.0));
-    ASSERT_TRUE(host_app::parseSetting("glue=screen", terminology(), item, error)) << error;
-    EXPECT_EQ(item, host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL10")));
-    ASSERT_TRUE(host_app::parseSetting("GLUE=GL62", terminology(), item, error)) << error;
+    ASSERT_TRUE(hostkit::parseSetting("horizon float=30", terminology(), item, error)) << error;
+    EXPECT_EQ(item, hostkit::floatItem(fourCC("0019"), 30.0));
+    ASSERT_TRUE(hostkit::parseSetting("glue=screen", terminology(), item, error)) << error;
+    EXPECT_EQ(item, hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL10")));
+    ASSERT_TRUE(hostkit::parseSetting("GLUE=GL62", terminology(), item, error)) << error;
     EXPECT_EQ(item.enumValue, fourCC("GL62"));
-    ASSERT_TRUE(host_app::parseSetting("water red=+255", terminology(), item, error)) << error;
-    EXPECT_EQ(item, host_app::integerItem(fourCC("0001"), 255));
-    ASSERT_TRUE(host_app::parseSetting("spin=-90", terminology(), item, error)) << error;
+    ASSERT_TRUE(hostkit::parseSetting("water red=+255", terminology(), item, error)) << error;
+    EXPECT_EQ(item, hostkit::integerItem(fourCC("0001"), 255));
+    ASSERT_TRUE(hostkit::parseSetting("spin=-90", terminology(), item, error)) << error;
     EXPECT_EQ(item.number, -90.0);
 
     for (const char* bad : {"horizon float", "depth=3", "water red=abc", "water red=1.5",
                             "water red=99999999999", "spin=", "spin=1e999", "spin=nan",
                             "glue=sparkly", "glue=XXXX"}) {
-        EXPECT_FALSE(host_app::parseSetting(bad, terminology(), item, error)) << bad;
+        EXPECT_FALSE(hostkit::parseSetting(bad, terminology(), item, error)) << bad;
         EXPECT_FALSE(error.empty());
     }
 }

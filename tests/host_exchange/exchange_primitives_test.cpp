@@ -16,9 +16,9 @@
 namespace mirel::testing {
 namespace {
 
-using host_app::FilterHost;
-using host_app::HostOptions;
 using host_app::Picture;
+using hostkit::FilterHost;
+using hostkit::HostOptions;
 
 std::uint16_t outSample16(const pi::FilterRecord& r, std::int32_t x, std::int32_t y, int plane) {
     const int planes = r.outHiPlane - r.outLoPlane + 1;
@@ -78,7 +78,7 @@ TEST(RequestRegion, ZoomAndPanSelectColumnsOfTheZoomedPicture) {
             host_app::setSampleValue(picture, x, y, 1, float(y));
         }
     FilterHost host(identityFilter(), picture);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
 
     const IntRect asked = requestRegion(r, {0, 0, 3, 100}, {3, 30, 0});
@@ -113,7 +113,7 @@ TEST(RequestRegion, ZoomAndPanSelectColumnsOfTheZoomedPicture) {
 TEST(RequestRegion, LargePicturesUseThe32BitRectangles) {
     Picture picture = patternPicture(33000, 2, 1, 8);
     FilterHost host(identityFilter(), picture);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
     ASSERT_TRUE(usesBigDocument(r));
     EXPECT_EQ(filterRectOf(r).right, 33000);
@@ -129,7 +129,7 @@ TEST(RequestRegion, LargePicturesUseThe32BitRectangles) {
 TEST(SourceTile, ANarrowPictureStillGives512EdgeReplicatedColumns) {
     Picture picture = patternPicture(100, 3, 3, 8);
     FilterHost host(identityFilter(), picture);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
 
     int rowsSeen = 0;
@@ -163,7 +163,7 @@ TEST(Pixels, SixteenBitFullScaleReadsAsOneWritesBackAndShowsWhite) {
         host_app::setSampleValue(picture, 2, 0, c, 16384.0f);
     }
     FilterHost host(identityFilter(), picture);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
 
     requestRegion(r, {0, 0, 2, 4}, {});
@@ -201,7 +201,7 @@ TEST(Pixels, FloatProxyClampsAndTruncates) {
     host_app::setSampleValue(picture, 2, 0, 0, std::numeric_limits<float>::quiet_NaN());
     host_app::setSampleValue(picture, 3, 0, 0, 0.999f);
     FilterHost host(identityFilter(), picture);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
 
     requestRegion(r, {0, 0, 1, 4}, {});
@@ -218,7 +218,7 @@ TEST(Pixels, FloatProxyClampsAndTruncates) {
 TEST(Pixels, GrayscaleHasOneProxyPlaneAndStoresGreen) {
     Picture picture = patternPicture(3, 2, 1, 8);
     FilterHost host(identityFilter(), picture);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
     EXPECT_EQ(r.planes, 1);
 
@@ -247,7 +247,7 @@ TEST(Pixels, EditableTransparencyReadsAndWritesAlphaProtectedDoesNot) {
     host_app::setSampleValue(picture, 0, 0, 3, 51.0f);
     {
         FilterHost host(identityFilter(), picture);
-        host.activate();
+        const auto activeHost = host.activate();
         pi::FilterRecord& r = host.record();
         ASSERT_EQ(r.filterCase, pi::kFilterCaseEditableTransparencyNoSelection);
         EXPECT_EQ(transparencyPlaneOf(r), 3);
@@ -264,7 +264,7 @@ TEST(Pixels, EditableTransparencyReadsAndWritesAlphaProtectedDoesNot) {
     HostOptions preserve;
     preserve.preserveTransparency = true;
     FilterHost host(identityFilter(), picture, preserve);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
     ASSERT_EQ(r.filterCase, pi::kFilterCaseProtectedTransparencyNoSelection);
     requestRegion(r, {0, 0, 1, 2}, {});
@@ -282,7 +282,7 @@ TEST(Pixels, EditableTransparencyReadsAndWritesAlphaProtectedDoesNot) {
 TEST(Pixels, PositionsOutsideTheRequestAreRefused) {
     Picture picture = patternPicture(8, 8, 3, 8);
     FilterHost host(identityFilter(), picture);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
     image::Rgba pixel;
     EXPECT_FALSE(HostTile(r, {}).read(0, 0, pixel));  // nothing delivered yet
@@ -335,7 +335,7 @@ TEST(HostRequests, PaddingAndHostErrorsReachThePlugin) {
     failing.advanceStateError = pi::kMemFullErr;
     {
         FilterHost host(identityFilter(), picture, failing);
-        host.activate();
+        const auto activeHost = host.activate();
         pi::FilterRecord& r = host.record();
         image::PreviewBuffer preview = previewBuffer(4, 4, 3, 9);
         requestRegion(r, {0, 0, 4, 4}, {});
@@ -347,7 +347,7 @@ TEST(HostRequests, PaddingAndHostErrorsReachThePlugin) {
                   pi::kMemFullErr);
     }
     FilterHost host(identityFilter(), picture);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
     requestRegion(r, {-1, 0, 1, 6}, {});
     r.inputPadding = 7;
@@ -366,6 +366,12 @@ TEST(HostRequests, PaddingAndHostErrorsReachThePlugin) {
     r.bigDocumentData->PluginUsing32BitCoordinates = 1;
     setInRect(r, {0, 0, 60000, 60000});
     EXPECT_EQ(advanceHost(r), pi::kMemFullErr);
+    // So is one row of 2^31 bytes, which the 32-bit row bytes cannot describe.
+    setInRect(r, {0, 0, 1, 1 << 30});
+    setOutRect(r, {});
+    r.inHiPlane = r.inLoPlane + 1;  // two 8-bit planes
+    EXPECT_EQ(advanceHost(r), pi::kMemFullErr);
+    EXPECT_EQ(r.inData, nullptr);
 }
 
 TEST(HostRequests, MaskAndICCProfileAreOffered) {
@@ -374,7 +380,7 @@ TEST(HostRequests, MaskAndICCProfileAreOffered) {
     Picture mask = patternPicture(6, 2, 1, 8);
     FilterHost host(identityFilter(), picture);
     host.setMask(&mask);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
     EXPECT_EQ(r.haveMask, 1);
     EXPECT_EQ(r.filterCase, pi::kFilterCaseFlatImageWithSelection);
@@ -395,7 +401,7 @@ TEST(HostRequests, MaskAndICCProfileAreOffered) {
 TEST(SourceLoad, FillsLevelZeroRawWithAlphaOnlyForEditableTransparency) {
     Picture picture = patternPicture(600, 3, 4, 8);
     FilterHost host(identityFilter(), picture);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
     ASSERT_EQ(sourceFormatCodeFor(r), std::int32_t(image::SampleFormat::Rgba8));
     auto source = image::create(600, 3, image::SampleFormat::Rgba8);
@@ -415,7 +421,7 @@ TEST(SourceLoad, FillsLevelZeroRawWithAlphaOnlyForEditableTransparency) {
 
     Picture deep = patternPicture(20, 2, 1, 16);
     FilterHost deepHost(identityFilter(), deep);
-    deepHost.activate();
+    const auto activeDeepHost = deepHost.activate();
     auto deepSource = image::create(20, 2, image::SampleFormat::Rgba16);
     ASSERT_EQ(fillFromHost(*deepSource, deepHost.record()), 0);
     const image::Rgba16Pixel pixel = image::readRgba16(*deepSource, 7, 1, 0);
@@ -428,7 +434,7 @@ TEST(SourceLoad, FillsLevelZeroRawWithAlphaOnlyForEditableTransparency) {
     HostOptions failing;
     failing.advanceStateError = pi::kMemFullErr;
     FilterHost failingHost(identityFilter(), deep, failing);
-    failingHost.activate();
+    const auto activeFailingHost = failingHost.activate();
     auto unfilled = image::create(20, 2, image::SampleFormat::Rgba16);
     EXPECT_EQ(fillFromHost(*unfilled, failingHost.record()), pi::kMemFullErr);
     EXPECT_EQ(unfilled->contentState, image::kContentAllocated);
@@ -439,7 +445,7 @@ TEST(FinalApply, ReportsProgressPollsAbortPerTileAndPutsTheRequestBack) {
     HostOptions options;
     options.abortAfterPolls = 2;
     FilterHost host(identityFilter(), picture, options);
-    host.activate();
+    const auto activeHost = host.activate();
     pi::FilterRecord& r = host.record();
     const SavedRequest before = saveRequest(r);
 
@@ -472,7 +478,7 @@ TEST(FinalApply, ReportsProgressPollsAbortPerTileAndPutsTheRequestBack) {
     HostOptions failing;
     failing.advanceStateError = pi::kMemFullErr;
     FilterHost failingHost(identityFilter(), picture, failing);
-    failingHost.activate();
+    const auto activeFailingHost = failingHost.activate();
     TileExchange failed = beginFinalApply(failingHost.record(), false);
     EXPECT_EQ(collectTile(failingHost.record(), failed, {0, 0, 8, 8}, compose), pi::kMemFullErr);
     EXPECT_EQ(collectTile(failingHost.record(), failed, {8, 0, 16, 8}, compose), pi::kMemFullErr);

@@ -36,9 +36,9 @@ host_app::Picture patternPicture(std::int32_t width, std::int32_t height, int ch
 
 std::string identityFilterPath() { return MIREL_IDENTITY_FILTER; }
 
-const host_app::PluginLibrary& identityFilter() {
-    static host_app::PluginLibrary* library = [] {
-        auto* opened = new host_app::PluginLibrary;
+const hostkit::PluginLibrary& identityFilter() {
+    static hostkit::PluginLibrary* library = [] {
+        auto* opened = new hostkit::PluginLibrary;
         std::string error;
         EXPECT_TRUE(opened->open(identityFilterPath(), error)) << error;
         return opened;

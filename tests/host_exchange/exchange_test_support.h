@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "apps/mirel/filter_host.h"
+#include "apps/host/filter_host.h"
 #include "apps/mirel/image_file.h"
 #include "tests/support/host_program.h"
 
@@ -19,7 +19,7 @@ namespace mirel::testing {
 host_app::Picture patternPicture(std::int32_t width, std::int32_t height, int channels, int bits);
 
 // The identity test filter, opened once for the whole binary.
-const host_app::PluginLibrary& identityFilter();
+const hostkit::PluginLibrary& identityFilter();
 std::string identityFilterPath();
 
 

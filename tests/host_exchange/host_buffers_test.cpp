@@ -10,8 +10,8 @@
 namespace mirel::testing {
 namespace {
 
-using host_app::FilterHost;
-using host_app::HostOptions;
+using hostkit::FilterHost;
+using hostkit::HostOptions;
 
 bool allZero(const HostBuffer& buffer) {
     return std::all_of(buffer.data, buffer.data + buffer.size, [](std::uint8_t b) { return b == 0; });
@@ -23,7 +23,7 @@ Source obtainOnHost(const HostOptions& options) {
     const std::size_t bytes = 4096;
     host_app::Picture picture = patternPicture(4, 4, 3, 8);
     FilterHost host(identityFilter(), picture, options);
-    host.activate();
+    const auto activeHost = host.activate();
     HostBuffer buffer;
     if (!obtainHostBuffer(host.record(), bytes, buffer)) return Source::None;
     EXPECT_EQ(buffer.size, bytes);

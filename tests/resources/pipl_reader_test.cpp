@@ -1,6 +1,6 @@
 // The host's PiPL reader: our own PiPL read back from the built libraries,
 // the filter checks, and damaged PiPLs and ELF files refused without harm.
-#include "apps/mirel/pipl_reader.h"
+#include "apps/host/pipl_reader.h"
 #include "resources/pipl.h"
 #include "tests/support/scratch.h"
 
@@ -18,7 +18,7 @@
 
 namespace {
 
-using mirel::host_app::PiplInfo;
+using mirel::hostkit::PiplInfo;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes ourPipl() {
@@ -67,7 +67,7 @@ Bytes makePipl(const std::vector<Property>& properties) {
 bool parses(const Bytes& bytes, std::string* errorOut = nullptr) {
     PiplInfo info;
     std::string error;
-    const bool ok = mirel::host_app::parsePipl(bytes, info, error);
+    const bool ok = mirel::hostkit::parsePipl(bytes, info, error);
     if (!ok) {
         EXPECT_FALSE(error.empty());
     }
@@ -78,7 +78,7 @@ bool parses(const Bytes& bytes, std::string* errorOut = nullptr) {
 TEST(PiplReader, ParsesOurPipl) {
     PiplInfo info;
     std::string error;
-    ASSERT_TRUE(mirel::host_app::parsePipl(ourPipl(), info, error)) << error;
+    ASSERT_TRUE(mirel::hostkit::parsePipl(ourPipl(), info, error)) << error;
     EXPECT_EQ(info.kind, mirel::pi::fourCC("8BFM"));
     EXPECT_EQ(info.name, "Mirel 2...");
     EXPECT_EQ(info.category, "Ostrand");
@@ -103,35 +103,35 @@ TEST(PiplReader, ParsesOurPipl) {
     EXPECT_EQ(info.terminology->eventId, mirel::pi::fourCC("OMR2"));
     EXPECT_EQ(info.terminology->terminologyId, 16000);
     EXPECT_EQ(info.terminology->scope, "Ostrand Mirel 2");
-    EXPECT_TRUE(mirel::host_app::checkFilterPipl(info, error)) << error;
+    EXPECT_TRUE(mirel::hostkit::checkFilterPipl(info, error)) << error;
 }
 
 TEST(PiplReader, FilterCheckRefusesOtherKindsNewerVersionsAndNoEntryPoint) {
     PiplInfo good;
     std::string error;
-    ASSERT_TRUE(mirel::host_app::parsePipl(ourPipl(), good, error));
+    ASSERT_TRUE(mirel::hostkit::parsePipl(ourPipl(), good, error));
 
     PiplInfo info = good;
     info.kind = mirel::pi::fourCC("8BFA");  // not a filter
-    EXPECT_FALSE(mirel::host_app::checkFilterPipl(info, error));
+    EXPECT_FALSE(mirel::hostkit::checkFilterPipl(info, error));
     EXPECT_NE(error.find("'8BFA'"), std::string::npos) << error;
 
     info = good;
-    info.version = mirel::host_app::PiplVersion{4, 1};
-    EXPECT_FALSE(mirel::host_app::checkFilterPipl(info, error));
+    info.version = mirel::hostkit::PiplVersion{4, 1};
+    EXPECT_FALSE(mirel::hostkit::checkFilterPipl(info, error));
     EXPECT_NE(error.find("4.1"), std::string::npos) << error;
-    info.version = mirel::host_app::PiplVersion{5, 0};
-    EXPECT_FALSE(mirel::host_app::checkFilterPipl(info, error));
-    info.version = mirel::host_app::PiplVersion{3, 9};
-    EXPECT_TRUE(mirel::host_app::checkFilterPipl(info, error)) << error;
+    info.version = mirel::hostkit::PiplVersion{5, 0};
+    EXPECT_FALSE(mirel::hostkit::checkFilterPipl(info, error));
+    info.version = mirel::hostkit::PiplVersion{3, 9};
+    EXPECT_TRUE(mirel::hostkit::checkFilterPipl(info, error)) << error;
     info.version.reset();
-    EXPECT_FALSE(mirel::host_app::checkFilterPipl(info, error));
+    EXPECT_FALSE(mirel::hostkit::checkFilterPipl(info, error));
 
     info = good;
     info.entryPoint.clear();
-    EXPECT_FALSE(mirel::host_app::checkFilterPipl(info, error));
+    EXPECT_FALSE(mirel::hostkit::checkFilterPipl(info, error));
 
-    EXPECT_FALSE(mirel::host_app::checkFilterPipl(PiplInfo{}, error));
+    EXPECT_FALSE(mirel::hostkit::checkFilterPipl(PiplInfo{}, error));
 }
 
 TEST(PiplReader, RefusesDamagedHeadersAndCounts) {
@@ -188,7 +188,7 @@ TEST(PiplReader, PropertiesTooShortForTheirValues) {
     EXPECT_FALSE(parses(makePipl({{"catg", {}}})));
     // A C string without its NUL ends with the property.
     PiplInfo info;
-    ASSERT_TRUE(mirel::host_app::parsePipl(makePipl({{"8664", {'a', 'b', 'c', 'd'}}}), info, error));
+    ASSERT_TRUE(mirel::hostkit::parsePipl(makePipl({{"8664", {'a', 'b', 'c', 'd'}}}), info, error));
     EXPECT_EQ(info.entryPoint, "abcd");
 }
 
@@ -200,7 +200,7 @@ TEST(PiplReader, ReadsUnpaddedLengthsAndSkipsOtherVendors) {
     Property kind{"kind", {'M', 'F', 'B', '8'}};
     PiplInfo info;
     std::string error;
-    ASSERT_TRUE(mirel::host_app::parsePipl(makePipl({entry, foreign, kind}), info, error)) << error;
+    ASSERT_TRUE(mirel::hostkit::parsePipl(makePipl({entry, foreign, kind}), info, error)) << error;
     EXPECT_EQ(info.entryPoint, "Main");
     EXPECT_EQ(info.kind, mirel::pi::fourCC("8BFM"));
 }
@@ -217,7 +217,7 @@ TEST(PiplReader, SurvivesRandomDamage) {
         bytes.resize(bytes.size() - next() % 8);
         PiplInfo info;
         std::string error;
-        if (!mirel::host_app::parsePipl(bytes, info, error)) {
+        if (!mirel::hostkit::parsePipl(bytes, info, error)) {
             EXPECT_FALSE(error.empty());
         }
     }
@@ -254,7 +254,7 @@ ElfLayout layoutOf(const Bytes& file) {
 bool readsPipl(const std::string& path, std::string* errorOut = nullptr) {
     Bytes bytes;
     std::string error;
-    const bool ok = mirel::host_app::readPiplSection(path, bytes, error);
+    const bool ok = mirel::hostkit::readPiplSection(path, bytes, error);
     if (ok) {
         EXPECT_EQ(bytes, ourPipl()) << path;
     } else {
@@ -283,7 +283,7 @@ TEST(PiplSection, BuiltPluginPassesTheHostsChecks) {
     ASSERT_TRUE(std::filesystem::exists(plugin)) << plugin;
     PiplInfo info;
     std::string error;
-    EXPECT_TRUE(mirel::host_app::loadFilterPipl(plugin, info, error)) << error;
+    EXPECT_TRUE(mirel::hostkit::loadFilterPipl(plugin, info, error)) << error;
     EXPECT_TRUE(readsPipl(plugin));
 }
 
@@ -302,7 +302,7 @@ TEST(PiplSection, RefusesFilesThatAreNotPlugins) {
     EXPECT_NE(error.find("64-bit"), std::string::npos) << error;
 
     PiplInfo info;
-    EXPECT_FALSE(mirel::host_app::loadFilterPipl(writeFile("x.8bf", {1, 2, 3}), info, error));
+    EXPECT_FALSE(mirel::hostkit::loadFilterPipl(writeFile("x.8bf", {1, 2, 3}), info, error));
     EXPECT_NE(error.find("x.8bf: "), std::string::npos) << error;
 }
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "apps/mirel/action_file.h"
-#include "apps/mirel/descriptor.h"
+#include "apps/host/descriptor.h"
+#include "apps/mirel/settings_descriptor.h"
 #include "host/scripting.h"
 #include "resources/aete.h"
 #include "settings/cached_settings.h"
@@ -22,10 +22,10 @@
 namespace mirel::testing {
 namespace {
 
-using host_app::Descriptor;
-using host_app::FilterHost;
-using host_app::HostOptions;
 using host_app::Picture;
+using hostkit::Descriptor;
+using hostkit::FilterHost;
+using hostkit::HostOptions;
 using pi::fourCC;
 
 constexpr std::int16_t kPrepare = 2, kStart = 3, kFinish = 5;
@@ -81,7 +81,7 @@ HostOptions scriptingHost(std::int16_t playInfo = pi::kPlugInDialogDontDisplay) 
     return options;
 }
 
-Descriptor only(const host_app::DescriptorItem& item) {
+Descriptor only(const hostkit::DescriptorItem& item) {
     Descriptor descriptor;
     descriptor.put(item);
     return descriptor;
@@ -95,7 +95,6 @@ struct ScriptedRun {
 
     ScriptedRun(const std::optional<Descriptor>& offered, HostOptions options = scriptingHost())
         : host(plugin(), picture, options) {
-        host.activate();
         EXPECT_TRUE(host.descriptors().offer(offered));
         result = host.run(true);
     }
@@ -110,7 +109,7 @@ struct ScriptedRun {
 TEST(ScriptingRun, AnActionWithOnlyTheHorizonGivesDefaultsElsewhere) {
     const TempFolderHere temp;
     writeDistinctCache();
-    ScriptedRun run(only(host_app::floatItem(fourCC("0019"), 30.0)));
+    ScriptedRun run(only(hostkit::floatItem(fourCC("0019"), 30.0)));
     ASSERT_EQ(run.result, 0);  // played without a dialog, confirmed
     const SettingsRecord expected = defaults();
     EXPECT_EQ(run.settings().horizon, 30.0f);
@@ -125,42 +124,39 @@ TEST(ScriptingRun, AnActionWithOnlyTheHorizonGivesDefaultsElsewhere) {
     // Finish hands every parameter back: 'Vers' first, then the terminology's order.
     const Descriptor written = run.written();
     ASSERT_EQ(written.items.size(), 38u);
-    EXPECT_EQ(written.items[0], host_app::integerItem(fourCC("Vers"), 45));
+    EXPECT_EQ(written.items[0], hostkit::integerItem(fourCC("Vers"), 45));
     const auto parameters = scriptingParameters();
-    for (std::size_t i = 0; i < parameters.size(); ++i)
-        EXPECT_EQ(written.items[i + 1].key, parameters[i].key);
-    EXPECT_EQ(*written.find(fourCC("0019")), host_app::floatItem(fourCC("0019"), 30.0));
+    for (std::size_t i = 0; i < parameters.size(); ++i) EXPECT_EQ(written.items[i + 1].key, parameters[i].key);
+    EXPECT_EQ(*written.find(fourCC("0019")), hostkit::floatItem(fourCC("0019"), 30.0));
     EXPECT_EQ(written.find(fourCC("0001"))->integer, 0x2E);
     EXPECT_EQ(written.find(fourCC("0010"))->integer, 65);  // the mirror synced from 65.0
     EXPECT_EQ(*written.find(fourCC("GLUE")),
-              host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL01")));
+              hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL01")));
     EXPECT_EQ(run.host.record().descriptorParameters->recordInfo, pi::kPlugInDialogOptional);
 }
 
 TEST(ScriptingRun, ColourChannelsKeepOnlyTheLowByteShiftedUp) {
     const TempFolderHere temp;
-    ScriptedRun full(only(host_app::integerItem(fourCC("0001"), 255)));
+    ScriptedRun full(only(hostkit::integerItem(fourCC("0001"), 255)));
     ASSERT_EQ(full.result, 0);
     EXPECT_EQ(full.settings().waterColor.red, 0xFF00);
     EXPECT_EQ(full.written().find(fourCC("0001"))->integer, 255);
 
-    ScriptedRun over(only(host_app::integerItem(fourCC("0001"), 256)));
+    ScriptedRun over(only(hostkit::integerItem(fourCC("0001"), 256)));
     EXPECT_EQ(over.settings().waterColor.red, 0);
     EXPECT_EQ(over.written().find(fourCC("0001"))->integer, 0);
 
-    ScriptedRun glitter(only(host_app::integerItem(fourCC("0027"), -1)));
+    ScriptedRun glitter(only(hostkit::integerItem(fourCC("0027"), -1)));
     EXPECT_EQ(glitter.settings().glitterColor.green, 0xFF00);
 }
 
 TEST(ScriptingRun, GlueValuesAndTheUnknownOne) {
     const TempFolderHere temp;
-    ScriptedRun known(
-        only(host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL62"))));
+    ScriptedRun known(only(hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL62"))));
     EXPECT_EQ(known.settings().outputMode, 62);
     EXPECT_EQ(known.written().find(fourCC("GLUE"))->enumValue, fourCC("GL62"));
 
-    ScriptedRun unknown(
-        only(host_app::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("XXXX"))));
+    ScriptedRun unknown(only(hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("XXXX"))));
     EXPECT_EQ(unknown.settings().outputMode, 0);
     EXPECT_EQ(unknown.written().find(fourCC("GLUE"))->enumValue, fourCC("<NO>"));
 }
@@ -168,13 +164,13 @@ TEST(ScriptingRun, GlueValuesAndTheUnknownOne) {
 TEST(ScriptingRun, ValuesOfAnotherTypeAreCoercedOrSkipped) {
     const TempFolderHere temp;
     Descriptor mixed;
-    mixed.put(host_app::integerItem(fourCC("0019"), 30));   // an integer read as a float
-    mixed.put(host_app::floatItem(fourCC("0001"), 200.0));  // no integer: left at its default
-    mixed.put(host_app::integerItem(fourCC("GLUE"), 5));    // no enumeration: left alone
-    mixed.put(host_app::floatItem(fourCC("0021"), -90.0));  // spin at its end
-    mixed.put(host_app::floatItem(fourCC("0031"), 33.5));   // fractional slider
-    mixed.put(host_app::integerItem(fourCC("Vers"), 12));   // never read back
-    mixed.put(host_app::floatItem(fourCC("0029"), 1e300));  // beyond float: saturates
+    mixed.put(hostkit::integerItem(fourCC("0019"), 30));   // an integer read as a float
+    mixed.put(hostkit::floatItem(fourCC("0001"), 200.0));  // no integer: left at its default
+    mixed.put(hostkit::integerItem(fourCC("GLUE"), 5));    // no enumeration: left alone
+    mixed.put(hostkit::floatItem(fourCC("0021"), -90.0));  // spin at its end
+    mixed.put(hostkit::floatItem(fourCC("0031"), 33.5));   // fractional slider
+    mixed.put(hostkit::integerItem(fourCC("Vers"), 12));   // never read back
+    mixed.put(hostkit::floatItem(fourCC("0029"), 1e300));  // beyond float: saturates
     ScriptedRun run(mixed);
     ASSERT_EQ(run.result, 0);
     EXPECT_EQ(run.settings().horizon, 30.0f);
@@ -196,7 +192,7 @@ TEST(ScriptingRun, PlayInfoDecidesTheDialog) {
     // Asked to show the dialog: it would open filled with the action's settings;
     // with no display it cannot, so the run ends cancelled and the cache stays.
     withoutDisplay();
-    ScriptedRun shown(only(host_app::floatItem(fourCC("0019"), 30.0)),
+    ScriptedRun shown(only(hostkit::floatItem(fourCC("0019"), 30.0)),
                       scriptingHost(pi::kPlugInDialogDisplay));
     EXPECT_EQ(shown.result, pi::kUserCanceledErr);
     EXPECT_EQ(shown.settings().horizon, 30.0f);
@@ -214,10 +210,9 @@ TEST(ScriptingRun, PhotoshopNineReadsNothingAndUsesTheCache) {
     writeDistinctCache();
     HostOptions options = scriptingHost();
     options.hostSignature = fourCC("PSP9");
-    const Descriptor action = only(host_app::floatItem(fourCC("0019"), 30.0));
+    const Descriptor action = only(hostkit::floatItem(fourCC("0019"), 30.0));
     Picture picture = gradientPicture(24, 16, 3);
     FilterHost host(plugin(), picture, options);
-    host.activate();
     ASSERT_TRUE(host.descriptors().offer(action));
     ASSERT_EQ(host.call(1), 0);
     ASSERT_EQ(host.call(kPrepare), 0);
@@ -242,7 +237,7 @@ TEST(ScriptingRun, PhotoshopNineReadsNothingAndUsesTheCache) {
 
 TEST(ScriptingRun, ARepeatWithoutTheParametersStepUsesTheConfirmedSettings) {
     const TempFolderHere temp;
-    ScriptedRun first(only(host_app::floatItem(fourCC("0019"), 30.0)));
+    ScriptedRun first(only(hostkit::floatItem(fourCC("0019"), 30.0)));
     ASSERT_EQ(first.result, 0);
     FilterHost& host = first.host;
     ASSERT_TRUE(host.descriptors().offer(std::nullopt));  // the repeat plays no action
@@ -260,8 +255,7 @@ TEST(ScriptingRun, HostsWithoutUsableServicesAreLeftAlone) {
     writeDistinctCache();
     Picture picture = gradientPicture(8, 8, 3);
     FilterHost host(plugin(), picture, scriptingHost());
-    host.activate();
-    ASSERT_TRUE(host.descriptors().offer(only(host_app::floatItem(fourCC("0019"), 30.0))));
+    ASSERT_TRUE(host.descriptors().offer(only(hostkit::floatItem(fourCC("0019"), 30.0))));
     // Too few read procedures: an older host's suite.
     host.record().descriptorParameters->readDescriptorProcs->numReadDescriptorProcs = 17;
     EXPECT_FALSE(descriptorServicesUsable(host.record()));

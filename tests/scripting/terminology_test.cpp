@@ -4,19 +4,19 @@
 
 #include <string>
 
-#include "apps/mirel/descriptor_terminology.h"
+#include "apps/host/descriptor_terminology.h"
 #include "resources/aete.h"
 #include "resources/resources.h"
 
 namespace mirel::testing {
 namespace {
 
-using host_app::Terminology;
+using hostkit::Terminology;
 
 Terminology parsedTerminology() {
     Terminology terminology;
     std::string error;
-    EXPECT_TRUE(host_app::parseTerminology(aeteBytes(), terminology, error)) << error;
+    EXPECT_TRUE(hostkit::parseTerminology(aeteBytes(), terminology, error)) << error;
     return terminology;
 }
 
@@ -96,7 +96,7 @@ TEST(Terminology, EveryTruncationIsRefusedWithAReason) {
     for (std::size_t length = 0; length < bytes.size(); ++length) {
         Terminology terminology;
         std::string error;
-        EXPECT_FALSE(host_app::parseTerminology(bytes.first(length), terminology, error)) << length;
+        EXPECT_FALSE(hostkit::parseTerminology(bytes.first(length), terminology, error)) << length;
         EXPECT_FALSE(error.empty());
     }
 }

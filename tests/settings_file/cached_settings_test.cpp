@@ -93,7 +93,7 @@ TEST(CachedSettingsRun, ACancelledRunLeavesTheCacheAlone) {
     writeBytes(cachedSettingsPath(), cache);
 
     host_app::Picture picture = gradientPicture(32, 24, 3);
-    host_app::FilterHost host(plugin(), picture);
+    hostkit::FilterHost host(plugin(), picture);
     // With the parameters step the dialog is asked for, and without a display it
     // cannot open to be confirmed.
     withoutDisplay();
@@ -109,7 +109,7 @@ TEST(CachedSettingsRun, TwoRunsWithoutTheParametersStepShareTheConfirmedSettings
     writeBytes(cachedSettingsPath(), olderCache());
 
     host_app::Picture picture = gradientPicture(32, 24, 3);
-    host_app::FilterHost host(plugin(), picture);
+    hostkit::FilterHost host(plugin(), picture);
     withoutDisplay();
     ASSERT_EQ(host.run(true), pi::kUserCanceledErr);  // the first use asks for the dialog
 
@@ -140,7 +140,7 @@ TEST(CachedSettingsRun, TwoRunsWithoutTheParametersStepShareTheConfirmedSettings
 TEST(CachedSettingsRun, FirstRunWithAnEmptyTemporaryFolderUsesTheDefaults) {
     const TempFolderHere temp;
     host_app::Picture picture = gradientPicture(16, 16, 3);
-    host_app::FilterHost host(plugin(), picture);
+    hostkit::FilterHost host(plugin(), picture);
     withoutDisplay();
     ASSERT_EQ(host.run(true), pi::kUserCanceledErr);
     EXPECT_EQ(parametersOf(host).settings.version, kVersionNothingRead);

@@ -137,7 +137,7 @@ QImage DialogDriver::grab() const {
     return window_->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-std::int16_t startWithDialog(host_app::FilterHost& host,
+std::int16_t startWithDialog(hostkit::FilterHost& host,
                              const std::function<void(DialogDriver&)>& script) {
     ensureTestApplication();
     gui::testing::Watchdog watchdog(std::chrono::seconds(120));
@@ -167,7 +167,7 @@ std::int16_t startWithDialog(host_app::FilterHost& host,
     return result;
 }
 
-std::int16_t runWithDialog(host_app::FilterHost& host,
+std::int16_t runWithDialog(hostkit::FilterHost& host,
                            const std::function<void(DialogDriver&)>& script) {
     if (const std::int16_t r = host.call(pi::kFilterSelectorParameters); r != 0) return r;
     if (const std::int16_t r = host.call(pi::kFilterSelectorPrepare); r != 0) return r;
@@ -176,11 +176,7 @@ std::int16_t runWithDialog(host_app::FilterHost& host,
     return host.call(pi::kFilterSelectorFinish);
 }
 
-const ParameterBlock& parametersOf(const host_app::FilterHost& host) {
-    return *reinterpret_cast<const ParameterBlock*>(host.parametersBlock()->memory);
-}
-
-ParameterBlock& parametersOf(host_app::FilterHost& host) {
+ParameterBlock& writableParametersOf(hostkit::FilterHost& host) {
     return *reinterpret_cast<ParameterBlock*>(host.parametersBlock()->memory);
 }
 

@@ -13,7 +13,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "apps/mirel/filter_host.h"
+#include "apps/host/filter_host.h"
+#include "apps/mirel/image_file.h"
 #include "settings/parameter_block.h"
 
 namespace mirel::testing {
@@ -58,17 +59,17 @@ class DialogDriver {
 // Calls Start on `host` (Parameters and Prepare done) and runs `script` once
 // the main dialog is on screen. A dialog the script leaves open is closed
 // (as Cancel) and fails the test. Returns Start's result.
-std::int16_t startWithDialog(host_app::FilterHost& host,
+std::int16_t startWithDialog(hostkit::FilterHost& host,
                              const std::function<void(DialogDriver&)>& script);
 
 // A whole first run from the filter menu with the dialog: Parameters,
 // Prepare, Start with `script`, Finish when Start succeeded.
-std::int16_t runWithDialog(host_app::FilterHost& host,
+std::int16_t runWithDialog(hostkit::FilterHost& host,
                            const std::function<void(DialogDriver&)>& script);
 
-// The host's parameter block, readable while the dialog runs.
-const ParameterBlock& parametersOf(const host_app::FilterHost& host);
-ParameterBlock& parametersOf(host_app::FilterHost& host);
+// The host's parameter block to change between Prepare and Start, as a
+// record left by an earlier run would (host_fixture.h reads it).
+ParameterBlock& writableParametersOf(hostkit::FilterHost& host);
 
 // An 8-bit RGB picture of smooth colour ramps.
 host_app::Picture rampPicture(std::int32_t width, std::int32_t height, int bits = 8);

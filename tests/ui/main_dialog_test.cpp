@@ -12,8 +12,8 @@
 namespace mirel::testing {
 namespace {
 
-using host_app::FilterHost;
-using host_app::HostOptions;
+using hostkit::FilterHost;
+using hostkit::HostOptions;
 using host_app::Picture;
 
 // Control ids of the dialog, as its template gives them.

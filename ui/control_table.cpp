@@ -29,11 +29,14 @@ struct IconRow {
     int button, icon;
 };
 
-// The icon buttons and their icons; "N" (21) has none and keeps its letter.
+// The icon buttons and their icons.
 constexpr IconRow kIconRows[] = {
-    {21, kNoImage}, {26, 186}, {27, 236}, {32, 5},   {33, 169}, {35, 185},
-    {40, 235},      {69, 234}, {72, 184}, {74, 187}, {75, 164}, {98, 225},
+    {21, 188}, {26, 186}, {27, 236}, {32, 5},   {33, 169}, {35, 185},
+    {40, 235}, {69, 234}, {72, 184}, {74, 187}, {75, 164}, {98, 225},
 };
+
+// The product's emblem that the about icon shows.
+constexpr int kAboutEmblem = 189;
 
 // The swatches ask the host's colour picker with this prompt.
 constexpr int kSwatchPrompt = 35;
@@ -87,6 +90,7 @@ constexpr std::array<ControlSpec, kControlIdCount> buildTable() {
     pad.images[kImageLarge] = 304;
     pad.images[kImageDisabled] = 306;
     table[id::kAboutIcon].kind = ControlKind::AboutIcon;
+    table[id::kAboutIcon].images[kImageIcon] = kAboutEmblem;
     for (int dot = id::kFirstMemoryDot; dot <= id::kLastMemoryDot; ++dot)
         table[dot].kind = ControlKind::MemoryDot;
     table[id::kDotPreview].kind = ControlKind::DotPreview;

@@ -61,6 +61,10 @@ void MainDialogProcedure::paintControl(gui::DialogHandle& dialog, gui::DrawingSu
         case ControlKind::LightPad:
             drawLightPad(surface, images_, rect, settings().lightDirection, runtime_.enabled[i]);
             break;
+        case ControlKind::AboutIcon:
+            images_.drawIcon(surface, {rect.x, rect.y, rect.width, rect.width},
+                             imageIds[kImageIcon]);
+            break;
         case ControlKind::MemoryDot:
             // Every dot starts empty; their states come with the memory dots.
             images_.drawJpeg(surface, rect, image_id::kEmptyDot);

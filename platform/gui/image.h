@@ -16,6 +16,9 @@ struct Image {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> rgba;
+    // Pixels per client pixel the picture was drawn for: 2 for the 200 %
+    // picture of an icon that also holds one at 100 %.
+    double density = 1.0;
 
     bool empty() const {
         return width <= 0 || height <= 0 || rgba.size() < std::size_t(width) * height * 4;
@@ -33,9 +36,10 @@ struct Bgr24View {
 };
 
 // Decodes a BMP, ICO, CUR or PNG file. For an icon or cursor with several
-// pictures the largest is taken; `hotSpot`, when given, gets a cursor's hot
-// spot scaled to that picture (0, 0 for anything else). False, with `out`
-// empty, when the bytes are no picture these formats hold.
+// pictures the largest is taken, with the density that makes it as large as
+// the smallest; `hotSpot`, when given, gets a cursor's hot spot in client
+// pixels (0, 0 for anything else). False, with `out` empty, when the bytes
+// are no picture these formats hold.
 bool decodeImage(std::span<const std::uint8_t> bytes, Image& out, Point* hotSpot = nullptr);
 
 }  // namespace mirel::gui

@@ -196,20 +196,21 @@ bool DialogHandle::setButtonImage(int id, const Image& image) {
         button->setIcon(QIcon());
         return true;
     }
-    QPixmap pixmap = QPixmap::fromImage(toQImage(image));
-    // The icon fills the button but for a margin of 3 pixels a side; a large
-    // picture stays sharp on a dense display because the pixmap carries its
-    // density.
+    // Shown at the size it was drawn for, shrunk when the button is smaller
+    // (less a margin of 2 pixels a side); a dense picture stays sharp on a
+    // dense display because the pixmap carries its density.
     const Rect r = window_.findControl(id)->pixels;
-    const int side = std::max(1, std::min(r.width, r.height) - 6);
-    const double aspect = double(image.width) / image.height;
-    QSize logical(side, side);
-    if (aspect >= 1.0)
-        logical.setHeight(std::max(1, int(side / aspect + 0.5)));
-    else
-        logical.setWidth(std::max(1, int(side * aspect + 0.5)));
+    const double density = image.density > 0 ? image.density : 1.0;
+    const QSizeF drawnFor(image.width / density, image.height / density);
+    const QSizeF room(std::max(1, r.width - 4), std::max(1, r.height - 4));
+    const QSize logical = (drawnFor.width() <= room.width() && drawnFor.height() <= room.height()
+                               ? drawnFor
+                               : drawnFor.scaled(room, Qt::KeepAspectRatio))
+                              .toSize()
+                              .expandedTo(QSize(1, 1));
     const qreal ratio = std::max<qreal>(1.0, window_.devicePixelRatioF());
-    pixmap = pixmap.scaled(logical * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPixmap pixmap = QPixmap::fromImage(
+        toQImage(image).scaled(logical * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(ratio);
     button->setIcon(QIcon(pixmap));
     button->setIconSize(logical);
@@ -232,6 +233,8 @@ int DialogHandle::controlValue(int id) const {
 void DialogHandle::setCursor(const Cursor& cursor) {
     if (cursor.image && !cursor.image->empty()) {
         QPixmap pixmap = QPixmap::fromImage(toQImage(*cursor.image));
+        // A dense cursor picture keeps its size on screen; the hot spot is in client pixels.
+        pixmap.setDevicePixelRatio(cursor.image->density > 0 ? cursor.image->density : 1.0);
         window_.setCursor(QCursor(pixmap, cursor.hotSpot.x, cursor.hotSpot.y));
     } else {
         window_.setCursor(toShape(cursor.shape));

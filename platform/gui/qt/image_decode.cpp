@@ -69,11 +69,13 @@ bool decodeImage(std::span<const std::uint8_t> bytes, Image& out, Point* hotSpot
     QImageReader reader(&buffer, iconType ? QByteArray("ico") : QByteArray());
     QImage best;
     int bestIndex = 0;
+    int smallestWidth = 0;
     const int count = std::max(1, reader.imageCount());
     for (int i = 0; i < count; ++i) {
         if (i > 0 && !reader.jumpToImage(i)) break;
         QImage image = reader.read();
         if (image.isNull()) continue;
+        if (smallestWidth == 0 || image.width() < smallestWidth) smallestWidth = image.width();
         if (best.isNull() || image.width() * image.height() > best.width() * best.height()) {
             best = image;
             bestIndex = i;
@@ -83,14 +85,17 @@ bool decodeImage(std::span<const std::uint8_t> bytes, Image& out, Point* hotSpot
     best = best.convertToFormat(QImage::Format_RGBA8888);
     out.width = best.width();
     out.height = best.height();
+    out.density = iconType ? double(best.width()) / smallestWidth : 1.0;
     out.rgba.resize(std::size_t(out.width) * out.height * 4);
     for (int y = 0; y < out.height; ++y)
         std::memcpy(out.rgba.data() + std::size_t(y) * out.width * 4, best.constScanLine(y),
                     std::size_t(out.width) * 4);
     if (hotSpot && iconType == kCursorType) {
+        // The entry's hot spot is in the pixels of the picture the entry
+        // describes; the entry's own size stands for that picture's.
         const IconEntry entry = iconEntry(bytes, bestIndex);
-        *hotSpot = {entry.hotSpot.x * out.width / entry.width,
-                    entry.hotSpot.y * out.height / entry.height};
+        const double toClient = double(out.width) / entry.width / out.density;
+        *hotSpot = {int(entry.hotSpot.x * toClient), int(entry.hotSpot.y * toClient)};
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -135,6 +136,23 @@ void DialogDriver::wait(int milliseconds) {
 
 QImage DialogDriver::grab() const {
     return window_->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+void DialogDriver::answerColorDialog(const QColor& color) {
+    auto* timer = new QTimer(window_);
+    QObject::connect(timer, &QTimer::timeout, [timer, color] {
+        auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        if (!color.isValid()) {
+            dialog->reject();
+            return;
+        }
+        dialog->setCurrentColor(color);
+        dialog->accept();
+    });
+    timer->start(10);
 }
 
 std::int16_t startWithDialog(hostkit::FilterHost& host,

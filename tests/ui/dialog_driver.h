@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QColor>
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
@@ -19,6 +20,16 @@
 
 namespace mirel::testing {
 
+// Control ids of the dialog, as its template gives them.
+namespace ids {
+constexpr int kCancel = 2, kOk = 3, kWaterColor = 7, kPreview = 18, kNextMode = 21;
+constexpr int kZoomIn = 32, kZoomOut = 33, kZoomPercent = 34;
+constexpr int kHorizonSlider = 37, kHorizonField = 86, kOffsetSlider = 57, kOffsetField = 91;
+constexpr int kSpinSlider = 152, kSpinField = 153, kBlurSlider = 61, kBlurField = 93;
+constexpr int kModeLabel = 70, kModeList = 73, kStyleLabel = 146, kStyleList = 147;
+constexpr int kLightPad = 150;
+}  // namespace ids
+
 // The test's application, made before the plug-in needs one (the plug-in then uses it).
 void ensureTestApplication();
 
@@ -30,6 +41,13 @@ class DialogDriver {
     // A control's rectangle as the template places it, in client pixels.
     QRect rectOf(int id) const;
     QPoint centreOf(int id) const { return rectOf(id).center(); }
+    // The pane inside the preview control's frame, and its middle, where the
+    // middle of the picture shows.
+    QRect paneRect() const { return rectOf(ids::kPreview).adjusted(2, 2, -2, -2); }
+    QPoint paneMiddle() const {
+        const QRect pane = paneRect();
+        return {pane.x() + pane.width() / 2, pane.y() + pane.height() / 2};
+    }
 
     // What a program-drawn control shows (a slider's position).
     int controlValue(int id) const;
@@ -50,6 +68,8 @@ class DialogDriver {
     // Lets the dialog's own timers and events run.
     void wait(int milliseconds);
     QImage grab() const;
+    // Answers the next colour dialog with `color` (an invalid colour cancels it).
+    void answerColorDialog(const QColor& color);
 
   private:
     QWidget* window_;

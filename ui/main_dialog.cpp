@@ -267,6 +267,9 @@ void MainDialogProcedure::undo(gui::DialogHandle&, int, bool&) {
 void MainDialogProcedure::nextModeAndRandom(gui::DialogHandle& dialog, int controlId,
                                             bool& render) {
     if (controlId == id::kNextMode) {
+        // A value typed a moment ago is taken before the record is written
+        // back into the controls, not thrown away.
+        readControls(dialog);
         SettingsRecord& record = settings();
         record.outputMode = record.outputMode + 1;
         if (record.outputMode > render::kOutputModeCount || record.outputMode < 1)

@@ -27,7 +27,7 @@ constexpr int kZoomIn = 32, kZoomOut = 33, kZoomPercent = 34;
 constexpr int kHorizonSlider = 37, kHorizonField = 86, kOffsetSlider = 57, kOffsetField = 91;
 constexpr int kSpinSlider = 152, kSpinField = 153, kBlurSlider = 61, kBlurField = 93;
 constexpr int kModeLabel = 70, kModeList = 73, kStyleLabel = 146, kStyleList = 147;
-constexpr int kLightPad = 150;
+constexpr int kLightPad = 150, kGlitterColor = 120;
 }  // namespace ids
 
 // The test's application, made before the plug-in needs one (the plug-in then uses it).

@@ -7,9 +7,11 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "apps/host/action_file.h"
 #include "apps/host/filter_host.h"
@@ -242,8 +244,33 @@ bool prepareMask(const Picture& loaded, const Picture& picture, Picture& mask, s
     return true;
 }
 
+namespace {
+
+// True when the environment names a display the filter's dialog can open on:
+// QT_QPA_PLATFORM naming a platform that needs nothing from outside
+// (offscreen, vnc...), or the variable X11 or Wayland needs. The plug-in
+// decides by the same rule, and without a display shows no dialog.
+bool displayAvailable() {
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    if (set("QT_QPA_PLATFORM")) {
+        std::string_view platform = std::getenv("QT_QPA_PLATFORM");
+        platform = platform.substr(0, platform.find(':'));
+        if (platform == "xcb") return set("DISPLAY");
+        if (platform.substr(0, 7) == "wayland") return set("WAYLAND_DISPLAY");
+        return true;
+    }
+    return set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
 RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& options) {
     std::string error;
+    if (options.showDialog && !displayAvailable())
+        return fail("--dialog needs a display, and none is set (DISPLAY or WAYLAND_DISPLAY)");
     if (!outputPathUsable(options.output, error)) return fail(error);
 
     Picture picture;

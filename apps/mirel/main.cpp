@@ -78,8 +78,10 @@ int main(int argc, char** argv) {
     addSources(applyCommand, apply.sources);
     applyCommand->add_option("--record", apply.recordFile,
                              "keep the settings the filter hands back at the end of the run, as an action file");
-    applyCommand->add_flag("--dialog", apply.showDialog,
-                           "ask the filter to show its dialog (played actions run without it)");
+    applyCommand->add_flag(
+        "--dialog", apply.showDialog,
+        "show the filter's dialog on the display with the picture: OK applies and saves, "
+        "Cancel or Escape exits 1 without writing");
 
     auto* paramsCommand = app.add_subcommand("params", "list the filter's parameters: keys, types, names and enumeration values");
 

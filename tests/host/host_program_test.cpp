@@ -1,11 +1,10 @@
 // The host program as a user runs it.
-#include "tests/support/host_program.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
+#include "tests/support/host_program.h"
 #include "tests/support/scratch.h"
 
 namespace mirel::testing {
@@ -13,9 +12,7 @@ namespace {
 
 using Outcome = ProgramOutcome;
 
-Outcome runHost(const std::string& arguments) {
-    return runProgram(pluginPath(), arguments);
-}
+Outcome runHost(const std::string& arguments) { return runProgram(pluginPath(), arguments); }
 
 TEST(HostProgram, PrintsWhatThePluginsPiPLSays) {
     const Outcome outcome = runHost("plugin-info");

@@ -1,7 +1,7 @@
 // The big-document-aware rectangle accessors.
-#include "platform/pi/rects.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/pi/rects.h"
 
 namespace mirel {
 namespace {

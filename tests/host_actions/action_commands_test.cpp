@@ -4,11 +4,11 @@
 #include <sys/wait.h>
 
 #include <array>
-#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 
 #include "apps/host/action_file.h"
@@ -31,9 +31,7 @@ Outcome runHost(const std::string& folder, const std::string& arguments) {
     return runProgram(pluginPath(), arguments, "TMPDIR=" + quoted(folder) + " ", folder);
 }
 
-bool exists(const std::string& path) {
-    return fileExists(path);
-}
+bool exists(const std::string& path) { return fileExists(path); }
 
 std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -56,8 +54,7 @@ std::string writeInput(const std::string& folder) {
     EXPECT_TRUE(host_app::allocatePicture(picture, 20, 12, 3, 8, error)) << error;
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 20; ++x)
-            for (int c = 0; c < 3; ++c)
-                host_app::setSampleValue(picture, x, y, c, float((x * 9 + y * 5 + c * 70) % 256));
+            for (int c = 0; c < 3; ++c) host_app::setSampleValue(picture, x, y, c, float((x * 9 + y * 5 + c * 70) % 256));
     const std::string path = folder + "in.png";
     EXPECT_TRUE(host_app::writePicture(path, picture, error)) << error;
     return path;
@@ -74,8 +71,7 @@ void expectOneLineRefusal(const Outcome& outcome, const std::string& expected) {
 TEST(ParamsCommand, ListsKeysTypesNamesAndEnumerationValues) {
     const Outcome outcome = runHost(scratchFolder(), "params");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
-    EXPECT_NE(outcome.output.find("'0001'  long  integer      water red"), std::string::npos)
-        << outcome.output;
+    EXPECT_NE(outcome.output.find("'0001'  long  integer      water red"), std::string::npos) << outcome.output;
     EXPECT_NE(outcome.output.find("'0019'  doub  number       horizon float"), std::string::npos);
     EXPECT_NE(outcome.output.find("'GLUE'  GLty  enumeration  glue"), std::string::npos);
     EXPECT_NE(outcome.output.find("'GL26' harsh diff"), std::string::npos);
@@ -88,9 +84,8 @@ TEST(ParamsCommand, ListsKeysTypesNamesAndEnumerationValues) {
 TEST(ApplyCommand, SettingsByNameAreRecordedAndPlayBack) {
     const std::string folder = scratchFolder();
     const std::string input = writeInput(folder);
-    Outcome outcome = runHost(folder,
-                              "apply in.png -o out.png --set 'horizon float=30' --set glue=screen "
-                              "--set 'water red=255' --record first.json");
+    Outcome outcome = runHost(folder, "apply in.png -o out.png --set 'horizon float=30' --set glue=screen "
+                                      "--set 'water red=255' --record first.json");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
     EXPECT_TRUE(exists(folder + "out.png"));
     const hostkit::Descriptor first = readAction(folder + "first.json");
@@ -108,8 +103,7 @@ TEST(ApplyCommand, SettingsByNameAreRecordedAndPlayBack) {
     EXPECT_EQ(readAction(folder + "second.json"), first);
 
     // --set goes over the action.
-    outcome = runHost(
-        folder, "apply in.png -o out3.png --action first.json --set spin=-90 --record third.json");
+    outcome = runHost(folder, "apply in.png -o out3.png --action first.json --set spin=-90 --record third.json");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
     const hostkit::Descriptor third = readAction(folder + "third.json");
     EXPECT_EQ(third.find(fourCC("0021"))->number, -90.0);
@@ -119,11 +113,8 @@ TEST(ApplyCommand, SettingsByNameAreRecordedAndPlayBack) {
 TEST(ApplyCommand, ASettingsFileTravelsAsDescriptorKeys) {
     const std::string folder = scratchFolder();
     writeInput(folder);
-    ASSERT_EQ(runHost(folder, "save-settings saved.q8r --set 'waviness float=33.5' --set glue=cold")
-                  .exitCode,
-              0);
-    const Outcome outcome =
-        runHost(folder, "apply in.png -o out.png --settings saved.q8r --record rec.json");
+    ASSERT_EQ(runHost(folder, "save-settings saved.q8r --set 'waviness float=33.5' --set glue=cold").exitCode, 0);
+    const Outcome outcome = runHost(folder, "apply in.png -o out.png --settings saved.q8r --record rec.json");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
     const hostkit::Descriptor recorded = readAction(folder + "rec.json");
     EXPECT_EQ(recorded.find(fourCC("0031"))->number, 33.5);
@@ -136,10 +127,10 @@ TEST(ApplyCommand, TheDialogIsShownOnlyWhenAskedFor) {
     writeInput(folder);
     // Asked for the dialog without a display: one line, exit 2, nothing written
     // (tests/ui shows the dialog on an X server).
-    const Outcome outcome = runProgram(
-        pluginPath(), "apply in.png -o out.png --dialog --record rec.json",
-        "TMPDIR=" + quoted(folder) + " env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY ",
-        folder);
+    const Outcome outcome =
+        runProgram(pluginPath(), "apply in.png -o out.png --dialog --record rec.json",
+                   "TMPDIR=" + quoted(folder) + " env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY ",
+                   folder);
     EXPECT_EQ(outcome.exitCode, 2) << outcome.output;
     EXPECT_EQ(outcome.output,
               "mirel: --dialog needs a display, and none is set (DISPLAY or WAYLAND_DISPLAY)\n");
@@ -150,26 +141,19 @@ TEST(ApplyCommand, TheDialogIsShownOnlyWhenAskedFor) {
 TEST(ApplyCommand, UnknownNamesWrongTypesAndUnreadableFilesAreOneLine) {
     const std::string folder = scratchFolder();
     writeInput(folder);
-    expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --set depth=3"),
-                         "unknown parameter \"depth\"");
-    expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --set 'water red=pink'"),
-                         "whole number");
-    expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --action missing.json"),
-                         "missing.json");
-    std::ofstream(folder + "bad.json")
-        << R"({"descriptor": [{"key": "0019", "type": "long", "value": 3}]})";
+    expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --set depth=3"), "unknown parameter \"depth\"");
+    expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --set 'water red=pink'"), "whole number");
+    expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --action missing.json"), "missing.json");
+    std::ofstream(folder + "bad.json") << R"({"descriptor": [{"key": "0019", "type": "long", "value": 3}]})";
     expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --action bad.json"), "not long");
-    expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --settings in.png"),
-                         "not a settings file");
-    expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --record no/such/rec.json"),
-                         "does not exist");
+    expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --settings in.png"), "not a settings file");
+    expectOneLineRefusal(runHost(folder, "apply in.png -o out.png --record no/such/rec.json"), "does not exist");
     EXPECT_FALSE(exists(folder + "out.png"));
 }
 
 TEST(SettingsCommands, SaveSettingsThenInfo) {
     const std::string folder = scratchFolder();
-    Outcome outcome =
-        runHost(folder, "save-settings s.q8r --set 'horizon float=12.25' --set 'water red=255'");
+    Outcome outcome = runHost(folder, "save-settings s.q8r --set 'horizon float=12.25' --set 'water red=255'");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
     EXPECT_EQ(readText(folder + "s.q8r").size(), kSettingsFileBytesWithoutThumbnail);
 
@@ -185,8 +169,7 @@ TEST(SettingsCommands, SaveSettingsThenInfo) {
     outcome = runHost(folder, "save-settings t.q8r --settings s.q8r --set spin=45");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
     outcome = runHost(folder, "info t.q8r");
-    EXPECT_NE(outcome.output.find("horizon float      '0019'  12.25"), std::string::npos)
-        << outcome.output;
+    EXPECT_NE(outcome.output.find("horizon float      '0019'  12.25"), std::string::npos) << outcome.output;
     EXPECT_NE(outcome.output.find("spin               '0021'  45"), std::string::npos);
 
     expectOneLineRefusal(runHost(folder, "info t.q8r --thumbnail t.png"), "holds no thumbnail");
@@ -214,8 +197,7 @@ TEST(SettingsCommands, InfoWritesTheThumbnailAsAPicture) {
     EXPECT_EQ(picture.width, 128);
     EXPECT_EQ(picture.height, 128);
     // The default thumbnail is a grey ramp, light at the top (JPEG keeps it roughly).
-    EXPECT_GT(host_app::sampleValue(picture, 64, 2, 0),
-              host_app::sampleValue(picture, 64, 125, 0) + 64);
+    EXPECT_GT(host_app::sampleValue(picture, 64, 2, 0), host_app::sampleValue(picture, 64, 125, 0) + 64);
 }
 
 }  // namespace

@@ -66,15 +66,13 @@ TEST(BadInput, MissingEmptyTruncatedAndCorruptPicturesAreRefused) {
         std::vector<std::uint8_t> bytes = readBytes(whole);
         const std::string cut = folder / (std::string("cut.") + extension);
         writeBytes(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + bytes.size() / 2));
-        expectRefusal(folder, identityFilterPath(), applyArguments(cut, out), kExitBadInput,
-                      "cut.");
+        expectRefusal(folder, identityFilterPath(), applyArguments(cut, out), kExitBadInput, "cut.");
 
         // The signature survives, everything after it is noise.
         for (std::size_t i = 16; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i * 7919 >> 3);
         const std::string noise = folder / (std::string("noise.") + extension);
         writeBytes(noise, bytes);
-        expectRefusal(folder, identityFilterPath(), applyArguments(noise, out), kExitBadInput,
-                      "noise.");
+        expectRefusal(folder, identityFilterPath(), applyArguments(noise, out), kExitBadInput, "noise.");
     }
 }
 
@@ -103,16 +101,13 @@ TEST(BadInput, MasksMustBeGreyAndOfThePicturesSize) {
     writeTestPicture(folder / "small.png", patternPicture(30, 19, 1, 8));
     writeTestPicture(folder / "colour.png", patternPicture(30, 20, 3, 8));
     expectRefusal(folder, identityFilterPath(),
-                  applyArguments(folder / "in.png", folder / "out.png",
-                                 "--mask " + quoted(folder / "small.png")),
+                  applyArguments(folder / "in.png", folder / "out.png", "--mask " + quoted(folder / "small.png")),
                   kExitBadInput, "the mask is 30 x 19 pixels but the picture is 30 x 20");
     expectRefusal(folder, identityFilterPath(),
-                  applyArguments(folder / "in.png", folder / "out.png",
-                                 "--mask " + quoted(folder / "colour.png")),
+                  applyArguments(folder / "in.png", folder / "out.png", "--mask " + quoted(folder / "colour.png")),
                   kExitBadInput, "the mask is a colour picture");
     expectRefusal(folder, identityFilterPath(),
-                  applyArguments(folder / "in.png", folder / "out.png",
-                                 "--mask " + quoted(folder / "none.png")),
+                  applyArguments(folder / "in.png", folder / "out.png", "--mask " + quoted(folder / "none.png")),
                   kExitBadInput, "none.png: No such file or directory");
 
     // A 16-bit grey mask converts.
@@ -121,8 +116,8 @@ TEST(BadInput, MasksMustBeGreyAndOfThePicturesSize) {
     ASSERT_TRUE(host_app::allocatePicture(deepMask, 30, 20, 1, 16, error));
     writeTestPicture(folder / "deep.png", deepMask);
     const ProgramOutcome outcome = runProgram(
-        identityFilterPath(), "apply " + applyArguments(folder / "in.png", folder / "out.png",
-                                                        "--mask " + quoted(folder / "deep.png")));
+        identityFilterPath(),
+        "apply " + applyArguments(folder / "in.png", folder / "out.png", "--mask " + quoted(folder / "deep.png")));
     EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
 }
 
@@ -132,20 +127,17 @@ TEST(BadInput, OutputsThatCannotBeWrittenLeaveNothingBehind) {
     writeTestPicture(folder / "float.tif", patternPicture(30, 20, 3, 32));
     writeTestPicture(folder / "deep.png", patternPicture(30, 20, 3, 16));
     expectRefusal(folder, identityFilterPath(),
-                  applyArguments(folder / "in.png", folder / "no/such/folder/out.png"),
-                  kExitBadInput, "does not exist");
-    expectRefusal(folder, identityFilterPath(),
-                  applyArguments(folder / "in.png", folder / "out.bmp"), kExitBadInput,
-                  "unknown file type");
+                  applyArguments(folder / "in.png", folder / "no/such/folder/out.png"), kExitBadInput,
+                  "does not exist");
+    expectRefusal(folder, identityFilterPath(), applyArguments(folder / "in.png", folder / "out.bmp"),
+                  kExitBadInput, "unknown file type");
     expectRefusal(folder, identityFilterPath(), applyArguments(folder / "in.png", folder.path),
                   kExitBadInput, "unknown file type");
     // Found only once the filter has run: the kind does not fit the format.
-    expectRefusal(folder, identityFilterPath(),
-                  applyArguments(folder / "float.tif", folder / "out.png"), kExitBadInput,
-                  "PNG cannot hold 32-bit float pictures");
-    expectRefusal(folder, identityFilterPath(),
-                  applyArguments(folder / "deep.png", folder / "out.jpg"), kExitBadInput,
-                  "JPEG holds only 8-bit pictures");
+    expectRefusal(folder, identityFilterPath(), applyArguments(folder / "float.tif", folder / "out.png"),
+                  kExitBadInput, "PNG cannot hold 32-bit float pictures");
+    expectRefusal(folder, identityFilterPath(), applyArguments(folder / "deep.png", folder / "out.jpg"),
+                  kExitBadInput, "JPEG holds only 8-bit pictures");
 }
 
 TEST(BadInput, CancelledRunsWriteNothing) {

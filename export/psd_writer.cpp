@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "export/replacing_file.h"
+#include "platform/os/os.h"
 
 namespace mirel::psd {
 
@@ -365,14 +365,29 @@ std::int16_t writePsd(BigEndianWriter& out, const PsdExportSpec& spec, const Psd
     return kPsdWritten;
 }
 
+namespace {
+
+// The document streamed into a file that takes the target's place only when complete.
+class FileSink final : public ByteSink {
+public:
+    explicit FileSink(os::ReplacingFile& file) : file_(file) {}
+    bool write(std::span<const std::uint8_t> bytes) override { return file_.write(bytes); }
+
+private:
+    os::ReplacingFile& file_;
+};
+
+}  // namespace
+
 std::int16_t writePsdFile(const std::string& path, const PsdExportSpec& spec,
                           const PsdMetadata& metadata, const image::TiledImage& layer) {
     if (!documentFits(spec, metadata)) return kPsdUnsupported;
-    ReplacingFile file;
+    os::ReplacingFile file;
     if (!file.open(path)) return kPsdWriteFailed;
+    FileSink sink(file);
     std::int16_t result;
     {
-        BigEndianWriter out(file);
+        BigEndianWriter out(sink);
         result = writePsd(out, spec, metadata, layer);
     }
     if (result != kPsdWritten) return result;  // the file abandons the temporary copy

@@ -1,6 +1,8 @@
 // The host program's commands: plug-in information and runs of the filter.
 #include "apps/mirel/host_commands.h"
 
+#include "apps/mirel/export_commands.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -166,13 +168,13 @@ bool knownOutputExtension(const std::string& path) {
     std::string extension = path.substr(dot + 1);
     for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
     return extension == "png" || extension == "jpg" || extension == "jpeg" || extension == "tif" ||
-           extension == "tiff";
+           extension == "tiff" || extension == "psd";
 }
 
 // Checked before the filter runs, so that a long run is not lost to a typo.
 bool outputPathUsable(const std::string& path, std::string& error) {
     if (!knownOutputExtension(path)) {
-        error = path + ": unknown file type; use .png, .jpg, .jpeg, .tif or .tiff";
+        error = path + ": unknown file type; use .png, .jpg, .jpeg, .tif, .tiff or .psd";
         return false;
     }
     const std::filesystem::path target(path);
@@ -325,7 +327,15 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
         return fail("the filter stopped with error " + std::to_string(result) + "; " +
                     options.output + " was not written");
     }
-    if (!writePicture(options.output, picture, error)) return fail(error);
+    if (isPsdPath(options.output)) {
+        SettingsRecord confirmed{};
+        confirmed.outputMode = 1;
+        if (recorded) applyDescriptor(*recorded, confirmed);
+        if (!writePictureAsPsd(options.output, picture, confirmed.outputMode, error))
+            return fail(error);
+    } else if (!writePicture(options.output, picture, error)) {
+        return fail(error);
+    }
     if (!options.recordFile.empty()) {
         if (!recorded)
             return fail("the filter handed back no settings; " + options.recordFile + " was not written");

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "apps/mirel/export_commands.h"
 #include "apps/mirel/host_commands.h"
 #include "apps/mirel/interrupt.h"
 
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
     auto* applyCommand = app.add_subcommand("apply", "run the filter over a picture file and save the result");
     applyCommand->add_option("IN", apply.input, "the picture to filter (PNG, JPEG or TIFF)")->required();
     applyCommand->add_option("-o,--output", apply.output,
-                             "where to save the result; its extension (.png, .jpg, .tif) chooses the format")
+                             "where to save the result; its extension (.png, .jpg, .tif, or .psd for a layered document) chooses the format")
         ->required();
     applyCommand->add_option("--mask", apply.mask,
                              "a grey picture of the same size as the selection: 0 outside, 255 inside");
@@ -100,6 +101,17 @@ int main(int argc, char** argv) {
                             "a picture (PNG, JPEG or TIFF): the file gets the thumbnail of the effect "
                             "on it, made from the preview the dialog would show; without it, no thumbnail");
 
+    std::string galleryFolder, galleryPage;
+    bool galleryQuiet = false;
+    auto* galleryCommand = app.add_subcommand(
+        "gallery", "write an HTML page showing the thumbnails of a folder's settings files");
+    galleryCommand->add_option("FOLDER", galleryFolder, "the folder of settings files (.q8r)")
+        ->required();
+    galleryCommand->add_option("-o,--output", galleryPage,
+                               "the page to write; its images go to web_images beside it")
+        ->required();
+    galleryCommand->add_flag("--quiet", galleryQuiet, "no progress bar");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -123,5 +135,6 @@ int main(int argc, char** argv) {
     if (*paramsCommand) return printParameters(pluginPath) ? kExitOk : kExitBadInput;
     if (*infoCommand) return printSettingsInfo(pluginPath, infoFile, infoThumbnail) ? kExitOk : kExitBadInput;
     if (*saveCommand) return exitCodeOf(saveSettingsFromSources(pluginPath, saveOutput, saveSources, saveFrom));
+    if (*galleryCommand) return exitCodeOf(writeGallery(galleryFolder, galleryPage, !galleryQuiet));
     return kExitBadInput;
 }

@@ -262,34 +262,68 @@ bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes) {
-    if (path.empty() || path.back() == '/') return false;
-    const std::string target = resolveTarget(path);
-    std::string tempPath;
-    const int fd = createTempBeside(target, tempPath);
-    if (fd < 0) return false;
+ReplacingFile::~ReplacingFile() { abandon(); }
 
+bool ReplacingFile::open(const std::string& target) {
+    abandon();
+    failed_ = false;
+    if (target.empty() || target.back() == '/') return false;
+    target_ = resolveTarget(target);
+    // A folder or a device at the target's place is not ours to replace.
+    struct stat info;
+    if (::stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return false;
+    fd_ = createTempBeside(target_, tempPath_);
+    if (fd_ < 0) tempPath_.clear();
+    return fd_ >= 0;
+}
+
+bool ReplacingFile::write(std::span<const std::uint8_t> bytes) {
+    if (fd_ < 0 || failed_) return false;
+    if (!writeFully(fd_, bytes.data(), bytes.size())) failed_ = true;
+    return !failed_;
+}
+
+bool ReplacingFile::commit() {
+    if (fd_ < 0) return false;
     // A replaced file keeps its permission bits; a new one gets 0644 less umask.
     struct stat old;
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(fd, old.st_mode & 07777);
-
-    bool ok = writeFully(fd, bytes.data(), bytes.size()) && syncDescriptor(fd);
+    if (::stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd_, old.st_mode & 07777);
+    bool ok = !failed_ && syncDescriptor(fd_);
     // close can report a delayed write error (e.g. on network file systems).
-    if (::close(fd) != 0 && errno != EINTR) ok = false;
-    if (ok && ::rename(tempPath.c_str(), target.c_str()) != 0) ok = false;
+    if (::close(fd_) != 0 && errno != EINTR) ok = false;
+    fd_ = -1;
+    if (ok && ::rename(tempPath_.c_str(), target_.c_str()) != 0) ok = false;
     if (!ok) {
-        ::unlink(tempPath.c_str());
+        ::unlink(tempPath_.c_str());
+        tempPath_.clear();
         return false;
     }
+    tempPath_.clear();
     // Make the rename itself durable; a failure here leaves a correct file.
     const int folderFd =
-        openRetrying(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+        openRetrying(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (folderFd >= 0) {
         syncDescriptor(folderFd);
         ::close(folderFd);
     }
     return true;
+}
+
+void ReplacingFile::abandon() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!tempPath_.empty()) {
+        ::unlink(tempPath_.c_str());
+        tempPath_.clear();
+    }
+}
+
+bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes) {
+    ReplacingFile file;
+    return file.open(path) && file.write(bytes) && file.commit();
 }
 
 bool fileExists(const std::string& path) {

@@ -54,8 +54,41 @@ private:
     int fd_ = -1;
 };
 
-// Whole-file helpers. writeFileAtomic writes a temporary file beside `path`
-// and renames it over `path`, so a failed write leaves any old file intact.
+// A file written beside its target and put in the target's place only when
+// every byte is on disk: a failed or abandoned write never leaves half a file
+// and never destroys the file it would have replaced.
+class ReplacingFile {
+public:
+    ReplacingFile() = default;
+    ~ReplacingFile();  // abandons an uncommitted file
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // Creates a new temporary file in the target's folder (through a symbolic
+    // link: in the folder of the file it points to). False when the target is
+    // not a regular file's place (a folder, a device) or the folder cannot
+    // take a new file; nothing exists then.
+    bool open(const std::string& target);
+    bool isOpen() const { return fd_ >= 0; }
+    // Writes everything or returns false; after a failure every later write
+    // and the commit fail too.
+    bool write(std::span<const std::uint8_t> bytes);
+    // Syncs the bytes, gives the file the replaced file's permission bits and
+    // renames it over the target. False when any step or any earlier write
+    // failed: the temporary file is removed and the target left as it was.
+    bool commit();
+    // Closes and removes the temporary file; the target is untouched.
+    void abandon();
+    const std::string& temporaryPath() const { return tempPath_; }
+
+private:
+    int fd_ = -1;
+    bool failed_ = false;
+    std::string target_;
+    std::string tempPath_;
+};
+
+// Whole-file helpers. writeFileAtomic writes the bytes through a ReplacingFile.
 bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes);
 

@@ -2,11 +2,17 @@
 // other kinds of picture made from it, the real plug-in and whole runs.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 
 #include "apps/host/filter_host.h"
 #include "apps/mirel/image_file.h"
+#include "host/plugin_main.h"
+#include "host/render_entry.h"
+#include "host/run_state.h"
+#include "settings/parameter_block.h"
 #include "tests/support/scratch.h"
 
 namespace mirel::testing {
@@ -23,6 +29,36 @@ const hostkit::PluginLibrary& mirelPlugin();
 
 // Host options of a paint program that replays an action without the dialog.
 hostkit::HostOptions replayOptions();
+
+// A filter run as far as the dialog would take it: the host's record, the two
+// blocks and the run's images, with the render entry, the preview and the
+// export called directly as the dialog's buttons or the command line would.
+class InProcessRun {
+public:
+    explicit InProcessRun(host_app::Picture& picture)
+        : host_(mirelPlugin(), picture, replayOptions()), active_(host_.activate()) {
+        initParameterBlock(params_);
+        initRunStateHeader(run_);
+        ctx_.record = &host_.record();
+        ctx_.params = &params_;
+        ctx_.run = &run_;
+        EXPECT_TRUE(setUpRun(ctx_)) << "no memory for the run's images";
+    }
+    ~InProcessRun() { releaseRun(ctx_); }
+    InProcessRun(const InProcessRun&) = delete;
+    InProcessRun& operator=(const InProcessRun&) = delete;
+
+    FilterContext& context() { return ctx_; }
+    ParameterBlock& params() { return params_; }
+    pi::FilterRecord& record() { return host_.record(); }
+
+private:
+    hostkit::FilterHost host_;
+    hostkit::ActiveHost active_;
+    ParameterBlock params_{};
+    RunState run_{};
+    FilterContext ctx_;
+};
 
 // One whole run over `picture` (changed in place); returns the first error.
 std::int16_t runFilter(host_app::Picture& picture, const hostkit::HostOptions& options,

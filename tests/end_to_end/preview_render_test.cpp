@@ -18,32 +18,6 @@ namespace {
 
 using host_app::Picture;
 
-// A filter run as far as the dialog would take it: the host's record, the two
-// blocks and the run's images, with the render entry called directly.
-class PreviewRun {
-public:
-    explicit PreviewRun(Picture& picture)
-        : host_(mirelPlugin(), picture, replayOptions()), active_(host_.activate()) {
-        initParameterBlock(params_);
-        initRunStateHeader(run_);
-        ctx_.record = &host_.record();
-        ctx_.params = &params_;
-        ctx_.run = &run_;
-        EXPECT_TRUE(setUpRun(ctx_));
-    }
-    ~PreviewRun() { releaseRun(ctx_); }
-
-    FilterContext& context() { return ctx_; }
-    ParameterBlock& params() { return params_; }
-    pi::FilterRecord& record() { return host_.record(); }
-
-private:
-    hostkit::FilterHost host_;
-    hostkit::ActiveHost active_;
-    ParameterBlock params_{};
-    RunState run_{};
-    FilterContext ctx_;
-};
 
 TEST(PreviewRender, AtZoomThreeAPictureOf200By100GivesA66By33Buffer) {
     Picture picture = samplePicture(8);
@@ -56,7 +30,7 @@ TEST(PreviewRender, AtZoomThreeAPictureOf200By100GivesA66By33Buffer) {
         for (std::int32_t x = 0; x < 200; ++x)
             for (int c = 0; c < 3; ++c)
                 host_app::setSampleValue(cut, x, y, c, host_app::sampleValue(picture, x, y, c));
-    PreviewRun run(cut);
+    InProcessRun run(cut);
     setPreviewSize(run.context(), 1);
     EXPECT_EQ(run.context().session.preview.bufferWidth, 200);
     EXPECT_EQ(run.context().session.preview.bufferHeight, 100);
@@ -68,7 +42,7 @@ TEST(PreviewRender, AtZoomThreeAPictureOf200By100GivesA66By33Buffer) {
 TEST(PreviewRender, LeavesZoomPanDestinationAndRequestAsTheyWere) {
     useOwnTemporaryFolder();
     Picture picture = samplePicture(4);  // 400 x 266
-    PreviewRun run(picture);
+    InProcessRun run(picture);
     ParameterBlock& params = run.params();
     params.zoomLevel = 3;
     params.panX = 30;
@@ -108,7 +82,7 @@ TEST(PreviewRender, LeavesZoomPanDestinationAndRequestAsTheyWere) {
 
 TEST(PreviewRender, TheDragBackgroundIsTheHostsReducedPictureAtThePan) {
     Picture picture = samplePicture(4);
-    PreviewRun run(picture);
+    InProcessRun run(picture);
     run.params().zoomLevel = 3;
     run.params().panX = 30;
     run.params().panY = 6;
@@ -127,7 +101,7 @@ TEST(PreviewRender, TheDragBackgroundIsTheHostsReducedPictureAtThePan) {
 TEST(PreviewRender, TheSourceIsLoadedOncePerRun) {
     useOwnTemporaryFolder();
     Picture picture = samplePicture(8);
-    PreviewRun run(picture);
+    InProcessRun run(picture);
     run.params().zoomLevel = 2;
     ASSERT_EQ(renderPreview(run.context()), 0);
     const image::TiledImage* source = run.context().session.sourceImage.get();
@@ -140,7 +114,7 @@ TEST(PreviewRender, TheSourceIsLoadedOncePerRun) {
 TEST(PreviewRender, APictureThatCannotBeHeldEndsWith999AndLeavesTheFieldsAlone) {
     useOwnTemporaryFolder();
     Picture picture = samplePicture(8);
-    PreviewRun run(picture);
+    InProcessRun run(picture);
     // A host whose filter rectangle is empty: no source image can be made for it.
     setInRect(run.record(), IntRect{});
     run.record().filterRect = pi::Rect{};

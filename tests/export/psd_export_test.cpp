@@ -21,32 +21,6 @@ namespace {
 
 using host_app::Picture;
 
-// A filter run as far as the dialog would take it, with the export called
-// directly as the dialog's button or the command line would.
-class ExportRun {
-  public:
-    explicit ExportRun(Picture& picture)
-        : host_(mirelPlugin(), picture, replayOptions()), active_(host_.activate()) {
-        initParameterBlock(params_);
-        initRunStateHeader(run_);
-        ctx_.record = &host_.record();
-        ctx_.params = &params_;
-        ctx_.run = &run_;
-        EXPECT_TRUE(setUpRun(ctx_));
-    }
-    ~ExportRun() { releaseRun(ctx_); }
-
-    FilterContext& context() { return ctx_; }
-    ParameterBlock& params() { return params_; }
-    pi::FilterRecord& record() { return host_.record(); }
-
-  private:
-    hostkit::FilterHost host_;
-    hostkit::ActiveHost active_;
-    ParameterBlock params_{};
-    RunState run_{};
-    FilterContext ctx_;
-};
 
 PsdDocument readBack(const std::string& path) {
     PsdDocument doc;
@@ -80,7 +54,7 @@ TEST(PsdExport, AtThePictureSizeTheLayerIsTheFinalApply) {
     for (std::int32_t y = 0; y < picture.height; ++y)
         for (std::int32_t x = 0; x < 40; ++x) host_app::setSampleValue(picture, x, y, 3, 100);
     const Picture original = picture;
-    ExportRun run(picture);
+    InProcessRun run(picture);
     ParameterBlock& params = run.params();
     params.zoomLevel = 3;
     params.panX = 30;
@@ -142,7 +116,7 @@ TEST(PsdExport, AChosenSizeDrawsTheWaterAtThatSize) {
         for (std::int32_t x = 0; x < picture.width; ++x)
             for (int c = 0; c < 3; ++c) host_app::setSampleValue(picture, x, y, c, 16384);
     picture.iccProfile.assign(300, 0x5A);
-    ExportRun run(picture);
+    InProcessRun run(picture);
     run.params().settings.outputMode = 6;  // darken: the water, darker than the grey, shows
 
     PsdExportOptions own;
@@ -172,7 +146,7 @@ TEST(PsdExport, AChosenSizeDrawsTheWaterAtThatSize) {
 TEST(PsdExport, FailuresWriteNothing) {
     const std::string folder = useOwnTemporaryFolder();
     Picture picture = convertPicture(samplePicture(20), 3, 8);
-    ExportRun run(picture);
+    InProcessRun run(picture);
 
     PsdExportOptions tooLarge;
     tooLarge.width = 40000;

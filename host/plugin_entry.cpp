@@ -5,6 +5,7 @@
 #include "host/scripting.h"
 #include "image/tiled_image.h"
 #include "settings/cached_settings.h"
+#include "ui/main_dialog.h"
 #include "ui/refusal.h"
 
 namespace {
@@ -34,6 +35,7 @@ void installServices(mirel::LifecycleServices& services) {
     services.setUpRun = &mirel::setUpRun;
     services.releaseRun = &mirel::releaseRun;
     services.applyToHost = &mirel::applyToHost;
+    services.runMainDialog = &mirel::ui::runMainDialog;
 }
 
 }  // namespace

@@ -248,7 +248,11 @@ bool compress(const image::TiledImage& image, int quality,
     return true;
 }
 
-bool decompress(std::span<const std::uint8_t> bytes, image::TiledImage& target) {
+// Decodes RGB or grey JPEG data row by row. `begin` gets the picture's size
+// and returns how many rows to decode (below 0: stop, a failure); `row` gets
+// each of them, with its samples interleaved.
+template <typename Begin, typename Row>
+bool decompress(std::span<const std::uint8_t> bytes, Begin begin, Row row) {
     jpeg_decompress_struct cinfo;
     ErrorManager errors;
     jpeg_progress_mgr progress;
@@ -275,34 +279,51 @@ bool decompress(std::span<const std::uint8_t> bytes, image::TiledImage& target) 
         cinfo.out_color_space = JCS_GRAYSCALE;
     } else {
         jpeg_destroy_decompress(&cinfo);
-        return false;  // four-component (CMYK) pictures are not thumbnails of ours
+        return false;  // four-component (CMYK) pictures are none of ours
     }
     jpeg_start_decompress(&cinfo);
+    const int rowsWanted =
+        begin(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
+    if (rowsWanted < 0) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     const int components = cinfo.output_components;
     const JDIMENSION stride = cinfo.output_width * static_cast<JDIMENSION>(components);
     // Pool memory of the library: released with the object, also after an error.
     JSAMPARRAY buffer =
         (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, stride, 1);
-    const int columns = std::min<int>(static_cast<int>(cinfo.output_width), target.baseWidth);
     while (cinfo.output_scanline < cinfo.output_height &&
-           static_cast<int>(cinfo.output_scanline) < target.baseHeight) {
+           static_cast<int>(cinfo.output_scanline) < rowsWanted) {
         const int y = static_cast<int>(cinfo.output_scanline);
         if (jpeg_read_scanlines(&cinfo, buffer, 1) != 1) break;
-        const JSAMPLE* p = buffer[0];
-        for (int x = 0; x < columns; ++x, p += components) {
-            if (components == 3)
-                image::writeRgba8(target, x, y, 0, p[0], p[1], p[2], 255u);
-            else
-                image::writeRgba8(target, x, y, 0, p[0], p[0], p[0], 255u);
-        }
+        row(y, buffer[0], components);
     }
-    // Rows below the target are never decoded: a larger picture costs no more than needed.
+    // Rows that are not wanted are never decoded: a larger picture costs no more than needed.
     if (cinfo.output_scanline < cinfo.output_height)
         jpeg_abort_decompress(&cinfo);
     else
         jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return true;
+}
+
+bool decompress(std::span<const std::uint8_t> bytes, image::TiledImage& target) {
+    int columns = 0;
+    return decompress(
+        bytes,
+        [&](int width, int) {
+            columns = std::min(width, target.baseWidth);
+            return target.baseHeight;
+        },
+        [&](int y, const JSAMPLE* p, int components) {
+            for (int x = 0; x < columns; ++x, p += components) {
+                if (components == 3)
+                    image::writeRgba8(target, x, y, 0, p[0], p[1], p[2], 255u);
+                else
+                    image::writeRgba8(target, x, y, 0, p[0], p[0], p[0], 255u);
+            }
+        });
 }
 
 void fillOpaqueBlack(image::TiledImage& target) {
@@ -356,6 +377,34 @@ bool decodeJpeg(std::span<const std::uint8_t> bytes, image::TiledImage& target) 
     if (bytes.empty()) return false;
     fillOpaqueBlack(target);
     return decompress(bytes, target);
+}
+
+bool decodeJpegPixels(std::span<const std::uint8_t> bytes, JpegPixels& out) {
+    out = JpegPixels{};
+    if (bytes.empty()) return false;
+    const bool decoded = decompress(
+        bytes,
+        [&](int width, int height) {
+            if (std::int64_t(width) * height > kMaxJpegPixels) return -1;
+            try {
+                out.rgb.assign(std::size_t(width) * height * 3, 0);
+            } catch (const std::bad_alloc&) {
+                return -1;
+            }
+            out.width = width;
+            out.height = height;
+            return height;
+        },
+        [&](int y, const JSAMPLE* p, int components) {
+            std::uint8_t* to = out.rgb.data() + std::size_t(y) * out.width * 3;
+            for (int x = 0; x < out.width; ++x, p += components, to += 3) {
+                to[0] = p[0];
+                to[1] = p[components == 3 ? 1 : 0];
+                to[2] = p[components == 3 ? 2 : 0];
+            }
+        });
+    if (!decoded) out = JpegPixels{};
+    return decoded;
 }
 
 }  // namespace mirel

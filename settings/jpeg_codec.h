@@ -46,4 +46,18 @@ std::size_t encodeJpeg(const image::TiledImage& image, int quality,
 // False (and the target's level 0 undefined) when the data is not a usable JPEG.
 bool decodeJpeg(std::span<const std::uint8_t> bytes, image::TiledImage& target);
 
+// A decoded picture: rows top-down, three bytes red, green, blue per pixel.
+struct JpegPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+// The largest picture decodeJpegPixels takes on, in pixels.
+constexpr std::int64_t kMaxJpegPixels = std::int64_t{1} << 26;
+
+// Decodes a whole RGB or grey JPEG picture (grey into all three channels).
+// False, with `out` empty, when the data is not a usable JPEG or too large.
+bool decodeJpegPixels(std::span<const std::uint8_t> bytes, JpegPixels& out);
+
 }  // namespace mirel

@@ -19,6 +19,7 @@
 #include "apps/mirel/progress.h"
 #include "apps/mirel/run_folder.h"
 #include "apps/mirel/setting_names.h"
+#include "platform/gui/display.h"
 #include "settings/temp_files.h"
 
 namespace mirel::host_app {
@@ -268,15 +269,10 @@ RunOutcome runJob(Command& command, Job& job, int index) {
 }  // namespace
 
 bool dialogCanShow(std::string& why) {
-    auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value && *value;
-    };
-    // A platform named by the user (offscreen, say) needs no display.
-    if (set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY")) return true;
+    if (gui::displayConfigured()) return true;
     why =
-        "--dialog needs a display, and neither DISPLAY nor WAYLAND_DISPLAY is set "
-        "(over ssh, connect with ssh -X); without --dialog the filter runs as it is told";
+        "--dialog needs a display, and none is set (DISPLAY or WAYLAND_DISPLAY; over ssh, "
+        "connect with ssh -X); without --dialog the filter runs as it is told";
     return false;
 }
 

@@ -8,9 +8,11 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "apps/host/action_file.h"
 #include "apps/host/filter_host.h"

@@ -124,8 +124,9 @@ int main(int argc, char** argv) {
         "keep the settings the filter hands back at the end of the run, as an action file");
     applyCommand->add_flag(
         "--dialog", apply.showDialog,
-        "show the filter's dialog; it opens with the last confirmed settings, or with "
-        "the ones given");
+        "show the filter's dialog on the display with the picture, opened with the last "
+        "confirmed settings or the ones given: OK applies and saves, Cancel or Escape exits 1 "
+        "without writing");
 
     auto* paramsCommand = app.add_subcommand(
         "params",

@@ -29,6 +29,7 @@ void DialogProcedure::onMouseMove(DialogHandle&, const MouseEvent&) {}
 void DialogProcedure::onMouseUp(DialogHandle&, const MouseEvent&) {}
 void DialogProcedure::onTimer(DialogHandle&, int) {}
 void DialogProcedure::onPaint(DialogHandle&, DrawingSurface&, const Rect&) {}
+void DialogProcedure::onDrawItem(DialogHandle&, DrawingSurface&, const DrawItem&) {}
 
 void setDialogShownHook(DialogShownHook hook) {
     layerState().shownHook = std::move(hook);

@@ -36,6 +36,25 @@ enum KeyModifier : unsigned {
     kModifierAlt = 1u << 2,
 };
 
+// What the procedure paints for an owner-drawn button, and the button's state.
+struct DrawItem {
+    int id = 0;
+    Rect rect;  // the button's rectangle, client pixels
+    bool pressed = false;
+    bool focused = false;
+    bool enabled = true;
+};
+
+enum class CursorShape { Arrow, Wait, Cross, OpenHand, ClosedHand };
+
+// A pointer shape: the picture with its hot spot when one is given and not
+// empty, else the system's shape.
+struct Cursor {
+    CursorShape shape = CursorShape::Arrow;
+    const Image* image = nullptr;
+    Point hotSpot;
+};
+
 struct MouseEvent {
     MouseButton button = MouseButton::None;  // the button pressed or released; None on a move
     unsigned modifiers = 0;                  // KeyModifier bits held at the event
@@ -78,6 +97,17 @@ class DialogHandle {
     int comboSelection(int id) const;           // -1 when nothing is chosen
     bool setComboSelection(int id, int index);  // -1 clears; false when out of range
 
+    // A push button's picture in place of (or beside) its text; an empty
+    // picture removes it. The picture is shown at the size that fits the
+    // button, sharp on dense displays when it is large enough.
+    bool setButtonImage(int id, const Image& image);
+
+    // The whole-number value a control shows (a program-drawn slider's
+    // position, say), kept with the control where tests and accessibility
+    // tools can read it. Setting it draws nothing.
+    bool setControlValue(int id, int value);
+    int controlValue(int id) const;
+
     // The control's rectangle in client pixels; empty for an unknown id.
     Rect controlRect(int id) const;
     Rect clientRect() const;
@@ -86,6 +116,19 @@ class DialogHandle {
     // Asks for a paint event over this client rectangle (or all of it).
     void redraw(const Rect& pixels);
     void redrawAll();
+
+    // The pointer's shape over the dialog's own area until changed again.
+    void setCursor(const Cursor& cursor);
+
+    // Placement, in screen pixels: the window's outer rectangle, the client
+    // area of its owner (the work area of the screen when it has none), and
+    // the work area of the screen the window is on.
+    Rect windowRect() const;
+    Rect ownerClientRect() const;
+    Rect screenWorkArea() const;
+    // The width of one button of a window's caption.
+    int captionButtonWidth() const;
+    void moveWindow(Point topLeft);
 
     // Repeating timer: a timer event with this id every `periodMs`. Starting
     // an id that runs restarts it with the new period.
@@ -132,6 +175,8 @@ class DialogProcedure {
     virtual void onTimer(DialogHandle& dialog, int timerId);
     // Paints over the dialog's background and under its system controls.
     virtual void onPaint(DialogHandle& dialog, DrawingSurface& surface, const Rect& dirty);
+    // Paints an owner-drawn button, in client coordinates, clipped to it.
+    virtual void onDrawItem(DialogHandle& dialog, DrawingSurface& surface, const DrawItem& item);
 };
 
 // Shows the dialog modally over `ownerWindow` (a window of this process as

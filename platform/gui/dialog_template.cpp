@@ -35,6 +35,7 @@ constexpr ClassEntry kClasses[] = {
     // Nothing is drawn for it but what the procedure paints, so it has no
     // window of its own to hide.
     {"userdrawn", ControlClass::UserDrawn, kStyleDisabled},
+    {"ownerbutton", ControlClass::OwnerDrawnButton, kCommonStyles},
 };
 
 struct StyleEntry {

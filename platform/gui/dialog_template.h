@@ -36,6 +36,7 @@ enum class ControlClass {
     CheckBox,           // "checkbox": toggles itself when clicked
     RadioButton,        // "radiobutton": exclusive among the radio buttons of its dialog
     UserDrawn,          // "userdrawn": an area the dialog procedure paints itself
+    OwnerDrawnButton,   // "ownerbutton": a push button the dialog procedure paints (onDrawItem)
 };
 
 // Style flags of a control; which ones a class accepts is checked by the parser.

@@ -127,12 +127,4 @@ Difference differenceOf(const Picture& a, const Picture& b, std::int32_t top, st
     return difference;
 }
 
-std::string useOwnTemporaryFolder() {
-    const std::string folder = scratchFolder();
-    const std::string temporary = folder + "tmp";
-    std::filesystem::create_directories(temporary);
-    setenv("TMPDIR", temporary.c_str(), 1);
-    return folder;
-}
-
 }  // namespace mirel::testing

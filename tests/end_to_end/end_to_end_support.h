@@ -14,6 +14,7 @@
 #include "host/render_entry.h"
 #include "host/run_state.h"
 #include "settings/parameter_block.h"
+#include "tests/support/scratch.h"
 
 namespace mirel::testing {
 
@@ -76,9 +77,5 @@ struct Difference {
 };
 Difference differenceOf(const host_app::Picture& a, const host_app::Picture& b, std::int32_t top,
                         std::int32_t bottom, std::int32_t left = 0, std::int32_t right = -1);
-
-// The test's scratch folder; the filter keeps its temporary files in a
-// folder inside it, so that no other test's cached settings reach this one.
-std::string useOwnTemporaryFolder();
 
 }  // namespace mirel::testing

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -49,6 +50,15 @@ inline bool blocksUnlocked(const hostkit::FilterHost& host) {
     const hostkit::HostBlock* params = host.parametersBlock();
     const hostkit::HostBlock* run = host.runStateBlock();
     return (!params || params->lockCount == 0) && (!run || run->lockCount == 0);
+}
+
+// No display for the rest of the process: the plug-in's dialog cannot open,
+// and a run that asks for it ends cancelled. Only for test binaries that never
+// make a QApplication themselves, so the plug-in decides from the environment.
+inline void withoutDisplay() {
+    ::setenv("QT_QPA_PLATFORM", "", 1);
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
 }
 
 inline bool workingMemoryFreed(const RunState& run) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/plugin_main.h"
+#include "tests/host/dialog_answers.h"
 #include "tests/host/host_fixture.h"
 
 namespace mirel::testing {
@@ -29,7 +30,7 @@ TEST(PluginLibrary, ExportsPluginMainAndLoadsThroughItsPiPL) {
     EXPECT_EQ(library.pipl().entryPoint, "PluginMain");
 }
 
-TEST(Lifecycle, FirstRunKeepsTwoUnlockedBlocksAndCancelsWithoutADialog) {
+TEST(Lifecycle, FirstRunKeepsTwoUnlockedBlocksAndACancelledDialogChangesNothing) {
     Picture picture = gradientPicture(64, 48, 3);
     FilterHost host(plugin(), picture);
 
@@ -59,9 +60,10 @@ TEST(Lifecycle, FirstRunKeepsTwoUnlockedBlocksAndCancelsWithoutADialog) {
     EXPECT_EQ(runStateOf(host).filterHeight, 48);
     EXPECT_EQ(runStateOf(host).rowBufferBytes, rowBufferBytesFor(64, 48));
 
-    // Parameters asked for the dialog, and this library has none to show:
-    // the run counts as cancelled, the picture stays as it was.
+    // Parameters asked for the dialog; closed with its close box, the run
+    // counts as cancelled and the picture stays as it was.
     const Picture before = picture;
+    cancelNextDialog();
     EXPECT_EQ(host.call(kStart), pi::kUserCanceledErr);
     EXPECT_TRUE(blocksUnlocked(host));
     EXPECT_EQ(picture.pixels, before.pixels);
@@ -74,12 +76,14 @@ TEST(Lifecycle, FirstRunKeepsTwoUnlockedBlocksAndCancelsWithoutADialog) {
     EXPECT_EQ(host.call(kFinish), 0);
     EXPECT_TRUE(blocksUnlocked(host));
     EXPECT_EQ(host.liveBlockCount(), 2);  // the blocks outlive the run
-    EXPECT_EQ(host.selectorLog(), (std::vector<std::int16_t>{kParameters, kPrepare, kStart, kFinish}));
+    EXPECT_EQ(host.selectorLog(),
+              (std::vector<std::int16_t>{kParameters, kPrepare, kStart, kFinish}));
 }
 
 TEST(Lifecycle, RunsWithoutTheParametersStepKeepWorking) {
     Picture picture = gradientPicture(40, 30, 3);
     FilterHost host(plugin(), picture);
+    cancelNextDialog();
     EXPECT_EQ(host.run(true), pi::kUserCanceledErr);
 
     for (int repeat = 0; repeat < 2; ++repeat) {
@@ -137,6 +141,7 @@ TEST(Lifecycle, PrepareAloneMakesTheBlocksAndAsksForTheDialog) {
     EXPECT_EQ(host.liveBlockCount(), 2);
     EXPECT_EQ(runStateOf(host).showDialog, 1);
     EXPECT_EQ(host.record().maxSpace, 2 * 10 * 20 * 1);
+    cancelNextDialog();
     EXPECT_EQ(host.call(kStart), pi::kUserCanceledErr);
 }
 

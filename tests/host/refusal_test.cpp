@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/host/dialog_answers.h"
 #include "tests/host/host_fixture.h"
 
 namespace mirel::testing {
@@ -22,14 +23,6 @@ struct SeenDialog {
     std::string text;
     std::string button;
 };
-
-QApplication& hostApplication() {
-    static int argc = 1;
-    static char name[] = "host_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = new QApplication(argc, argv);
-    return *application;
-}
 
 // Watches for the modal dialog, notes what it shows and presses its button;
 // closes anything modal after a few seconds so that no failure can hang.

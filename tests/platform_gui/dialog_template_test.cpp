@@ -153,10 +153,10 @@ TEST(DialogTemplate, RefusesMistakesWithTheirLineNumber) {
 
 TEST(DialogTemplate, ClassNamesReadBack) {
     // The keyword of each class parses back to that class.
-    const ControlClass classes[] = {ControlClass::StaticText,        ControlClass::PushButton,
-                                    ControlClass::DefaultPushButton, ControlClass::Edit,
-                                    ControlClass::ComboBox,          ControlClass::CheckBox,
-                                    ControlClass::RadioButton,       ControlClass::UserDrawn};
+    const ControlClass classes[] = {
+        ControlClass::StaticText,  ControlClass::PushButton, ControlClass::DefaultPushButton,
+        ControlClass::Edit,        ControlClass::ComboBox,   ControlClass::CheckBox,
+        ControlClass::RadioButton, ControlClass::UserDrawn,  ControlClass::OwnerDrawnButton};
     for (ControlClass c : classes) {
         const std::string text =
             std::string("dialog X\nsize 9 9\n") + controlClassName(c) + " 3 \"\" 0 0 1 1\n";

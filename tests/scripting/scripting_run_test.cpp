@@ -189,8 +189,9 @@ TEST(ScriptingRun, PlayInfoDecidesTheDialog) {
     const TempFolderHere temp;
     writeDistinctCache();
     const std::vector<std::uint8_t> cache = readSettingsBytesOf(cachedSettingsPath());
-    // Asked to show the dialog: it opens filled with the action's settings; this
-    // library has none to show yet, so the run ends cancelled and the cache stays.
+    // Asked to show the dialog: it would open filled with the action's settings;
+    // with no display it cannot, so the run ends cancelled and the cache stays.
+    withoutDisplay();
     ScriptedRun shown(only(hostkit::floatItem(fourCC("0019"), 30.0)),
                       scriptingHost(pi::kPlugInDialogDisplay));
     EXPECT_EQ(shown.result, pi::kUserCanceledErr);
@@ -215,7 +216,9 @@ TEST(ScriptingRun, PhotoshopNineReadsNothingAndUsesTheCache) {
     ASSERT_TRUE(host.descriptors().offer(action));
     ASSERT_EQ(host.call(1), 0);
     ASSERT_EQ(host.call(kPrepare), 0);
-    // The show-dialog flag of the parameters step is left alone: the dialog is asked for.
+    // The show-dialog flag of the parameters step is left alone: the dialog is
+    // asked for (and, without a display, cannot open).
+    withoutDisplay();
     EXPECT_EQ(host.call(kStart), pi::kUserCanceledErr);
     EXPECT_EQ(parametersOf(host).settings.horizon, 70.0f);
     EXPECT_EQ(parametersOf(host).settings.outputMode, 7);
@@ -256,7 +259,9 @@ TEST(ScriptingRun, HostsWithoutUsableServicesAreLeftAlone) {
     // Too few read procedures: an older host's suite.
     host.record().descriptorParameters->readDescriptorProcs->numReadDescriptorProcs = 17;
     EXPECT_FALSE(descriptorServicesUsable(host.record()));
-    // The parameters step asks for the dialog and no playInfo replaces that.
+    // The parameters step asks for the dialog and no playInfo replaces that
+    // (without a display it cannot open).
+    withoutDisplay();
     ASSERT_EQ(host.call(1), 0);
     ASSERT_EQ(host.call(kPrepare), 0);
     ASSERT_EQ(host.call(kStart), pi::kUserCanceledErr);

@@ -122,7 +122,9 @@ TEST(CachedSettingsRun, ACancelledRunLeavesTheCacheAlone) {
 
     host_app::Picture picture = gradientPicture(32, 24, 3);
     hostkit::FilterHost host(plugin(), picture);
-    // With the parameters step the dialog is asked for, and no dialog here confirms it.
+    // With the parameters step the dialog is asked for, and without a display it
+    // cannot open to be confirmed.
+    withoutDisplay();
     ASSERT_EQ(host.run(true), pi::kUserCanceledErr);
     // The cache was read over the defaults at Start, and left as it was.
     EXPECT_EQ(parametersOf(host).settings.version, 44);
@@ -136,6 +138,7 @@ TEST(CachedSettingsRun, TwoRunsWithoutTheParametersStepShareTheConfirmedSettings
 
     host_app::Picture picture = gradientPicture(32, 24, 3);
     hostkit::FilterHost host(plugin(), picture);
+    withoutDisplay();
     ASSERT_EQ(host.run(true), pi::kUserCanceledErr);  // the first use asks for the dialog
 
     // The repeat command: no parameters step, no dialog, confirmed.
@@ -166,6 +169,7 @@ TEST(CachedSettingsRun, FirstRunWithAnEmptyTemporaryFolderUsesTheDefaults) {
     const TempFolderHere temp;
     host_app::Picture picture = gradientPicture(16, 16, 3);
     hostkit::FilterHost host(plugin(), picture);
+    withoutDisplay();
     ASSERT_EQ(host.run(true), pi::kUserCanceledErr);
     EXPECT_EQ(parametersOf(host).settings.version, kVersionNothingRead);
     EXPECT_EQ(parametersOf(host).settings.waviness, 65.0f);

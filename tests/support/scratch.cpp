@@ -30,6 +30,14 @@ std::string scratchFolder() {
     return folder.string() + "/";
 }
 
+std::string useOwnTemporaryFolder() {
+    const std::string folder = scratchFolder();
+    const std::string temporary = folder + "tmp";
+    std::filesystem::create_directories(temporary);
+    setenv("TMPDIR", temporary.c_str(), 1);
+    return folder;
+}
+
 std::string pluginPath() { return fromEnvironment("MIREL_PLUGIN"); }
 std::string hostPath() { return fromEnvironment("MIREL_HOST"); }
 std::string sourceDir() { return fromEnvironment("MIREL_SOURCE_DIR"); }

@@ -10,6 +10,10 @@ namespace mirel::testing {
 // if it exists), ending with '/'. Tests never see each other's files.
 std::string scratchFolder();
 
+// The test's scratch folder; the filter keeps its temporary files in a
+// folder inside it, so that no other test's cached settings reach this one.
+std::string useOwnTemporaryFolder();
+
 // The built plug-in library, the built host program and the source tree.
 std::string pluginPath();
 std::string hostPath();

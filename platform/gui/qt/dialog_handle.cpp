@@ -3,9 +3,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
+#include <QPixmap>
+#include <QScreen>
+#include <QStyle>
+#include <algorithm>
 #include <memory>
 
 #include "platform/gui/dialog.h"
@@ -30,6 +37,33 @@ template <typename W>
 W* widgetOf(const DialogWindow& window, int id) {
     const DialogWindow::Control* control = window.findControl(id);
     return control ? qobject_cast<W*>(control->widget) : nullptr;
+}
+
+Qt::CursorShape toShape(CursorShape shape) {
+    switch (shape) {
+        case CursorShape::Arrow:
+            return Qt::ArrowCursor;
+        case CursorShape::Wait:
+            return Qt::WaitCursor;
+        case CursorShape::Cross:
+            return Qt::CrossCursor;
+        case CursorShape::OpenHand:
+            return Qt::OpenHandCursor;
+        case CursorShape::ClosedHand:
+            return Qt::ClosedHandCursor;
+    }
+    return Qt::ArrowCursor;
+}
+
+QImage toQImage(const Image& image) {
+    // A deep copy: Qt keeps pixmaps and cursors beyond the caller's picture.
+    return QImage(image.rgba.data(), image.width, image.height, image.width * 4,
+                  QImage::Format_RGBA8888)
+        .copy();
+}
+
+Rect toRect(const QRect& r) {
+    return {r.x(), r.y(), r.width(), r.height()};
 }
 
 }  // namespace
@@ -153,6 +187,86 @@ bool DialogHandle::setComboSelection(int id, int index) {
     if (!combo || index < -1 || index >= combo->count()) return false;
     combo->setCurrentIndex(index);
     return true;
+}
+
+bool DialogHandle::setButtonImage(int id, const Image& image) {
+    auto* button = widgetOf<QAbstractButton>(window_, id);
+    if (!button) return false;
+    if (image.empty()) {
+        button->setIcon(QIcon());
+        return true;
+    }
+    // Shown at the size it was drawn for, shrunk when the button is smaller
+    // (less a margin of 2 pixels a side); a dense picture stays sharp on a
+    // dense display because the pixmap carries its density.
+    const Rect r = window_.findControl(id)->pixels;
+    const double density = image.density > 0 ? image.density : 1.0;
+    const QSizeF drawnFor(image.width / density, image.height / density);
+    const QSizeF room(std::max(1, r.width - 4), std::max(1, r.height - 4));
+    const QSize logical = (drawnFor.width() <= room.width() && drawnFor.height() <= room.height()
+                               ? drawnFor
+                               : drawnFor.scaled(room, Qt::KeepAspectRatio))
+                              .toSize()
+                              .expandedTo(QSize(1, 1));
+    const qreal ratio = std::max<qreal>(1.0, window_.devicePixelRatioF());
+    QPixmap pixmap = QPixmap::fromImage(
+        toQImage(image).scaled(logical * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(ratio);
+    button->setIcon(QIcon(pixmap));
+    button->setIconSize(logical);
+    return true;
+}
+
+bool DialogHandle::setControlValue(int id, int value) {
+    DialogWindow::Control* control = window_.findControl(id);
+    if (!control) return false;
+    control->value = value;
+    window_.setProperty(controlValueProperty(id).constData(), value);
+    return true;
+}
+
+int DialogHandle::controlValue(int id) const {
+    const DialogWindow::Control* control = window_.findControl(id);
+    return control ? control->value : 0;
+}
+
+void DialogHandle::setCursor(const Cursor& cursor) {
+    if (cursor.image && !cursor.image->empty()) {
+        QPixmap pixmap = QPixmap::fromImage(toQImage(*cursor.image));
+        // A dense cursor picture keeps its size on screen; the hot spot is in client pixels.
+        pixmap.setDevicePixelRatio(cursor.image->density > 0 ? cursor.image->density : 1.0);
+        window_.setCursor(QCursor(pixmap, cursor.hotSpot.x, cursor.hotSpot.y));
+    } else {
+        window_.setCursor(toShape(cursor.shape));
+    }
+}
+
+Rect DialogHandle::windowRect() const {
+    // Before the window is first shown Qt knows no frame; the client
+    // rectangle stands for it then.
+    return toRect(window_.frameGeometry());
+}
+
+Rect DialogHandle::ownerClientRect() const {
+    if (const QWidget* owner = window_.parentWidget()) {
+        const QPoint origin = owner->mapToGlobal(QPoint(0, 0));
+        return {origin.x(), origin.y(), owner->width(), owner->height()};
+    }
+    return screenWorkArea();
+}
+
+Rect DialogHandle::screenWorkArea() const {
+    const QScreen* screen = window_.screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    return screen ? toRect(screen->availableGeometry()) : Rect{};
+}
+
+int DialogHandle::captionButtonWidth() const {
+    return window_.style()->pixelMetric(QStyle::PM_TitleBarButtonSize, nullptr, &window_);
+}
+
+void DialogHandle::moveWindow(Point topLeft) {
+    window_.move(topLeft.x, topLeft.y);
 }
 
 Rect DialogHandle::controlRect(int id) const {

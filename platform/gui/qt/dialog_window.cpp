@@ -1,6 +1,7 @@
 // The Qt window behind a template dialog.
 #include "platform/gui/qt/dialog_window.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -48,7 +49,39 @@ MouseButton toButton(Qt::MouseButton button) {
     }
 }
 
+// A push button painted by the dialog procedure (onDrawItem); it keeps the
+// button's behaviour: clicks, the keyboard, focus.
+class OwnerDrawnButton final : public QAbstractButton {
+  public:
+    OwnerDrawnButton(DialogWindow& window, int id)
+        : QAbstractButton(&window), window_(window), id_(id) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        const DialogWindow::Control* control = window_.findControl(id_);
+        if (!control) return;
+        QPainter painter(this);
+        // The procedure paints in client coordinates, as everywhere else.
+        painter.translate(-control->pixels.x, -control->pixels.y);
+        DrawItem item;
+        item.id = id_;
+        item.rect = control->pixels;
+        item.pressed = isDown();
+        item.focused = hasFocus();
+        item.enabled = isEnabled();
+        window_.paintItem(*control, painter, item);
+    }
+
+  private:
+    DialogWindow& window_;
+    int id_;
+};
+
 }  // namespace
+
+QByteArray controlValueProperty(int id) {
+    return QByteArray("mirelControlValue") + QByteArray::number(id);
+}
 
 QString withoutAccessMarkers(std::string_view text) {
     std::string shown;
@@ -155,6 +188,14 @@ void DialogWindow::createControl(const ControlTemplate& source) {
             widget = combo;
             break;
         }
+        case ControlClass::OwnerDrawnButton: {
+            auto* button = new OwnerDrawnButton(*this, id);
+            button->setFocusPolicy(Qt::StrongFocus);
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, id] { dispatchCommand(id, kNotifyClicked); });
+            widget = button;
+            break;
+        }
         case ControlClass::UserDrawn:
             break;
     }
@@ -234,6 +275,11 @@ bool DialogWindow::killTimer(int id) {
     if (found == timers_.end() || !found->second->isActive()) return false;
     found->second->stop();
     return true;
+}
+
+void DialogWindow::paintItem(const Control&, QPainter& painter, const DrawItem& item) {
+    PainterSurface surface(painter);
+    procedure_.onDrawItem(handle_, surface, item);
 }
 
 void DialogWindow::paintEvent(QPaintEvent* event) {

@@ -11,6 +11,7 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/qt/qt_runtime.h"
 
+class QPainter;
 class QTimer;
 
 namespace mirel::gui {
@@ -23,6 +24,7 @@ class DialogWindow : public QDialog {
         QWidget* widget = nullptr;  // owned by the dialog; null for user-drawn areas
         bool enabled = true;
         std::string text;  // as set, '&' markers included (static and user-drawn)
+        int value = 0;     // what setControlValue kept
     };
 
     DialogWindow(const DialogTemplate& dialogTemplate, DialogProcedure& procedure, QWidget* owner);
@@ -41,6 +43,8 @@ class DialogWindow : public QDialog {
     bool ended() const { return ended_; }
     bool setTimer(int id, int periodMs);
     bool killTimer(int id);
+    // An owner-drawn button's paint event: the procedure paints it.
+    void paintItem(const Control& control, QPainter& painter, const DrawItem& item);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -65,5 +69,9 @@ class DialogWindow : public QDialog {
 // Text as a static control shows it: "&x" shows x (the access key marker),
 // "&&" shows one '&'.
 QString withoutAccessMarkers(std::string_view text);
+
+// The dynamic property of the dialog's window that mirrors a control's value
+// (setControlValue), for tests and tools that see only the widget.
+QByteArray controlValueProperty(int id);
 
 }  // namespace mirel::gui

@@ -17,6 +17,11 @@ class PainterSurface final : public DrawingSurface {
     void setPixel(Point point, Rgb color) override;
     void drawText(const Rect& rect, std::string_view text, const FontRequest& font, Rgb color,
                   TextAlign align) override;
+    void drawLine(Point from, Point to, Rgb color) override;
+    void drawFocusRect(const Rect& rect) override;
+    void drawBitmap(Point at, const Bgr24View& bitmap) override;
+    void drawImage(const Rect& target, const Image& image) override;
+    double devicePixelRatio() const override;
 
   private:
     QPainter& painter_;

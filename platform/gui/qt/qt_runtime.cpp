@@ -21,11 +21,6 @@ constexpr BaseUnits kMsSansSerif8 = {6, 13};
 // The system averages the widths of these letters to get the horizontal base unit.
 constexpr const char* kAverageWidthLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
-bool environmentSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
 bool isMsSansSerif(std::string_view name) {
     return name == "MS Sans Serif" || name == "MS Shell Dlg" || name == "MS Shell Dlg 2";
 }
@@ -38,19 +33,6 @@ int logicalDpi() {
 }
 
 }  // namespace
-
-bool displayConfigured() {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform) {
-        // "name:option=value..." picks a platform with options.
-        std::string_view name(platform);
-        name = name.substr(0, name.find(':'));
-        if (name == "xcb") return environmentSet("DISPLAY");
-        if (name.substr(0, 7) == "wayland") return environmentSet("WAYLAND_DISPLAY");
-        return true;  // offscreen, minimal, vnc... need nothing from outside
-    }
-    return environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY");
-}
 
 bool ensureApplication() {
     if (QCoreApplication* existing = QCoreApplication::instance()) {

@@ -8,13 +8,9 @@
 #include <string_view>
 
 #include "platform/gui/dialog_units.h"
+#include "platform/gui/display.h"
 
 namespace mirel::gui {
-
-// True when the environment names a display Qt can open without aborting:
-// QT_QPA_PLATFORM set to a platform other than xcb or wayland, or the
-// variable that platform needs (DISPLAY, WAYLAND_DISPLAY) set.
-bool displayConfigured();
 
 // Makes sure a QApplication exists and that the caller is on its thread.
 // Creates one on the heap (kept for the life of the process) only when

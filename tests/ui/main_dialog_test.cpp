@@ -1,0 +1,264 @@
+// The main dialog's controls, driven as a person would: start-up from the
+// record, Cancel, Escape and Enter, typed values and the typing timer, slider
+// drags, the two lists, the light pad and a host without displayPixels.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <cmath>
+
+#include "tests/host/host_fixture.h"
+#include "tests/ui/dialog_driver.h"
+
+namespace mirel::testing {
+namespace {
+
+using namespace ids;
+using host_app::Picture;
+using hostkit::FilterHost;
+using hostkit::HostOptions;
+
+// Longer than the typing delay of one second.
+constexpr int kPastTypingDelayMs = 1300;
+
+std::string textOf(const QLineEdit* field) {
+    return field ? field->text().toStdString() : std::string("<no field>");
+}
+
+TEST(MainDialog, StartsFromTheRecordAndCancelPutsItBackButKeepsAPickedCentre) {
+    useOwnTemporaryFolder();
+    Picture picture = rampPicture(120, 80);
+    const Picture before = picture;
+    FilterHost host(plugin(), picture);
+    SettingsRecord entry{};
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        entry = parametersOf(host).settings;
+        EXPECT_EQ(textOf(dialog.field(kHorizonField)), "50");
+        EXPECT_EQ(dialog.controlValue(kHorizonSlider), 50);
+        EXPECT_EQ(textOf(dialog.field(kSpinField)), "0");
+        EXPECT_EQ(dialog.list(kModeList)->count(), 69);
+        EXPECT_EQ(dialog.list(kModeList)->currentText().toStdString(), "normal");
+        EXPECT_EQ(dialog.list(kModeList)->itemText(68).toStdString(), "contrast negate");
+        EXPECT_EQ(dialog.list(kStyleList)->count(), 2);
+        EXPECT_EQ(dialog.list(kStyleList)->currentText().toStdString(), "Complex");
+        // A picture smaller than the pane: 100%, and no zooming either way.
+        EXPECT_EQ(dialog.button(kZoomPercent)->text().toStdString(), "100%");
+        EXPECT_FALSE(dialog.button(kZoomIn)->isEnabled());
+        EXPECT_FALSE(dialog.button(kZoomOut)->isEnabled());
+
+        dialog.drag(dialog.centreOf(kBlurSlider), dialog.rectOf(kBlurSlider).topRight());
+        EXPECT_GT(parametersOf(host).settings.blur, 50.0f);
+        dialog.typeInto(kHorizonField, "20");
+        dialog.wait(kPastTypingDelayMs);
+        EXPECT_EQ(parametersOf(host).settings.horizon, 20.0f);
+        // Every press in the pane sets the centre when the whole picture shows.
+        const QPoint picked = dialog.paneMiddle() + QPoint(30, 20);
+        dialog.press(picked);
+        dialog.release(picked);
+        dialog.click(kCancel);
+    });
+    EXPECT_EQ(result, pi::kUserCanceledErr);
+    EXPECT_EQ(picture.pixels, before.pixels);
+    const SettingsRecord& after = parametersOf(host).settings;
+    EXPECT_EQ(after.blur, entry.blur);
+    EXPECT_EQ(after.horizon, entry.horizon);
+    // 30 and 20 pixels right of and below the middle of a 120 x 80 picture.
+    EXPECT_FLOAT_EQ(after.center.x, 90.0f / 120.0f);
+    EXPECT_FLOAT_EQ(after.center.y, 60.0f / 80.0f);
+    EXPECT_EQ(parametersOf(host).pickedCenterX, 90);
+    EXPECT_EQ(parametersOf(host).pickedCenterY, 60);
+}
+
+TEST(MainDialog, TypedValuesMoveTheSliderAtOnceAndReachTheRecordAfterTheTimer) {
+    useOwnTemporaryFolder();
+    Picture picture = rampPicture(64, 48);
+    FilterHost host(plugin(), picture);
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        const SettingsRecord& record = parametersOf(host).settings;
+        dialog.typeInto(kHorizonField, "12.7");
+        EXPECT_EQ(dialog.controlValue(kHorizonSlider), 12);
+        EXPECT_EQ(record.horizon, 50.0f) << "no render and no record change on each keystroke";
+        dialog.typeInto(kOffsetField, "500");
+        EXPECT_EQ(dialog.controlValue(kOffsetSlider), 100);
+        EXPECT_EQ(textOf(dialog.field(kOffsetField)), "500");
+        dialog.typeInto(kSpinField, "-7.5");
+        EXPECT_EQ(dialog.controlValue(kSpinSlider), -7);
+        dialog.wait(kPastTypingDelayMs);
+        EXPECT_FLOAT_EQ(record.horizon, 12.7f);
+        EXPECT_EQ(record.offset, 100.0f);
+        EXPECT_EQ(textOf(dialog.field(kOffsetField)), "100");
+        EXPECT_EQ(record.spin, -7.5f);
+
+        // No number at all counts as 0.
+        dialog.typeInto(kSpinField, "");
+        EXPECT_EQ(dialog.controlValue(kSpinSlider), 0);
+        dialog.typeInto(kSpinField, "abc");
+        dialog.wait(kPastTypingDelayMs);
+        EXPECT_EQ(record.spin, 0.0f);
+        EXPECT_EQ(textOf(dialog.field(kSpinField)), "abc") << "0 needs no clamping, so no rewrite";
+
+        // Tab goes from one value field to the next; the sliders take no focus.
+        dialog.field(kHorizonField)->setFocus();
+        dialog.key(Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), dialog.field(kOffsetField));
+        dialog.key(Qt::Key_Escape);
+    });
+    EXPECT_EQ(result, pi::kUserCanceledErr) << "Escape is Cancel";
+}
+
+TEST(MainDialog, DraggingFarPastASliderGivesItsEnds) {
+    useOwnTemporaryFolder();
+    Picture picture = rampPicture(64, 48);
+    FilterHost host(plugin(), picture);
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        const QRect spin = dialog.rectOf(kSpinSlider);
+        const QPoint middle = spin.center();
+        dialog.drag(middle, {spin.left() - 200, middle.y() + 40});
+        EXPECT_EQ(dialog.controlValue(kSpinSlider), -90);
+        EXPECT_EQ(textOf(dialog.field(kSpinField)), "-90");
+        EXPECT_EQ(parametersOf(host).settings.spin, -90.0f);
+        dialog.drag(middle, {spin.right() + 300, middle.y()});
+        EXPECT_EQ(dialog.controlValue(kSpinSlider), 90);
+        EXPECT_EQ(parametersOf(host).settings.spin, 90.0f);
+
+        // The right button drags too, and a press alone sets the place under the pointer.
+        const QRect blur = dialog.rectOf(kBlurSlider);
+        dialog.press({blur.left() - 50, blur.center().y()}, Qt::RightButton);
+        dialog.release({blur.left() - 50, blur.center().y()}, Qt::RightButton);
+        EXPECT_EQ(dialog.controlValue(kBlurSlider), 0);
+        EXPECT_EQ(textOf(dialog.field(kBlurField)), "0");
+        dialog.key(Qt::Key_Return);
+    });
+    EXPECT_EQ(result, 0) << "Enter is OK";
+}
+
+TEST(MainDialog, TheListsFollowTheRecordAndNextModeWrapsToNormal) {
+    useOwnTemporaryFolder();
+    Picture picture = rampPicture(64, 48);
+    FilterHost host(plugin(), picture);
+    ASSERT_EQ(host.call(pi::kFilterSelectorParameters), 0);
+    ASSERT_EQ(host.call(pi::kFilterSelectorPrepare), 0);
+    // A record whose output mode is no mode (as an unknown scripting value leaves it).
+    writableParametersOf(host).settings.outputMode = 0;
+    const std::int16_t result = startWithDialog(host, [&](DialogDriver& dialog) {
+        QComboBox* modes = dialog.list(kModeList);
+        EXPECT_EQ(modes->currentIndex(), -1);
+        EXPECT_EQ(parametersOf(host).settings.outputMode, 0);
+
+        modes->setFocus();
+        dialog.key(Qt::Key_End);
+        EXPECT_EQ(parametersOf(host).settings.outputMode, 69);
+        dialog.click(kNextMode);
+        EXPECT_EQ(parametersOf(host).settings.outputMode, 1);
+        EXPECT_EQ(modes->currentIndex(), 0);
+
+        dialog.list(kStyleList)->setFocus();
+        dialog.key(Qt::Key_Up);
+        EXPECT_EQ(parametersOf(host).settings.waterStyle, kWaterStyleSimple);
+        dialog.click(kOk);
+    });
+    EXPECT_EQ(result, 0);
+}
+
+// True when the rectangle holds pixels of about `color` and none darker than it.
+bool drawnIn(const QImage& image, const QRect& rect, int grey) {
+    bool found = false;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const int value = qGray(image.pixel(x, y));
+            if (value < grey - 20) return false;
+            if (std::abs(value - grey) <= 20) found = true;
+        }
+    return found;
+}
+
+TEST(MainDialog, AFloatPictureClosesTheOutputModeToTheDialog) {
+    useOwnTemporaryFolder();
+    Picture picture = rampPicture(64, 48, 32);
+    FilterHost host(plugin(), picture);
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        EXPECT_FALSE(dialog.list(kModeList)->isEnabled());
+        EXPECT_FALSE(dialog.button(kNextMode)->isEnabled());
+        EXPECT_TRUE(dialog.list(kStyleList)->isEnabled());
+        const QImage shown = dialog.grab();
+        EXPECT_TRUE(drawnIn(shown, dialog.rectOf(kModeLabel), 140)) << "\"Glue\" is drawn grey";
+        EXPECT_FALSE(drawnIn(shown, dialog.rectOf(kStyleLabel), 140)) << "\"Style\" is black";
+        dialog.click(kCancel);
+    });
+    EXPECT_EQ(result, pi::kUserCanceledErr);
+}
+
+TEST(MainDialog, TheLightPadPointsTheLightWhereThePointerIs) {
+    useOwnTemporaryFolder();
+    Picture picture = rampPicture(64, 48);
+    FilterHost host(plugin(), picture);
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        const QRect pad = dialog.rectOf(kLightPad);
+        const double s = pad.width() / 85.0;
+        const auto at = [&](double dx, double dy) {
+            return QPoint(int(std::lround(pad.x() + (43 + dx) * s)),
+                          int(std::lround(pad.y() + (41 + dy) * s)));
+        };
+        const Vec3f& light = parametersOf(host).settings.lightDirection;
+        const auto pressAndLetGo = [&](QPoint point, Qt::KeyboardModifiers keys) {
+            dialog.press(point, Qt::LeftButton, keys);
+            dialog.release(point);
+        };
+        // Half the working radius to the right: a light tilted by 30 degrees.
+        pressAndLetGo(at(16.5, 0), Qt::NoModifier);
+        EXPECT_NEAR(light.x, 0.5, 0.03);
+        EXPECT_NEAR(light.y, 0.0, 0.03);
+        EXPECT_NEAR(light.z, std::sqrt(0.75), 0.03);
+        // Dragged beyond the radius, even off the pad, up and to the left: a
+        // light from the side.
+        dialog.drag(at(0, 0), at(-60, -60));
+        EXPECT_NEAR(light.x, -std::sqrt(0.5), 0.02);
+        EXPECT_NEAR(light.y, -std::sqrt(0.5), 0.02);
+        EXPECT_NEAR(light.z, 0.0, 1e-6);
+        // With Ctrl held, straight from above.
+        pressAndLetGo(at(20, 10), Qt::ControlModifier);
+        EXPECT_EQ(light.x, 0.0f);
+        EXPECT_EQ(light.y, 0.0f);
+        EXPECT_EQ(light.z, 1.0f);
+        // Ctrl let go during a drag, the pointer still: the light follows the pointer.
+        dialog.press(at(0, 33), Qt::LeftButton, Qt::ControlModifier);
+        dialog.moveTo(at(0, 33), Qt::ShiftModifier);
+        EXPECT_NEAR(light.y, 1.0, 0.03);
+        dialog.release(at(0, 33));
+        dialog.click(kCancel);
+    });
+    EXPECT_EQ(result, pi::kUserCanceledErr);
+    // Cancel puts the light back.
+    EXPECT_EQ(parametersOf(host).settings.lightDirection.x, defaultLightDirection().x);
+}
+
+TEST(MainDialog, AHostWithoutDisplayPixelsShowsNoPreviewYetConfirmsAndCancels) {
+    useOwnTemporaryFolder();
+    HostOptions options;
+    options.offerDisplayPixels = false;
+    Picture picture = rampPicture(64, 48);
+    const Picture before = picture;
+    FilterHost host(plugin(), picture, options);
+    const std::int16_t confirmed = runWithDialog(host, [&](DialogDriver& dialog) {
+        const QImage shown = dialog.grab();
+        const QRect pane = dialog.paneRect();
+        for (int y = pane.top(); y <= pane.bottom(); y += 7)
+            for (int x = pane.left(); x <= pane.right(); x += 7)
+                ASSERT_EQ(shown.pixel(x, y), qRgb(255, 255, 255)) << x << ", " << y;
+        EXPECT_FALSE(dialog.button(kZoomIn)->isEnabled());
+        EXPECT_FALSE(dialog.button(kZoomOut)->isEnabled());
+        EXPECT_EQ(dialog.button(kZoomPercent)->text().toStdString(), "100%");
+        dialog.click(kOk);
+    });
+    EXPECT_EQ(confirmed, 0);
+    EXPECT_NE(picture.pixels, before.pixels) << "OK renders the water";
+
+    Picture other = rampPicture(64, 48);
+    FilterHost second(plugin(), other, options);
+    const std::int16_t cancelled =
+        runWithDialog(second, [&](DialogDriver& dialog) { dialog.key(Qt::Key_Escape); });
+    EXPECT_EQ(cancelled, pi::kUserCanceledErr);
+    EXPECT_EQ(other.pixels, before.pixels);
+}
+
+}  // namespace
+}  // namespace mirel::testing

@@ -1,0 +1,188 @@
+// The preview pane of the real dialog: zoom levels and their buttons, panning
+// that stays on the picture, centre clicks, the pointer's shapes, and the
+// water the user confirms against what the host program renders with the
+// confirmed settings.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+
+#include "apps/host/action_file.h"
+#include "apps/host/descriptor_terminology.h"
+#include "tests/host/host_fixture.h"
+#include "tests/support/host_program.h"
+#include "tests/ui/dialog_driver.h"
+
+namespace mirel::testing {
+namespace {
+
+using namespace ids;
+using host_app::Picture;
+using hostkit::FilterHost;
+
+// 2000 x 1500 in a pane of 642 x 488: the whole picture shows at zoom 4.
+constexpr std::int32_t kWidth = 2000, kHeight = 1500;
+
+std::string percentOf(DialogDriver& dialog) {
+    return dialog.button(kZoomPercent)->text().toStdString();
+}
+
+TEST(PreviewPane, ZoomButtonsFollowTheLevelAndKeepTheMiddleInView) {
+    useOwnTemporaryFolder();
+    Picture picture = rampPicture(kWidth, kHeight);
+    FilterHost host(plugin(), picture);
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        const ParameterBlock& params = parametersOf(host);
+        EXPECT_EQ(params.zoomLevel, 4);
+        EXPECT_EQ(percentOf(dialog), "25%");
+        EXPECT_TRUE(dialog.button(kZoomIn)->isEnabled());
+        EXPECT_FALSE(dialog.button(kZoomOut)->isEnabled());
+
+        dialog.click(kZoomIn);
+        EXPECT_EQ(params.zoomLevel, 3);
+        EXPECT_EQ(percentOf(dialog), "33%");
+        EXPECT_TRUE(dialog.button(kZoomIn)->isEnabled());
+        EXPECT_TRUE(dialog.button(kZoomOut)->isEnabled());
+        // The middle stays as far as the picture allows: 666 x 500 preview
+        // pixels at zoom 3 leave 24 x 12 to pan, 72 x 36 picture pixels.
+        EXPECT_EQ(params.panX, 72);
+        EXPECT_EQ(params.panY, 36);
+
+        dialog.click(kZoomOut);
+        EXPECT_EQ(params.zoomLevel, 4);
+        EXPECT_EQ(params.panX, 0);
+        EXPECT_EQ(params.panY, 0);
+
+        dialog.click(kZoomPercent);
+        EXPECT_EQ(params.zoomLevel, 1);
+        EXPECT_EQ(percentOf(dialog), "100%");
+        EXPECT_FALSE(dialog.button(kZoomIn)->isEnabled());
+        EXPECT_EQ(params.panX, 321 * 4 - 321);
+        EXPECT_EQ(params.panY, 244 * 4 - 244);
+        dialog.click(kOk);
+    });
+    EXPECT_EQ(result, 0);
+}
+
+// A pixel of the pane that shows no white, so the picture covers it.
+bool showsPicture(const QImage& shown, QPoint at) {
+    return shown.pixel(at) != qRgb(255, 255, 255);
+}
+
+TEST(PreviewPane, PanningStaysOnThePictureAndClicksPickThePixelUnderThePointer) {
+    useOwnTemporaryFolder();
+    Picture picture = rampPicture(kWidth, kHeight);
+    FilterHost host(plugin(), picture);
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        const ParameterBlock& params = parametersOf(host);
+        QWidget* window = dialog.window();
+        const QRect pane = dialog.paneRect();
+        const QPoint middle = dialog.paneMiddle();
+
+        // At the fit level a press picks the centre at once.
+        dialog.press(middle + QPoint(40, 30));
+        EXPECT_FLOAT_EQ(params.settings.center.x, (250 + 40) * 4 / float(kWidth));
+        EXPECT_FLOAT_EQ(params.settings.center.y, (187 + 30) * 4 / float(kHeight));
+        dialog.release(middle + QPoint(40, 30));
+
+        dialog.click(kZoomPercent);
+        dialog.click(kZoomOut);
+        ASSERT_EQ(params.zoomLevel, 2);
+        // Dragged far right and down: the view stops at the picture's top-left corner.
+        dialog.press(middle);
+        dialog.moveTo(middle + QPoint(150, 120));
+        EXPECT_EQ(window->cursor().hotSpot(), QPoint(16, 19)) << "the grabbing hand (107)";
+        dialog.moveTo(middle + QPoint(300, 250));
+        dialog.release(middle + QPoint(300, 250));
+        dialog.drag(middle, middle + QPoint(300, 250));
+        EXPECT_EQ(params.panX, 0);
+        EXPECT_EQ(params.panY, 0);
+        EXPECT_TRUE(showsPicture(dialog.grab(), pane.topLeft()));
+        // And far the other way: at the bottom-right corner, 1000 - 642 and
+        // 750 - 488 preview pixels in.
+        dialog.drag(middle, middle - QPoint(600, 400));
+        EXPECT_EQ(params.panX, (1000 - 642) * 2);
+        EXPECT_EQ(params.panY, (750 - 488) * 2);
+        EXPECT_TRUE(showsPicture(dialog.grab(), pane.bottomRight()));
+
+        dialog.moveTo(middle);
+        EXPECT_EQ(window->cursor().hotSpot(), QPoint(15, 15)) << "the cross-hair (109)";
+        dialog.moveTo(dialog.centreOf(kHorizonSlider));
+        EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+
+        // A press and release without motion is a centre click where it was let go.
+        const QPoint click = middle + QPoint(10, -20);
+        dialog.press(click);
+        dialog.release(click);
+        EXPECT_FLOAT_EQ(params.settings.center.x, ((321 + 10) * 2 + params.panX) / float(kWidth));
+        EXPECT_FLOAT_EQ(params.settings.center.y, ((244 - 20) * 2 + params.panY) / float(kHeight));
+        EXPECT_EQ(params.pickedCenterX, (321 + 10) * 2 + params.panX);
+
+        // Back out to the whole picture: no pan left.
+        dialog.click(kZoomOut);
+        dialog.click(kZoomOut);
+        EXPECT_EQ(params.zoomLevel, 4);
+        EXPECT_EQ(params.panX, 0);
+        dialog.click(kCancel);
+    });
+    EXPECT_EQ(result, pi::kUserCanceledErr);
+}
+
+TEST(PreviewPane, WhatTheDialogConfirmsIsWhatTheHostProgramRenders) {
+    const std::string folder = useOwnTemporaryFolder();
+    Picture picture = rampPicture(200, 150);
+    std::string error;
+    ASSERT_TRUE(host_app::writePicture(folder + "in.png", picture, error)) << error;
+    // A paint program that records actions: the confirmed settings come back
+    // as a descriptor, exactly (the cached settings file rounds the light and
+    // the centre).
+    hostkit::HostOptions recording;
+    recording.offerDescriptors = true;
+    recording.playInfo = pi::kPlugInDialogDisplay;
+    FilterHost host(plugin(), picture, recording);
+    {
+        const auto active = host.activate();
+        ASSERT_TRUE(host.descriptors().offer(std::nullopt));
+    }
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        dialog.typeInto(kHorizonField, "30");
+        dialog.click(kNextMode);
+        dialog.answerColorDialog(QColor(10, 200, 30));
+        dialog.click(kWaterColor);
+        dialog.answerColorDialog(QColor());  // cancelled: nothing changes
+        dialog.click(kWaterColor);
+        // Chosen colours are whole 8-bit values, which a descriptor carries exactly.
+        dialog.answerColorDialog(QColor(250, 240, 200));
+        dialog.click(kGlitterColor);
+        dialog.press(dialog.paneMiddle() + QPoint(-20, 40));
+        dialog.release(dialog.paneMiddle() + QPoint(-20, 40));
+        dialog.key(Qt::Key_Return);  // before the typing timer: OK reads the field itself
+    });
+    ASSERT_EQ(result, 0);
+    const SettingsRecord& confirmed = parametersOf(host).settings;
+    EXPECT_EQ(confirmed.horizon, 30.0f);
+    EXPECT_EQ(confirmed.outputMode, 2);
+    EXPECT_EQ(confirmed.waterColor.red, 0x0A00);
+    EXPECT_EQ(confirmed.waterColor.green, 0xC800);
+    EXPECT_EQ(confirmed.waterColor.blue, 0x1E00);
+    EXPECT_EQ(confirmed.glitterColor.red, 0xFA00);
+    EXPECT_FLOAT_EQ(confirmed.center.x, 80.0f / 200.0f);
+
+    const std::optional<hostkit::Descriptor> recorded = host.descriptors().current();
+    ASSERT_TRUE(recorded.has_value());
+    hostkit::Terminology terminology;
+    ASSERT_TRUE(hostkit::loadFilterTerminology(pluginPath(), terminology, error)) << error;
+    ASSERT_TRUE(hostkit::writeActionFile(folder + "confirmed.json", *recorded, terminology, error))
+        << error;
+
+    const ProgramOutcome outcome =
+        runProgram(pluginPath(), "apply in.png -o out.png --action confirmed.json",
+                   "TMPDIR=" + quoted(folder + "tmp") + " ", folder);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
+    Picture rendered;
+    ASSERT_TRUE(host_app::readPicture(folder + "out.png", rendered, error)) << error;
+    EXPECT_EQ(rendered.pixels, picture.pixels);
+}
+
+}  // namespace
+}  // namespace mirel::testing

@@ -237,6 +237,161 @@ def make_pictures(convert, jpegtran, folder):
         "tiff64:" + os.path.join(folder, "rgb8-bigtiff.tif"))
 
 
+# ---- Settings files and their thumbnail blocks ------------------------------------
+
+ITEM_BYTES = 4
+ITEMS_BEFORE_JPEG_BLOCK = 71  # in a version-45 file
+ITEMS_BEFORE_RAW_BLOCK = 65  # in a version-22 to 39 file
+
+# Each entry: file name, --set arguments, and the picture for the thumbnail (or None).
+SETTINGS_SEEDS = [
+    ("cli-defaults.q8r", [], None),
+    ("cli-screen-style2.q8r", ["glue=screen", "water style=2", "spin=45.5"], None),
+    ("cli-extremes.q8r", ["horizon float=-3000", "random seed=-1", "light Z=1e9",
+                          "X center=0.2"], None),
+    ("cli-thumbnail-rgb.q8r", ["glue=difference"], "rgb8.png"),
+    ("cli-thumbnail-grey.q8r", ["horizon float=30", "blur float=2.5"], "grey8.png"),
+]
+
+
+def make_settings(build, pictures, folder):
+    mirel = os.path.join(build, "mirel")
+    if not os.access(mirel, os.X_OK):
+        sys.exit(f"settings seeds need the mirel program of the default build ({mirel})")
+    clear_seeds(folder, "cli-")
+    for name, settings, picture in SETTINGS_SEEDS:
+        command = [mirel, "save-settings", os.path.join(folder, name)]
+        for setting in settings:
+            command += ["--set", setting]
+        if picture:
+            command += ["--from", os.path.join(pictures, picture)]
+        run(*command, stdout=subprocess.DEVNULL)
+
+
+def make_thumbnails(settings, folder):
+    """The thumbnail target's inputs: a byte choosing the block, then a settings file from
+    that block on (the target puts the fixed items before it)."""
+    clear_seeds(folder)
+    for name in sorted(os.listdir(settings)):
+        with open(os.path.join(settings, name), "rb") as f:
+            data = f.read()
+        if len(data) < ITEM_BYTES:
+            continue
+        version = struct.unpack(">i", data[:4])[0]
+        stem = os.path.splitext(name)[0]
+        if version >= 40 and len(data) > ITEMS_BEFORE_JPEG_BLOCK * ITEM_BYTES:
+            write(folder, f"jpeg-{stem}", b"\0" + data[ITEMS_BEFORE_JPEG_BLOCK * ITEM_BYTES:])
+        elif 22 <= version < 40 and len(data) > ITEMS_BEFORE_RAW_BLOCK * ITEM_BYTES:
+            write(folder, f"raw-{stem}", b"\1" + data[ITEMS_BEFORE_RAW_BLOCK * ITEM_BYTES:])
+    # A raw thumbnail of 4 x 3 pixels, and a JPEG block too large for the buffer.
+    pixels = bytes(range(36))
+    write(folder, "raw-small", b"\1" + struct.pack(">iii", 1, 4, 3) + pixels + bytes(12))
+    write(folder, "jpeg-oversized", b"\0" + struct.pack(">iiii", 1, 128, 128, 49153) + bytes(64))
+
+
+# ---- Plug-in files -------------------------------------------------------------------
+
+
+def make_plugin_files(build, folder):
+    """The PiPL and terminology of the real plug-in, alone and in a tiny ELF file."""
+    plugin = os.path.join(build, "Mirel.8bf")
+    if not os.path.exists(plugin):
+        sys.exit(f"plug-in seeds need the default build's plug-in ({plugin})")
+    clear_seeds(folder)
+    with tempfile.TemporaryDirectory() as scratch:
+        sections = {}
+        for section in (".pipl", ".aete"):
+            out = os.path.join(scratch, section[1:] + ".bin")
+            run("objcopy", "-O", "binary", f"--only-section={section}", plugin, out)
+            with open(out, "rb") as f:
+                sections[section] = f.read()
+            shutil.copy(out, os.path.join(folder, section[1:] + ".bin"))
+        empty = os.path.join(scratch, "empty.o")
+        run("cc", "-c", "-x", "c", "/dev/null", "-o", empty)
+        for name, wanted in (("filter.8bf", (".pipl", ".aete")), ("no-terminology.8bf", (".pipl",))):
+            adds = []
+            for section in wanted:
+                adds += ["--add-section", f"{section}={os.path.join(scratch, section[1:] + '.bin')}"]
+            run("objcopy", "--strip-all", "--remove-section=.comment",
+                "--remove-section=.note.GNU-stack", *adds, empty, os.path.join(folder, name))
+
+
+# ---- Descriptors -----------------------------------------------------------------------
+
+
+def four_cc(text):
+    return struct.unpack(">I", text.encode("latin-1"))[0]
+
+
+def descriptor(items):
+    """The bytes of a descriptor handle: tag, count, then key, type and value, little-endian."""
+    out = struct.pack("<II", four_cc("MDsc"), len(items))
+    for key, kind, value in items:
+        out += struct.pack("<II", four_cc(key), four_cc(kind))
+        if kind == "long":
+            out += struct.pack("<i", value)
+        elif kind == "doub":
+            out += struct.pack("<d", value)
+        elif kind == "UntF":
+            out += struct.pack("<Id", four_cc(value[0]), value[1])
+        elif kind == "bool":
+            out += struct.pack("<B", value)
+        elif kind == "enum":
+            out += struct.pack("<II", four_cc(value[0]), four_cc(value[1]))
+        elif kind == "type":
+            out += struct.pack("<I", four_cc(value))
+        elif kind == "TEXT":
+            out += struct.pack("<I", len(value)) + value
+    return out
+
+
+def make_descriptors(folder):
+    clear_seeds(folder)
+    # What the filter writes when it finishes: the version, then its parameters.
+    written = [("Vers", "long", 45)]
+    written += [(f"{i:04d}", "long", v) for i, v in enumerate(
+        (3000, 12000, 20000, 40, 50, 57, 50, 30, 0, 40, 0, 5, 50), start=1)]
+    written += [("GLUE", "enum", ("GLty", "GL10")), ("0015", "long", 100), ("0016", "long", 7)]
+    written += [(f"{i:04d}", "doub", v) for i, v in enumerate(
+        (0.5, 0.2, 30.0, 0.0, 12.5), start=17)]
+    written += [("0022", "long", 2), ("0023", "doub", 0.3), ("0024", "doub", -0.5),
+                ("0025", "doub", 1.0)]
+    written += [(f"{i:04d}", "long", 65535) for i in (26, 27, 28)]
+    written += [(f"{i:04d}", "doub", 10.0 * i) for i in range(29, 38)]
+    write(folder, "filter-written", descriptor(written))
+    write(folder, "empty", descriptor([]))
+    write(folder, "every-type", descriptor([
+        ("0001", "long", -7), ("0019", "doub", float("inf")), ("0020", "UntF", ("#Pxl", 3.5)),
+        ("flag", "bool", 1), ("GLUE", "enum", ("GLty", "<NO>")), ("klas", "type", "Lyr "),
+        ("name", "TEXT", "Sea 1 \u00e9\u6d77".encode("utf-8")), ("0005", "long", 1 << 31 - 1)]))
+    write(folder, "duplicate-keys", descriptor([
+        ("0004", "long", 1), ("0004", "doub", 2.0), ("GLUE", "enum", ("GLty", "GL99"))]))
+
+
+# ---- Gallery names ---------------------------------------------------------------------
+
+NAMES = {
+    "plain": b"Sea 1",
+    "separators": b"a:b/c\\d",
+    "latin1-utf8": "Caf\u00e9 \u00bd \u00ff".encode("utf-8"),
+    "latin1-bytes": "Caf\u00e9 \u00bd".encode("latin-1"),
+    "japanese": "\u6d77\u306e\u5199\u771f".encode("utf-8"),
+    "emoji": "wave \U0001f30a".encode("utf-8"),
+    "markup": b'<b>"Tom" & {Jerry}</b>',
+    "controls": bytes(range(0, 32)) + b"\x7f",
+    "c1-controls": bytes(range(0x80, 0xa0)),
+    "malformed-utf8": b"\xc0\xaf \xe0\x80\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \xf8\x88\x80\x80\x80 \xe6\xb5",
+    "dots": b"..",
+    "dot-stem": b"\x8e.jpg",
+}
+
+
+def make_names(folder):
+    clear_seeds(folder)
+    for name, text in NAMES.items():
+        write(folder, name, text)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--only", help="one corpus (image_file, settings_file, ...)")
@@ -245,8 +400,15 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build", "default"),
                         help="the default build, for the PiPL and settings seeds")
     args = parser.parse_args()
+    pictures = os.path.join(CORPUS, "image_file")
+    settings = os.path.join(CORPUS, "settings_file")
     makers = {
         "image_file": lambda folder: make_pictures(args.convert, args.jpegtran, folder),
+        "settings_file": lambda folder: make_settings(args.build, pictures, folder),
+        "settings_thumbnail": lambda folder: make_thumbnails(settings, folder),
+        "plugin_file": lambda folder: make_plugin_files(args.build, folder),
+        "descriptor": make_descriptors,
+        "html_name": make_names,
     }
     for name, make in makers.items():
         if args.only in (None, name):

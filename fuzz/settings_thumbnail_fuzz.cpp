@@ -2,9 +2,9 @@
 // (item 72) and raw (item 66) thumbnails and the pyramid built over them. The first byte
 // picks the block; the rest follows a fixed, valid start of a version-45 file (JPEG) or a
 // version-23 file (raw), so that every mutation lands in the block or the items after it.
-// Checks: a thumbnail-only read leaves the record alone and loads the same thumbnail as
-// a full read; the items read agree with a read without a thumbnail image; and a file
-// with a thumbnail that was read can be written again and its thumbnail read back.
+// Checks: the items read agree with a read without a thumbnail image; and, for a sample
+// of the inputs, a thumbnail-only read leaves the record alone and loads the same
+// thumbnail as a full read, and a thumbnail that was read can be written and read back.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -70,14 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::uint8_t> file = (data[0] & 1) != 0 ? rawStart : jpegStart;
     file.insert(file.end(), data + 1, data + size);
-    mirel::image::resetThumbnail(*peeked);
     mirel::image::resetThumbnail(*loadedThumbnail);
-
-    // Thumbnail only: the record stays as it was.
-    mirel::SettingsRecord record = initial;
-    const mirel::SettingsReadResult peek = mirel::readSettingsBytes(
-        file, mirel::SettingsReadMode::ThumbnailOnly, record, peeked.get());
-    if (std::memcmp(&record, &initial, sizeof record) != 0) std::abort();
 
     // With and without a thumbnail image, the items read are the same.
     mirel::SettingsRecord withThumbnail = initial;
@@ -89,6 +82,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (load.versionRead != plain.versionRead || load.complete != plain.complete ||
         plain.thumbnailLoaded || std::memcmp(&withThumbnail, &without, sizeof without) != 0)
         std::abort();
+
+    // Decoding the thumbnail is nearly all of the work, so the checks that decode it again
+    // run for one input in four (by size, so that an input always gets the same checks).
+    if (size % 4 != 0) return 0;
+
+    // Thumbnail only: the record stays as it was, and the thumbnail is the one Load read.
+    mirel::image::resetThumbnail(*peeked);
+    mirel::SettingsRecord record = initial;
+    const mirel::SettingsReadResult peek = mirel::readSettingsBytes(
+        file, mirel::SettingsReadMode::ThumbnailOnly, record, peeked.get());
+    if (std::memcmp(&record, &initial, sizeof record) != 0) std::abort();
     if (peek.thumbnailLoaded != load.thumbnailLoaded || peek.complete != load.complete)
         std::abort();
     if (!sameLevel0(*peeked, *loadedThumbnail)) std::abort();

@@ -87,6 +87,12 @@ constexpr int kTableScalePercent = 100;
 // A progressive file may hold any number of scans, each a full pass over the picture;
 // a thumbnail needs a handful, so a file with more is treated as damaged.
 constexpr int kMaxScans = 200;
+// The count alone does not bound the work: each scan of a frame enlarged far past its
+// data (a few bytes each, arithmetic coding going on with zeros where its data ends)
+// still passes over every block. So the blocks decoded, summed over the scans, are held
+// to some 2 million, a tenth of a second: a progressive picture of a million pixels
+// needs a few hundred thousand, a thumbnail of ours a few thousand.
+constexpr std::int64_t kMaxBlockScans = std::int64_t{1} << 21;
 // Upper bound for the library's working memory while decoding (whole-image buffers of
 // progressive files); past it decoding fails instead of exhausting the process.
 constexpr long kMaxDecodeMemory = 64L * 1024 * 1024;
@@ -115,10 +121,27 @@ void setUpErrors(ErrorManager& errors) {
     errors.pub.output_message = &ignoreOutput;
 }
 
+// What the decode has done so far, checked by the library's progress monitor, which it
+// calls at least once per row of blocks of every scan.
+struct ScanBudget {
+    jpeg_progress_mgr pub;  // first, so that cinfo->progress points at the whole record
+    int scan;
+    std::int64_t blockScans;
+};
+
 void limitScans(j_common_ptr cinfo) {
     if (!cinfo->is_decompressor) return;
     const auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (dinfo->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_NOT_COMPILED);
+    auto* budget = reinterpret_cast<ScanBudget*>(cinfo->progress);
+    if (dinfo->input_scan_number == budget->scan) return;
+    budget->scan = dinfo->input_scan_number;
+    for (int i = 0; i < dinfo->comps_in_scan; ++i) {
+        const jpeg_component_info* component = dinfo->cur_comp_info[i];
+        budget->blockScans += static_cast<std::int64_t>(component->width_in_blocks) *
+                              static_cast<std::int64_t>(component->height_in_blocks);
+    }
+    if (budget->blockScans > kMaxBlockScans) ERREXIT(cinfo, JERR_NOT_COMPILED);
 }
 
 // Output into a growing byte vector.
@@ -255,7 +278,7 @@ template <typename Begin, typename Row>
 bool decompress(std::span<const std::uint8_t> bytes, Begin begin, Row row) {
     jpeg_decompress_struct cinfo;
     ErrorManager errors;
-    jpeg_progress_mgr progress;
+    ScanBudget progress;
     std::memset(&cinfo, 0, sizeof cinfo);
     std::memset(&progress, 0, sizeof progress);
     setUpErrors(errors);
@@ -266,8 +289,8 @@ bool decompress(std::span<const std::uint8_t> bytes, Begin begin, Row row) {
     }
     jpeg_create_decompress(&cinfo);
     cinfo.mem->max_memory_to_use = kMaxDecodeMemory;
-    progress.progress_monitor = &limitScans;
-    cinfo.progress = &progress;
+    progress.pub.progress_monitor = &limitScans;
+    cinfo.progress = &progress.pub;
     jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
         jpeg_destroy_decompress(&cinfo);

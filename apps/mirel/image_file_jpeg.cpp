@@ -34,6 +34,16 @@ namespace {
 constexpr std::int64_t kCoefficientBytesPerFileByte = 1024;
 constexpr std::int64_t kMinLibraryMemory = std::int64_t{256} << 20;
 
+// That bound does not bound the work. Arithmetic coding may code a run of empty blocks
+// in almost no bits, and where its data meets a marker it goes on with zeros, as its
+// standard says; a progressive file may repeat scans of a few bytes each over every
+// block. So a tiny file can ask for minutes of decoding. The blocks decoded, summed
+// over the scans, are held to what an honest file of the size needs: an ordinary photo
+// takes fewer than 100 per byte; a flat picture coded arithmetically in a few kilobytes
+// up to a few thousand; plus enough for any small picture with many scans.
+constexpr std::int64_t kBlockScansPerFileByte = 4096;
+constexpr std::int64_t kMinBlockScans = std::int64_t{1} << 20;
+
 struct JpegErrorState {
     jpeg_error_mgr manager;  // first, so that cinfo->err points at the whole record
     std::jmp_buf jump;
@@ -70,8 +80,37 @@ void installErrorHandlers(JpegErrorState& state) {
     state.manager.emit_message = onJpegMessage;
 }
 
+// The work budget of one decode, checked by libjpeg's progress monitor, which it calls
+// at least once per row of blocks of every scan.
+struct JpegWorkBudget {
+    jpeg_progress_mgr manager{};  // first, so that cinfo->progress points at the whole record
+    JpegErrorState* errors = nullptr;
+    int scan = 0;
+    std::int64_t blockScans = 0;
+    std::int64_t limit = 0;
+};
+
+void onJpegProgress(j_common_ptr common) {
+    auto* budget = reinterpret_cast<JpegWorkBudget*>(common->progress);
+    if (common->is_decompressor == FALSE) return;
+    auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    if (cinfo->input_scan_number == budget->scan) return;
+    budget->scan = cinfo->input_scan_number;
+    for (int i = 0; i < cinfo->comps_in_scan; ++i) {
+        const jpeg_component_info* component = cinfo->cur_comp_info[i];
+        budget->blockScans += static_cast<std::int64_t>(component->width_in_blocks) *
+                              static_cast<std::int64_t>(component->height_in_blocks);
+    }
+    if (budget->blockScans > budget->limit) {
+        std::snprintf(budget->errors->message, sizeof budget->errors->message,
+                      "its scans ask for far more decoding than the file holds");
+        std::longjmp(budget->errors->jump, 1);
+    }
+}
+
 struct JpegReader {
     JpegErrorState errors;
+    JpegWorkBudget budget;
     jpeg_decompress_struct cinfo{};
     JOCTET* profile = nullptr;
     ~JpegReader() {
@@ -147,6 +186,10 @@ int decodeJpeg(JpegReader& r, std::FILE* file, std::int64_t fileSize, Picture& p
     jpeg_create_decompress(&r.cinfo);
     r.cinfo.mem->max_memory_to_use = static_cast<long>(std::max(
         kMinLibraryMemory, std::max<std::int64_t>(fileSize, 0) * kCoefficientBytesPerFileByte));
+    r.budget.manager.progress_monitor = onJpegProgress;
+    r.budget.errors = &r.errors;
+    r.budget.limit = kMinBlockScans + std::max<std::int64_t>(fileSize, 0) * kBlockScansPerFileByte;
+    r.cinfo.progress = &r.budget.manager;
     jpeg_stdio_src(&r.cinfo, file);
     jpeg_save_markers(&r.cinfo, JPEG_APP0 + 1, 0xffff);
     jpeg_save_markers(&r.cinfo, JPEG_APP0 + 2, 0xffff);

@@ -382,21 +382,32 @@ TEST(ImageFileBadInput, LyingHeadersDoNotAllocateTheirClaim) {
 
     // A JPEG frame header enlarged to 60000 x 30000 over the data of 64 x 64:
     // decoding stops where the data does.
+    // Arithmetic coding goes on with zeros where its data ends, so there the decoding
+    // must stop at what the file's size can honestly ask for: 200 MB of pixels from a
+    // 16 x 16 sequential file, or 12 scans over 100 MB of blocks from a progressive one.
+    auto enlarge = [&](const std::string& from, const std::string& to, std::uint8_t frame,
+                       std::uint16_t width, std::uint16_t height) {
+        std::vector<std::uint8_t> jpeg = readBytes(folder + from);
+        for (std::size_t i = 2; i + 9 < jpeg.size(); ++i) {
+            if (jpeg[i] == 0xff && jpeg[i + 1] == frame) {
+                jpeg[i + 5] = height >> 8;
+                jpeg[i + 6] = height & 0xff;
+                jpeg[i + 7] = width >> 8;
+                jpeg[i + 8] = width & 0xff;
+                break;
+            }
+        }
+        writeBytes(folder + to, jpeg);
+        expectRefused(folder + to, "JPEG");
+    };
     const Picture small = makeTestPicture(64, 64, 3, 8);
     std::string error;
     ASSERT_TRUE(writePicture(folder + "small.jpg", small, error)) << error;
-    std::vector<std::uint8_t> jpeg = readBytes(folder + "small.jpg");
-    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i) {
-        if (jpeg[i] == 0xff && jpeg[i + 1] == 0xc0) {
-            jpeg[i + 5] = 30000 >> 8;
-            jpeg[i + 6] = 30000 & 0xff;
-            jpeg[i + 7] = 60000 >> 8;
-            jpeg[i + 8] = 60000 & 0xff;
-            break;
-        }
-    }
-    writeBytes(folder + "enlarged.jpg", jpeg);
-    expectRefused(folder + "enlarged.jpg", "JPEG");
+    enlarge("small.jpg", "enlarged.jpg", 0xc0, 60000, 30000);
+    testing::writeArithmeticGreyJpeg(folder + "arithmetic.jpg", false);
+    enlarge("arithmetic.jpg", "enlarged-arithmetic.jpg", 0xc9, 20000, 10000);
+    testing::writeArithmeticGreyJpeg(folder + "progressive.jpg", true);
+    enlarge("progressive.jpg", "enlarged-progressive.jpg", 0xca, 10000, 10000);
 }
 
 TEST(ImageFileBadInput, CmykIsRefusedClearly) {

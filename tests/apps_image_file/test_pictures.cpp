@@ -302,6 +302,32 @@ void writeCmykJpeg(const std::string& path) {
     std::fclose(file);
 }
 
+void writeArithmeticGreyJpeg(const std::string& path, bool progressive) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) throw std::runtime_error("cannot create " + path);
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = 16;
+    cinfo.image_height = 16;
+    cinfo.input_components = 1;
+    cinfo.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    cinfo.arith_code = TRUE;
+    if (progressive) jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<std::uint8_t> row(16, 200);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&cinfo, &pointer, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(file);
+}
+
 void writeCmykTiff(const std::string& path) {
     TiffFile file(path);
     TIFFSetField(file.tif, TIFFTAG_IMAGEWIDTH, 8u);

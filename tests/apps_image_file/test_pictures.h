@@ -48,6 +48,8 @@ void writeInterlacedPng(const std::string& path, const host_app::Picture& pictur
 // An 8 x 8 CMYK JPEG and TIFF.
 void writeCmykJpeg(const std::string& path);
 void writeCmykTiff(const std::string& path);
+// A 16 x 16 grey JPEG with arithmetic coding, sequential or progressive.
+void writeArithmeticGreyJpeg(const std::string& path, bool progressive);
 // A 10 x 3 1-bit TIFF (min-is-white when minIsWhite), pixel on when x is even.
 void writeOneBitTiff(const std::string& path, bool minIsWhite);
 // A 2 x 1 8-bit RGBA TIFF with associated alpha: (100, 50, 0, 128) and

@@ -7,6 +7,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -370,6 +371,54 @@ TEST(JpegRead, DamagedDataFailsQuietly) {
     EXPECT_FALSE(decodeJpeg(jpeg, *target));
     auto wrongFormat = image::create(16, 16, image::SampleFormat::RgbaFloat);
     EXPECT_FALSE(decodeJpeg(encodeSolid(16, 16, 80), *wrongFormat));
+}
+
+// A 16 x 16 grey picture, progressive with arithmetic coding, whose frame claims
+// 4000 x 4000 and whose last scan (a few bytes) is repeated 190 times: every scan passes
+// over a quarter of a million blocks of zeros.
+std::vector<std::uint8_t> rescannedEnlargedJpeg() {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = cinfo.image_height = 16;
+    cinfo.input_components = 1;
+    cinfo.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    cinfo.arith_code = TRUE;
+    jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<std::uint8_t> row(16, 90);
+    while (cinfo.next_scanline < 16) {
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&cinfo, &pointer, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<std::uint8_t> jpeg(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+
+    std::size_t lastScan = 0;
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] != 0xff) continue;
+        if (jpeg[i + 1] == 0xca) {
+            jpeg[i + 5] = jpeg[i + 7] = 4000 >> 8;
+            jpeg[i + 6] = jpeg[i + 8] = 4000 & 0xff;
+        }
+        if (jpeg[i + 1] == 0xda) lastScan = i;
+    }
+    const std::vector<std::uint8_t> scan(jpeg.begin() + static_cast<std::ptrdiff_t>(lastScan),
+                                         jpeg.end() - 2);
+    for (int copy = 0; copy < 190; ++copy) jpeg.insert(jpeg.end() - 2, scan.begin(), scan.end());
+    return jpeg;
+}
+
+TEST(JpegRead, ManyScansOverAnEnlargedFrameStopEarly) {
+    auto target = image::create(128, 128, image::SampleFormat::Rgba8);
+    EXPECT_FALSE(decodeJpeg(rescannedEnlargedJpeg(), *target));
 }
 
 }  // namespace

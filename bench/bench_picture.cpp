@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     if (megapixels <= 0.0 ||
         !mirel::host_app::allocatePicture(scaled, width, height, source.channels,
                                           source.bitsPerChannel, error)) {
-        std::fprintf(stderr, "cannot make a picture of %s megapixels: %s\n", argv[3], error.c_str());
+        std::fprintf(stderr, "cannot make a picture of %s megapixels: %s\n", argv[3],
+                     error.c_str());
         return 2;
     }
     const float stepX = float(source.width) / float(width);
@@ -56,8 +57,8 @@ int main(int argc, char** argv) {
     for (std::int32_t y = 0; y < scaled.height; ++y) {
         for (std::int32_t x = 0; x < scaled.width; ++x) {
             for (int c = 0; c < source.channels; ++c) {
-                const float value =
-                    bilinear(source, (float(x) + 0.5f) * stepX - 0.5f, (float(y) + 0.5f) * stepY - 0.5f, c);
+                const float value = bilinear(source, (float(x) + 0.5f) * stepX - 0.5f,
+                                             (float(y) + 0.5f) * stepY - 0.5f, c);
                 mirel::host_app::setSampleValue(scaled, x, y, c, std::round(value));
             }
         }

@@ -9,9 +9,9 @@
 
 #include "apps/host/filter_host.h"
 #include "apps/mirel/image_file.h"
+#include "host/plugin_main.h"
 #include "host/preview_render.h"
 #include "host/render_entry.h"
-#include "host/plugin_main.h"
 #include "image/preview.h"
 
 namespace mirel {

@@ -369,11 +369,11 @@ namespace {
 
 // The document streamed into a file that takes the target's place only when complete.
 class FileSink final : public ByteSink {
-public:
+  public:
     explicit FileSink(os::ReplacingFile& file) : file_(file) {}
     bool write(std::span<const std::uint8_t> bytes) override { return file_.write(bytes); }
 
-private:
+  private:
     os::ReplacingFile& file_;
 };
 

@@ -58,7 +58,8 @@ bool bufferSuiteUsable(const pi::BufferProcs* procs) {
 bool obtainHostBuffer(const pi::FilterRecord& record, std::size_t bytes, HostBuffer& buffer) {
     buffer = {};
     if (bytes == 0) bytes = 1;
-    if (bufferSuiteUsable(record.bufferProcs) && obtainFromSuite(*record.bufferProcs, bytes, buffer))
+    if (bufferSuiteUsable(record.bufferProcs) &&
+        obtainFromSuite(*record.bufferProcs, bytes, buffer))
         return true;
     return obtainFromGlobalMemory(bytes, buffer);
 }

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "jobs/tiled_jobs.h"
 #include "platform/os/os.h"
 #include "platform/pi/pi.h"
-#include "jobs/tiled_jobs.h"
 
 namespace mirel {
 
@@ -18,7 +18,7 @@ bool bufferSuiteUsable(const pi::BufferProcs* procs);
 struct HostBuffer {
     std::uint8_t* data = nullptr;
     std::size_t size = 0;
-    pi::BufferID bufferId = nullptr;        // set when the host's suite gave it
+    pi::BufferID bufferId = nullptr;          // set when the host's suite gave it
     os::GlobalHandle globalHandle = nullptr;  // set when global memory gave it
 };
 

@@ -30,7 +30,8 @@ std::int32_t outPlaneCount(const pi::FilterRecord& record) {
 
 float loadSample(PixelClass pixelClass, const std::uint8_t* at) {
     switch (pixelClass) {
-        case PixelClass::Eight: return float(*at) / kFull8;
+        case PixelClass::Eight:
+            return float(*at) / kFull8;
         case PixelClass::Sixteen: {
             std::uint16_t value;
             std::memcpy(&value, at, sizeof value);
@@ -51,12 +52,14 @@ void storeSample(PixelClass pixelClass, std::uint8_t* at, float value) {
     switch (pixelClass) {
         case PixelClass::Eight: {
             // The nearest level: truncating would make every result half a level darker.
-            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull8 + 0.5f, 0.0f, kFull8);
+            const float scaled =
+                std::isnan(value) ? 0.0f : std::clamp(value * kFull8 + 0.5f, 0.0f, kFull8);
             *at = std::uint8_t(scaled);
             return;
         }
         case PixelClass::Sixteen: {
-            const float scaled = std::isnan(value) ? 0.0f : std::clamp(value * kFull16 + 0.5f, 0.0f, kFull16);
+            const float scaled =
+                std::isnan(value) ? 0.0f : std::clamp(value * kFull16 + 0.5f, 0.0f, kFull16);
             const auto stored = std::uint16_t(scaled);
             std::memcpy(at, &stored, sizeof stored);
             return;
@@ -93,31 +96,44 @@ PixelClass pixelClassOf(const pi::FilterRecord& record) {
 std::int32_t displayModeOf(std::int32_t imageMode) {
     switch (imageMode) {
         case pi::kModeGray16:
-        case pi::kModeGray32: return pi::kModeGrayScale;
+        case pi::kModeGray32:
+            return pi::kModeGrayScale;
         case pi::kModeRGB48:
-        case pi::kModeRGB96: return pi::kModeRGBColor;
-        case pi::kModeLab48: return pi::kModeLabColor;
-        case pi::kModeCMYK64: return pi::kModeCMYKColor;
-        case pi::kModeDeepMultichannel: return pi::kModeMultichannel;
-        case pi::kModeDuotone16: return pi::kModeDuotone;
-        default: return imageMode;
+        case pi::kModeRGB96:
+            return pi::kModeRGBColor;
+        case pi::kModeLab48:
+            return pi::kModeLabColor;
+        case pi::kModeCMYK64:
+            return pi::kModeCMYKColor;
+        case pi::kModeDeepMultichannel:
+            return pi::kModeMultichannel;
+        case pi::kModeDuotone16:
+            return pi::kModeDuotone;
+        default:
+            return imageMode;
     }
 }
 
 float fullScaleOf(PixelClass pixelClass) {
     switch (pixelClass) {
-        case PixelClass::Eight: return kFull8;
-        case PixelClass::Sixteen: return kFull16;
-        case PixelClass::Float: return 1.0f;
+        case PixelClass::Eight:
+            return kFull8;
+        case PixelClass::Sixteen:
+            return kFull16;
+        case PixelClass::Float:
+            return 1.0f;
     }
     return kFull8;
 }
 
 int bytesPerSampleOf(PixelClass pixelClass) {
     switch (pixelClass) {
-        case PixelClass::Eight: return 1;
-        case PixelClass::Sixteen: return 2;
-        case PixelClass::Float: return 4;
+        case PixelClass::Eight:
+            return 1;
+        case PixelClass::Sixteen:
+            return 2;
+        case PixelClass::Float:
+            return 4;
     }
     return 1;
 }
@@ -127,7 +143,9 @@ bool usesTransparency(const pi::FilterRecord& record) {
            record.filterCase == pi::kFilterCaseEditableTransparencyWithSelection;
 }
 
-std::int32_t transparencyPlaneOf(const pi::FilterRecord& record) { return record.inLayerPlanes; }
+std::int32_t transparencyPlaneOf(const pi::FilterRecord& record) {
+    return record.inLayerPlanes;
+}
 
 // ---- Request state -----------------------------------------------------------------
 
@@ -203,7 +221,8 @@ void setCommonRequestFields(pi::FilterRecord& record, std::int32_t zoom) {
 }
 
 std::int32_t offsetBy(std::int32_t value, std::int64_t offset) {
-    return std::int32_t(std::clamp<std::int64_t>(std::int64_t(value) + offset, INT32_MIN, INT32_MAX));
+    return std::int32_t(
+        std::clamp<std::int64_t>(std::int64_t(value) + offset, INT32_MIN, INT32_MAX));
 }
 
 }  // namespace
@@ -278,7 +297,8 @@ HostTile::HostTile(const pi::FilterRecord& record, const TileDestination& destin
 
 bool HostTile::read(std::int32_t x, std::int32_t y, image::Rgba& pixel) const {
     if (!in_ || x < 0 || y < 0 || x >= inWidth_ || y >= inHeight_) return false;
-    const std::uint8_t* at = in_ + std::int64_t(y) * inRowBytes_ + std::int64_t(x) * inPlanes_ * bytes_;
+    const std::uint8_t* at =
+        in_ + std::int64_t(y) * inRowBytes_ + std::int64_t(x) * inPlanes_ * bytes_;
     // Plane p of the picture, when the request delivered it.
     auto plane = [&](std::int32_t p, float otherwise) {
         const std::int32_t index = p - inLoPlane_;
@@ -343,12 +363,14 @@ void HostTile::writeResult(std::int32_t x, std::int32_t y, const image::Rgba& rg
 
 std::uint8_t proxySample(PixelClass pixelClass, const std::uint8_t* sample) {
     switch (pixelClass) {
-        case PixelClass::Eight: return *sample;
+        case PixelClass::Eight:
+            return *sample;
         case PixelClass::Sixteen: {
             std::uint16_t value;
             std::memcpy(&value, sample, sizeof value);
             // Values above full scale are not the host's to send; they show as white.
-            return std::uint8_t(std::min<std::uint32_t>(std::uint32_t(value) * 255u / 32768u, 255u));
+            return std::uint8_t(
+                std::min<std::uint32_t>(std::uint32_t(value) * 255u / 32768u, 255u));
         }
         case PixelClass::Float: {
             float value;
@@ -412,7 +434,8 @@ std::int16_t fillSourceTile(pi::FilterRecord& record, std::int32_t top, std::int
     row.pixelClass = pixelClassOf(record);
     const std::int32_t delivered = std::min(rows, inRectOf(record).height());
     for (std::int32_t y = 0; y < delivered; ++y) {
-        row.samples = static_cast<const std::uint8_t*>(record.inData) + std::int64_t(y) * record.inRowBytes;
+        row.samples =
+            static_cast<const std::uint8_t*>(record.inData) + std::int64_t(y) * record.inRowBytes;
         sink(y, row);
     }
     return pi::kNoErr;

@@ -15,7 +15,6 @@
 
 namespace mirel {
 
-
 struct ParameterBlock;
 struct RunState;
 
@@ -106,7 +105,7 @@ struct TileDestination {
 // request's geometry is read once, when the tile is made: this runs for every
 // pixel of the picture on the driver thread.
 class HostTile final : public render::ComposeTarget {
-public:
+  public:
     HostTile(const pi::FilterRecord& record, const TileDestination& destination);
 
     // The source pixel normalised to 0..1 (floats as the host stores them);
@@ -125,7 +124,7 @@ public:
     float maskAt(std::int32_t x, std::int32_t y) override;
     void writeResult(std::int32_t x, std::int32_t y, const image::Rgba& rgba) override;
 
-private:
+  private:
     TileDestination destination_;
     PixelClass pixelClass_ = PixelClass::Eight;
     std::int32_t bytes_ = 1;

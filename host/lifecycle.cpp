@@ -1,17 +1,18 @@
 // The filter lifecycle across the host's selectors: Parameters, Prepare,
 // Start, Continue and Finish, the two host blocks kept between calls, and the
 // working memory of one run.
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <dlfcn.h>
 #include <exception>
 #include <new>
 
 #include "host/plugin_main.h"
-#include "platform/pi/rects.h"
 #include "platform/os/os.h"
+#include "platform/pi/rects.h"
 
 namespace mirel {
 
@@ -283,7 +284,9 @@ void doStart(FilterContext& ctx) {
     endFailedRun(ctx);
 }
 
-void doContinue(FilterContext& ctx) { emptyRequestRects(*ctx.record); }
+void doContinue(FilterContext& ctx) {
+    emptyRequestRects(*ctx.record);
+}
 
 void doFinish(FilterContext& ctx) {
     if (ctx.services.writeScriptingParameters) ctx.services.writeScriptingParameters(ctx);

@@ -1,7 +1,7 @@
 // The library's one exported entry point. It installs the parts of the run
 // that live outside host/ and hands every call to the lifecycle.
-#include "host/render_entry.h"
 #include "host/plugin_main.h"
+#include "host/render_entry.h"
 #include "host/scripting.h"
 #include "image/tiled_image.h"
 #include "settings/cached_settings.h"
@@ -10,7 +10,9 @@
 
 namespace {
 
-void showRefusal(mirel::FilterContext&) { mirel::ui::showRefusalDialog(nullptr); }
+void showRefusal(mirel::FilterContext&) {
+    mirel::ui::showRefusalDialog(nullptr);
+}
 
 // The thumbnail of the run, once the run's set-up has made it.
 mirel::image::TiledImage* thumbnailOf(mirel::FilterContext& ctx) {
@@ -41,8 +43,7 @@ void installServices(mirel::LifecycleServices& services) {
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) void PluginMain(std::int16_t selector,
-                                                                  void* record,
-                                                                  std::intptr_t* data,
+                                                                  void* record, std::intptr_t* data,
                                                                   std::int16_t* result) {
     static const bool installed = [] {
         installServices(mirel::filterContext().services);

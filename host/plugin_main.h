@@ -43,8 +43,8 @@ constexpr int kDialogConfirmed = 3;  // the OK button's id ends the dialog
 
 // Positive results tell the host that the filter has dealt with the problem
 // itself (shown a message, or declined quietly), so the host shows none.
-constexpr std::int16_t kResultDeclined = 1;          // no advanceState, or a multichannel picture
-constexpr std::int16_t kResultNoWorkingMemory = 3;   // Start could not set up its memory or images
+constexpr std::int16_t kResultDeclined = 1;         // no advanceState, or a multichannel picture
+constexpr std::int16_t kResultNoWorkingMemory = 3;  // Start could not set up its memory or images
 constexpr std::int16_t kResultSourceImageFailed = 999;  // the picture cannot be held in memory
 
 // Module-wide state of the one filter run the library supports.

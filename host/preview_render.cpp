@@ -26,9 +26,9 @@ void setPreviewSize(FilterContext& ctx, std::int32_t zoom) {
         ctx.params->zoomLevel = 1;
     }
     const IntRect filter = filterRectOf(*ctx.record);
-    session.previewRect = image::previewRectFor(filter.top, filter.left, filter.bottom,
-                                                filter.right, level, session.paneWidth,
-                                                session.paneHeight);
+    session.previewRect =
+        image::previewRectFor(filter.top, filter.left, filter.bottom, filter.right, level,
+                              session.paneWidth, session.paneHeight);
     const image::PreviewRect& rect = session.previewRect;
     setCurrentRegion(*ctx.run, IntRect{rect.top, rect.left, rect.bottom, rect.right});
     image::setPreviewBufferSize(session.preview, session.previewRect);

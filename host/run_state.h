@@ -30,8 +30,8 @@ struct WorkingMemory {
 // Lives in host memory that may arrive zero-filled; a plain record.
 struct RunState {
     // Header, initialised when the block is first created.
-    std::int32_t showDialog;           // set by Parameters; cleared at the end of Start
-    std::int32_t resetExportOptions;   // set by Parameters; consumed at the next Start
+    std::int32_t showDialog;          // set by Parameters; cleared at the end of Start
+    std::int32_t resetExportOptions;  // set by Parameters; consumed at the next Start
     std::int32_t filterTop, filterLeft, filterBottom, filterRight;
     std::int32_t filterWidth, filterHeight;
     float scale;  // 1.0 until a render sets it

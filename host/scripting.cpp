@@ -32,50 +32,94 @@ struct Field {
     float* number = nullptr;
 };
 
-Field channel(std::uint16_t& value) { return {Field::Kind::Channel, &value, nullptr, nullptr}; }
-Field integer(std::int32_t& value) { return {Field::Kind::Integer, nullptr, &value, nullptr}; }
-Field number(float& value) { return {Field::Kind::Float, nullptr, nullptr, &value}; }
+Field channel(std::uint16_t& value) {
+    return {Field::Kind::Channel, &value, nullptr, nullptr};
+}
+Field integer(std::int32_t& value) {
+    return {Field::Kind::Integer, nullptr, &value, nullptr};
+}
+Field number(float& value) {
+    return {Field::Kind::Float, nullptr, nullptr, &value};
+}
 
 Field fieldOf(SettingsRecord& r, pi::OSType key) {
     switch (key) {
-        case fourCC("0001"): return channel(r.waterColor.red);
-        case fourCC("0002"): return channel(r.waterColor.green);
-        case fourCC("0003"): return channel(r.waterColor.blue);
-        case fourCC("0004"): return integer(r.heightInt);
-        case fourCC("0005"): return integer(r.horizonInt);
-        case fourCC("0006"): return integer(r.perspectiveInt);
-        case fourCC("0007"): return integer(r.undulationInt);
-        case fourCC("0008"): return integer(r.sizeInt);
-        case fourCC("0009"): return integer(r.offsetInt);
-        case fourCC("0010"): return integer(r.wavinessInt);
-        case fourCC("0011"): return integer(r.blurInt);
-        case fourCC("0012"): return integer(r.complexityInt);
-        case fourCC("0013"): return integer(r.altitudeInt);
-        case kScriptKeyGlue: return {Field::Kind::Glue, nullptr, &r.outputMode, nullptr};
-        case fourCC("0015"): return integer(r.brillianceInt);
-        case fourCC("0016"): return integer(r.randomSeed);
-        case fourCC("0017"): return number(r.center.x);
-        case fourCC("0018"): return number(r.center.y);
-        case fourCC("0019"): return number(r.horizon);
-        case fourCC("0020"): return number(r.offset);
-        case fourCC("0021"): return number(r.spin);
-        case fourCC("0022"): return integer(r.waterStyle);
-        case fourCC("0023"): return number(r.lightDirection.x);
-        case fourCC("0024"): return number(r.lightDirection.y);
-        case fourCC("0025"): return number(r.lightDirection.z);
-        case fourCC("0026"): return channel(r.glitterColor.red);
-        case fourCC("0027"): return channel(r.glitterColor.green);
-        case fourCC("0028"): return channel(r.glitterColor.blue);
-        case fourCC("0029"): return number(r.perspective);
-        case fourCC("0030"): return number(r.altitude);
-        case fourCC("0031"): return number(r.waviness);
-        case fourCC("0032"): return number(r.complexity);
-        case fourCC("0033"): return number(r.brilliance);
-        case fourCC("0034"): return number(r.blur);
-        case fourCC("0035"): return number(r.size);
-        case fourCC("0036"): return number(r.height);
-        case fourCC("0037"): return number(r.undulation);
-        default: return {};
+        case fourCC("0001"):
+            return channel(r.waterColor.red);
+        case fourCC("0002"):
+            return channel(r.waterColor.green);
+        case fourCC("0003"):
+            return channel(r.waterColor.blue);
+        case fourCC("0004"):
+            return integer(r.heightInt);
+        case fourCC("0005"):
+            return integer(r.horizonInt);
+        case fourCC("0006"):
+            return integer(r.perspectiveInt);
+        case fourCC("0007"):
+            return integer(r.undulationInt);
+        case fourCC("0008"):
+            return integer(r.sizeInt);
+        case fourCC("0009"):
+            return integer(r.offsetInt);
+        case fourCC("0010"):
+            return integer(r.wavinessInt);
+        case fourCC("0011"):
+            return integer(r.blurInt);
+        case fourCC("0012"):
+            return integer(r.complexityInt);
+        case fourCC("0013"):
+            return integer(r.altitudeInt);
+        case kScriptKeyGlue:
+            return {Field::Kind::Glue, nullptr, &r.outputMode, nullptr};
+        case fourCC("0015"):
+            return integer(r.brillianceInt);
+        case fourCC("0016"):
+            return integer(r.randomSeed);
+        case fourCC("0017"):
+            return number(r.center.x);
+        case fourCC("0018"):
+            return number(r.center.y);
+        case fourCC("0019"):
+            return number(r.horizon);
+        case fourCC("0020"):
+            return number(r.offset);
+        case fourCC("0021"):
+            return number(r.spin);
+        case fourCC("0022"):
+            return integer(r.waterStyle);
+        case fourCC("0023"):
+            return number(r.lightDirection.x);
+        case fourCC("0024"):
+            return number(r.lightDirection.y);
+        case fourCC("0025"):
+            return number(r.lightDirection.z);
+        case fourCC("0026"):
+            return channel(r.glitterColor.red);
+        case fourCC("0027"):
+            return channel(r.glitterColor.green);
+        case fourCC("0028"):
+            return channel(r.glitterColor.blue);
+        case fourCC("0029"):
+            return number(r.perspective);
+        case fourCC("0030"):
+            return number(r.altitude);
+        case fourCC("0031"):
+            return number(r.waviness);
+        case fourCC("0032"):
+            return number(r.complexity);
+        case fourCC("0033"):
+            return number(r.brilliance);
+        case fourCC("0034"):
+            return number(r.blur);
+        case fourCC("0035"):
+            return number(r.size);
+        case fourCC("0036"):
+            return number(r.height);
+        case fourCC("0037"):
+            return number(r.undulation);
+        default:
+            return {};
     }
 }
 
@@ -189,15 +233,22 @@ std::vector<ScriptingValue> scriptingValuesOf(SettingsRecord& record) {
         value.type = parameter.type;
         const Field field = fieldOf(record, parameter.key);
         switch (field.kind) {
-            case Field::Kind::Channel: value.integer = *field.channel >> 8; break;
-            case Field::Kind::Integer: value.integer = *field.integer; break;
-            case Field::Kind::Float: value.number = double(*field.number); break;
+            case Field::Kind::Channel:
+                value.integer = *field.channel >> 8;
+                break;
+            case Field::Kind::Integer:
+                value.integer = *field.integer;
+                break;
+            case Field::Kind::Float:
+                value.number = double(*field.number);
+                break;
             case Field::Kind::Glue: {
                 const pi::OSType glue = glueValueForMode(*field.integer);
                 value.enumValue = glue != 0 ? glue : kGlueValueNone;
                 break;
             }
-            case Field::Kind::None: continue;
+            case Field::Kind::None:
+                continue;
         }
         values.push_back(value);
     }
@@ -210,10 +261,17 @@ bool applyScriptingValue(SettingsRecord& record, const ScriptingValue& value) {
         case Field::Kind::Channel:
             *field.channel = std::uint16_t(std::uint32_t(value.integer) << 8);
             return true;
-        case Field::Kind::Integer: *field.integer = value.integer; return true;
-        case Field::Kind::Float: *field.number = toFloat(value.number); return true;
-        case Field::Kind::Glue: *field.integer = modeForGlueValue(value.enumValue); return true;
-        case Field::Kind::None: break;
+        case Field::Kind::Integer:
+            *field.integer = value.integer;
+            return true;
+        case Field::Kind::Float:
+            *field.number = toFloat(value.number);
+            return true;
+        case Field::Kind::Glue:
+            *field.integer = modeForGlueValue(value.enumValue);
+            return true;
+        case Field::Kind::None:
+            break;
     }
     return false;
 }

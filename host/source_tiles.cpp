@@ -13,9 +13,12 @@ namespace {
 
 image::SampleFormat formatFor(PixelClass pixelClass) {
     switch (pixelClass) {
-        case PixelClass::Sixteen: return image::SampleFormat::Rgba16;
-        case PixelClass::Float: return image::SampleFormat::RgbaFloat;
-        case PixelClass::Eight: break;
+        case PixelClass::Sixteen:
+            return image::SampleFormat::Rgba16;
+        case PixelClass::Float:
+            return image::SampleFormat::RgbaFloat;
+        case PixelClass::Eight:
+            break;
     }
     return image::SampleFormat::Rgba8;
 }
@@ -54,26 +57,26 @@ void copyRow(image::TiledImage& image, const image::TileRecord& tile, std::int32
         switch (source.pixelClass) {
             case PixelClass::Eight: {
                 const std::uint32_t alpha = choice.alpha < 0 ? 255u : pixel[choice.alpha];
-                const std::uint32_t word =
-                    image::packRgba8(pixel[choice.red], pixel[choice.green], pixel[choice.blue], alpha);
+                const std::uint32_t word = image::packRgba8(pixel[choice.red], pixel[choice.green],
+                                                            pixel[choice.blue], alpha);
                 std::memcpy(target + x * 4, &word, 4);
                 break;
             }
             case PixelClass::Sixteen: {
-                const image::Rgba16Pixel value{
-                    sampleAt<std::uint16_t>(pixel, choice.red),
-                    sampleAt<std::uint16_t>(pixel, choice.green),
-                    sampleAt<std::uint16_t>(pixel, choice.blue),
-                    choice.alpha < 0 ? std::uint16_t(image::kFixedOne)
-                                     : sampleAt<std::uint16_t>(pixel, choice.alpha)};
+                const image::Rgba16Pixel value{sampleAt<std::uint16_t>(pixel, choice.red),
+                                               sampleAt<std::uint16_t>(pixel, choice.green),
+                                               sampleAt<std::uint16_t>(pixel, choice.blue),
+                                               choice.alpha < 0
+                                                   ? std::uint16_t(image::kFixedOne)
+                                                   : sampleAt<std::uint16_t>(pixel, choice.alpha)};
                 std::memcpy(target + x * 8, &value, 8);
                 break;
             }
             case PixelClass::Float: {
-                const float value[4] = {sampleAt<float>(pixel, choice.red),
-                                        sampleAt<float>(pixel, choice.green),
-                                        sampleAt<float>(pixel, choice.blue),
-                                        choice.alpha < 0 ? 1.0f : sampleAt<float>(pixel, choice.alpha)};
+                const float value[4] = {
+                    sampleAt<float>(pixel, choice.red), sampleAt<float>(pixel, choice.green),
+                    sampleAt<float>(pixel, choice.blue),
+                    choice.alpha < 0 ? 1.0f : sampleAt<float>(pixel, choice.alpha)};
                 std::memcpy(target + x * 16, value, 16);
                 break;
             }
@@ -97,8 +100,7 @@ std::int16_t fillFromHost(image::TiledImage& image, pi::FilterRecord& record) {
     for (std::int32_t t = first; t <= last; ++t) {
         const image::TileRecord& tile = image.tiles[t];
         const std::int16_t result = fillSourceTile(
-            record, tile.top, tile.left, tile.rows,
-            [&](std::int32_t row, const SourceRow& source) {
+            record, tile.top, tile.left, tile.rows, [&](std::int32_t row, const SourceRow& source) {
                 if (!formatMatches || source.planes <= 0 || row >= tile.rows) return;
                 copyRow(image, tile, row, source, channelChoiceFor(record, source.planes));
             });

@@ -75,8 +75,7 @@ bool hasPixels(const PreviewBuffer& buffer) {
            buffer.planeCount > 0 &&
            buffer.allocatedBytes >=
                std::int64_t(std::min(buffer.planeCount, 3)) * buffer.planeSize &&
-           std::int64_t(buffer.planeSize) ==
-               std::int64_t(buffer.bufferWidth) * buffer.bufferHeight;
+           std::int64_t(buffer.planeSize) == std::int64_t(buffer.bufferWidth) * buffer.bufferHeight;
 }
 
 }  // namespace

@@ -268,7 +268,8 @@ void writePixelNearest(TiledImage& image, int x, int y, int level, const Rgba& r
     };
     switch (image.format) {
         case SampleFormat::Rgba8:
-            writeRgba8(image, x, y, level, nearest(rgba.r), nearest(rgba.g), nearest(rgba.b), nearest(rgba.a));
+            writeRgba8(image, x, y, level, nearest(rgba.r), nearest(rgba.g), nearest(rgba.b),
+                       nearest(rgba.a));
             break;
         case SampleFormat::Rgba16: {
             const Rgba16Pixel p{std::uint16_t(nearest(rgba.r)), std::uint16_t(nearest(rgba.g)),

@@ -4,8 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <vector>
@@ -241,7 +241,6 @@ inline Rgba readPixel(const TiledImage& image, int x, int y, int level) {
     }
     return {};
 }
-
 
 // Rgba8/Rgba16: each channel times scale, truncated toward zero, not clamped
 // (callers clamp); RgbaFloat stores the floats.

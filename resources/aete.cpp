@@ -56,36 +56,36 @@ constexpr std::array<ScriptingParameter, kScriptingParameterCount> kParameters{{
 
 // Mode 26 is "hard diff" in the dialog's menu; scripts have always called it "harsh diff".
 constexpr std::array<ScriptingEnumValue, kGlueValueCount> kGlueValues{{
-    {fourCC("GL01"), "normal"},      {fourCC("GL02"), "procedural +"},
+    {fourCC("GL01"), "normal"},       {fourCC("GL02"), "procedural +"},
     {fourCC("GL03"), "procedural -"}, {fourCC("GL04"), "difference"},
-    {fourCC("GL05"), "lighten"},     {fourCC("GL06"), "darken"},
-    {fourCC("GL07"), "add"},         {fourCC("GL08"), "subtract"},
-    {fourCC("GL09"), "multiply"},    {fourCC("GL10"), "screen"},
-    {fourCC("GL11"), "hard light"},  {fourCC("GL12"), "overlay"},
-    {fourCC("GL13"), "superlay"},    {fourCC("GL14"), "exclusion"},
-    {fourCC("GL15"), "color"},       {fourCC("GL16"), "luminance"},
+    {fourCC("GL05"), "lighten"},      {fourCC("GL06"), "darken"},
+    {fourCC("GL07"), "add"},          {fourCC("GL08"), "subtract"},
+    {fourCC("GL09"), "multiply"},     {fourCC("GL10"), "screen"},
+    {fourCC("GL11"), "hard light"},   {fourCC("GL12"), "overlay"},
+    {fourCC("GL13"), "superlay"},     {fourCC("GL14"), "exclusion"},
+    {fourCC("GL15"), "color"},        {fourCC("GL16"), "luminance"},
     {fourCC("GL17"), "linear light"}, {fourCC("GL18"), "pin light"},
-    {fourCC("GL19"), "spin light"},  {fourCC("GL20"), "vivid a"},
-    {fourCC("GL21"), "vivid b"},     {fourCC("GL22"), "saturation"},
-    {fourCC("GL23"), "hue"},         {fourCC("GL24"), "similarity"},
-    {fourCC("GL25"), "cross"},       {fourCC("GL26"), "harsh diff"},
-    {fourCC("GL27"), "soft light"},  {fourCC("GL28"), "bright"},
-    {fourCC("GL29"), "dim"},         {fourCC("GL30"), "dodge"},
-    {fourCC("GL31"), "burn"},        {fourCC("GL32"), "ace"},
-    {fourCC("GL33"), "king"},        {fourCC("GL34"), "queen"},
-    {fourCC("GL35"), "jack"},        {fourCC("GL36"), "and"},
-    {fourCC("GL37"), "or"},          {fourCC("GL38"), "xor"},
-    {fourCC("GL39"), "multibright"}, {fourCC("GL40"), "hot"},
-    {fourCC("GL41"), "cold"},        {fourCC("GL42"), "wet"},
-    {fourCC("GL43"), "dry"},         {fourCC("GL44"), "up"},
-    {fourCC("GL45"), "down"},        {fourCC("GL46"), "wax"},
-    {fourCC("GL47"), "wane"},        {fourCC("GL48"), "north"},
-    {fourCC("GL49"), "south"},       {fourCC("GL50"), "east"},
-    {fourCC("GL51"), "west"},        {fourCC("GL52"), "hard mix"},
-    {fourCC("GL53"), "frontal"},     {fourCC("GL54"), "parietal"},
-    {fourCC("GL55"), "temporal"},    {fourCC("GL56"), "occipital"},
-    {fourCC("GL57"), "limbic"},      {fourCC("GL58"), "dextrous"},
-    {fourCC("GL59"), "sinister"},    {fourCC("GL62"), "screendim"},
+    {fourCC("GL19"), "spin light"},   {fourCC("GL20"), "vivid a"},
+    {fourCC("GL21"), "vivid b"},      {fourCC("GL22"), "saturation"},
+    {fourCC("GL23"), "hue"},          {fourCC("GL24"), "similarity"},
+    {fourCC("GL25"), "cross"},        {fourCC("GL26"), "harsh diff"},
+    {fourCC("GL27"), "soft light"},   {fourCC("GL28"), "bright"},
+    {fourCC("GL29"), "dim"},          {fourCC("GL30"), "dodge"},
+    {fourCC("GL31"), "burn"},         {fourCC("GL32"), "ace"},
+    {fourCC("GL33"), "king"},         {fourCC("GL34"), "queen"},
+    {fourCC("GL35"), "jack"},         {fourCC("GL36"), "and"},
+    {fourCC("GL37"), "or"},           {fourCC("GL38"), "xor"},
+    {fourCC("GL39"), "multibright"},  {fourCC("GL40"), "hot"},
+    {fourCC("GL41"), "cold"},         {fourCC("GL42"), "wet"},
+    {fourCC("GL43"), "dry"},          {fourCC("GL44"), "up"},
+    {fourCC("GL45"), "down"},         {fourCC("GL46"), "wax"},
+    {fourCC("GL47"), "wane"},         {fourCC("GL48"), "north"},
+    {fourCC("GL49"), "south"},        {fourCC("GL50"), "east"},
+    {fourCC("GL51"), "west"},         {fourCC("GL52"), "hard mix"},
+    {fourCC("GL53"), "frontal"},      {fourCC("GL54"), "parietal"},
+    {fourCC("GL55"), "temporal"},     {fourCC("GL56"), "occipital"},
+    {fourCC("GL57"), "limbic"},       {fourCC("GL58"), "dextrous"},
+    {fourCC("GL59"), "sinister"},     {fourCC("GL62"), "screendim"},
     {fourCC("GL63"), "starbright"},
 }};
 
@@ -188,9 +188,13 @@ const std::array<std::uint8_t, mirel::kAeteSize + 1>
 
 namespace mirel {
 
-std::span<const ScriptingParameter> scriptingParameters() { return kParameters; }
+std::span<const ScriptingParameter> scriptingParameters() {
+    return kParameters;
+}
 
-std::span<const ScriptingEnumValue> glueValues() { return kGlueValues; }
+std::span<const ScriptingEnumValue> glueValues() {
+    return kGlueValues;
+}
 
 const ScriptingParameter* findScriptingParameter(pi::OSType key) {
     for (const ScriptingParameter& parameter : kParameters)

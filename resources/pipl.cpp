@@ -2,11 +2,11 @@
 // (little-endian; four-character codes as native 32-bit values).
 #include "resources/pipl.h"
 
-#include "resources/resources.h"
-
 #include <array>
 #include <initializer_list>
 #include <string_view>
+
+#include "resources/resources.h"
 
 namespace mirel {
 
@@ -150,12 +150,15 @@ constexpr std::array<std::uint8_t, kPiplSize> trimmedPipl() {
 // In a section of its own so that a host finds the PiPL in the file without
 // loading the library; "used" keeps the compiler from dropping it.
 extern "C" __attribute__((visibility("default"), used, section(".pipl")))
-const std::array<std::uint8_t, mirel::kPiplSize> MirelPiPL = mirel::trimmedPipl();
-extern "C" __attribute__((visibility("default"), used))
-const std::size_t MirelPiPLSize = mirel::kPiplSize;
+const std::array<std::uint8_t, mirel::kPiplSize>
+    MirelPiPL = mirel::trimmedPipl();
+extern "C" __attribute__((visibility("default"), used)) const std::size_t MirelPiPLSize =
+    mirel::kPiplSize;
 
 namespace mirel {
 
-std::span<const std::uint8_t> piplBytes() { return {MirelPiPL.data(), MirelPiPL.size()}; }
+std::span<const std::uint8_t> piplBytes() {
+    return {MirelPiPL.data(), MirelPiPL.size()};
+}
 
 }  // namespace mirel

@@ -2,11 +2,11 @@
 // running any plug-in code, to learn what the library is and how to call it.
 #pragma once
 
-#include "platform/pi/pi_types.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <span>
+
+#include "platform/pi/pi_types.h"
 
 namespace mirel {
 

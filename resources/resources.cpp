@@ -2,11 +2,11 @@
 // the PiPL built in code.
 #include "resources/resources.h"
 
-#include "resources/aete.h"
-#include "resources/pipl.h"
-
 #include <charconv>
 #include <string>
+
+#include "resources/aete.h"
+#include "resources/pipl.h"
 
 namespace mirel {
 
@@ -18,7 +18,9 @@ extern const std::size_t kResourceCount;
 
 namespace {
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

@@ -4,12 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <span>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <span>
 
 #include "apps/mirel/interrupt.h"
 #include "apps/mirel/progress.h"
@@ -37,12 +37,14 @@ void copyPixel(const Picture& picture, image::TiledImage& layer, std::int32_t x,
                               std::uint32_t(channel(2)), std::uint32_t(a));
             return;
         case 16:
-            image::writeRgba16(layer, x, y, 0,
-                               image::Rgba16Pixel{std::uint16_t(channel(0)), std::uint16_t(channel(1)),
-                                                  std::uint16_t(channel(2)), std::uint16_t(a)});
+            image::writeRgba16(
+                layer, x, y, 0,
+                image::Rgba16Pixel{std::uint16_t(channel(0)), std::uint16_t(channel(1)),
+                                   std::uint16_t(channel(2)), std::uint16_t(a)});
             return;
         default:
-            image::writeRgbaFloat(layer, x, y, 0, image::Rgba{channel(0), channel(1), channel(2), a});
+            image::writeRgbaFloat(layer, x, y, 0,
+                                  image::Rgba{channel(0), channel(1), channel(2), a});
             return;
     }
 }
@@ -92,8 +94,9 @@ bool encodePsd(int fd, const std::string& name, const Picture& picture, std::int
     metadata.iptc = makeIptcBlock(exportKeywords(bytes, outputMode), os::utcNow());
     metadata.exif = makeExifBlock();
     if (!psd::documentFits(spec, metadata)) {
-        error = name + ": a PSD document cannot hold a picture of " + std::to_string(picture.width) +
-                " x " + std::to_string(picture.height) + " at this depth";
+        error = name + ": a PSD document cannot hold a picture of " +
+                std::to_string(picture.width) + " x " + std::to_string(picture.height) +
+                " at this depth";
         return false;
     }
     std::unique_ptr<image::TiledImage> layer =
@@ -139,7 +142,8 @@ RunOutcome writeGallery(const std::string& folder, const std::string& pagePath, 
                                                                              : RunOutcome::Failed;
     }
     for (const std::string& name : result.withoutThumbnail)
-        std::fprintf(stderr, "mirel: %s has no readable thumbnail; its cell shows the default one\n",
+        std::fprintf(stderr,
+                     "mirel: %s has no readable thumbnail; its cell shows the default one\n",
                      name.c_str());
     for (const std::string& name : result.imagesNotWritten)
         std::fprintf(stderr, "mirel: the image of %s could not be written\n", name.c_str());

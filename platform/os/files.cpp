@@ -262,7 +262,9 @@ bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-ReplacingFile::~ReplacingFile() { abandon(); }
+ReplacingFile::~ReplacingFile() {
+    abandon();
+}
 
 bool ReplacingFile::open(const std::string& target) {
     abandon();

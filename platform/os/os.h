@@ -27,7 +27,7 @@ enum class OpenMode {
 
 // An open file. Others may read the file while it is open (no locks taken).
 class File {
-public:
+  public:
     File() = default;
     ~File();
     File(File&& other) noexcept;
@@ -50,7 +50,7 @@ public:
     bool truncateHere();
     bool flush();
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -58,7 +58,7 @@ private:
 // every byte is on disk: a failed or abandoned write never leaves half a file
 // and never destroys the file it would have replaced.
 class ReplacingFile {
-public:
+  public:
     ReplacingFile() = default;
     ~ReplacingFile();  // abandons an uncommitted file
     ReplacingFile(const ReplacingFile&) = delete;
@@ -81,7 +81,7 @@ public:
     void abandon();
     const std::string& temporaryPath() const { return tempPath_; }
 
-private:
+  private:
     int fd_ = -1;
     bool failed_ = false;
     std::string target_;
@@ -110,7 +110,7 @@ bool makeFolder(const std::string& path);
 
 // An auto-reset event: set() wakes one waiter, and a successful wait resets it.
 class Event {
-public:
+  public:
     Event();
     ~Event();
     Event(const Event&) = delete;
@@ -121,7 +121,7 @@ public:
     // True when the event was set within `timeoutMs` (kInfinite waits forever).
     bool wait(std::uint32_t timeoutMs);
 
-private:
+  private:
     friend int waitForAny(std::span<Event* const>, std::uint32_t);
     bool signalled_ = false;
 };
@@ -134,7 +134,7 @@ int waitForAny(std::span<Event* const> events, std::uint32_t timeoutMs);
 
 // A thread with a chosen stack size, joined by its owner.
 class Thread {
-public:
+  public:
     Thread();   // out of line: Impl is complete only in the source
     ~Thread();  // joins if still running
     Thread(const Thread&) = delete;
@@ -145,7 +145,7 @@ public:
     void join();
     bool running() const { return started_; }
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
     bool started_ = false;

@@ -8,14 +8,18 @@ namespace mirel {
 
 namespace {
 
-IntRect fromRect(const pi::Rect& r) { return {r.top, r.left, r.bottom, r.right}; }
-IntRect fromVRect(const pi::VRect& r) { return {r.top, r.left, r.bottom, r.right}; }
+IntRect fromRect(const pi::Rect& r) {
+    return {r.top, r.left, r.bottom, r.right};
+}
+IntRect fromVRect(const pi::VRect& r) {
+    return {r.top, r.left, r.bottom, r.right};
+}
 
 // A 32-bit coordinate stored in a 16-bit field is clamped, never wrapped: a
 // wrapped edge would turn a large request into a small one somewhere else.
 std::int16_t to16(std::int32_t value) {
     return std::int16_t(std::clamp<std::int32_t>(value, std::numeric_limits<std::int16_t>::min(),
-                                                  std::numeric_limits<std::int16_t>::max()));
+                                                 std::numeric_limits<std::int16_t>::max()));
 }
 
 void store(pi::Rect& r, const IntRect& rect) {

@@ -20,8 +20,8 @@ namespace {
 Picture reduce(const Picture& full, int factor) {
     Picture small;
     std::string error;
-    EXPECT_TRUE(host_app::allocatePicture(small, full.width / factor, full.height / factor, 3, 8,
-                                          error))
+    EXPECT_TRUE(
+        host_app::allocatePicture(small, full.width / factor, full.height / factor, 3, 8, error))
         << error;
     for (std::int32_t y = 0; y < small.height; ++y) {
         for (std::int32_t x = 0; x < small.width; ++x) {
@@ -53,7 +53,8 @@ const Picture& samplePicture(int factor) {
 Picture convertPicture(const Picture& rgb8, int channels, int bits) {
     Picture converted;
     std::string error;
-    EXPECT_TRUE(host_app::allocatePicture(converted, rgb8.width, rgb8.height, channels, bits, error))
+    EXPECT_TRUE(
+        host_app::allocatePicture(converted, rgb8.width, rgb8.height, channels, bits, error))
         << error;
     const float scale = host_app::fullScale(converted);
     const int colours = channels >= 3 ? 3 : 1;
@@ -97,8 +98,7 @@ std::int16_t runFilter(Picture& picture, const hostkit::HostOptions& options, co
     return host.run(true);
 }
 
-std::int16_t runFilter(Picture& picture, const hostkit::Descriptor& settings,
-                       const Picture* mask) {
+std::int16_t runFilter(Picture& picture, const hostkit::Descriptor& settings, const Picture* mask) {
     hostkit::FilterHost host(mirelPlugin(), picture, replayOptions());
     if (mask) host.setMask(mask);
     const hostkit::ActiveHost active = host.activate();

@@ -35,7 +35,7 @@ hostkit::HostOptions replayOptions();
 // blocks and the run's images, with the render entry, the preview and the
 // export called directly as the dialog's buttons or the command line would.
 class InProcessRun {
-public:
+  public:
     explicit InProcessRun(host_app::Picture& picture)
         : host_(mirelPlugin(), picture, replayOptions()), active_(host_.activate()) {
         initParameterBlock(params_);
@@ -53,7 +53,7 @@ public:
     ParameterBlock& params() { return params_; }
     pi::FilterRecord& record() { return host_.record(); }
 
-private:
+  private:
     hostkit::FilterHost host_;
     hostkit::ActiveHost active_;
     ParameterBlock params_{};

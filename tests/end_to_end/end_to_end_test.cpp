@@ -1,7 +1,6 @@
 // The effect from end to end: the real plug-in applied by the host program's
 // code to the sample photograph, in every kind of picture the host offers.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,7 +72,8 @@ TEST(EndToEnd, AHalfSelectionBlendsEveryTileOnce) {
     std::string error;
     ASSERT_TRUE(host_app::allocatePicture(mask, original.width, original.height, 1, 8, error));
     for (std::int32_t y = 0; y < mask.height; ++y)
-        for (std::int32_t x = 0; x < mask.width; ++x) host_app::setSampleValue(mask, x, y, 0, 128.0f);
+        for (std::int32_t x = 0; x < mask.width; ++x)
+            host_app::setSampleValue(mask, x, y, 0, 128.0f);
     Picture half = original;
     ASSERT_EQ(runFilter(half, replayOptions(), &mask), 0);
     int wrong = 0;
@@ -94,7 +94,8 @@ TEST(EndToEnd, ATransparentLayerKeepsItsTransparency) {
     Picture original = convertPicture(samplePicture(8), 4, 8);
     const std::int32_t clearRight = original.width / 4;
     for (std::int32_t y = 0; y < original.height; ++y)
-        for (std::int32_t x = 0; x < clearRight; ++x) host_app::setSampleValue(original, x, y, 3, 0.0f);
+        for (std::int32_t x = 0; x < clearRight; ++x)
+            host_app::setSampleValue(original, x, y, 3, 0.0f);
     const Bands bands = bandsOf(original);
 
     // Editable transparency: the clear part of the picture stays clear.
@@ -108,7 +109,8 @@ TEST(EndToEnd, ATransparentLayerKeepsItsTransparency) {
             opaque += host_app::normalisedSample(editable, x, y, 3);
     }
     EXPECT_GT(opaque / count, 0.995);
-    EXPECT_GT(differenceOf(editable, original, bands.wetTop, bands.height, clearRight + 20).mean, 0.03);
+    EXPECT_GT(differenceOf(editable, original, bands.wetTop, bands.height, clearRight + 20).mean,
+              0.03);
 
     // Preserved transparency: alpha is the host's and comes back as it was.
     hostkit::HostOptions preserve = replayOptions();
@@ -117,7 +119,8 @@ TEST(EndToEnd, ATransparentLayerKeepsItsTransparency) {
     ASSERT_EQ(runFilter(preserved, preserve), 0);
     for (std::int32_t y = 0; y < original.height; ++y)
         for (std::int32_t x = 0; x < original.width; x += 7)
-            ASSERT_EQ(host_app::sampleValue(preserved, x, y, 3), host_app::sampleValue(original, x, y, 3));
+            ASSERT_EQ(host_app::sampleValue(preserved, x, y, 3),
+                      host_app::sampleValue(original, x, y, 3));
 }
 
 TEST(EndToEnd, EveryDepthAndGreyRenders) {

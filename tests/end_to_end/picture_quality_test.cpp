@@ -12,8 +12,8 @@
 namespace mirel::testing {
 namespace {
 
-using hostkit::Descriptor;
 using host_app::Picture;
+using hostkit::Descriptor;
 using pi::fourCC;
 
 constexpr std::int32_t kStyleSimple = 1, kStyleComplex = 2;

@@ -1,15 +1,16 @@
 // Preview renders through the render entry, with the real host's record: the
 // buffer's size at a zoom level, the run-time fields put back afterwards, and
 // pixels that show the picture above the horizon.
+#include "host/preview_render.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
-#include "host/preview_render.h"
-#include "host/render_entry.h"
 #include "host/host_exchange.h"
 #include "host/plugin_main.h"
+#include "host/render_entry.h"
 #include "platform/pi/rects.h"
 #include "tests/end_to_end/end_to_end_support.h"
 
@@ -17,7 +18,6 @@ namespace mirel::testing {
 namespace {
 
 using host_app::Picture;
-
 
 TEST(PreviewRender, AtZoomThreeAPictureOf200By100GivesA66By33Buffer) {
     Picture picture = samplePicture(8);
@@ -70,7 +70,8 @@ TEST(PreviewRender, LeavesZoomPanDestinationAndRequestAsTheyWere) {
     for (std::int32_t y = 0; y < 30; ++y) {
         for (std::int32_t x = 0; x < 120; ++x) {
             for (int c = 0; c < 3; ++c) {
-                const float shown = preview.pixels[c * preview.planeSize + y * preview.bufferWidth + x];
+                const float shown =
+                    preview.pixels[c * preview.planeSize + y * preview.bufferWidth + x];
                 const float picked = host_app::sampleValue(picture, 3 * x + 30, 3 * y + 6, c);
                 sum += std::fabs(shown - picked);
                 ++count;

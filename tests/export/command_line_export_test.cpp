@@ -13,7 +13,9 @@
 namespace mirel::testing {
 namespace {
 
-std::string plugin() { return std::getenv("MIREL_PLUGIN"); }
+std::string plugin() {
+    return std::getenv("MIREL_PLUGIN");
+}
 
 TEST(CommandLineExport, APsdOutputHoldsTheResultAsItsLayer) {
     const std::string folder = scratchFolder();
@@ -24,10 +26,10 @@ TEST(CommandLineExport, APsdOutputHoldsTheResultAsItsLayer) {
     for (const char* output : {"w.png", "w.psd"}) {
         const std::string tmp = folder + output + ".tmp";
         ASSERT_EQ(std::system(("mkdir -p " + quoted(tmp)).c_str()), 0);
-        const ProgramOutcome run =
-            runProgram(plugin(), "apply " + quoted(sample) + " -o " + quoted(folder + output) +
-                                     " --set glue=screen",
-                       "TMPDIR=" + quoted(tmp) + " ");
+        const ProgramOutcome run = runProgram(
+            plugin(),
+            "apply " + quoted(sample) + " -o " + quoted(folder + output) + " --set glue=screen",
+            "TMPDIR=" + quoted(tmp) + " ");
         ASSERT_EQ(run.exitCode, 0) << run.output;
     }
 
@@ -58,7 +60,8 @@ TEST(CommandLineExport, AGalleryPageShowsAFoldersPresets) {
         runProgram(plugin(), "gallery " + quoted(presets) + " -o " + quoted(folder + "page.html"));
     ASSERT_EQ(page.exitCode, 0) << page.output;
     EXPECT_TRUE(fileExists(folder + "page.html"));
-    EXPECT_EQ(folderEntries(folder + "web_images"), (std::vector<std::string>{"Storm.jpg", "calm.jpg"}));
+    EXPECT_EQ(folderEntries(folder + "web_images"),
+              (std::vector<std::string>{"Storm.jpg", "calm.jpg"}));
 
     const ProgramOutcome missing = runProgram(
         plugin(), "gallery " + quoted(folder + "nowhere") + " -o " + quoted(folder + "other.html"));

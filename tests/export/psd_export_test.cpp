@@ -21,7 +21,6 @@ namespace {
 
 using host_app::Picture;
 
-
 PsdDocument readBack(const std::string& path) {
     PsdDocument doc;
     std::string error;

@@ -1,7 +1,7 @@
 // The big-document-aware rectangle accessors.
-#include <gtest/gtest.h>
-
 #include "platform/pi/rects.h"
+
+#include <gtest/gtest.h>
 
 namespace mirel {
 namespace {

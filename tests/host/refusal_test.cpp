@@ -1,12 +1,12 @@
 // A host without advanceState: the plug-in shows its refusal dialog (on the
 // offscreen platform), returns 1 and frees the run's memory. This test binary
 // plays a host that owns its QApplication, which the plug-in then uses.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <memory>
 #include <string>

@@ -144,10 +144,10 @@ TEST(ApplyCommand, TheDialogIsShownOnlyWhenAskedFor) {
     writeInput(folder);
     // Asked for the dialog without a display: one line, exit 2, nothing written
     // (tests/ui shows the dialog on an X server).
-    const Outcome outcome =
-        runProgram(pluginPath(), "apply in.png -o out.png --dialog --record rec.json",
-                   "TMPDIR=" + quoted(folder) + " env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY ",
-                   folder);
+    const Outcome outcome = runProgram(
+        pluginPath(), "apply in.png -o out.png --dialog --record rec.json",
+        "TMPDIR=" + quoted(folder) + " env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY ",
+        folder);
     EXPECT_EQ(outcome.exitCode, 2) << outcome.output;
     expectOneLineRefusal(outcome, "--dialog needs a display, and none is set");
     EXPECT_FALSE(exists(folder + "out.png"));

@@ -122,15 +122,17 @@ TEST(ActionFile, RefusalsSayWhatIsWrong) {
     EXPECT_NE(refusal(R"({"format": "other"})").find("format"), std::string::npos);
     EXPECT_NE(refusal(R"({"version": 2, "descriptor": []})").find("newer"), std::string::npos);
     EXPECT_NE(refusal(R"({"steps": []})").find("\"descriptor\""), std::string::npos);
-    EXPECT_NE(refusal(R"({"descriptor": [{"name": "depth", "value": 1}]})").find("unknown parameter"),
-              std::string::npos);
+    EXPECT_NE(
+        refusal(R"({"descriptor": [{"name": "depth", "value": 1}]})").find("unknown parameter"),
+        std::string::npos);
     EXPECT_NE(refusal(R"({"descriptor": [{"key": "0019", "type": "long", "value": 3}]})")
                   .find("is of type doub, not long"),
               std::string::npos);
     EXPECT_NE(refusal(R"({"descriptor": [{"key": "0001", "value": 1.5}]})").find("whole number"),
               std::string::npos);
-    EXPECT_NE(refusal(R"({"descriptor": [{"key": "0001", "value": 4294967296}]})").find("whole number"),
-              std::string::npos);
+    EXPECT_NE(
+        refusal(R"({"descriptor": [{"key": "0001", "value": 4294967296}]})").find("whole number"),
+        std::string::npos);
     EXPECT_NE(refusal(R"({"descriptor": [{"key": "0019", "value": "30"}]})").find("wants a number"),
               std::string::npos);
     EXPECT_NE(refusal(R"({"descriptor": [{"key": "GLUE", "value": "sparkly"}]})").find("no value"),
@@ -143,7 +145,8 @@ TEST(ActionFile, RefusalsSayWhatIsWrong) {
     EXPECT_NE(refusal(R"({"descriptor": [{"key": "toolong", "type": "long", "value": 1}]})")
                   .find("four characters"),
               std::string::npos);
-    EXPECT_NE(refusal(R"({"descriptor": [{"key": "0019"}]})").find("no \"value\""), std::string::npos);
+    EXPECT_NE(refusal(R"({"descriptor": [{"key": "0019"}]})").find("no \"value\""),
+              std::string::npos);
     EXPECT_NE(refusal(R"({"descriptor": [7]})").find("entry 1"), std::string::npos);
 }
 
@@ -161,9 +164,9 @@ TEST(Settings, NameEqualsValue) {
     ASSERT_TRUE(hostkit::parseSetting("spin=-90", terminology(), item, error)) << error;
     EXPECT_EQ(item.number, -90.0);
 
-    for (const char* bad : {"horizon float", "depth=3", "water red=abc", "water red=1.5",
-                            "water red=99999999999", "spin=", "spin=1e999", "spin=nan",
-                            "glue=sparkly", "glue=XXXX"}) {
+    for (const char* bad :
+         {"horizon float", "depth=3", "water red=abc", "water red=1.5", "water red=99999999999",
+          "spin=", "spin=1e999", "spin=nan", "glue=sparkly", "glue=XXXX"}) {
         EXPECT_FALSE(hostkit::parseSetting(bad, terminology(), item, error)) << bad;
         EXPECT_FALSE(error.empty());
     }

@@ -46,7 +46,8 @@ std::vector<std::uint8_t> bytesOf(const image::PreviewBuffer& buffer) {
 
 std::uint8_t outSample8(const pi::FilterRecord& r, std::int32_t x, std::int32_t y, int plane) {
     const int planes = r.outHiPlane - r.outLoPlane + 1;
-    return static_cast<const std::uint8_t*>(r.outData)[std::int64_t(y) * r.outRowBytes + x * planes + plane];
+    return static_cast<const std::uint8_t*>(
+        r.outData)[std::int64_t(y) * r.outRowBytes + x * planes + plane];
 }
 
 TEST(PixelClasses, FollowModeAndDepthInTheirOrder) {
@@ -94,7 +95,8 @@ TEST(RequestRegion, ZoomAndPanSelectColumnsOfTheZoomedPicture) {
     EXPECT_EQ(r.outputPadding, -1);
     EXPECT_EQ(r.maskPadding, -1);
     EXPECT_EQ(r.autoMask, 0);
-    EXPECT_EQ(r.inPreDummyPlanes + r.inPostDummyPlanes + r.outPreDummyPlanes + r.outPostDummyPlanes, 0);
+    EXPECT_EQ(r.inPreDummyPlanes + r.inPostDummyPlanes + r.outPreDummyPlanes + r.outPostDummyPlanes,
+              0);
 
     ASSERT_EQ(advanceHost(r), 0);
     for (std::int32_t column = 0; column < 100; ++column) {
@@ -123,7 +125,8 @@ TEST(RequestRegion, LargePicturesUseThe32BitRectangles) {
     ASSERT_EQ(advanceHost(r), 0);
     image::Rgba pixel;
     ASSERT_TRUE(HostTile(r, {}).read(50, 1, pixel));
-    EXPECT_EQ(std::lround(pixel.g * 255.0f), std::lround(host_app::sampleValue(picture, 32950, 1, 0)));
+    EXPECT_EQ(std::lround(pixel.g * 255.0f),
+              std::lround(host_app::sampleValue(picture, 32950, 1, 0)));
 }
 
 TEST(SourceTile, ANarrowPictureStillGives512EdgeReplicatedColumns) {
@@ -133,15 +136,16 @@ TEST(SourceTile, ANarrowPictureStillGives512EdgeReplicatedColumns) {
     pi::FilterRecord& r = host.record();
 
     int rowsSeen = 0;
-    const std::int16_t result = fillSourceTile(r, 0, 0, 3, [&](std::int32_t row, const SourceRow& samples) {
-        ++rowsSeen;
-        ASSERT_EQ(samples.columns, 512);
-        ASSERT_EQ(samples.planes, 3);
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(samples.samples[40 * 3 + c], host_app::sampleValue(picture, 40, row, c));
-            EXPECT_EQ(samples.samples[511 * 3 + c], host_app::sampleValue(picture, 99, row, c));
-        }
-    });
+    const std::int16_t result =
+        fillSourceTile(r, 0, 0, 3, [&](std::int32_t row, const SourceRow& samples) {
+            ++rowsSeen;
+            ASSERT_EQ(samples.columns, 512);
+            ASSERT_EQ(samples.planes, 3);
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_EQ(samples.samples[40 * 3 + c], host_app::sampleValue(picture, 40, row, c));
+                EXPECT_EQ(samples.samples[511 * 3 + c], host_app::sampleValue(picture, 99, row, c));
+            }
+        });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(rowsSeen, 3);
     EXPECT_EQ(inRectOf(r), (IntRect{0, 0, 3, 512}));
@@ -188,7 +192,7 @@ TEST(Pixels, SixteenBitFullScaleReadsAsOneWritesBackAndShowsWhite) {
     EXPECT_EQ(host_app::sampleValue(picture, 1, 0, 0), 32768.0f);
     EXPECT_EQ(planes[0], 255);
     EXPECT_EQ(planes[1], 255);
-    EXPECT_EQ(planes[2], 127);  // 16384 x 255 / 32768, rounded down
+    EXPECT_EQ(planes[2], 127);      // 16384 x 255 / 32768, rounded down
     EXPECT_EQ(planes[8 + 0], 255);  // plane 1
     EXPECT_EQ(r.inLoPlane, 0);
     EXPECT_EQ(r.inHiPlane, 2);
@@ -395,7 +399,8 @@ TEST(HostRequests, MaskAndICCProfileAreOffered) {
     EXPECT_EQ(maskRectOf(r), (IntRect{0, 0, 1, 3}));
     ASSERT_EQ(advanceHost(r), 0);
     const auto* maskRow = static_cast<const std::uint8_t*>(r.maskData);
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(maskRow[x], host_app::sampleValue(mask, 2 * x, 0, 0)) << x;
+    for (int x = 0; x < 3; ++x)
+        EXPECT_EQ(maskRow[x], host_app::sampleValue(mask, 2 * x, 0, 0)) << x;
 }
 
 TEST(SourceLoad, FillsLevelZeroRawWithAlphaOnlyForEditableTransparency) {
@@ -413,7 +418,8 @@ TEST(SourceLoad, FillsLevelZeroRawWithAlphaOnlyForEditableTransparency) {
         auto v = [&](int c) { return std::uint32_t(host_app::sampleValue(picture, x, y, c)); };
         return image::packRgba8(v(0), v(1), v(2), v(3));
     };
-    for (std::int32_t x : {0, 511, 512, 599}) EXPECT_EQ(image::readRgba8(*source, x, 2, 0), packed(x, 2)) << x;
+    for (std::int32_t x : {0, 511, 512, 599})
+        EXPECT_EQ(image::readRgba8(*source, x, 2, 0), packed(x, 2)) << x;
     // The padding of the right tile repeats the last column.
     std::uint32_t padding;
     std::memcpy(&padding, source->tiles[1].pixels.get() + (512 * 1 + 511) * 4, 4);

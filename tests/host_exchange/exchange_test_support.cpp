@@ -24,9 +24,12 @@ host_app::Picture patternPicture(std::int32_t width, std::int32_t height, int ch
             for (int c = 0; c < channels; ++c) {
                 const std::int64_t n = std::int64_t(x) * 7 + std::int64_t(y) * 131 + c * 61;
                 float value = 0.0f;
-                if (bits == 8) value = float(n % 256);
-                else if (bits == 16) value = float((n * 97) % 32769);
-                else value = float(n % 1000) / 400.0f - 0.5f;  // -0.5 .. 2.0
+                if (bits == 8)
+                    value = float(n % 256);
+                else if (bits == 16)
+                    value = float((n * 97) % 32769);
+                else
+                    value = float(n % 1000) / 400.0f - 0.5f;  // -0.5 .. 2.0
                 host_app::setSampleValue(picture, x, y, c, value);
             }
         }
@@ -34,7 +37,9 @@ host_app::Picture patternPicture(std::int32_t width, std::int32_t height, int ch
     return picture;
 }
 
-std::string identityFilterPath() { return MIREL_IDENTITY_FILTER; }
+std::string identityFilterPath() {
+    return MIREL_IDENTITY_FILTER;
+}
 
 const hostkit::PluginLibrary& identityFilter() {
     static hostkit::PluginLibrary* library = [] {

@@ -22,5 +22,4 @@ host_app::Picture patternPicture(std::int32_t width, std::int32_t height, int ch
 const hostkit::PluginLibrary& identityFilter();
 std::string identityFilterPath();
 
-
 }  // namespace mirel::testing

@@ -1,10 +1,11 @@
 // Tile-job memory: the host's buffer suite when it is usable, global memory
 // otherwise, each released the way it was obtained.
+#include "host/host_buffers.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "host/host_buffers.h"
 #include "tests/host_exchange/exchange_test_support.h"
 
 namespace mirel::testing {
@@ -14,7 +15,8 @@ using hostkit::FilterHost;
 using hostkit::HostOptions;
 
 bool allZero(const HostBuffer& buffer) {
-    return std::all_of(buffer.data, buffer.data + buffer.size, [](std::uint8_t b) { return b == 0; });
+    return std::all_of(buffer.data, buffer.data + buffer.size,
+                       [](std::uint8_t b) { return b == 0; });
 }
 
 // Obtains and releases one buffer on a host with `options`; says where it came from.

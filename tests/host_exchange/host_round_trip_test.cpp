@@ -38,9 +38,9 @@ Picture readBack(const std::string& path) {
 // Applies the test filter to `input` and reads the result.
 Picture applyTestFilter(const std::string& input, const std::string& output,
                         const std::string& options = "", const std::string& mode = "") {
-    const ProgramOutcome outcome =
-        runProgram(identityFilterPath(), "apply " + quoted(input) + " -o " + quoted(output) + " " + options,
-                   mode.empty() ? "" : "MIREL_TEST_FILTER=" + mode + " ");
+    const ProgramOutcome outcome = runProgram(
+        identityFilterPath(), "apply " + quoted(input) + " -o " + quoted(output) + " " + options,
+        mode.empty() ? "" : "MIREL_TEST_FILTER=" + mode + " ");
     EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
     EXPECT_TRUE(outcome.output.empty()) << outcome.output;  // no progress bar off a terminal
     return readBack(output);
@@ -48,9 +48,9 @@ Picture applyTestFilter(const std::string& input, const std::string& output,
 
 TEST(RoundTrip, EveryKindOfFileComesBackUnchanged) {
     const Kind kinds[] = {
-        {"png", 1, 8, "png"},  {"png", 2, 8, "png"},  {"png", 3, 8, "png"},   {"png", 4, 8, "png"},
-        {"png", 1, 16, "png"}, {"png", 4, 16, "png"}, {"jpg", 1, 8, "png"},   {"jpg", 3, 8, "tif"},
-        {"tif", 3, 8, "tif"},  {"tif", 2, 16, "tif"}, {"tif", 3, 16, "png"},  {"tif", 1, 32, "tif"},
+        {"png", 1, 8, "png"},  {"png", 2, 8, "png"},  {"png", 3, 8, "png"},  {"png", 4, 8, "png"},
+        {"png", 1, 16, "png"}, {"png", 4, 16, "png"}, {"jpg", 1, 8, "png"},  {"jpg", 3, 8, "tif"},
+        {"tif", 3, 8, "tif"},  {"tif", 2, 16, "tif"}, {"tif", 3, 16, "png"}, {"tif", 1, 32, "tif"},
         {"tif", 4, 32, "tif"}, {"png", 3, 8, "jpg"},
     };
     const std::string folder = scratchFolder();
@@ -121,7 +121,8 @@ std::vector<std::uint16_t> readGrey16Png(const std::string& path) {
     png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    if (png_get_bit_depth(png, info) == 16 && png_get_color_type(png, info) == PNG_COLOR_TYPE_GRAY) {
+    if (png_get_bit_depth(png, info) == 16 &&
+        png_get_color_type(png, info) == PNG_COLOR_TYPE_GRAY) {
         png_bytepp rows = png_get_rows(png, info);
         for (png_uint_32 y = 0; y < height; ++y)
             for (png_uint_32 x = 0; x < width; ++x)
@@ -146,7 +147,8 @@ TEST(RoundTrip, EverySixteenBitValueMovesByAtMostOneStep) {
         ASSERT_LE(std::abs(int(back[i]) - int(values[i])), 1) << i;
         moved += back[i] != values[i];
         // A file value that the interface scale holds exactly comes back exactly.
-        const std::uint16_t exact = host_app::interfaceToFile16(host_app::fileToInterface16(values[i]));
+        const std::uint16_t exact =
+            host_app::interfaceToFile16(host_app::fileToInterface16(values[i]));
         if (exact == values[i]) {
             ASSERT_EQ(back[i], values[i]) << i;
         }

@@ -1,8 +1,8 @@
 // The preview buffer: its geometry at a zoom level, the pixel store and the
 // bytes of the bitmap the pane draws.
-#include <gtest/gtest.h>
-
 #include "image/preview.h"
+
+#include <gtest/gtest.h>
 
 namespace mirel::image {
 namespace {
@@ -69,8 +69,9 @@ TEST(PreviewBitmap, RowsAreBlueGreenRedPaddedToFourBytes) {
     PreviewBuffer buffer;
     setPreviewBufferSize(buffer, {0, 0, 2, 5});  // 15 bytes of pixels a row
     ASSERT_TRUE(allocatePreviewPixels(buffer, 3));
-    writePreviewPixel(buffer, 4, 1, {10.0f / 255.0f + 1e-4f, 20.0f / 255.0f + 1e-4f,
-                                     30.0f / 255.0f + 1e-4f, 1.0f});
+    writePreviewPixel(
+        buffer, 4, 1,
+        {10.0f / 255.0f + 1e-4f, 20.0f / 255.0f + 1e-4f, 30.0f / 255.0f + 1e-4f, 1.0f});
     ScreenBitmap bitmap;
     ASSERT_TRUE(previewBitmap(buffer, bitmap));
     EXPECT_EQ(bitmap.header.size, 40u);

@@ -1,12 +1,12 @@
 // The PiPL bytes, checked against the Windows resource layout byte by byte.
-#include "resources/pipl.h"
-#include "resources/resources.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "resources/pipl.h"
+#include "resources/resources.h"
 
 namespace {
 
@@ -137,8 +137,8 @@ TEST(PiplBytes, FilterCasesAndTerminology) {
 
     const RawProperty* terminology = findKey(properties, "mtsh");
     ASSERT_TRUE(terminology);
-    std::vector<std::uint8_t> hstm = {0, 0, 0, 0, '2', 'R', 'M', 'O', '2', 'R', 'M', 'O',
-                                      0x80, 0x3E};  // 16000
+    std::vector<std::uint8_t> hstm = {0,   0,   0,   0,   '2', 'R',  'M',
+                                      'O', '2', 'R', 'M', 'O', 0x80, 0x3E};  // 16000
     const std::string scope = "Ostrand Mirel 2";
     hstm.insert(hstm.end(), scope.begin(), scope.end());
     hstm.resize(32, 0);  // 30 bytes with the NUL, padded to 32

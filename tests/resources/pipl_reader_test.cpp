@@ -1,13 +1,10 @@
 // The host's PiPL reader: our own PiPL read back from the built libraries,
 // the filter checks, and damaged PiPLs and ELF files refused without harm.
 #include "apps/host/pipl_reader.h"
-#include "resources/pipl.h"
-#include "tests/support/scratch.h"
-
-#include <gtest/gtest.h>
 
 #include <dlfcn.h>
 #include <elf.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
@@ -15,6 +12,9 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "resources/pipl.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -58,7 +58,8 @@ Bytes makePipl(const std::vector<Property>& properties) {
         out.resize(at + 16);
         put32(out, at, p.vendor);
         put32(out, at + 4, mirel::pi::fourCC(*reinterpret_cast<const char(*)[5]>(p.key)));
-        put32(out, at + 12, std::uint32_t(p.storedLength >= 0 ? p.storedLength : int(p.data.size())));
+        put32(out, at + 12,
+              std::uint32_t(p.storedLength >= 0 ? p.storedLength : int(p.data.size())));
         out.insert(out.end(), p.data.begin(), p.data.end());
     }
     return out;

@@ -1,8 +1,5 @@
 // Resource lookup: the embedded files come back byte for byte, by type and
 // id, whatever the case of the names; absent resources give an empty span.
-#include "resources/resources.h"
-#include "tests/support/scratch.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +8,9 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "resources/resources.h"
+#include "tests/support/scratch.h"
 
 namespace mirel::embedded {
 extern const std::span<const std::uint8_t> kTest_all_bytes;
@@ -30,7 +30,9 @@ std::vector<std::uint8_t> asVector(std::span<const std::uint8_t> bytes) {
     return {bytes.begin(), bytes.end()};
 }
 
-fs::path resourceFolder() { return fs::path(mirel::testing::sourceDir()) / "resources"; }
+fs::path resourceFolder() {
+    return fs::path(mirel::testing::sourceDir()) / "resources";
+}
 
 bool isTypeFolder(const std::string& name) {
     if (name.empty()) return false;

@@ -28,7 +28,9 @@ Outcome runHost(const std::string& folder, const std::string& arguments) {
     return runProgram(pluginPath(), arguments, "TMPDIR=" + quoted(folder) + " ", folder);
 }
 
-bool exists(const std::string& path) { return fileExists(path); }
+bool exists(const std::string& path) {
+    return fileExists(path);
+}
 
 std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -42,9 +44,12 @@ constexpr int kHeight = 64;
 // green down, blue in waves across. Water reflects rows, which turns the green ramp over.
 float sampleAt(int x, int y, int c) {
     switch (c) {
-        case 0: return float(x * 255 / (kWidth - 1));
-        case 1: return float(y * 255 / (kHeight - 1));
-        default: return float(std::lround(128.0 + 100.0 * std::sin(x / 7.0)));
+        case 0:
+            return float(x * 255 / (kWidth - 1));
+        case 1:
+            return float(y * 255 / (kHeight - 1));
+        default:
+            return float(std::lround(128.0 + 100.0 * std::sin(x / 7.0)));
     }
 }
 
@@ -54,7 +59,8 @@ std::string writePicture(const std::string& folder) {
     EXPECT_TRUE(host_app::allocatePicture(picture, kWidth, kHeight, 3, 8, error)) << error;
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
-            for (int c = 0; c < 3; ++c) host_app::setSampleValue(picture, x, y, c, sampleAt(x, y, c));
+            for (int c = 0; c < 3; ++c)
+                host_app::setSampleValue(picture, x, y, c, sampleAt(x, y, c));
     EXPECT_TRUE(host_app::writePicture(folder + "in.png", picture, error)) << error;
     return folder + "in.png";
 }
@@ -68,7 +74,8 @@ double meanDifference(const Picture& thumbnail, int from, int to) {
     for (int y = from; y < to; ++y) {
         for (int x = 0; x < 128; ++x) {
             for (int c = 0; c < 3; ++c) {
-                sum += std::fabs(host_app::sampleValue(thumbnail, x, y, c) - sampleAt(16 + x / 2, y / 2, c));
+                sum += std::fabs(host_app::sampleValue(thumbnail, x, y, c) -
+                                 sampleAt(16 + x / 2, y / 2, c));
                 ++count;
             }
         }
@@ -79,19 +86,22 @@ double meanDifference(const Picture& thumbnail, int from, int to) {
 TEST(SaveSettingsFrom, TheThumbnailShowsThePictureAboveAndWaterBelow) {
     const std::string folder = scratchFolder();
     writePicture(folder);
-    Outcome outcome = runHost(folder, "save-settings look.q8r --from in.png --set 'horizon float=50'");
+    Outcome outcome =
+        runHost(folder, "save-settings look.q8r --from in.png --set 'horizon float=50'");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
     EXPECT_EQ(outcome.output, "");
 
     // The settings come first, then the thumbnail as a JPEG stream.
     const std::string bytes = readBytes(folder + "look.q8r");
     ASSERT_GT(bytes.size(), kSettingsFileBytesWithoutThumbnail);
-    EXPECT_NE(bytes.find("\xFF\xD8\xFF", kSettingsFileBytesWithoutThumbnail - 8), std::string::npos);
+    EXPECT_NE(bytes.find("\xFF\xD8\xFF", kSettingsFileBytesWithoutThumbnail - 8),
+              std::string::npos);
 
     outcome = runHost(folder, "info look.q8r --thumbnail thumb.png");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
     EXPECT_NE(outcome.output.find("thumbnail: yes"), std::string::npos) << outcome.output;
-    EXPECT_NE(outcome.output.find("horizon float      '0019'  50"), std::string::npos) << outcome.output;
+    EXPECT_NE(outcome.output.find("horizon float      '0019'  50"), std::string::npos)
+        << outcome.output;
     Picture thumbnail;
     std::string error;
     ASSERT_TRUE(host_app::readPicture(folder + "thumb.png", thumbnail, error)) << error;
@@ -108,9 +118,11 @@ TEST(SaveSettingsFrom, TheSettingsDecideTheThumbnail) {
     // Two looks at the same picture differ in their thumbnails' water, not in their sky.
     const std::string folder = scratchFolder();
     writePicture(folder);
-    ASSERT_EQ(runHost(folder, "save-settings a.q8r --from in.png --set 'horizon float=50'").exitCode, 0);
-    ASSERT_EQ(runHost(folder, "save-settings b.q8r --from in.png --set 'horizon float=50' "
-                              "--set 'water red=255' --set 'water green=0' --set 'water blue=0'")
+    ASSERT_EQ(
+        runHost(folder, "save-settings a.q8r --from in.png --set 'horizon float=50'").exitCode, 0);
+    ASSERT_EQ(runHost(folder,
+                      "save-settings b.q8r --from in.png --set 'horizon float=50' "
+                      "--set 'water red=255' --set 'water green=0' --set 'water blue=0'")
                   .exitCode,
               0);
     ASSERT_EQ(runHost(folder, "info a.q8r --thumbnail a.png").exitCode, 0);
@@ -123,7 +135,8 @@ TEST(SaveSettingsFrom, TheSettingsDecideTheThumbnail) {
     for (int x = 0; x < 128; ++x) {
         for (int c = 0; c < 3; ++c) {
             top += std::fabs(host_app::sampleValue(a, x, 8, c) - host_app::sampleValue(b, x, 8, c));
-            bottom += std::fabs(host_app::sampleValue(a, x, 120, c) - host_app::sampleValue(b, x, 120, c));
+            bottom += std::fabs(host_app::sampleValue(a, x, 120, c) -
+                                host_app::sampleValue(b, x, 120, c));
         }
     }
     EXPECT_LT(top / 384, 3.0);
@@ -139,7 +152,8 @@ TEST(SaveSettingsFrom, APictureThatCannotBeReadIsOneLineAndNoFile) {
         EXPECT_EQ(outcome.output.rfind("mirel: ", 0), 0u) << outcome.output;
         EXPECT_EQ(outcome.output.find('\n'), outcome.output.size() - 1) << outcome.output;
         EXPECT_NE(outcome.output.find(picture), std::string::npos) << outcome.output;
-        EXPECT_NE(outcome.output.find("out.q8r was not written"), std::string::npos) << outcome.output;
+        EXPECT_NE(outcome.output.find("out.q8r was not written"), std::string::npos)
+            << outcome.output;
         EXPECT_FALSE(exists(folder + "out.q8r"));
     }
 

@@ -126,7 +126,8 @@ TEST(ScriptingRun, AnActionWithOnlyTheHorizonGivesDefaultsElsewhere) {
     ASSERT_EQ(written.items.size(), 38u);
     EXPECT_EQ(written.items[0], hostkit::integerItem(fourCC("Vers"), 45));
     const auto parameters = scriptingParameters();
-    for (std::size_t i = 0; i < parameters.size(); ++i) EXPECT_EQ(written.items[i + 1].key, parameters[i].key);
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        EXPECT_EQ(written.items[i + 1].key, parameters[i].key);
     EXPECT_EQ(*written.find(fourCC("0019")), hostkit::floatItem(fourCC("0019"), 30.0));
     EXPECT_EQ(written.find(fourCC("0001"))->integer, 0x2E);
     EXPECT_EQ(written.find(fourCC("0010"))->integer, 65);  // the mirror synced from 65.0
@@ -152,11 +153,13 @@ TEST(ScriptingRun, ColourChannelsKeepOnlyTheLowByteShiftedUp) {
 
 TEST(ScriptingRun, GlueValuesAndTheUnknownOne) {
     const TempFolderHere temp;
-    ScriptedRun known(only(hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL62"))));
+    ScriptedRun known(
+        only(hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("GL62"))));
     EXPECT_EQ(known.settings().outputMode, 62);
     EXPECT_EQ(known.written().find(fourCC("GLUE"))->enumValue, fourCC("GL62"));
 
-    ScriptedRun unknown(only(hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("XXXX"))));
+    ScriptedRun unknown(
+        only(hostkit::enumeratedItem(fourCC("GLUE"), fourCC("GLty"), fourCC("XXXX"))));
     EXPECT_EQ(unknown.settings().outputMode, 0);
     EXPECT_EQ(unknown.written().find(fourCC("GLUE"))->enumValue, fourCC("<NO>"));
 }

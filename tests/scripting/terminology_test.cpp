@@ -35,23 +35,47 @@ TEST(Terminology, HeaderSuiteAndEventInTheWindowsLayout) {
     // Little-endian words, Pascal strings without padding, codes byte-reversed.
     using namespace std::string_literals;
     const std::string expected =
-        "\1\0\1\0\0\0\0\0\1\0"s                              // word 1, 1.0, language, script, 1 suite
-        "\x07Ostrand\x07Mirel 2" "2RMO" "\1\0\1\0\1\0"s           // suite, level, version, 1 event
-        "\x07Mirel 2\x11" "Draws lying water" "2RMO" "2RMO"s      // event, class, id
-        "llun" "\0" "\0\0"s                                        // reply: 'null', "", flags 0
-        "RmI#" "\0" "\0\xB0"s                                      // direct parameter '#ImR', 0xB000
-        "\x25\0"s                                                   // 37 parameters
-        "\x09water red" "1000" "gnol" "\x09water red" "\0\x80"s;   // the first: 0x8000
+        "\1\0\1\0\0\0\0\0\1\0"s  // word 1, 1.0, language, script, 1 suite
+        "\x07Ostrand\x07Mirel 2"
+        "2RMO"
+        "\1\0\1\0\1\0"s  // suite, level, version, 1 event
+        "\x07Mirel 2\x11"
+        "Draws lying water"
+        "2RMO"
+        "2RMO"s  // event, class, id
+        "llun"
+        "\0"
+        "\0\0"s  // reply: 'null', "", flags 0
+        "RmI#"
+        "\0"
+        "\0\xB0"s  // direct parameter '#ImR', 0xB000
+        "\x25\0"s  // 37 parameters
+        "\x09water red"
+        "1000"
+        "gnol"
+        "\x09water red"
+        "\0\x80"s;  // the first: 0x8000
     ASSERT_GE(bytes.size(), expected.size());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), expected.size()), expected);
     // The glue parameter is flagged 0xA000 and typed by its enumeration.
-    const std::string glue = "\x04glue" "EULG" "ytLG" "\x04glue" "\0\xA0"s;
+    const std::string glue =
+        "\x04glue"
+        "EULG"
+        "ytLG"
+        "\x04glue"
+        "\0\xA0"s;
     const std::string all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     EXPECT_NE(all.find(glue), std::string::npos);
     // The resource ends with the last enumeration value: no classes, no operators.
-    const std::string tail = "\x0astarbright" "36LG" "\x0astarbright"s;
+    const std::string tail =
+        "\x0astarbright"
+        "36LG"
+        "\x0astarbright"s;
     EXPECT_EQ(all.substr(all.size() - tail.size()), tail);
-    EXPECT_NE(all.find("\0\0\0\0\1\0" "ytLG" "\x3d\0"s), std::string::npos);  // 0, 0, 1 enum of 61
+    EXPECT_NE(all.find("\0\0\0\0\1\0"
+                       "ytLG"
+                       "\x3d\0"s),
+              std::string::npos);  // 0, 0, 1 enum of 61
 }
 
 TEST(Terminology, ParsesIntoTheParametersAndTheEnumeration) {

@@ -43,5 +43,4 @@ struct Rgb8 {
 };
 Rgb8 rgbAt(const image::TiledImage& image, int x, int y);
 
-
 }  // namespace mirel::testing

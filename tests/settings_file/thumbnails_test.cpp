@@ -87,11 +87,12 @@ TEST(Thumbnail, LargerAndSmallerPreviewsAreResampledFromTheirCentredSquare) {
     for (const Case c :
          {Case{400, 300, 50, 0, 300}, Case{300, 400, 0, 50, 300}, Case{60, 40, 10, 0, 40}}) {
         SCOPED_TRACE(c.width);
-        const image::PreviewBuffer preview = makePreview(c.width, c.height, 3, [&](int x, int y, int) {
-            const bool inside =
-                x >= c.left && x < c.left + c.side && y >= c.top && y < c.top + c.side;
-            return inside ? 200 : 0;
-        });
+        const image::PreviewBuffer preview =
+            makePreview(c.width, c.height, 3, [&](int x, int y, int) {
+                const bool inside =
+                    x >= c.left && x < c.left + c.side && y >= c.top && y < c.top + c.side;
+                return inside ? 200 : 0;
+            });
         auto thumbnail = image::createThumbnailImage();
         image::makeThumbnailFromPreview(*thumbnail, preview, true);
         for (int y = 0; y < 128; y += 9)

@@ -2,6 +2,7 @@
 #include "tests/support/host_program.h"
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -11,8 +12,6 @@
 #include <fstream>
 #include <iterator>
 
-#include <gtest/gtest.h>
-
 #include "tests/support/scratch.h"
 
 namespace mirel::testing {
@@ -20,8 +19,10 @@ namespace mirel::testing {
 std::string quoted(const std::string& text) {
     std::string result = "'";
     for (char c : text) {
-        if (c == '\'') result += "'\\''";
-        else result += c;
+        if (c == '\'')
+            result += "'\\''";
+        else
+            result += c;
     }
     return result + "'";
 }

@@ -38,8 +38,14 @@ std::string useOwnTemporaryFolder() {
     return folder;
 }
 
-std::string pluginPath() { return fromEnvironment("MIREL_PLUGIN"); }
-std::string hostPath() { return fromEnvironment("MIREL_HOST"); }
-std::string sourceDir() { return fromEnvironment("MIREL_SOURCE_DIR"); }
+std::string pluginPath() {
+    return fromEnvironment("MIREL_PLUGIN");
+}
+std::string hostPath() {
+    return fromEnvironment("MIREL_HOST");
+}
+std::string sourceDir() {
+    return fromEnvironment("MIREL_SOURCE_DIR");
+}
 
 }  // namespace mirel::testing

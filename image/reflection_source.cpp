@@ -61,17 +61,20 @@ bool coveredByLine(const MirrorLine& line, int x, int y) {
     return sideOf(line, x + 0.5, y + 0.5) > 0.0;
 }
 
-void mirrorSourcePixel(const MirrorLine& line, int width, int height, int x, int y, int& sourceX,
-                       int& sourceY) {
-    sourceX = x;
-    sourceY = y;
-    const double side = sideOf(line, x + 0.5, y + 0.5);
-    if (!(side > 0.0)) return;
+namespace {
+
+// How far the visible part of a width x height picture reaches from the line;
+// 0 or less when nothing of it is visible.
+double visibleDepth(const MirrorLine& line, int width, int height) {
     double least = 0.0, most = 0.0;
     sideRange(line, width, height, least, most);
-    const double depth = -least;  // how far the visible part reaches from the line
-    if (!(depth > 0.0)) return;
+    return -least;
+}
 
+// mirrorSourcePixel for a covered pixel `side` beyond the line, with the
+// picture's visible depth worked out once.
+void mirrorCoveredPixel(const MirrorLine& line, int width, int height, double depth, double side,
+                        int x, int y, int& sourceX, int& sourceY) {
     // Fold the distance into 0..depth: a mirror at the line, and another at the
     // far side of the visible part when the covered part is the deeper one.
     double folded = std::fmod(side, 2.0 * depth);
@@ -93,6 +96,47 @@ void mirrorSourcePixel(const MirrorLine& line, int width, int height, int x, int
     }
     sourceX = ix;
     sourceY = iy;
+}
+
+// The copy's pixels of `band`: runs of visible pixels copied row by row (a run
+// never leaves a storage tile), covered pixels one by one from their mirror images.
+void copyBand(const TiledImage& image, TiledImage& copy, const MirrorLine& line, double depth,
+              const BandRect& band) {
+    const int width = image.baseWidth, height = image.baseHeight;
+    const auto bytes = static_cast<std::size_t>(image.bytesPerPixel);
+    const int right = std::min(band.right, width), bottom = std::min(band.bottom, height);
+    for (int y = std::max(band.top, 0); y < bottom; ++y) {
+        int x = std::max(band.left, 0);
+        while (x < right) {
+            const double side = sideOf(line, x + 0.5, y + 0.5);
+            if (!(side > 0.0)) {
+                int end = x + 1;
+                const int tileEnd = std::min(right, (x | kTileMask) + 1);
+                while (end < tileEnd && !coveredByLine(line, end, y)) ++end;
+                std::memcpy(pixelAddress(copy, x, y, 0), pixelAddress(image, x, y, 0),
+                            bytes * static_cast<std::size_t>(end - x));
+                x = end;
+                continue;
+            }
+            int sx = x, sy = y;
+            mirrorCoveredPixel(line, width, height, depth, side, x, y, sx, sy);
+            std::memcpy(pixelAddress(copy, x, y, 0), pixelAddress(image, sx, sy, 0), bytes);
+            ++x;
+        }
+    }
+}
+
+}  // namespace
+
+void mirrorSourcePixel(const MirrorLine& line, int width, int height, int x, int y, int& sourceX,
+                       int& sourceY) {
+    sourceX = x;
+    sourceY = y;
+    const double side = sideOf(line, x + 0.5, y + 0.5);
+    if (!(side > 0.0)) return;
+    const double depth = visibleDepth(line, width, height);
+    if (!(depth > 0.0)) return;
+    mirrorCoveredPixel(line, width, height, depth, side, x, y, sourceX, sourceY);
 }
 
 const TiledImage& reflectionSource(TiledImage& image, const MirrorLine& line,
@@ -123,14 +167,10 @@ const TiledImage& reflectionSource(TiledImage& image, const MirrorLine& line,
         if (!cache.image) return image;
     }
     TiledImage& copy = *cache.image;
-    const auto bytes = static_cast<std::size_t>(image.bytesPerPixel);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            int sx = x, sy = y;
-            mirrorSourcePixel(line, width, height, x, y, sx, sy);
-            std::memcpy(pixelAddress(copy, x, y, 0), pixelAddress(image, sx, sy, 0), bytes);
-        }
-    }
+    // Bands write only their own pixels of the copy and read only the image.
+    const double depth = -least;
+    run(kJobReflectionCopy, BandRect{0, 0, height, width},
+        [&](const BandRect& band) { copyBand(image, copy, line, depth, band); });
     copy.edgeMode = image.edgeMode;
     buildPyramid(copy, run);
     return copy;

@@ -414,7 +414,7 @@ void unspinPoint(const RenderContext& c, double h, double v, float& u, float& so
 }
 
 void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
-                          RenderContext& context) {
+                          RenderContext& context, const image::JobRunner* run) {
     context = RenderContext{};
     RenderContext& c = context;
     // The cleared lookup parameters, then the two the set-up decides.
@@ -450,12 +450,13 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     setSpin(c);
     setParameters(c);
     // The reflection's picture for this mirror line. The first set-up of a
-    // render makes it (on this thread, before any worker starts); later ones
-    // find it made and only read it.
+    // render makes it (with `run`, or on this thread, before any worker starts);
+    // later ones find it made and only read it.
     if (source != nullptr) {
         const image::JobRunner onThisThread = [](std::int32_t, const image::BandRect& rect,
                                                  const image::BandBody& body) { body(rect); };
-        c.reflection = &image::reflectionSource(*source, mirrorLineOf(c), onThisThread);
+        c.reflection =
+            &image::reflectionSource(*source, mirrorLineOf(c), run ? *run : onThisThread);
     }
     setColoursAndSliders(c);
     // Previews read fewer source samples along a footprint; the Simple model's

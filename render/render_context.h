@@ -6,6 +6,7 @@
 
 #include "image/footprint.h"
 #include "image/noise.h"
+#include "image/pyramid.h"
 #include "image/tiled_image.h"
 #include "jobs/tiled_jobs.h"
 #include "settings/parameter_block.h"
@@ -194,8 +195,10 @@ void prepareRenderContext(const jobs::TiledJob& job, const RenderInputs& inputs,
                           RenderContext& context);
 
 // The same without a job (thumbnails, tests): `source` is the store to render from.
+// A reflection copy the source lacks for this render's mirror line is made with
+// `run` when given (on the worker pool, say), else on this thread.
 void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
-                          RenderContext& context);
+                          RenderContext& context, const image::JobRunner* run = nullptr);
 
 // The unit view ray through the spun point (h, w), w measured down from the
 // horizon line; a zero vector stays zero.

@@ -52,6 +52,14 @@ const float* pixelColourAt(const jobs::TiledJob& job, std::int32_t column, std::
 
 jobs::TiledJobsResult runRenderJobs(const RenderRequest& request) {
     if (!request.inputs.settings || !request.inputs.noise) return jobs::TiledJobsResult{};
+    // A new mirror line's reflection copy (a whole copy of the picture and its
+    // pyramid) is made on the workers before the tiles start, not by the first
+    // tile's set-up on one thread.
+    if (request.source) {
+        std::unique_ptr<RenderContext> probe(new (std::nothrow) RenderContext());
+        const image::JobRunner pool = image::poolJobRunner(request.threadLimit);
+        if (probe) prepareRenderContext(request.source, request.inputs, *probe, &pool);
+    }
 
     jobs::TiledJobsRequest tiled;
     tiled.kind = kJobRenderTile;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Whole renders through the host program on pictures made from the sample
 # photograph (1, 4 and 12 megapixels) in both water styles: megapixels per
-# second, the speed-up of two worker threads over one, peak memory, and one
-# preview render at the zoom that fits the sample into the dialog's pane.
+# second, the speed-up of two worker threads over one, peak memory, one
+# preview render at the zoom that fits the sample into the dialog's pane, and
+# the dialog's wait from a slider's release to the new preview.
 # Run it through scripts/bench. BENCH_SIZES and BENCH_SPEEDUP_MP change the
 # sizes; the pictures and results go to a temporary folder that is removed.
 set -euo pipefail
@@ -67,3 +68,8 @@ echo
 echo "== one preview render at the zoom that fits the sample into 646 x 492"
 "$build/bench/mirel_bench" --benchmark_filter=BM_PreviewAtFitZoom --benchmark_min_time=1 2>/dev/null |
   awk '/BM_PreviewAtFitZoom/ { printf "%-8s %s %s\n", $NF, $2, $3 }'
+
+echo
+echo "== the dialog: a slider's release to the new preview drawn (${speedup_mp} MP)"
+MIREL_PLUGIN="$build/Mirel.8bf" XDG_RUNTIME_DIR="$work" \
+  "$build/bench/mirel_dialog_bench" "$work/sample_${speedup_mp}mp.jpg" 5 2>/dev/null | tail -n +2

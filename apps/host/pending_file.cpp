@@ -1,20 +1,17 @@
-// Output files written beside their target and renamed over it on commit.
+// Output files written beside their target and renamed over it on commit (the
+// platform's replacing file), and standard output held in memory until then.
 #include "apps/host/pending_file.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 namespace mirel::hostkit {
 
 namespace {
-
-constexpr int kNameAttempts = 100;
 
 std::string reasonOf(int code) {
     return std::strerror(code);
@@ -44,61 +41,46 @@ bool PendingFile::open(const std::string& path, std::string& error) {
     discard();
     path_ = path;
     if (path == "-") {
-        fd_ = ::memfd_create("mirel output", MFD_CLOEXEC);
-        if (fd_ < 0) {
+        memory_ = ::memfd_create("mirel output", MFD_CLOEXEC);
+        if (memory_ < 0) {
             error = "standard output: cannot hold the output: " + reasonOf(errno);
             return false;
         }
         return true;
+    }
+    const std::size_t slash = path.find_last_of('/');
+    if (path.empty() || slash == path.size() - 1) {
+        error = path + ": names a folder, not a file";
+        return false;
     }
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         error = path + ": is a folder";
         return false;
     }
-    const std::size_t slash = path.find_last_of('/');
+    if (file_.open(path)) return true;
+    const int code = file_.error();
     const std::string folder =
-        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.empty()) {
-        error = path + ": names a folder, not a file";
-        return false;
-    }
-    // Hidden, and unique across processes and within one, so that runs writing the same
-    // target at once never share a temporary file.
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        hidden_ = folder + "." + name.substr(0, 128) + ".mirel-" + std::to_string(::getpid()) +
-                  "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
-        fd_ = ::open(hidden_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0) break;
-        if (errno != EEXIST) break;
-    }
-    if (fd_ < 0) {
-        const int code = errno;
-        hidden_.clear();
-        const std::string where = folder.empty() ? std::string(".") : folder;
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    if (code == EINVAL)
+        error = path + ": is not a regular file";
+    else
         error = path + ": cannot write here: " +
-                (code == ENOENT ? "the folder " + where + " does not exist" : reasonOf(code));
-        return false;
-    }
-    // A replaced file keeps its permissions; a new one gets the umask's.
-    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-        (void)::fchmod(fd_, info.st_mode & 07777);
-    return true;
+                (code == ENOENT ? "the folder " + folder + " does not exist" : reasonOf(code));
+    return false;
+}
+
+int PendingFile::descriptor() const {
+    return memory_ >= 0 ? memory_ : file_.descriptor();
 }
 
 bool PendingFile::commit(std::string& error) {
-    if (fd_ < 0) {
-        error = path_ + ": nothing to write";
-        return false;
-    }
-    if (hidden_.empty()) {
+    if (memory_ >= 0) {
         // Standard output: the content was held until now, so that a failed run writes nothing.
-        bool ok = ::lseek(fd_, 0, SEEK_SET) == 0;
+        bool ok = ::lseek(memory_, 0, SEEK_SET) == 0;
         char buffer[1 << 16];
         while (ok) {
-            const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+            const ssize_t got = ::read(memory_, buffer, sizeof buffer);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) {
                 ok = got == 0;
@@ -110,28 +92,19 @@ bool PendingFile::commit(std::string& error) {
         discard();
         return ok;
     }
-    // The rename must not be able to land before the data does.
-    if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
-        error = path_ + ": cannot write: " + reasonOf(errno);
-        fd_ = -1;
-        discard();
+    if (!file_.isOpen()) {
+        error = path_ + ": nothing to write";
         return false;
     }
-    fd_ = -1;
-    if (::rename(hidden_.c_str(), path_.c_str()) != 0) {
-        error = path_ + ": cannot replace the file: " + reasonOf(errno);
-        discard();
-        return false;
-    }
-    hidden_.clear();
-    return true;
+    if (file_.commit()) return true;
+    error = path_ + ": cannot write: " + reasonOf(file_.error());
+    return false;
 }
 
 void PendingFile::discard() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!hidden_.empty()) ::unlink(hidden_.c_str());
-    hidden_.clear();
+    if (memory_ >= 0) ::close(memory_);
+    memory_ = -1;
+    file_.abandon();
 }
 
 }  // namespace mirel::hostkit

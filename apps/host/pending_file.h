@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/os/os.h"
+
 namespace mirel::hostkit {
 
 class PendingFile {
@@ -22,7 +24,7 @@ class PendingFile {
     bool open(const std::string& path, std::string& error);
 
     // Where the content goes; the caller writes it (and may sync) but does not close it.
-    int descriptor() const { return fd_; }
+    int descriptor() const;
     const std::string& path() const { return path_; }
 
     // Syncs the content and renames it over the target (or copies it to standard
@@ -34,8 +36,8 @@ class PendingFile {
 
   private:
     std::string path_;
-    std::string hidden_;  // empty for standard output
-    int fd_ = -1;
+    os::ReplacingFile file_;  // a file target
+    int memory_ = -1;         // standard output's content until the commit
 };
 
 }  // namespace mirel::hostkit

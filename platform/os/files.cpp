@@ -139,8 +139,7 @@ int createTempBeside(const std::string& path, std::string& tempPath) {
         std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", static_cast<long>(::getpid()),
                       counter.fetch_add(1, std::memory_order_relaxed));
         tempPath = prefix + suffix;
-        const int fd =
-            openRetrying(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const int fd = openRetrying(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return fd;
         if (errno != EEXIST) break;
     }
@@ -269,33 +268,53 @@ ReplacingFile::~ReplacingFile() {
 bool ReplacingFile::open(const std::string& target) {
     abandon();
     failed_ = false;
-    if (target.empty() || target.back() == '/') return false;
+    error_ = 0;
+    if (target.empty() || target.back() == '/') {
+        error_ = EISDIR;
+        return false;
+    }
     target_ = resolveTarget(target);
     // A folder or a device at the target's place is not ours to replace.
     struct stat info;
-    if (::stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return false;
+    if (::stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        error_ = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
     fd_ = createTempBeside(target_, tempPath_);
-    if (fd_ < 0) tempPath_.clear();
+    if (fd_ < 0) {
+        error_ = errno;
+        tempPath_.clear();
+    }
     return fd_ >= 0;
 }
 
 bool ReplacingFile::write(std::span<const std::uint8_t> bytes) {
     if (fd_ < 0 || failed_) return false;
-    if (!writeFully(fd_, bytes.data(), bytes.size())) failed_ = true;
+    if (!writeFully(fd_, bytes.data(), bytes.size())) {
+        failed_ = true;
+        error_ = errno;
+    }
     return !failed_;
 }
 
 bool ReplacingFile::commit() {
     if (fd_ < 0) return false;
-    // A replaced file keeps its permission bits; a new one gets 0644 less umask.
+    // A replaced file keeps its permission bits; a new one gets 0666 less umask (as any new file).
     struct stat old;
     if (::stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         ::fchmod(fd_, old.st_mode & 07777);
     bool ok = !failed_ && syncDescriptor(fd_);
+    if (!ok && !failed_) error_ = errno;
     // close can report a delayed write error (e.g. on network file systems).
-    if (::close(fd_) != 0 && errno != EINTR) ok = false;
+    if (::close(fd_) != 0 && errno != EINTR && ok) {
+        ok = false;
+        error_ = errno;
+    }
     fd_ = -1;
-    if (ok && ::rename(tempPath_.c_str(), target_.c_str()) != 0) ok = false;
+    if (ok && ::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+        ok = false;
+        error_ = errno;
+    }
     if (!ok) {
         ::unlink(tempPath_.c_str());
         tempPath_.clear();

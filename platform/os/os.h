@@ -80,10 +80,15 @@ class ReplacingFile {
     // Closes and removes the temporary file; the target is untouched.
     void abandon();
     const std::string& temporaryPath() const { return tempPath_; }
+    // The open temporary file, for writers that take a descriptor; -1 when none.
+    int descriptor() const { return fd_; }
+    // The errno of the step that failed (EISDIR when the target is a folder).
+    int error() const { return error_; }
 
   private:
     int fd_ = -1;
     bool failed_ = false;
+    int error_ = 0;
     std::string target_;
     std::string tempPath_;
 };

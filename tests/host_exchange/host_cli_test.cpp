@@ -176,7 +176,7 @@ TEST(CommandLine, SigtermDuringTheSaveLeavesNoTemporaryFile) {
     for (int i = 0; i < 20000 && !saving; ++i) {
         for (const std::string& name : folderEntries(folder)) {
             struct stat info {};
-            if (name.rfind(".out.tif.mirel-", 0) == 0 &&
+            if (name.rfind(".out.tif.tmp-", 0) == 0 &&
                 ::stat((folder + name).c_str(), &info) == 0 && info.st_size > 0)
                 saving = true;
         }

@@ -20,6 +20,7 @@
 #include "apps/host/pipl_reader.h"
 #include "apps/mirel/interrupt.h"
 #include "apps/mirel/progress.h"
+#include "apps/mirel/run_settings.h"
 #include "apps/mirel/save_from.h"
 #include "apps/mirel/setting_names.h"
 #include "apps/mirel/settings_descriptor.h"
@@ -192,32 +193,6 @@ RunOutcome fail(const std::string& message, RunOutcome outcome = RunOutcome::Fai
 
 RunOutcome badInput(const std::string& message) {
     return fail(message, RunOutcome::BadInput);
-}
-
-// Loads a settings file over the defaults; one line in `error` when it is no
-// settings file this program reads.
-bool loadSettingsOrExplain(const std::string& path, SettingsRecord& record,
-                           image::TiledImage* thumbnail, SettingsReadResult& result,
-                           std::string& error) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        error = path + ": cannot read: no such file";
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = path + ": is a folder";
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = path + ": not a regular file (a pipe or a device)";
-        return false;
-    }
-    result = loadSettingsFile(path, record, thumbnail);
-    if (!result.versionRead) {
-        error = path + ": not a settings file (no version from 1 to 45 at its start)";
-        return false;
-    }
-    return true;
 }
 
 const char* typeLabel(std::uint32_t type, const Terminology& terminology) {

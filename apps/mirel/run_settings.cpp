@@ -25,29 +25,6 @@ using hostkit::Descriptor;
 using hostkit::DescriptorItem;
 using pi::fourCC;
 
-// A settings file given by the user, over `record`; one line in `error` when it is no
-// settings file this program reads.
-bool loadSettingsSource(const std::string& path, SettingsRecord& record, std::string& error) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        error = path + ": cannot read: " + std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = path + ": is a folder";
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = path + ": not a regular file (a pipe or a device)";
-        return false;
-    }
-    if (!loadSettingsFile(path, record, nullptr).versionRead) {
-        error = path + ": not a settings file (no version from 1 to 45 at its start)";
-        return false;
-    }
-    return true;
-}
-
 // The channel behind a colour key, for comparing colours at all 16 bits.
 const std::uint16_t* colourChannel(const SettingsRecord& record, std::uint32_t key) {
     switch (key) {
@@ -143,6 +120,30 @@ void takeExactColours(const std::string& actionPath, SettingsRecord& record) {
 
 }  // namespace
 
+bool loadSettingsOrExplain(const std::string& path, SettingsRecord& record,
+                           image::TiledImage* thumbnail, SettingsReadResult& result,
+                           std::string& error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        error = path + ": cannot read: " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        error = path + ": is a folder";
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = path + ": not a regular file (a pipe or a device)";
+        return false;
+    }
+    result = loadSettingsFile(path, record, thumbnail);
+    if (!result.versionRead) {
+        error = path + ": not a settings file (no version from 1 to 45 at its start)";
+        return false;
+    }
+    return true;
+}
+
 std::string recordText(const Descriptor& recorded, const hostkit::Terminology& terminology,
                        const SettingsRecord& confirmed) {
     Json document = Json::parse(hostkit::actionText(recorded, terminology));
@@ -164,7 +165,9 @@ bool composeSettings(const ScriptingSources& sources, const hostkit::Terminology
                      const std::string& cachePath, SettingsRecord& record, std::string& error) {
     record = freshSettings();
     if (sources.last) readLastSettings(cachePath, record);
-    if (!sources.settingsFile.empty() && !loadSettingsSource(sources.settingsFile, record, error))
+    SettingsReadResult read;
+    if (!sources.settingsFile.empty() &&
+        !loadSettingsOrExplain(sources.settingsFile, record, nullptr, read, error))
         return false;
     if (!sources.actionFile.empty()) {
         Descriptor action;

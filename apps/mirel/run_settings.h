@@ -9,6 +9,8 @@
 
 #include "apps/host/descriptor.h"
 #include "apps/host/descriptor_terminology.h"
+#include "image/tiled_image.h"
+#include "settings/settings_file.h"
 #include "settings/settings_record.h"
 
 namespace mirel::host_app {
@@ -25,6 +27,13 @@ struct ScriptingSources {
 // The settings of the last confirmed run as the filter reads them at its start, from
 // the cached-settings file at `cachePath`; false (and the defaults) when there is none.
 bool readLastSettings(const std::string& cachePath, SettingsRecord& record);
+
+// Reads the settings file at `path` over `record` (its thumbnail into `thumbnail`
+// when given); false with one line in `error` when it is no settings file this
+// program reads: missing, a folder, a pipe or device, no version it knows.
+bool loadSettingsOrExplain(const std::string& path, SettingsRecord& record,
+                           image::TiledImage* thumbnail, SettingsReadResult& result,
+                           std::string& error);
 
 // Composes the sources over the defaults, or over the last confirmed settings read
 // from `cachePath`. An action file's colours at every bit are taken where its 8-bit

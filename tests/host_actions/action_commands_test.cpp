@@ -204,7 +204,7 @@ TEST(SettingsCommands, SaveSettingsThenInfo) {
 
     expectOneLineRefusal(runHost(folder, "info t.q8r --thumbnail t.png"), "holds no thumbnail");
     EXPECT_FALSE(exists(folder + "t.png"));
-    expectOneLineRefusal(runHost(folder, "info nothing.q8r"), "no such file");
+    expectOneLineRefusal(runHost(folder, "info nothing.q8r"), "No such file");
     expectOneLineRefusal(runHost(folder, "save-settings u.q8r --set glue=sparkly"),
                          "no mode \"sparkly\"");
     EXPECT_FALSE(exists(folder + "u.q8r"));

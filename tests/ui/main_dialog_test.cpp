@@ -157,6 +157,7 @@ TEST(MainDialog, TheListsFollowTheRecordAndNextModeWrapsToNormal) {
         dialog.click(kOk);
     });
     EXPECT_EQ(result, 0);
+    EXPECT_EQ(host.call(pi::kFilterSelectorFinish), 0);
 }
 
 // True when the rectangle holds pixels of about `color` and none darker than it.

@@ -23,6 +23,18 @@ using hostkit::FilterHost;
 // 2000 x 1500 in a pane of 642 x 488: the whole picture shows at zoom 4.
 constexpr std::int32_t kWidth = 2000, kHeight = 1500;
 
+// A whole run with the dialog in the Simple style: zooming and panning render the
+// preview again and again, and the style does not matter to them.
+std::int16_t runSimpleWithDialog(FilterHost& host,
+                                 const std::function<void(DialogDriver&)>& script) {
+    if (const std::int16_t r = host.call(pi::kFilterSelectorParameters); r != 0) return r;
+    if (const std::int16_t r = host.call(pi::kFilterSelectorPrepare); r != 0) return r;
+    writableParametersOf(host).settings.waterStyle = kWaterStyleSimple;
+    const std::int16_t started = startWithDialog(host, script);
+    if (started != 0) return started;
+    return host.call(pi::kFilterSelectorFinish);
+}
+
 std::string percentOf(DialogDriver& dialog) {
     return dialog.button(kZoomPercent)->text().toStdString();
 }
@@ -31,7 +43,7 @@ TEST(PreviewPane, ZoomButtonsFollowTheLevelAndKeepTheMiddleInView) {
     useOwnTemporaryFolder();
     Picture picture = rampPicture(kWidth, kHeight);
     FilterHost host(plugin(), picture);
-    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+    const std::int16_t result = runSimpleWithDialog(host, [&](DialogDriver& dialog) {
         const ParameterBlock& params = parametersOf(host);
         EXPECT_EQ(params.zoomLevel, 4);
         EXPECT_EQ(percentOf(dialog), "25%");
@@ -73,7 +85,7 @@ TEST(PreviewPane, PanningStaysOnThePictureAndClicksPickThePixelUnderThePointer) 
     useOwnTemporaryFolder();
     Picture picture = rampPicture(kWidth, kHeight);
     FilterHost host(plugin(), picture);
-    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+    const std::int16_t result = runSimpleWithDialog(host, [&](DialogDriver& dialog) {
         const ParameterBlock& params = parametersOf(host);
         QWidget* window = dialog.window();
         const QRect pane = dialog.paneRect();

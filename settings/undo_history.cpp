@@ -12,14 +12,17 @@ void clearUndoHistory(UndoHistory& history) {
     std::memset(&history, 0, sizeof history);
 }
 
-void recordUndoStep(UndoHistory& history, SettingsRecord& record, bool withFile) {
+void recordUndoStep(UndoHistory& history, const SettingsRecord& record, bool withFile) {
     const int slot = 1 - (history.toggle != 0 ? 1 : 0);
     history.toggle = slot;
     snapshotCopy(record, history.snapshots[slot]);
     if (withFile) {
-        // A file that cannot be written is no reason to lose the step: the
-        // snapshot still restores everything but the centre.
-        writeSettingsFile(undoFilePath(slot), record, nullptr);
+        // A copy is written: writing stamps the version and refreshes the mirrors,
+        // and taking a step must leave the settings in use as they are. A file
+        // that cannot be written is no reason to lose the step: the snapshot
+        // still restores everything but the centre.
+        SettingsRecord written = record;
+        writeSettingsFile(undoFilePath(slot), written, nullptr);
     }
     history.hasFile[slot] = withFile ? 1 : 0;
     history.valid[slot] = 1;

@@ -28,8 +28,9 @@ void clearUndoHistory(UndoHistory& history);
 
 // Takes a snapshot of `record` (every parameter but the centre) into the other
 // slot, which becomes the newest. With `withFile` the whole record, centre
-// included, is also written to that slot's undo file.
-void recordUndoStep(UndoHistory& history, SettingsRecord& record, bool withFile);
+// included, is also written to that slot's undo file; `record` itself is not
+// touched (a write of the record would stamp its version and mirrors).
+void recordUndoStep(UndoHistory& history, const SettingsRecord& record, bool withFile);
 
 // Puts the older slot back into `record` (and its file over it, when the step
 // had one; `thumbnail` takes what the file holds) and makes it the newest. False,

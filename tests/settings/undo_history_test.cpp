@@ -79,6 +79,7 @@ TEST(UndoHistory, UndoBeforeAnyStepDoesNothing) {
     EXPECT_FALSE(undo(history, record, nullptr));
     // Only the opening state: still nothing to go back to.
     recordUndoStep(history, record, true);
+    EXPECT_EQ(record.version, kVersionNothingRead) << "a step leaves the settings in use alone";
     record.blur = 4.0f;
     EXPECT_FALSE(undo(history, record, nullptr));
     EXPECT_EQ(record.blur, 4.0f);

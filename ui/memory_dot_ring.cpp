@@ -212,7 +212,7 @@ DotClickResult MemoryDotRing::clickPreview(gui::DialogHandle& dialog, PointerBut
                                            bool& rebuildRunning) {
     DotClickResult result;
     if (button == PointerButton::Right) {
-        writeMemoryDotsPageFromDialog(ctx_, dialog);
+        writeMemoryDotsPageFromDialog(ctx_, actions);
         return result;
     }
     if (shift) {

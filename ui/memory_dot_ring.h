@@ -10,14 +10,14 @@
 
 #include "image/tiled_image.h"
 #include "platform/gui/dialog.h"
+#include "settings/memory_dots.h"
 #include "ui/dialog_state.h"
 #include "ui/resource_images.h"
 #include "ui/undo_steps.h"
 
 namespace mirel {
 struct FilterContext;
-struct MemoryDots;
-}  // namespace mirel
+}
 
 namespace mirel::ui {
 
@@ -83,7 +83,7 @@ class MemoryDotRing {
                                 const DotRingActions& actions, bool& rebuildRunning);
 
     FilterContext& ctx_;
-    std::array<bool, 25> pressed_{};
+    std::array<bool, kMemoryDotCount> pressed_{};
 };
 
 // The thumbnail `image` resized to `rect` and drawn centred on it, one

@@ -19,16 +19,14 @@ std::string memoryDotsPagePath(const FilterContext& ctx) {
     return folder + kMemoryDotsPageName;
 }
 
-bool writeMemoryDotsPageFromDialog(FilterContext& ctx, gui::DialogHandle& dialog) {
+bool writeMemoryDotsPageFromDialog(FilterContext& ctx, const DotRingActions& actions) {
     if (!ctx.params || !ctx.record) return false;
     MemoryDots& dots = ctx.memoryDots;
     SettingsRecord& record = ctx.params->settings;
     const IntRect filter = filterRectOf(*ctx.record);
     const auto format = image::SampleFormat(sourceFormatCodeFor(*ctx.record));
 
-    gui::Cursor wait;
-    wait.shape = gui::CursorShape::Wait;
-    dialog.setCursor(wait);
+    actions.setCursor(CursorState::Wait);
     html::HtmlGallery gallery(memoryDotsPagePath(ctx), html::PageKind::MemoryDots);
     if (gallery.begin()) {
         const std::string parkedName(settingsNameView(record));
@@ -49,7 +47,7 @@ bool writeMemoryDotsPageFromDialog(FilterContext& ctx, gui::DialogHandle& dialog
         }
     }
     const bool written = gallery.finish().written();
-    dialog.setCursor(gui::Cursor{});
+    actions.setCursor(CursorState::Arrow);
     return written;
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/gui/dialog.h"
+#include "ui/memory_dot_ring.h"
 
 namespace mirel {
 struct FilterContext;
@@ -22,6 +22,6 @@ std::string memoryDotsPagePath(const FilterContext& ctx);
 // settings are parked in the hidden slot and put back afterwards, and the
 // preview's zoom, pan and rectangles stay as they were. Shows the wait cursor
 // meanwhile. Returns whether the page was written.
-bool writeMemoryDotsPageFromDialog(FilterContext& ctx, gui::DialogHandle& dialog);
+bool writeMemoryDotsPageFromDialog(FilterContext& ctx, const DotRingActions& actions);
 
 }  // namespace mirel::ui

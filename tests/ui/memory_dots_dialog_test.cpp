@@ -151,6 +151,13 @@ TEST(MemoryDotsDialog, HoveringShowsAThumbnailAndAClickRecallsTheDot) {
         dialog.click(2);
     });
     EXPECT_EQ(result, pi::kUserCanceledErr);
+    // A cancelled run keeps its kept flags too.
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(os::readFile(memoryDotMapPath(), bytes));
+    MemoryDots read;
+    decodeDotMap(bytes, read);
+    EXPECT_EQ(read.kept[8], 1);
+    EXPECT_EQ(read.kept[0], 0);
 }
 
 TEST(MemoryDotsDialog, UndoDiceEcceAndPlainSettings) {

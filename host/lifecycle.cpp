@@ -211,7 +211,7 @@ void doPrepare(FilterContext& ctx) {
     resetDialogGlobals(ctx);
     ctx.params->pickedCenterX = width / 2;
     ctx.params->pickedCenterY = height / 2;
-    std::srand(unsigned(std::time(nullptr)));
+    ctx.random.seed(std::uint32_t(std::time(nullptr)));
 }
 
 void doStart(FilterContext& ctx) {

@@ -27,6 +27,21 @@ void writeCachedSettings(mirel::FilterContext& ctx) {
     if (ctx.params) mirel::writeCachedSettings(ctx.params->settings);
 }
 
+void readMemoryDotMap(mirel::FilterContext& ctx) {
+    mirel::readDotMap(ctx.memoryDots);
+}
+
+void writeMemoryDotMap(mirel::FilterContext& ctx) {
+    mirel::writeDotMap(ctx.memoryDots);
+}
+
+// The settings the dialog opens with, as the first undo step of the run.
+void takeUndoSnapshot(mirel::FilterContext& ctx) {
+    if (!ctx.run || !ctx.params) return;
+    mirel::clearUndoHistory(ctx.run->undo);
+    mirel::recordUndoStep(ctx.run->undo, ctx.params->settings, true);
+}
+
 void installServices(mirel::LifecycleServices& services) {
     services.showRefusal = &showRefusal;
     services.readCachedSettings = &readCachedSettings;
@@ -38,6 +53,9 @@ void installServices(mirel::LifecycleServices& services) {
     services.releaseRun = &mirel::releaseRun;
     services.applyToHost = &mirel::applyToHost;
     services.runMainDialog = &mirel::ui::runMainDialog;
+    services.readMemoryDotMap = &readMemoryDotMap;
+    services.writeMemoryDotMap = &writeMemoryDotMap;
+    services.takeUndoSnapshot = &takeUndoSnapshot;
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 
 #include "host/run_state.h"
 #include "platform/pi/pi.h"
+#include "settings/memory_dots.h"
 #include "settings/parameter_block.h"
+#include "settings/randomiser.h"
 
 namespace mirel {
 
@@ -60,6 +62,12 @@ struct FilterContext {
     RunState* run = nullptr;
     // The run's images and render buffers, in the filter's own memory.
     RunSession session;
+
+    // The memory dots: kept flags from Start to the end of the run, states while
+    // the dialog is open.
+    MemoryDots memoryDots;
+    // Dice and Ecce draw from it; seeded once per run at Prepare.
+    RandomGenerator random;
 
     bool aboutBoxOpen = false;
     // The main dialog's window and flag globals, reset around every dialog.

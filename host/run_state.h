@@ -11,6 +11,7 @@
 #include "image/preview.h"
 #include "image/tiled_image.h"
 #include "settings/settings_record.h"
+#include "settings/undo_history.h"
 
 namespace mirel {
 
@@ -46,8 +47,7 @@ struct RunState {
     WorkingMemory memory;
 
     // Two undo slots and the toggle naming the one that holds the newest state.
-    std::int32_t undoToggle;
-    SettingsRecord undoSlots[2];
+    UndoHistory undo;
 };
 
 static_assert(std::is_standard_layout_v<RunState>);

@@ -10,6 +10,8 @@
 #include "platform/os/os.h"
 #include "render/output_modes.h"
 #include "resources/resources.h"
+#include "settings/randomiser.h"
+#include "settings/undo_history.h"
 #include "ui/color_swatch.h"
 #include "ui/control_table.h"
 #include "ui/light_pad.h"
@@ -61,7 +63,7 @@ int listIndexOf(int value, int count) {
 
 }  // namespace
 
-MainDialogProcedure::MainDialogProcedure(FilterContext& ctx) : ctx_(ctx), pane_(ctx) {}
+MainDialogProcedure::MainDialogProcedure(FilterContext& ctx) : ctx_(ctx), pane_(ctx), dots_(ctx) {}
 
 SettingsRecord& MainDialogProcedure::settings() {
     return ctx_.params->settings;
@@ -102,6 +104,7 @@ void MainDialogProcedure::onInit(gui::DialogHandle& dialog) {
     for (int dot = id::kFirstMemoryDot; dot <= id::kLastMemoryDot; ++dot)
         runtime_.value[std::size_t(dot)] = 0;
     state_.hoveredDot = -1;
+    dots_.clear(dialog);
     if (isThirtyTwoBit(*ctx_.record)) {
         // The output modes need 16-bit channels; a float picture keeps "normal".
         for (int id : {id::kModeList, id::kModeLabel, id::kNextMode}) {
@@ -118,6 +121,7 @@ void MainDialogProcedure::onInit(gui::DialogHandle& dialog) {
         setCursorState(dialog, CursorState::Arrow);
     }
 
+    dots_.open(dialog);
     pane_.updateZoomButtons(dialog);
     dialog.redrawAll();
 }
@@ -250,18 +254,33 @@ void MainDialogProcedure::zoom(int controlId, bool& render) {
     if (pane_.zoomClicked(controlId)) render = true;
 }
 
-void MainDialogProcedure::filesExportAndDots(gui::DialogHandle&, int, bool&) {
+void MainDialogProcedure::filesExportAndDots(gui::DialogHandle& dialog, int controlId,
+                                             bool& render) {
     // Save (26), Load (35), the PSD export (69), the memory dots (121 to 145),
     // the dot preview (119) and the HTML page (40) come with the settings
     // files, the memory dots and the exports.
+    if (MemoryDotRing::isDot(controlId) || controlId == id::kDotPreview) {
+        const DotRingActions actions{[&] { writeControls(dialog); }, [&] { renderAgain(dialog); },
+                                     [&](CursorState cursor) { setCursorState(dialog, cursor); }};
+        const DotClickResult clicked = dots_.click(
+            dialog, controlId, state_.button, state_.shiftAtPress, actions, state_.rebuildRunning);
+        if (clicked.settingsChanged) {
+            writeControls(dialog);
+            render = true;
+        }
+        recordUndoStep(ctx_, clicked.undoStep);
+    }
 }
 
 void MainDialogProcedure::aboutAndInfo(gui::DialogHandle&, int) {
     // The about box (25) and the info box (27), each opened at most once.
 }
 
-void MainDialogProcedure::undo(gui::DialogHandle&, int, bool&) {
-    // Undo (74) comes with the undo history.
+void MainDialogProcedure::undo(gui::DialogHandle& dialog, int controlId, bool& render) {
+    if (controlId != id::kUndo || !ctx_.run) return;
+    if (!mirel::undo(ctx_.run->undo, settings(), ctx_.session.thumbnailImage.get())) return;
+    writeControls(dialog);
+    render = true;
 }
 
 void MainDialogProcedure::nextModeAndRandom(gui::DialogHandle& dialog, int controlId,
@@ -277,11 +296,22 @@ void MainDialogProcedure::nextModeAndRandom(gui::DialogHandle& dialog, int contr
         writeControls(dialog);
         render = true;
     }
-    // Dice (72), the random settings, comes with the randomiser.
+    if (controlId == id::kRandomSettings) {
+        randomizeSettings(settings(), ctx_.random);
+        writeControls(dialog);
+        setSettingsName(settings(), kRandomSettingsName);
+        dialog.redraw(dialog.controlRect(id::kStatusLine));
+        render = true;
+    }
 }
 
-void MainDialogProcedure::newSeed(gui::DialogHandle&, int, bool&) {
-    // Ecce (75), a new random seed, comes with the randomiser.
+void MainDialogProcedure::newSeed(gui::DialogHandle& dialog, int controlId, bool& render) {
+    if (controlId != id::kNewSeed) return;
+    newRandomSeed(settings(), ctx_.random);
+    writeControls(dialog);
+    setSettingsName(settings(), kRandomSettingsName);
+    dialog.redraw(dialog.controlRect(id::kStatusLine));
+    render = true;
 }
 
 void MainDialogProcedure::plainSettings(gui::DialogHandle& dialog, int controlId, bool& render) {
@@ -391,7 +421,7 @@ void MainDialogProcedure::onMouseMove(gui::DialogHandle& dialog, const gui::Mous
     const int captured = state_.capturedId;
     if (captured == kNoControl) {
         updateCursor(dialog, event.point);
-        // Hovering over the memory dots comes with them.
+        dots_.hover(dialog, event.point);
         return;
     }
     if (captured == id::kPreview) {
@@ -407,8 +437,10 @@ void MainDialogProcedure::onMouseMove(gui::DialogHandle& dialog, const gui::Mous
         case ControlKind::LightPad:
             dragLight(dialog, event.point, (event.modifiers & gui::kModifierControl) != 0);
             break;
+        case ControlKind::MemoryDot:
+            dots_.pressedMove(dialog, captured, event.point);
+            break;
         default:
-            // A memory dot's pressed look comes with the dots.
             break;
     }
 }
@@ -423,6 +455,7 @@ void MainDialogProcedure::onMouseUp(gui::DialogHandle& dialog, const gui::MouseE
         return;
     }
     const ControlKind kind = controlKind(captured);
+    dots_.released(dialog, captured);
     if (kind == ControlKind::AboutIcon || kind == ControlKind::MemoryDot ||
         kind == ControlKind::DotPreview) {
         // These act as clicks, wherever the button is let go.

@@ -66,13 +66,10 @@ void MainDialogProcedure::paintControl(gui::DialogHandle& dialog, gui::DrawingSu
                              imageIds[kImageIcon]);
             break;
         case ControlKind::MemoryDot:
-            // Every dot starts empty; their states come with the memory dots.
-            images_.drawJpeg(surface, rect, image_id::kEmptyDot);
+            dots_.paintDot(surface, images_, controlId, rect);
             break;
         case ControlKind::DotPreview:
-            // Drawn square: as high as it is wide.
-            images_.drawBitmap(surface, {rect.x, rect.y, rect.width, rect.width},
-                               imageIds[kImageNormal], kNoImage);
+            dots_.paintPreview(surface, images_, rect);
             break;
         default:
             // System controls draw themselves; the swatches are owner-drawn buttons.

@@ -7,6 +7,7 @@
 #include "platform/gui/dialog.h"
 #include "settings/settings_record.h"
 #include "ui/dialog_state.h"
+#include "ui/memory_dot_ring.h"
 #include "ui/preview_pane.h"
 #include "ui/resource_images.h"
 #include "ui/undo_steps.h"
@@ -83,6 +84,7 @@ class MainDialogProcedure final : public gui::DialogProcedure {
     SettingsRecord entryCopy_{};
     ResourceImages images_;
     PreviewPane pane_;
+    MemoryDotRing dots_;
 };
 
 }  // namespace mirel::ui

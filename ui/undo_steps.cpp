@@ -1,6 +1,8 @@
 // The undo steps of the main dialog's actions.
 #include "ui/undo_steps.h"
 
+#include "host/plugin_main.h"
+#include "settings/undo_history.h"
 #include "ui/control_table.h"
 
 namespace mirel::ui {
@@ -27,8 +29,9 @@ UndoStep undoStepForClick(int controlId) {
     }
 }
 
-void recordUndoStep(FilterContext&, UndoStep) {
-    // The undo history is not kept yet; its store takes the steps from here.
+void recordUndoStep(FilterContext& ctx, UndoStep step) {
+    if (step == UndoStep::None || !ctx.run || !ctx.params) return;
+    mirel::recordUndoStep(ctx.run->undo, ctx.params->settings, step == UndoStep::Full);
 }
 
 }  // namespace mirel::ui

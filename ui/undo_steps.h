@@ -10,8 +10,9 @@ namespace mirel::ui {
 
 enum class UndoStep {
     None,
-    Ordinary,  // one change among many; the history may fold it into its neighbours
-    Full,      // a whole new set of settings (a loaded file, a recalled dot)
+    Ordinary,  // one change among many: a snapshot in memory, which keeps the centre
+    Full,      // a whole new set of settings (a loaded file, a recalled dot): the snapshot
+               // is also written to an undo file, whose centre comes back with it
 };
 
 // The step a plain click on control `id` records. Memory dots and the dot

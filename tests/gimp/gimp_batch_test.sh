@@ -45,6 +45,17 @@ cat >"$out/cases.scm" <<SCHEME
   (gimp-image-select-rectangle original CHANNEL-OP-REPLACE 40 100 200 90)
   (gimp-drawable-edit-fill (layer original) FILL-FOREGROUND)
   (save original "$out/sel-outside-in.png"))
+; the same selection as a mask file for the host program
+(let* ((mask (car (gimp-image-new 320 213 GRAY)))
+       (layer (car (gimp-layer-new mask 320 213 GRAY-IMAGE "mask" 100 LAYER-MODE-NORMAL))))
+  (gimp-image-insert-layer mask layer 0 0)
+  (gimp-context-set-foreground '(0 0 0))
+  (gimp-drawable-edit-fill layer FILL-FOREGROUND)
+  (gimp-image-select-rectangle mask CHANNEL-OP-REPLACE 40 100 200 90)
+  (gimp-context-set-foreground '(255 255 255))
+  (gimp-drawable-edit-fill layer FILL-FOREGROUND)
+  (gimp-selection-none mask)
+  (save mask "$out/sel-mask.png"))
 ; a layer with alpha: a transparent band at the top and a half-transparent one below
 ; it, saved and opened again so that GIMP and the host program start from the same
 ; pixels (the file keeps no colour under full transparency)
@@ -109,6 +120,10 @@ n=$(differing "$out/sel-outside-gimp.png" "$out/sel-outside-in.png")
 [[ "$n" == 0 ]] || fail "selection: $n pixels outside the selection changed"
 n=$(differing "$out/sel-gimp.png" "$out/rgb-in.png")
 [[ "$n" != 0 ]] || fail "selection: nothing changed inside the selection"
+"$MIREL_HOST" apply "$out/rgb-in.png" --mask "$out/sel-mask.png" -o "$out/sel-host.png" -q \
+  "${sets[@]}" || fail "selection: the host program failed"
+n=$(differing "$out/sel-gimp.png" "$out/sel-host.png")
+[[ "$n" == 0 ]] || fail "selection: $n pixels differ from the host program's with the mask"
 
 # Transparency above the horizon (at 42 %, the top 89 rows) is kept: the clear band
 # exactly, the half-transparent one within a level (the filter rounds it so).

@@ -113,18 +113,16 @@ bool ProcedureParameters::sourcesOfCall(const GimpParam* values, int count,
 }
 
 std::string ProcedureParameters::callerError(const std::string& settingError) const {
-    // The host program's messages begin "--set KEY: ..." or "--set KEY=VALUE: ...".
+    // The host program's messages begin "--set NAME: ..." or "--set NAME=VALUE: ...",
+    // NAME being the key or the terminology's name.
     const std::string prefix = "--set ";
     if (settingError.compare(0, prefix.size(), prefix) != 0) return settingError;
     const std::string rest = settingError.substr(prefix.size());
+    const std::size_t end = rest.find_first_of(":=");
+    const std::string named = rest.substr(0, end);
     for (std::size_t i = 0; i < keys_.size(); ++i)
-        if (rest.compare(0, keys_[i].size(), keys_[i]) == 0)
-            return names_[i] + rest.substr(keys_[i].size());
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-        const std::string& termName = terminology_.parameters[i].name;
-        if (rest.compare(0, termName.size(), termName) == 0)
-            return names_[i] + rest.substr(termName.size());
-    }
+        if (named == keys_[i] || named == terminology_.parameters[i].name)
+            return names_[i] + rest.substr(named.size());
     return rest;
 }
 

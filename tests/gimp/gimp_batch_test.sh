@@ -91,10 +91,16 @@ SCHEME
 # The image opened last is the one with the highest id.
 bad="(let* ((image (open-picture \"$out/bad-in.png\")))
   (mirel image (layer image) \"$out/no-such-settings.q8r\"))"
+out_of_range="(define (with-nth values n value)
+  (if (= n 0) (cons value (cdr values)) (cons (car values) (with-nth (cdr values) (- n 1) value))))
+(let* ((image (open-picture \"$out/bad-in.png\")))
+  (apply plug-in-mirel (append (list RUN-NONINTERACTIVE image (layer image) \"\")
+                               (with-nth mirel-values 18 150.0))))"
 after_bad="(save (apply max (vector->list (cadr (gimp-image-list)))) \"$out/bad-gimp.png\")"
 
 timeout 600 gimp-console-2.10 -i -d -f \
-  -b "$helpers $(cat "$out/cases.scm")" -b "$helpers $bad" -b "$helpers $after_bad" -b "(gimp-quit 0)" \
+  -b "$helpers $(cat "$out/cases.scm")" -b "$helpers $bad" -b "$helpers $after_bad" \
+  -b "$helpers $out_of_range" -b "(gimp-quit 0)" \
   >"$out/gimp.log" 2>&1 || fail "GIMP ended with an error: $(tail -n 5 "$out/gimp.log")"
 cat "$out/gimp.log"
 
@@ -135,6 +141,8 @@ n=$(differing -channel alpha -fuzz 0.5% "$out/alpha-gimp.png[320x85+0+0]" \
 
 # The unreadable settings file.
 grep -q "no-such-settings.q8r" "$out/gimp.log" || fail "bad settings: no message names the file"
+grep -q "horizon-float: 150 is outside 0..100" "$out/gimp.log" ||
+  fail "a value out of range: no message names the parameter and its range"
 n=$(differing "$out/bad-gimp.png" "$out/bad-in.png")
 [[ "$n" == 0 ]] || fail "bad settings: the layer changed in $n pixels"
 

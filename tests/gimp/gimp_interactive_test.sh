@@ -3,7 +3,8 @@
 # at a time so that keys come between them: the batch calls the procedure
 # interactively on a displayed picture, the filter's dialog opens over it and Enter
 # applies it; one Ctrl+Z in the image window gives the original pixels back; a run
-# with the last values repeats the dialog's run. With MIREL_GIMP_SHOT set, a
+# with the last values repeats the dialog's run; Escape in the dialog leaves the layer
+# as it was. With MIREL_GIMP_SHOT set, a
 # screenshot of the screen with the dialog open is written there.
 # Runs itself under xvfb-run when there is no display.
 if [[ -z "${MIREL_GIMP_UNDER_XVFB:-}" ]]; then
@@ -61,6 +62,17 @@ echo "$helpers (save (newest) \"$out/undone.png\")" >&3
 saved "$out/undone.png" || fail "undo: nothing saved"
 echo "$helpers $values ${call/RUN-MODE/RUN-WITH-LAST-VALS} (save (newest) \"$out/last.png\")" >&3
 saved "$out/last.png" || fail "last values: nothing saved"
+# Escape cancels the dialog: the layer stays as the last run left it.
+echo "$helpers $values ${call/RUN-MODE/RUN-INTERACTIVE}" >&3
+window=$(timeout 120 xdotool search --sync --name '^Mirel 2$' 2>/dev/null | head -n 1 || true)
+if [[ -n "$window" ]]; then
+  sleep 1
+  xdotool windowfocus --sync "$window" key Escape >/dev/null 2>&1 || true
+else
+  fail "cancel: the dialog did not open"
+fi
+echo "$helpers (save (newest) \"$out/cancelled.png\")" >&3
+saved "$out/cancelled.png" || fail "cancel: nothing saved"
 echo "(gimp-quit 1)" >&3
 exec 3>&-
 wait "$gimp" || fail "GIMP ended with an error: $(tail -n 5 "$out/gimp.log")"
@@ -72,5 +84,8 @@ n=$(differing "$out/undone.png" "$out/in.png")
 n=$(differing "$out/last.png" "$out/interactive.png")
 [[ "$n" == 0 ]] || fail "last values: $n pixels differ from the dialog's run"
 
+n=$(differing "$out/cancelled.png" "$out/last.png")
+[[ "$n" == 0 ]] || fail "cancel: the cancelled dialog changed $n pixels"
+
 ((failures == 0)) || exit 1
-echo "the interactive run, undo and last values in GIMP passed"
+echo "the interactive run, undo, last values and cancel in GIMP passed"

@@ -125,6 +125,9 @@ DrawableOutcome runOnDrawable(const hostkit::PluginLibrary& plugin, const Drawab
         hostkit::HostOptions options;
         options.feedback = gimpProgressFeedback();
         options.offerDescriptors = true;
+        // A layer whose alpha channel is locked keeps its transparency.
+        options.preserveTransparency =
+            gimp_item_is_layer(run.drawable) && gimp_layer_get_lock_alpha(run.drawable);
         options.playInfo = run.showDialog ? pi::kPlugInDialogDisplay : pi::kPlugInDialogDontDisplay;
         hostkit::FilterHost host(plugin, picture, options);
         if (mask) host.setMask(mask.get());

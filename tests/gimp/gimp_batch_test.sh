@@ -68,6 +68,10 @@ cat >"$out/cases.scm" <<SCHEME
   (gimp-selection-none image)
   (save image "$out/alpha-in.png"))
 (run-and-save (open-picture "$out/alpha-in.png") "$out/alpha-gimp.png")
+; the same layer with its alpha channel locked
+(let* ((image (open-picture "$out/alpha-in.png")))
+  (gimp-layer-set-lock-alpha (layer image) TRUE)
+  (run-and-save image "$out/locked-gimp.png"))
 ; 16-bit and float layers, and grey
 (let* ((image (open-picture "$out/rgb-in.png")))
   (gimp-image-convert-precision image PRECISION-U16-GAMMA)
@@ -114,6 +118,12 @@ for case in rgb alpha u16 grey; do
   n=$(differing "$out/$case-gimp.png" "$out/$case-in.png")
   [[ "$n" != 0 ]] || fail "$case: the layer did not change"
 done
+"$MIREL_HOST" apply "$out/alpha-in.png" -o "$out/locked-host.png" -q --preserve-transparency \
+  "${sets[@]}" || fail "locked alpha: the host program failed"
+n=$(differing "$out/locked-gimp.png" "$out/locked-host.png")
+[[ "$n" == 0 ]] || fail "locked alpha: $n pixels differ from the host program's"
+n=$(differing -channel alpha "$out/locked-gimp.png" "$out/alpha-in.png")
+[[ "$n" == 0 ]] || fail "locked alpha: the alpha changed in $n pixels"
 "$MIREL_HOST" apply "$out/float-in.tif" -o "$out/float-host.tif" -q "${sets[@]}" ||
   fail "float: the host program failed"
 n=$(differing "$out/float-gimp.tif" "$out/float-host.tif")

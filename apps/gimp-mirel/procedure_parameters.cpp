@@ -69,6 +69,7 @@ ProcedureParameters::ProcedureParameters(const hostkit::Terminology& terminology
         } else {
             description += scriptingRangeText(parameter.key, low, high);
             description += ", a whole number";
+            if (parameter.key == pi::fourCC("0022")) description += " (1 simple, 2 complex)";
         }
         keys_.push_back(pi::fourCCText(parameter.key, pi::FourCCStyle::Bare));
         names_.push_back(databaseName(parameter.name));

@@ -12,8 +12,9 @@
 #include "apps/gimp-mirel/drawable_run.h"
 #include "apps/gimp-mirel/procedure_parameters.h"
 #include "apps/host/plugin_library.h"
-#include "apps/mirel/host_commands.h"
 #include "apps/mirel/run_folder.h"
+#include "apps/mirel/run_settings.h"
+#include "platform/gui/display.h"
 #include "settings/temp_files.h"
 
 namespace {
@@ -114,7 +115,10 @@ void run(const gchar*, gint count, const GimpParam* params, gint* returnCount,
         start.from = RunStart::From::Settings;
         start.settings = *last;
     }
-    if (showDialog && !host_app::dialogCanShow(error)) return fail(GIMP_PDB_EXECUTION_ERROR, error);
+    if (showDialog && !gui::displayConfigured())
+        return fail(GIMP_PDB_EXECUTION_ERROR,
+                    "the dialog needs a display (DISPLAY or WAYLAND_DISPLAY); without one, call "
+                    "plug-in-mirel non-interactively");
 
     // As in the host program: without the dialog the filter works in a folder of the
     // run's own and starts from exactly the settings given; the dialog works in the

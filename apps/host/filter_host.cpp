@@ -180,6 +180,15 @@ void FilterHost::setMask(const PictureStore* mask) {
     setUpRecord();
 }
 
+bool FilterHost::setFilterRect(const IntRect& rect) {
+    const IntRect clipped{std::max(rect.top, 0), std::max(rect.left, 0),
+                          std::min(rect.bottom, shape_.height), std::min(rect.right, shape_.width)};
+    if (clipped.empty()) return false;
+    filterRect_ = clipped;
+    setUpRecord();
+    return true;
+}
+
 void FilterHost::setUpRecord() {
     pi::FilterRecord& r = *record_;
     const std::int32_t width = shape_.width;
@@ -193,7 +202,9 @@ void FilterHost::setUpRecord() {
     r.progressProc = &HostCallbacks::progress;
     r.imageSize = {saturate16(height), saturate16(width)};
     r.planes = std::int16_t(channels);
-    r.filterRect = {0, 0, saturate16(height), saturate16(width)};
+    const IntRect filter = filterRect_.value_or(IntRect{0, 0, height, width});
+    r.filterRect = {saturate16(filter.top), saturate16(filter.left), saturate16(filter.bottom),
+                    saturate16(filter.right)};
     r.background = {0xFFFF, 0xFFFF, 0xFFFF};
     r.foreground = {0, 0, 0};
     r.maxSpace = kHostMaxSpace;
@@ -208,7 +219,9 @@ void FilterHost::setUpRecord() {
                                                   : imageModeOf(shape_);
     r.imageHRes = 72 * pi::kFixedOne16;
     r.imageVRes = 72 * pi::kFixedOne16;
-    r.floatCoord = {0, 0};
+    // The filter asks for its tiles from the filter rectangle's corner on, offset by
+    // this point: the corner in the picture.
+    r.floatCoord = {saturate16(filter.top), saturate16(filter.left)};
     r.wholeSize = r.imageSize;
     r.platformData = &platformData_;
 
@@ -264,8 +277,9 @@ void FilterHost::setUpRecord() {
 
     bigDocument_ = {};
     bigDocument_.imageSize32 = {height, width};
-    bigDocument_.filterRect32 = {0, 0, height, width};
+    bigDocument_.filterRect32 = {filter.top, filter.left, filter.bottom, filter.right};
     bigDocument_.wholeSize32 = {height, width};
+    bigDocument_.floatCoord32 = {filter.top, filter.left};
     // Pictures that 16-bit rectangles cannot describe are given in 32 bits.
     bigDocument_.PluginUsing32BitCoordinates =
         (width >= kBigDocumentSide || height >= kBigDocumentSide) ? 1 : 0;

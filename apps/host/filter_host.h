@@ -15,6 +15,7 @@
 #include "apps/host/plugin_library.h"
 #include "apps/host/run_feedback.h"
 #include "platform/pi/pi.h"
+#include "platform/pi/rects.h"
 
 namespace mirel::hostkit {
 
@@ -100,6 +101,11 @@ class FilterHost : private DescriptorHandles {
     // outside, 255 inside. Set before the run.
     void setMask(const PictureStore* mask);
 
+    // The part of the picture the filter works on, as a paint program gives the
+    // bounds of its selection; clipped to the picture. The whole picture unless
+    // set; set before the run. An empty rectangle is refused (false).
+    bool setFilterRect(const IntRect& rect);
+
     // Makes this host the one the plug-in's callbacks reach for as long as the
     // result lives. call() does it itself; code that drives the record
     // directly (an in-process render, tests) holds one.
@@ -155,6 +161,7 @@ class FilterHost : private DescriptorHandles {
     PictureStore& picture_;
     PictureShape shape_;
     const PictureStore* mask_ = nullptr;
+    std::optional<IntRect> filterRect_;
     HostOptions options_;
 
     std::unique_ptr<std::uint8_t[]> recordMemory_;

@@ -13,6 +13,7 @@
 #include "apps/host/action_file.h"
 #include "apps/host/filter_host.h"
 #include "apps/host/pending_file.h"
+#include "apps/host/selection_bounds.h"
 #include "apps/mirel/export_commands.h"
 #include "apps/mirel/host_commands.h"
 #include "apps/mirel/interrupt.h"
@@ -232,7 +233,13 @@ RunOutcome runJob(Command& command, Job& job, int index) {
     std::optional<Descriptor> recorded;
     {
         FilterHost host(command.plugin, picture, hostOptions);
-        if (command.mask) host.setMask(&mask);
+        if (command.mask) {
+            host.setMask(&mask);
+            // As in a paint program, the filter works within the selection's bounds; a
+            // mask that selects nothing leaves the picture as it was.
+            if (const std::optional<IntRect> bounds = hostkit::selectionBounds(mask))
+                host.setFilterRect(*bounds);
+        }
         if (!host.descriptors().offer(offer))
             return report.failed("out of memory for the descriptor");
         result = host.run(true);

@@ -313,7 +313,8 @@ bool setByDialogName(int index, const std::string& value, SettingsRecord& record
 
 // ---- The scripting names --------------------------------------------------------------
 
-// The dialog's range of a scripting key, where it has one.
+}  // namespace
+
 bool scriptingRange(std::uint32_t key, double& low, double& high) {
     for (const Slider& slider : kSliders)
         if (key == slider.floatKey || key == slider.twinKey) {
@@ -346,6 +347,8 @@ bool scriptingRange(std::uint32_t key, double& low, double& high) {
             return false;
     }
 }
+
+namespace {
 
 bool setByScriptingName(const hostkit::TermParameter& parameter, const std::string& setting,
                         const hostkit::Terminology& terminology, SettingsRecord& record,

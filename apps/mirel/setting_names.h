@@ -23,6 +23,10 @@ namespace mirel::host_app {
 bool applySetting(const std::string& setting, const hostkit::Terminology& terminology,
                   SettingsRecord& record, std::string& error);
 
+// The dialog's range of a scripting key, where it has one; false for keys without
+// one (the seed, the glue).
+bool scriptingRange(std::uint32_t key, double& low, double& high);
+
 // The dialog's names as `mirel params` lists them: name, values and the filter's
 // default, one line each.
 void printSettingNames(std::FILE* out);

@@ -56,6 +56,46 @@ TEST(EndToEnd, TheUnselectedPartIsLeftUntouched) {
     EXPECT_GT(differenceOf(picture, original, bands.wetTop, bands.height, 0, half).mean, 0.05);
 }
 
+// A paint program hands the filter the selection's bounds: the water within them is
+// the water of the cut-out picture (but where a wave reflects from beyond the bounds,
+// which the cut-out has only as its repeated edge), and the rest stays as it was.
+TEST(EndToEnd, AFilterRectangleRendersAsTheCutOutPictureWould) {
+    useOwnTemporaryFolder();
+    const Picture& original = samplePicture(8);
+    const IntRect rect{20, 30, 120, 170};
+    Picture cutOut;
+    std::string error;
+    ASSERT_TRUE(host_app::allocatePicture(cutOut, rect.width(), rect.height(), original.channels, 8,
+                                          error));
+    std::vector<std::uint8_t> row(std::size_t(rect.width()) * original.channels);
+    for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
+        original.readPixels(rect.left, y, rect.width(), row.data());
+        cutOut.writePixels(0, y - rect.top, rect.width(), row.data());
+    }
+    ASSERT_EQ(runFilter(cutOut, replayOptions()), 0);
+
+    Picture picture = original;
+    hostkit::FilterHost host(mirelPlugin(), picture, replayOptions());
+    ASSERT_TRUE(host.setFilterRect(rect));
+    EXPECT_FALSE(host.setFilterRect({0, 500, 10, 600}));  // outside the picture
+    ASSERT_EQ(host.run(true), 0);
+    Picture within;
+    ASSERT_TRUE(host_app::allocatePicture(within, rect.width(), rect.height(), original.channels, 8,
+                                          error));
+    for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
+        picture.readPixels(rect.left, y, rect.width(), row.data());
+        within.writePixels(0, y - rect.top, rect.width(), row.data());
+    }
+    EXPECT_LT(differenceOf(within, cutOut, 0, rect.height()).mean, 1.0 / 255.0);
+    EXPECT_GT(
+        differenceOf(picture, original, rect.bottom - 20, rect.bottom, rect.left, rect.right).mean,
+        0.05);
+    EXPECT_EQ(differenceOf(picture, original, 0, rect.top).largest, 0.0);
+    EXPECT_EQ(differenceOf(picture, original, rect.top, original.height, rect.right).largest, 0.0);
+    EXPECT_EQ(differenceOf(picture, original, rect.top, original.height, 0, rect.left).largest,
+              0.0);
+}
+
 // A selection of half strength gives half the effect on every tile, the last
 // one too: the host must not mask the last tile's output a second time when
 // the filter puts its request back at the end.

@@ -56,14 +56,16 @@ std::int16_t start(pi::FilterRecord& record) {
     if (mode == Mode::Interrupt) std::raise(SIGINT);
     for (std::int32_t top = filter.top; top < filter.bottom; top += kBandRows) {
         if (record.abortProc && record.abortProc()) return pi::kUserCanceledErr;
-        const IntRect band{top, filter.left, std::min(top + kBandRows, filter.bottom),
-                           filter.right};
+        // Bands are asked for from the filter rectangle's corner, which the host gives
+        // as its float point, as the filter asks for its tiles.
+        const IntRect band{top - filter.top, 0,
+                           std::min(top + kBandRows, filter.bottom) - filter.top, filter.width()};
         requestRegion(record, band, RequestView{});
         if (const std::int16_t result = advanceHost(record)) return result;
         filterBand(record, mode);
         if (mode == Mode::Cancel) return pi::kUserCanceledErr;
         if (mode == Mode::Fail) return pi::kMemFullErr;
-        if (record.progressProc) record.progressProc(band.bottom - filter.top, filter.height());
+        if (record.progressProc) record.progressProc(band.bottom, filter.height());
     }
     // Empty rectangles: the host takes the last band and needs no Continue.
     emptyRequestRects(record);

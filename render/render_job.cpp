@@ -17,6 +17,15 @@ bool prepareRenderJob(jobs::TiledJob& job, const RenderInputs& inputs) {
     return true;
 }
 
+bool prepareRenderJob(jobs::TiledJob& job, const RenderContext& prepared) {
+    std::unique_ptr<RenderContext> context(new (std::nothrow) RenderContext(prepared));
+    if (!context) return false;
+    context->job = &job;
+    context->cells = static_cast<CellRecord*>(job.grid.cells);
+    job.context = context.release();
+    return true;
+}
+
 void releaseRenderJob(jobs::TiledJob& job) {
     std::unique_ptr<RenderContext> context(static_cast<RenderContext*>(job.context));
     job.context = nullptr;
@@ -60,8 +69,14 @@ jobs::TiledJobsResult runRenderJobs(const RenderRequest& request) {
     tiled.cellBytes = sizeof(CellRecord);
     tiled.hostBuffers = request.hostBuffers;
     tiled.threadLimit = request.threadLimit;
-    tiled.prepare = [&request](jobs::TiledJob& job) {
-        return prepareRenderJob(job, request.inputs);
+    // Every job's context starts the same: the render's terms are worked out
+    // once, by the first job's set-up, and copied into each later job.
+    std::unique_ptr<RenderContext> prepared;
+    tiled.prepare = [&request, &prepared](jobs::TiledJob& job) {
+        if (prepared) return prepareRenderJob(job, *prepared);
+        if (!prepareRenderJob(job, request.inputs)) return false;
+        prepared.reset(new (std::nothrow) RenderContext(*static_cast<RenderContext*>(job.context)));
+        return true;
     };
     tiled.work = [](jobs::TiledJob& job) { renderTile(job); };
     tiled.collect = [&request](jobs::TiledJob& job) {

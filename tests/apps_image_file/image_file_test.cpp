@@ -122,6 +122,21 @@ TEST(ImageFileRoundTrip, PngAndTiffKeepEveryIntegerKindExactly) {
     }
 }
 
+// Large PNGs are deflated in bands on several threads and joined into one
+// stream; libpng checks the joined stream and its checksum on reading.
+TEST(ImageFileRoundTrip, PngDeflatedInBandsOnSeveralThreadsReadsBackExactly) {
+    const std::string folder = scratchFolder();
+    const Picture deep = makeTestPicture(700, 801, 4, 16);      // 4.5 MB: four bands
+    const Picture shallow = makeTestPicture(1001, 1100, 3, 8);  // 3.3 MB: three bands
+    for (const char* threads : {"1", "5"}) {
+        setenv("MIREL_THREADS", threads, 1);
+        SCOPED_TRACE(std::string(threads) + " threads");
+        EXPECT_EQ(maxDifference(deep, roundTrip(deep, folder + "deep.png")), 0.0);
+        EXPECT_EQ(maxDifference(shallow, roundTrip(shallow, folder + "shallow.png")), 0.0);
+    }
+    unsetenv("MIREL_THREADS");
+}
+
 TEST(ImageFileRoundTrip, FloatTiffKeepsEveryBitIncludingOutOfRangeValues) {
     const std::string folder = scratchFolder();
     for (int channels = 1; channels <= 4; ++channels) {

@@ -21,6 +21,8 @@ bool multiplyChecked(std::size_t a, std::size_t b, std::size_t& out) {
     return true;
 }
 
+constexpr int kSpareJobs = 8;
+
 // A block of cell memory that serves job after job of one run: obtained once
 // (zero-filled), handed to each job as its grid, and zeroed again by the worker
 // before the next job's work when an earlier job has used it.
@@ -85,12 +87,15 @@ struct InFlight {
 // One run of the driver; lives for one call of runTiledJobs. Worker threads
 // last the whole run and take ready jobs from a queue; the calling thread
 // prepares jobs, and collects finished ones while the workers go on. Up to
-// two jobs per worker are in flight, so a worker finds its next job waiting
-// while the last one is being collected.
+// two jobs per worker are in flight (at most kSpareJobs more than workers, as
+// each holds a grid), so a worker finds its next job waiting while the last
+// one is being collected.
 class Driver {
   public:
     Driver(const TiledJobsRequest& request, const SplitState& split, int threads)
-        : request_(request), split_(split), capacity_(std::min(split.jobCount, 2 * threads)) {
+        : request_(request),
+          split_(split),
+          capacity_(std::min(split.jobCount, threads + std::min(threads, kSpareJobs))) {
         // Every grid block is made big enough for the largest tile of the split,
         // so any block serves any job; when that size cannot be counted, each
         // block is made for its first job only.

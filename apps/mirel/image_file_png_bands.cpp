@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdlib>
 #include <new>
@@ -17,8 +18,9 @@
 namespace mirel::host_app::codecs {
 namespace {
 
-// Bands shorter than this are not worth a thread of their own.
-constexpr std::int64_t kMinBandBytes = std::int64_t{1} << 20;
+// Rows are cut into bands of about this many bytes, however many threads
+// deflate them, so that the file's bytes never depend on the processor count.
+constexpr std::int64_t kBandBytes = std::int64_t{2} << 20;
 constexpr std::size_t kOutputStep = std::size_t{1} << 16;
 
 std::uint8_t paeth(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
@@ -113,7 +115,9 @@ void deflateBand(const Picture& picture, int level, bool last, Band& band) {
             const std::uint8_t* above = fileRow(picture, band.top - 1, previous.data());
             if (above != previous.data()) std::copy(above, above + stride, previous.begin());
         }
-        bool ok = true;
+        // A band without rows still ends its part of the stream.
+        bool ok =
+            band.top < band.bottom || deflateInto(z, last ? Z_FINISH : Z_SYNC_FLUSH, band.deflated);
         for (std::int32_t y = band.top; y < band.bottom && ok; ++y) {
             const std::uint8_t* row = fileRow(picture, y, current.data());
             filterRow(row, previous.data(), stride, bpp, trial, filtered.data());
@@ -137,9 +141,8 @@ void deflateBand(const Picture& picture, int level, bool last, Band& band) {
 bool deflatePngRows(const Picture& picture, int level, int threads,
                     std::vector<std::vector<std::uint8_t>>& pieces) {
     const std::int64_t total = rowBytes(picture) * picture.height;
-    const std::int64_t byBytes = std::max<std::int64_t>(1, total / kMinBandBytes);
-    const int count =
-        int(std::max<std::int64_t>(1, std::min<std::int64_t>({byBytes, threads, picture.height})));
+    const int count = int(std::clamp<std::int64_t>((total + kBandBytes - 1) / kBandBytes, 1,
+                                                   std::max(1, picture.height)));
     std::vector<Band> bands;
     try {
         bands.resize(std::size_t(count));
@@ -150,23 +153,21 @@ bool deflatePngRows(const Picture& picture, int level, int threads,
         bands[std::size_t(i)].top = std::int32_t(std::int64_t(picture.height) * i / count);
         bands[std::size_t(i)].bottom = std::int32_t(std::int64_t(picture.height) * (i + 1) / count);
     }
-    // Bands 1.. on threads of their own as far as threads can be had, band 0
-    // and any band left without a thread here.
+    // Each thread, this one too, takes the next band until none is left.
+    std::atomic<int> next{0};
+    const auto deflateBands = [&] {
+        for (int i = next++; i < count; i = next++)
+            deflateBand(picture, level, i + 1 == count, bands[std::size_t(i)]);
+    };
     std::vector<std::thread> workers;
-    int threaded = 1;
-    for (; threaded < count; ++threaded) {
-        Band& band = bands[std::size_t(threaded)];
-        const bool last = threaded + 1 == count;
+    for (int t = 1; t < std::min(threads, count); ++t) {
         try {
-            workers.emplace_back(
-                [&picture, level, last, &band] { deflateBand(picture, level, last, band); });
+            workers.emplace_back(deflateBands);
         } catch (...) {
-            break;
+            break;  // fewer threads take the bands
         }
     }
-    deflateBand(picture, level, count == 1, bands[0]);
-    for (int i = threaded; i < count; ++i)
-        deflateBand(picture, level, i + 1 == count, bands[std::size_t(i)]);
+    deflateBands();
     for (auto& worker : workers) worker.join();
 
     uLong adler = 1;

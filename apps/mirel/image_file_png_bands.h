@@ -11,9 +11,9 @@
 namespace mirel::host_app::codecs {
 
 // The zlib stream of `picture`'s rows as a non-interlaced PNG stores them (16-bit
-// samples in the file's scale, big-endian), deflated at `level` in up to
-// `threads` bands: the pieces, one after the other, are the stream. False when
-// memory runs out.
+// samples in the file's scale, big-endian), deflated at `level` in bands of
+// rows on up to `threads` threads: the pieces, one after the other, are the
+// stream, the same whatever the thread count. False when memory runs out.
 bool deflatePngRows(const Picture& picture, int level, int threads,
                     std::vector<std::vector<std::uint8_t>>& pieces);
 

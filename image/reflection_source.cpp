@@ -124,13 +124,16 @@ const TiledImage& reflectionSource(TiledImage& image, const MirrorLine& line,
     }
     TiledImage& copy = *cache.image;
     const auto bytes = static_cast<std::size_t>(image.bytesPerPixel);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            int sx = x, sy = y;
-            mirrorSourcePixel(line, width, height, x, y, sx, sy);
-            std::memcpy(pixelAddress(copy, x, y, 0), pixelAddress(image, sx, sy, 0), bytes);
+    // Every pixel of the copy is its own: the bands may be copied in any order.
+    run(kJobReflectionCopy, BandRect{0, 0, height, width}, [&](const BandRect& band) {
+        for (int y = band.top; y < band.bottom; ++y) {
+            for (int x = band.left; x < band.right; ++x) {
+                int sx = x, sy = y;
+                mirrorSourcePixel(line, width, height, x, y, sx, sy);
+                std::memcpy(pixelAddress(copy, x, y, 0), pixelAddress(image, sx, sy, 0), bytes);
+            }
         }
-    }
+    });
     copy.edgeMode = image.edgeMode;
     buildPyramid(copy, run);
     return copy;

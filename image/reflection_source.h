@@ -28,9 +28,12 @@ bool coveredByLine(const MirrorLine& line, int x, int y);
 void mirrorSourcePixel(const MirrorLine& line, int width, int height, int x, int y, int& sourceX,
                        int& sourceY);
 
+// The job kind of the copy's bands of level 0.
+constexpr std::int32_t kJobReflectionCopy = -1002;
+
 // The reflection copy of `image` for `line`. It is kept with the image: the
 // first call for a line copies level 0 with the covered pixels replaced and
-// builds the copy's pyramid with `run`; later calls for the same line, until the
+// builds the copy's pyramid, both with `run`; later calls for the same line, until the
 // image's level 0 changes, only read. The image itself when no pixel is covered,
 // when nothing is visible, or when the copy cannot be allocated. The copy takes
 // the image's edge mode.

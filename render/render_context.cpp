@@ -450,12 +450,10 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     setSpin(c);
     setParameters(c);
     // The reflection's picture for this mirror line. The first set-up of a
-    // render makes it (on this thread, before any worker starts); later ones
-    // find it made and only read it.
+    // render makes it (on the worker pool, before any job of the render is
+    // handed to a worker); later ones find it made and only read it.
     if (source != nullptr) {
-        const image::JobRunner onThisThread = [](std::int32_t, const image::BandRect& rect,
-                                                 const image::BandBody& body) { body(rect); };
-        c.reflection = &image::reflectionSource(*source, mirrorLineOf(c), onThisThread);
+        c.reflection = &image::reflectionSource(*source, mirrorLineOf(c), image::poolJobRunner());
     }
     setColoursAndSliders(c);
     // Previews read fewer source samples along a footprint; the Simple model's

@@ -30,7 +30,10 @@ render() {
     # A temporary folder of the script's own, so that no run leaves settings in the user's.
     TMPDIR=$(mktemp -d -p "$work") "$build/mirel" apply "$input" -o "$work/out.$ext" \
       --set "water style=$style" "$@" >/dev/null
-    printf '%-22s style %s  %s\n' "$name" "$style" "$(sha256sum <"$work/out.$ext" | cut -c1-16)"
+    # The decoded pixels' signature, not the file's bytes: a writer may compress
+    # the same pixels differently.
+    printf '%-22s style %s  %s\n' "$name" "$style" \
+      "$("$convert" "$work/out.$ext" -format '%#' info: | cut -c1-16)"
   done
 }
 

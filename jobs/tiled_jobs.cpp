@@ -1,11 +1,14 @@
-// The tiled job driver: one job per 64 x 64 tile, each on a thread of its own,
-// up to one per processor in flight, collected one at a time on the calling thread.
+// The tiled job driver: one job per 64 x 64 tile, run by worker threads that
+// last the whole run, collected one at a time on the calling thread.
 #include "jobs/tiled_jobs.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -18,137 +21,185 @@ bool multiplyChecked(std::size_t a, std::size_t b, std::size_t& out) {
     return true;
 }
 
-// The cell grid holds the tile's cells plus one ring of cells just outside it,
-// so neighbour tests at the tile's edge need nothing from another job.
-bool allocateGrid(TiledJob& job, const TiledJobsRequest& request) {
-    if (request.cellBytes == 0) return true;
-    const std::int32_t columns = job.tile.right - job.tile.left + 2;
-    const std::int32_t rows = job.tile.bottom - job.tile.top + 2;
-    std::size_t cells = 0, bytes = 0;
-    if (!multiplyChecked(static_cast<std::size_t>(columns), static_cast<std::size_t>(rows),
-                         cells) ||
-        !multiplyChecked(cells, request.cellBytes, bytes)) {
-        return false;
-    }
-    CellGrid& grid = job.grid;
-    grid.columns = columns;
-    grid.rows = rows;
-    grid.bytes = bytes;
+constexpr int kSpareJobs = 8;
 
+// A block of cell memory that serves job after job of one run: obtained once
+// (zero-filled), handed to each job as its grid, and zeroed again by the worker
+// before the next job's work when an earlier job has used it.
+struct GridBlock {
+    void* memory = nullptr;
+    std::size_t capacity = 0;
+    void* hostBuffer = nullptr;  // the host service's token when it came from there
+    os::GlobalHandle globalBlock = nullptr;
+    bool used = false;
+};
+
+// Bytes of the grid of a tile of `columns` x `rows` pixels; false when the
+// product does not fit.
+bool gridBytes(std::int32_t columns, std::int32_t rows, std::size_t cellBytes, std::size_t& bytes) {
+    std::size_t cells = 0;
+    return multiplyChecked(static_cast<std::size_t>(columns) + 2,
+                           static_cast<std::size_t>(rows) + 2, cells) &&
+           multiplyChecked(cells, cellBytes, bytes);
+}
+
+bool obtainBlock(GridBlock& block, std::size_t bytes, const TiledJobsRequest& request) {
+    block = GridBlock{};
     const HostBufferService* host = request.hostBuffers;
     if (host && host->obtain && host->release) {
         void* token = nullptr;
         void* memory = host->obtain(bytes, token);
         if (!memory) return false;  // the service tries every source it has
-        grid.cells = memory;
-        grid.hostBuffer = token;
-        return true;
+        block.memory = memory;
+        block.hostBuffer = token;
+    } else {
+        os::GlobalHandle handle = os::globalAlloc(bytes);  // zero-filled
+        if (!handle) return false;
+        void* memory = os::globalLock(handle);
+        if (!memory) {
+            os::globalFree(handle);
+            return false;
+        }
+        block.memory = memory;
+        block.globalBlock = handle;
     }
-    os::GlobalHandle block = os::globalAlloc(bytes);  // zero-filled
-    if (!block) return false;
-    void* memory = os::globalLock(block);
-    if (!memory) {
-        os::globalFree(block);
-        return false;
-    }
-    grid.cells = memory;
-    grid.globalBlock = block;
+    block.capacity = bytes;
     return true;
 }
 
-void releaseGrid(TiledJob& job, const TiledJobsRequest& request) {
-    CellGrid& grid = job.grid;
-    if (grid.hostBuffer && request.hostBuffers && request.hostBuffers->release) {
-        request.hostBuffers->release(grid.hostBuffer);
-    } else if (grid.globalBlock) {
-        os::globalUnlock(grid.globalBlock);
-        os::globalFree(grid.globalBlock);
+void releaseBlock(GridBlock& block, const TiledJobsRequest& request) {
+    if (block.hostBuffer && request.hostBuffers && request.hostBuffers->release) {
+        request.hostBuffers->release(block.hostBuffer);
+    } else if (block.globalBlock) {
+        os::globalUnlock(block.globalBlock);
+        os::globalFree(block.globalBlock);
     }
-    grid = CellGrid{};
+    block = GridBlock{};
 }
 
-struct Slot {
-    os::Event start;
-    os::Event done;
-    std::unique_ptr<TiledJob> job;
-    os::Thread thread;
+// A job between its start and its collection, with the grid block it borrows.
+struct InFlight {
+    TiledJob job;
+    GridBlock grid;
     bool prepareCalled = false;
 };
 
-// One run of the driver; lives for one call of runTiledJobs.
+// One run of the driver; lives for one call of runTiledJobs. Worker threads
+// last the whole run and take ready jobs from a queue; the calling thread
+// prepares jobs, and collects finished ones while the workers go on. Up to
+// two jobs per worker are in flight (at most kSpareJobs more than workers, as
+// each holds a grid), so a worker finds its next job waiting while the last
+// one is being collected.
 class Driver {
   public:
-    Driver(const TiledJobsRequest& request, const SplitState& split)
-        : request_(request), split_(split) {}
+    Driver(const TiledJobsRequest& request, const SplitState& split, int threads)
+        : request_(request),
+          split_(split),
+          capacity_(std::min(split.jobCount, threads + std::min(threads, kSpareJobs))) {
+        // Every grid block is made big enough for the largest tile of the split,
+        // so any block serves any job; when that size cannot be counted, each
+        // block is made for its first job only.
+        if (request_.cellBytes != 0 && !gridBytes(std::min(split_.tileSize, split_.width),
+                                                  std::min(split_.tileSize, split_.height),
+                                                  request_.cellBytes, largestGridBytes_)) {
+            largestGridBytes_ = 0;
+        }
+    }
 
-    // Starts job `index` in `slot`; false (nothing counted, slot idle) when the
-    // job record cannot be allocated.
-    bool startJob(Slot& slot, std::int32_t index) {
-        std::unique_ptr<TiledJob> job(new (std::nothrow) TiledJob);
-        if (!job) return false;
-        job->kind = request_.kind;
-        job->split = split_;
-        job->split.index = index;
-        job->tile = jobTileRect(split_, index);
-        job->startEvent = &slot.start;
-        job->doneEvent = &slot.done;
-        job->imageStore = request_.imageStore;
+    ~Driver() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        workReady_.notify_all();
+        for (auto& worker : workers_) worker->join();
+        for (GridBlock& block : freeBlocks_) releaseBlock(block, request_);
+    }
+
+    // Starts up to `threads` workers; returns how many run (0: jobs run on
+    // the calling thread).
+    int startWorkers(int threads) {
+        workers_.reserve(static_cast<std::size_t>(threads));
+        for (int i = 0; i < threads; ++i) {
+            std::unique_ptr<os::Thread> thread(new (std::nothrow) os::Thread);
+            if (!thread || !thread->start([this] { workerLoop(); }, kJobStackBytes)) break;
+            workers_.push_back(std::move(thread));
+        }
+        return static_cast<int>(workers_.size());
+    }
+
+    // Starts jobs until the flight is full; stops at the first job whose
+    // record cannot be allocated.
+    void fill() {
+        while (inFlight_ < capacity_ && result.started < split_.jobCount && !result.cancelled) {
+            if (!startJob(result.started)) return;
+        }
+    }
+
+    // Starts job `index`; false (nothing counted) when its record cannot be allocated.
+    bool startJob(std::int32_t index) {
+        std::unique_ptr<InFlight> flight(new (std::nothrow) InFlight);
+        if (!flight) return false;
+        TiledJob& job = flight->job;
+        job.kind = request_.kind;
+        job.split = split_;
+        job.split.index = index;
+        job.tile = jobTileRect(split_, index);
+        job.imageStore = request_.imageStore;
         if (request_.parameters && request_.parameterBytes > 0) {
-            std::memcpy(job->parameters.data(), request_.parameters,
+            std::memcpy(job.parameters.data(), request_.parameters,
                         std::min(request_.parameterBytes, kJobParameterBytes));
         }
-        bool ready = allocateGrid(*job, request_);
-        slot.prepareCalled = false;
+        bool ready = lendGrid(*flight);
         if (ready && request_.prepare) {
-            slot.prepareCalled = true;
-            ready = request_.prepare(*job);
+            flight->prepareCalled = true;
+            ready = request_.prepare(job);
         }
-        job->ready = ready;
+        job.ready = ready;
         ++result.started;
-
-        slot.done.reset();
-        slot.job = std::move(job);
-        TiledJob* running = slot.job.get();
+        ++inFlight_;
+        InFlight* running = flight.release();
         if (!ready) {
-            // Nothing to run: hand the job straight back so that it is collected
-            // (uncomposed) like any other and the run still ends.
-            slot.done.set();
+            // Nothing to run: straight to collection (uncomposed), so the run still ends.
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_.push_back(running);
             return true;
         }
-        slot.start.set();  // before the thread exists; the worker's first wait returns at once
-        running->status = kJobStarted;
-        const TiledJobsRequest* request = &request_;
-        const bool threaded = slot.thread.start(
-            [running, request] {
-                running->startEvent->wait(os::kInfinite);
-                request->work(*running);
-                running->doneEvent->set();  // last act: the driver may free the job now
-            },
-            kJobStackBytes);
-        if (!threaded) {
-            // Without a thread the job runs here rather than being lost; a slot
-            // whose done event never came would hang the run.
-            slot.start.reset();
-            request_.work(*running);
-            slot.done.set();
+        job.status = kJobStarted;
+        if (workers_.empty()) {
+            // Without a worker the job runs here rather than being lost.
+            runJob(*running);
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_.push_back(running);
+            return true;
         }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(running);
+        }
+        workReady_.notify_one();
         return true;
     }
 
-    void collect(Slot& slot) {
-        if (slot.thread.running()) slot.thread.join();
-        TiledJob& job = *slot.job;
+    // Waits for a finished job and collects it on this thread.
+    void collectNext() {
+        InFlight* finished = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            jobDone_.wait(lock, [this] { return !done_.empty(); });
+            finished = done_.front();
+            done_.pop_front();
+        }
+        std::unique_ptr<InFlight> flight(finished);
+        TiledJob& job = flight->job;
         if (request_.cancelRequested && request_.cancelRequested()) result.cancelled = true;
         if (job.ready && !result.cancelled && request_.collect) {
             request_.collect(job);
             ++result.collected;
         }
-        if (slot.prepareCalled && request_.cleanup) request_.cleanup(job);
-        slot.prepareCalled = false;
-        releaseGrid(job, request_);
-        slot.job.reset();
-
-        if (result.started < split_.jobCount && !result.cancelled) startJob(slot, result.started);
+        if (flight->prepareCalled && request_.cleanup) request_.cleanup(job);
+        returnGrid(*flight);
+        --inFlight_;
         ++result.finished;
         reportProgress();
     }
@@ -156,6 +207,69 @@ class Driver {
     bool finishedAll() const {
         return result.finished >= split_.jobCount ||
                (result.cancelled && result.finished >= result.started);
+    }
+
+    bool anyInFlight() const { return inFlight_ > 0; }
+
+    TiledJobsResult result;
+
+  private:
+    void workerLoop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            workReady_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            InFlight* flight = queue_.front();
+            queue_.pop_front();
+            lock.unlock();
+            runJob(*flight);
+            lock.lock();
+            done_.push_back(flight);
+            jobDone_.notify_one();
+        }
+    }
+
+    void runJob(InFlight& flight) {
+        // A block an earlier job used is zeroed here, on the worker, so that
+        // the calling thread never waits for it.
+        if (flight.grid.used) std::memset(flight.job.grid.cells, 0, flight.job.grid.bytes);
+        request_.work(flight.job);
+    }
+
+    // Lends the job a grid block from the run's free blocks, or a new one.
+    bool lendGrid(InFlight& flight) {
+        if (request_.cellBytes == 0) return true;
+        TiledJob& job = flight.job;
+        const std::int32_t columns = job.tile.right - job.tile.left;
+        const std::int32_t rows = job.tile.bottom - job.tile.top;
+        std::size_t bytes = 0;
+        if (!gridBytes(columns, rows, request_.cellBytes, bytes)) return false;
+        auto fits = std::find_if(freeBlocks_.begin(), freeBlocks_.end(),
+                                 [bytes](const GridBlock& b) { return b.capacity >= bytes; });
+        if (fits != freeBlocks_.end()) {
+            flight.grid = *fits;
+            freeBlocks_.erase(fits);
+        } else if (!obtainBlock(flight.grid, std::max(bytes, largestGridBytes_), request_) &&
+                   !(largestGridBytes_ > bytes && obtainBlock(flight.grid, bytes, request_))) {
+            return false;
+        }
+        CellGrid& grid = job.grid;
+        grid.cells = flight.grid.memory;
+        grid.bytes = bytes;
+        grid.columns = columns + 2;
+        grid.rows = rows + 2;
+        grid.hostBuffer = flight.grid.hostBuffer;
+        grid.globalBlock = flight.grid.globalBlock;
+        return true;
+    }
+
+    void returnGrid(InFlight& flight) {
+        flight.job.grid = CellGrid{};
+        if (!flight.grid.memory) return;
+        // A job that never ran left its block as it found it.
+        if (flight.job.ready) flight.grid.used = true;
+        freeBlocks_.push_back(flight.grid);
+        flight.grid = GridBlock{};
     }
 
     void reportProgress() {
@@ -166,11 +280,21 @@ class Driver {
         if (request_.progress(result.finished, split_.jobCount)) lastProgressSecond_ = now;
     }
 
-    TiledJobsResult result;
-
-  private:
     const TiledJobsRequest& request_;
     SplitState split_;
+    const std::int32_t capacity_;
+    std::size_t largestGridBytes_ = 0;
+    std::int32_t inFlight_ = 0;  // started and not yet collected
+    std::vector<GridBlock> freeBlocks_;
+    std::vector<std::unique_ptr<os::Thread>> workers_;
+
+    std::mutex mutex_;                   // guards the two lists and stopping_
+    std::condition_variable workReady_;  // a job was queued, or the run is ending
+    std::condition_variable jobDone_;    // a job was finished
+    std::deque<InFlight*> queue_;        // ready jobs no worker has taken yet
+    std::deque<InFlight*> done_;         // jobs waiting to be collected
+    bool stopping_ = false;
+
     std::uint32_t lastProgressSecond_ = os::tickCount() / 1000u - 1u;
 };
 
@@ -223,34 +347,22 @@ TiledJobsResult runTiledJobs(const TiledJobsRequest& request) {
     int threads = request.threadLimit > 0 ? request.threadLimit : os::processorCount();
     threads = std::max(1, std::min({threads, split.jobCount, kMaxJobThreads}));
 
-    std::unique_ptr<Slot[]> slots(new (std::nothrow) Slot[static_cast<std::size_t>(threads)]);
-    if (!slots) {
-        empty.stalled = true;
-        return empty;
-    }
-    std::vector<os::Event*> doneEvents;
-    doneEvents.reserve(static_cast<std::size_t>(threads));
-    for (int i = 0; i < threads; ++i) doneEvents.push_back(&slots[i].done);
-
-    Driver driver(request, split);
+    Driver driver(request, split, threads);
     driver.result.jobCount = split.jobCount;
     driver.result.threads = threads;
-    for (int i = 0; i < threads; ++i) driver.startJob(slots[i], driver.result.started);
-
+    driver.startWorkers(threads);
+    driver.fill();
     while (!driver.finishedAll()) {
-        const bool anyBusy = std::any_of(slots.get(), slots.get() + threads,
-                                         [](const Slot& s) { return s.job != nullptr; });
-        if (!anyBusy) {
-            // Every slot is idle because job records could not be allocated:
+        if (!driver.anyInFlight()) {
+            // Nothing in flight because job records could not be allocated:
             // try once more, and give up rather than wait for nothing.
-            if (driver.result.cancelled || !driver.startJob(slots[0], driver.result.started)) {
+            if (driver.result.cancelled || !driver.startJob(driver.result.started)) {
                 driver.result.stalled = true;
                 break;
             }
         }
-        const int index = os::waitForAny(doneEvents, os::kInfinite);
-        if (index < 0 || index >= threads || !slots[index].job) continue;
-        driver.collect(slots[index]);
+        driver.collectNext();
+        driver.fill();
     }
     return driver.result;
 }

@@ -1,5 +1,6 @@
-// The tiled job driver: cuts a rectangle into 64 x 64 tiles, runs one job per
-// processor on threads of their own and collects finished jobs on the calling thread.
+// The tiled job driver: cuts a rectangle into 64 x 64 tiles, runs the jobs on
+// up to one worker thread per processor and collects finished jobs on the
+// calling thread.
 // It sits below the image store and the render engine, which both run on it; what
 // a job does is the caller's, passed in as functions.
 #pragma once
@@ -46,8 +47,9 @@ SplitState splitRect(const JobRect& rect);
 JobRect jobTileRect(const SplitState& split, std::int32_t index);
 
 // Cell grid memory of a job: (tile rows + 2) x (tile columns + 2) cells,
-// zero-filled, from the host's buffer service when there is one, else from
-// global memory.
+// zero-filled when the job's work starts, from the host's buffer service when
+// there is one, else from global memory. A run obtains a few blocks and lends
+// them to job after job; hostBuffer and globalBlock name the block lent.
 struct CellGrid {
     void* cells = nullptr;
     std::size_t bytes = 0;
@@ -62,9 +64,7 @@ struct TiledJob {
     std::int32_t kind = 0;  // the request's kind
     std::int32_t status = kJobSettingUp;
     SplitState split;
-    JobRect tile;                     // relative to split.rect
-    os::Event* startEvent = nullptr;  // borrowed from the slot
-    os::Event* doneEvent = nullptr;
+    JobRect tile;                // relative to split.rect
     void* imageStore = nullptr;  // borrowed: the image the job works on
     std::array<std::uint8_t, kJobParameterBytes> parameters{};
     void* context = nullptr;  // the job's own state, made and freed by the caller's hooks
@@ -98,7 +98,7 @@ struct TiledJobsRequest {
     // Per-job set-up after the job record and grid exist; false when the job's
     // state cannot be allocated (the job is then collected without composing).
     std::function<bool(TiledJob&)> prepare;
-    // The job body, on the job's own thread.
+    // The job body, on a worker thread.
     std::function<void(TiledJob&)> work;
     // A finished, ready job while nothing is cancelled (a render hands its tile
     // to the host here).
@@ -116,7 +116,7 @@ struct TiledJobsResult {
     std::int32_t started = 0;
     std::int32_t finished = 0;
     std::int32_t collected = 0;  // jobs handed to collect
-    std::int32_t threads = 0;    // slots used
+    std::int32_t threads = 0;    // worker threads asked for
     bool cancelled = false;
     bool stalled = false;  // no job could be started at all; the run gave up
 };

@@ -17,6 +17,15 @@ bool prepareRenderJob(jobs::TiledJob& job, const RenderInputs& inputs) {
     return true;
 }
 
+bool prepareRenderJob(jobs::TiledJob& job, const RenderContext& prepared) {
+    std::unique_ptr<RenderContext> context(new (std::nothrow) RenderContext(prepared));
+    if (!context) return false;
+    context->job = &job;
+    context->cells = static_cast<CellRecord*>(job.grid.cells);
+    job.context = context.release();
+    return true;
+}
+
 void releaseRenderJob(jobs::TiledJob& job) {
     std::unique_ptr<RenderContext> context(static_cast<RenderContext*>(job.context));
     job.context = nullptr;
@@ -52,15 +61,6 @@ const float* pixelColourAt(const jobs::TiledJob& job, std::int32_t column, std::
 
 jobs::TiledJobsResult runRenderJobs(const RenderRequest& request) {
     if (!request.inputs.settings || !request.inputs.noise) return jobs::TiledJobsResult{};
-    // A new mirror line's reflection copy (a whole copy of the picture and its
-    // pyramid) is made on the workers before the tiles start, not by the first
-    // tile's set-up on one thread.
-    if (request.source) {
-        std::unique_ptr<RenderContext> probe(new (std::nothrow) RenderContext());
-        const image::JobRunner pool = image::poolJobRunner(request.threadLimit);
-        if (probe) prepareRenderContext(request.source, request.inputs, *probe, &pool);
-    }
-
     jobs::TiledJobsRequest tiled;
     tiled.kind = kJobRenderTile;
     tiled.rect = request.rect;
@@ -68,8 +68,18 @@ jobs::TiledJobsResult runRenderJobs(const RenderRequest& request) {
     tiled.cellBytes = sizeof(CellRecord);
     tiled.hostBuffers = request.hostBuffers;
     tiled.threadLimit = request.threadLimit;
-    tiled.prepare = [&request](jobs::TiledJob& job) {
-        return prepareRenderJob(job, request.inputs);
+    // Every job's context starts the same: the render's terms are worked out once,
+    // before any job, and copied into each job. Working them out makes a new mirror
+    // line's reflection copy (a whole copy of the picture and its pyramid), here on
+    // the workers rather than on one thread. Without memory for that record, each job
+    // works them out itself.
+    std::unique_ptr<RenderContext> prepared(new (std::nothrow) RenderContext());
+    if (prepared) {
+        const image::JobRunner pool = image::poolJobRunner(request.threadLimit);
+        prepareRenderContext(request.source, request.inputs, *prepared, &pool);
+    }
+    tiled.prepare = [&request, &prepared](jobs::TiledJob& job) {
+        return prepared ? prepareRenderJob(job, *prepared) : prepareRenderJob(job, request.inputs);
     };
     tiled.work = [](jobs::TiledJob& job) { renderTile(job); };
     tiled.collect = [&request](jobs::TiledJob& job) {

@@ -41,6 +41,9 @@ jobs::TiledJobsResult runRenderJobs(const RenderRequest& request);
 bool prepareRenderJob(jobs::TiledJob& job, const RenderInputs& inputs);
 // The work of a render job on its own thread: both cell passes over its tile.
 void renderTile(jobs::TiledJob& job);
+// The same from a context prepared for another job of the same render: a copy
+// of it, made this job's.
+bool prepareRenderJob(jobs::TiledJob& job, const RenderContext& prepared);
 // Frees what prepareRenderJob made.
 void releaseRenderJob(jobs::TiledJob& job);
 

@@ -162,6 +162,10 @@ void complexNoWater(double h, double v, CellRecord& cell, double& h2, double& v2
 
 void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec3d* points,
                     int count, int levels, double rippleHeight, double* heights);
+double coarseHeightKeepingSum(const RenderContext& c, const double* levelWeight, const Vec3d& point,
+                              double& sum);
+void normalHeights(const RenderContext& c, const double* levelWeight, const Vec3d* around,
+                   double hitCoarseSum, double* heights);
 
 // Complex model; returns the spun source position in (h2, v2).
 void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double& h2, double& v2) {
@@ -182,7 +186,8 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     double ta = 0.0, ha = c.eyeHeight;
     double tb = 3.0 * flat;
     Vec3d hit = along(tb);
-    double hb = surfaceHeightCoarse(c, fp.levelWeight, hit);
+    double hitSum = 0.0;  // the coarse wave sum at `hit`, carried on to its full height
+    double hb = coarseHeightKeepingSum(c, fp.levelWeight, hit, hitSum);
     if (!(hb <= 0.0)) return complexNoWater(h, v, cell, h2, v2);
     // Five steps of false position settle most rays. One end can stay put while
     // the other creeps towards it, and then the point after five steps lies off
@@ -200,7 +205,7 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
         const double denominator = ha - hb;
         const double t = denominator > 0.0 ? ta + (tb - ta) * ha / denominator : tb;
         hit = along(t);
-        hm = surfaceHeightCoarse(c, fp.levelWeight, hit);
+        hm = coarseHeightKeepingSum(c, fp.levelWeight, hit, hitSum);
         if (hm > 0.0) {
             if (i >= 5 && kept == 1) hb *= 0.5;
             ta = t;
@@ -218,7 +223,7 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     const double step = fp.size;
     const Vec3d around[3] = {hit, {hit.x + step, hit.y, hit.z}, {hit.x, hit.y, hit.z + step}};
     double heights[3];
-    surfaceHeights(c, fp.levelWeight, around, 3, kWaveLevels, c.rippleHeight, heights);
+    normalHeights(c, fp.levelWeight, around, hitSum, heights);
     const double h0 = heights[0], hx = heights[1], hz = heights[2];
     const Vec3d normal = normalised({hx - h0, step, hz - h0});
 
@@ -302,6 +307,28 @@ void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec
     for (int n = 0; n < count; ++n) {
         const Vec3d& point = points[n];
         heights[n] = point.y - (worldRipplesWith(c, point.x, point.z, rippleHeight) + sums[n]);
+    }
+}
+
+// surfaceHeightCoarse, keeping the wave sum the height was made from.
+double coarseHeightKeepingSum(const RenderContext& c, const double* levelWeight, const Vec3d& point,
+                              double& sum) {
+    waveSums(c, levelWeight, &point, 1, kCoarseWaveLevels, &sum);
+    return point.y - (worldRipplesWith(c, point.x, point.z, c.rippleHeight) + sum);
+}
+
+// The heights at every level of the hit point and its two neighbours, as
+// surfaceHeights gives them; the hit point's sum carries on from its coarse
+// levels, which are the first levels of the whole sum.
+void normalHeights(const RenderContext& c, const double* levelWeight, const Vec3d* around,
+                   double hitCoarseSum, double* heights) {
+    static_assert(kCoarseWaveLevels <= kWaveLevels);
+    double sums[3] = {hitCoarseSum, 0.0, 0.0};
+    const int firstLevels[3] = {kCoarseWaveLevels, 0, 0};
+    waveSums(c, levelWeight, around, 3, kWaveLevels, sums, firstLevels);
+    for (int n = 0; n < 3; ++n) {
+        const Vec3d& point = around[n];
+        heights[n] = point.y - (worldRipplesWith(c, point.x, point.z, c.rippleHeight) + sums[n]);
     }
 }
 

@@ -168,12 +168,13 @@ bool hasAvx2() {
 }  // namespace
 
 void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* points, int count,
-              int levels, double* sums) {
+              int levels, double* sums, const int* firstLevels) {
     // The pair buffer holds the waves of kMaxHeightPoints points; more go in turns.
     for (; count > kMaxHeightPoints; count -= kMaxHeightPoints) {
-        waveSums(c, levelWeight, points, kMaxHeightPoints, levels, sums);
+        waveSums(c, levelWeight, points, kMaxHeightPoints, levels, sums, firstLevels);
         points += kMaxHeightPoints;
         sums += kMaxHeightPoints;
+        if (firstLevels) firstLevels += kMaxHeightPoints;
     }
     levels = std::clamp(levels, 1, kWaveLevels);
     const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
@@ -190,10 +191,11 @@ void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* po
         __m128d x = _mm_set_pd(0.73 * point.x, 0.75 * point.x);
         __m128d z = _mm_set1_pd(point.z);
         double g = 0.16;
+        const int first = firstLevels ? firstLevels[n] : 0;
         for (int i = 0; i < levels; ++i) {
             // A level without weight adds nothing (the slope statistics look at
             // one level at a time).
-            if (levelWeight[i] != 0.0) {
+            if (i >= first && levelWeight[i] != 0.0) {
                 const __m128d scale = _mm_set1_pd(g);
                 const int k = pairs.count++;
                 pairs.p[k] = _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(x, shift), scale));
@@ -218,9 +220,10 @@ void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* po
 #endif
     int k = 0;
     for (int n = 0; n < count; ++n) {
-        double a = c.waviness4, sum = 0.0;
+        const int first = firstLevels ? firstLevels[n] : 0;
+        double a = c.waviness4, sum = first > 0 ? sums[n] : 0.0;
         for (int i = 0; i < levels; ++i) {
-            if (levelWeight[i] != 0.0) {
+            if (i >= first && levelWeight[i] != 0.0) {
                 const __m128d v = pairs.value[k++];
                 const double u = _mm_cvtsd_f64(v);
                 const double w = _mm_cvtsd_f64(_mm_unpackhi_pd(v, v));
@@ -249,16 +252,17 @@ void rotateStreams(double& ax, double& az, double& bx, double& bz) {
 }  // namespace
 
 void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* points, int count,
-              int levels, double* sums) {
+              int levels, double* sums, const int* firstLevels) {
     levels = std::clamp(levels, 1, kWaveLevels);
     const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
     for (int n = 0; n < count; ++n) {
         const Vec3d& point = points[n];
         double ax = 0.75 * point.x, az = point.z;
         double bx = 0.73 * point.x, bz = point.z;
-        double g = 0.16, a = c.waviness4, sum = 0.0;
+        const int first = firstLevels ? firstLevels[n] : 0;
+        double g = 0.16, a = c.waviness4, sum = first > 0 ? sums[n] : 0.0;
         for (int i = 0; i < levels; ++i) {
-            if (levelWeight[i] != 0.0) {
+            if (i >= first && levelWeight[i] != 0.0) {
                 const double u = waveLevel(c, static_cast<float>((ax + seedShift) * g),
                                            static_cast<float>((az + seedShift) * g), i);
                 const double w = waveLevel(c, static_cast<float>((bx - seedShift) * g),
@@ -274,5 +278,10 @@ void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* po
 }
 
 #endif
+
+void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* points, int count,
+              int levels, double* sums) {
+    waveSums(c, levelWeight, points, count, levels, sums, nullptr);
+}
 
 }  // namespace mirel::render

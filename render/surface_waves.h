@@ -15,5 +15,11 @@ constexpr int kMaxHeightPoints = 3;
 // The height above the waves is point.y minus this sum and the ring ripples.
 void waveSums(const RenderContext& context, const double* levelWeight, const Vec3d* points,
               int count, int levels, double* sums);
+// The same, carrying on from sums already taken: a point whose firstLevels[n]
+// is f > 0 comes in with the sum of its levels below f in sums[n], and only its
+// levels from f on are evaluated; the result has the bits of a whole sum. A
+// null firstLevels starts every point from level 0.
+void waveSums(const RenderContext& context, const double* levelWeight, const Vec3d* points,
+              int count, int levels, double* sums, const int* firstLevels);
 
 }  // namespace mirel::render

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "apps/mirel/image_codecs.h"
+#include "apps/mirel/image_file_png_bands.h"
+#include "platform/os/os.h"
 
 namespace mirel::host_app::codecs {
 
@@ -24,6 +26,9 @@ constexpr std::int64_t kDeflateMaxRatio = 1032;
 constexpr std::int64_t kRatioSlackBytes = 1 << 16;
 // Larger ancillary chunks (a text or profile of many megabytes) are refused.
 constexpr png_alloc_size_t kMaxChunkBytes = 64u << 20;
+// Written pixels: the deflate level, and the largest IDAT chunk.
+constexpr int kDeflateLevel = 4;
+constexpr std::size_t kIdatBytes = std::size_t{1} << 20;
 
 struct PngErrorState {
     std::jmp_buf jump;
@@ -53,7 +58,7 @@ struct PngWriter {
     PngErrorState errors;
     png_structp png = nullptr;
     png_infop info = nullptr;
-    std::vector<std::uint8_t> row;
+    std::vector<std::vector<std::uint8_t>> pixelStream;  // the zlib stream of the rows, in pieces
     std::string iptcText;
     ~PngWriter() {
         if (png != nullptr) png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
@@ -195,20 +200,15 @@ int encodePng(PngWriter& w, std::FILE* file, const Picture& picture) {
     }
     if (textCount > 0) png_set_text(w.png, w.info, texts, textCount);
     png_write_info(w.png, w.info);
-    if (picture.bitsPerChannel == 16 && std::endian::native == std::endian::little) {
-        png_set_swap(w.png);
-    }
-    const std::int64_t stride = rowBytes(picture);
-    for (std::int32_t y = 0; y < picture.height; ++y) {
-        const std::uint8_t* row = picture.pixels.data() + y * stride;
-        if (picture.bitsPerChannel == 16) {
-            mapInterfaceToFile16(row, w.row.data(), stride / 2);
-            row = w.row.data();
+    // The pixels, deflated in bands on every processor, go out as IDAT chunks.
+    for (const std::vector<std::uint8_t>& piece : w.pixelStream) {
+        for (std::size_t at = 0; at < piece.size(); at += kIdatBytes) {
+            png_write_chunk(w.png, reinterpret_cast<png_const_bytep>("IDAT"), piece.data() + at,
+                            std::min(kIdatBytes, piece.size() - at));
         }
-        png_write_row(w.png, row);
     }
     // The chunks of the info went out before the pixels; only the end follows.
-    png_write_end(w.png, nullptr);
+    png_write_chunk(w.png, reinterpret_cast<png_const_bytep>("IEND"), nullptr, 0);
     return 1;
 }
 
@@ -251,8 +251,12 @@ bool writePng(std::FILE* file, const Picture& picture, std::string& error) {
         error = "not enough memory to write a PNG";
         return false;
     }
-    if (picture.bitsPerChannel == 16)
-        writer.row.resize(static_cast<std::size_t>(rowBytes(picture)));
+    // Level 4 deflates the rows about three times as fast as zlib's default
+    // level, for files some 5 % larger.
+    if (!deflatePngRows(picture, kDeflateLevel, os::processorCount(), writer.pixelStream)) {
+        error = "not enough memory to write a PNG";
+        return false;
+    }
     if (encodePng(writer, file, picture) < 0) {
         error = std::string("cannot write PNG: ") + writer.errors.message;
         return false;

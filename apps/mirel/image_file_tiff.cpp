@@ -544,6 +544,9 @@ bool writeTiff(int fd, const std::string& name, const Picture& picture, std::str
     // Deflate with a predictor: lossless, compact, and read by every editor.
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(t, TIFFTAG_PREDICTOR, isFloat ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL);
+    // Level 4 deflates about three times as fast as the default level, for
+    // files a few per cent larger.
+    TIFFSetField(t, TIFFTAG_ZIPQUALITY, 4);
     if (hasAlpha(picture)) {
         const std::uint16_t kinds[1] = {EXTRASAMPLE_UNASSALPHA};
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, kinds);

@@ -122,6 +122,27 @@ TEST(ImageFileRoundTrip, PngAndTiffKeepEveryIntegerKindExactly) {
     }
 }
 
+// Large PNGs are deflated in bands on several threads and joined into one
+// stream; libpng checks the joined stream and its checksum on reading. The
+// file's bytes do not depend on the number of threads.
+TEST(ImageFileRoundTrip, PngDeflatedInBandsOnSeveralThreadsReadsBackExactly) {
+    const std::string folder = scratchFolder();
+    const Picture deep = makeTestPicture(700, 801, 4, 16);      // 4.5 MB: three bands
+    const Picture shallow = makeTestPicture(1001, 1100, 3, 8);  // 3.3 MB: two bands
+    std::vector<std::uint8_t> files[2][2];
+    for (int run = 0; run < 2; ++run) {
+        setenv("MIREL_THREADS", run == 0 ? "1" : "5", 1);
+        SCOPED_TRACE(std::string(run == 0 ? "1" : "5") + " threads");
+        EXPECT_EQ(maxDifference(deep, roundTrip(deep, folder + "deep.png")), 0.0);
+        EXPECT_EQ(maxDifference(shallow, roundTrip(shallow, folder + "shallow.png")), 0.0);
+        files[run][0] = readBytes(folder + "deep.png");
+        files[run][1] = readBytes(folder + "shallow.png");
+    }
+    unsetenv("MIREL_THREADS");
+    EXPECT_TRUE(files[0][0] == files[1][0]);
+    EXPECT_TRUE(files[0][1] == files[1][1]);
+}
+
 TEST(ImageFileRoundTrip, FloatTiffKeepsEveryBitIncludingOutOfRangeValues) {
     const std::string folder = scratchFolder();
     for (int channels = 1; channels <= 4; ++channels) {

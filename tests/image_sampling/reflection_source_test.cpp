@@ -62,6 +62,22 @@ TEST(ReflectionSource, CoveredPixelsTakeTheirMirrorImagesFromTheVisiblePart) {
     EXPECT_EQ(sy, 11);
 }
 
+// Copied in bands on the worker pool, every pixel of every level comes out as
+// on one thread.
+TEST(ReflectionSource, ThePoolCopiesEveryPixelAsOneThreadDoes) {
+    auto alone = addressPicture(200, 150), pooled = addressPicture(200, 150);
+    const double tilt = std::sqrt(0.3 * 0.3 + 0.9 * 0.9);
+    const MirrorLine line{-0.3 / tilt, 0.9 / tilt, 60.0};
+    const TiledImage& a = reflectionSource(*alone, line, onThisThread);
+    const TiledImage& b = reflectionSource(*pooled, line, poolJobRunner(3));
+    ASSERT_NE(&b, pooled.get());
+    for (int k = 0; k <= a.lastLevel; ++k)
+        for (int y = 0; y < a.levelHeight[k]; ++y)
+            for (int x = 0; x < a.levelWidth[k]; ++x)
+                ASSERT_EQ(readRgba8(a, x, y, k), readRgba8(b, x, y, k))
+                    << x << "," << y << "," << k;
+}
+
 TEST(ReflectionSource, IsKeptForItsLineUntilThePictureChanges) {
     auto picture = addressPicture(40, 30);
     const MirrorLine line{0.0, 1.0, 12.3};

@@ -188,7 +188,8 @@ TEST(BatchedWaves, SampleNormalMatchesThreeSingleHeights) {
     EXPECT_GT(checked, 50);
 }
 
-// Any number of points gives each point's own sum, however the points are grouped.
+// Any number of points gives each point's own sum, however the points are
+// grouped, and a sum carried on from its first levels is the whole sum.
 TEST(BatchedWaves, WaveSumsOfManyPointsMatchSinglePoints) {
     Scene scene;
     fullReset(scene.settings);
@@ -204,6 +205,20 @@ TEST(BatchedWaves, WaveSumsOfManyPointsMatchSinglePoints) {
             double alone = 0.0;
             waveSums(c, weight, &points[n], 1, levels, &alone);
             ASSERT_EQ(bitsOf(together[n]), bitsOf(alone)) << "point " << n << " levels " << levels;
+        }
+        // Carried on from the sum of the first levels, mixed with whole sums in
+        // one batch: the same bits as the whole sum.
+        for (int first = 1; first < levels; ++first) {
+            double carried[8] = {};
+            int firstLevels[8] = {};
+            for (int n = 0; n < 8; n += 2) {
+                waveSums(c, weight, &points[n], 1, first, &carried[n]);
+                firstLevels[n] = first;
+            }
+            waveSums(c, weight, points, 8, levels, carried, firstLevels);
+            for (int n = 0; n < 8; ++n)
+                ASSERT_EQ(bitsOf(carried[n]), bitsOf(together[n]))
+                    << "point " << n << " levels " << levels << " from " << first;
         }
     }
 }

@@ -315,15 +315,24 @@ JobRunner poolJobRunner(int threadLimit) {
 }
 
 void buildPyramid(TiledImage& image, const JobRunner& run) {
+    rebuildPyramidBelow(image, run, 0);
+}
+
+void rebuildPyramidBelow(TiledImage& image, const JobRunner& run, int firstChangedRow) {
     if (!hasTiles(image)) return;
     // Level 0 has changed: a reflection copy made from it is stale.
     image.reflection.valid = false;
-    // Levels strictly in order: each reads only the complete level above it.
+    // Levels strictly in order: each reads only the complete level above it. Row y
+    // of a level reads rows 2y - 2 to 2y + 3 of the one above, so rows whose six
+    // source rows all lie above that level's first changed row keep their values.
+    int changed = std::max(firstChangedRow, 0);
     for (int k = 1; k <= image.lastLevel; ++k) {
-        const BandRect rect{0, 0, image.levelHeight[k], image.levelWidth[k]};
+        changed = std::max(0, (changed - 3) / 2);
+        const BandRect rect{changed, 0, image.levelHeight[k], image.levelWidth[k]};
         const int source = k - 1;
-        run(kJobPyramidReduce, rect,
-            [&image, source](const BandRect& tile) { reduceBand(image, source, tile); });
+        if (rect.top < rect.bottom)
+            run(kJobPyramidReduce, rect,
+                [&image, source](const BandRect& tile) { reduceBand(image, source, tile); });
     }
     image.contentState = kContentPyramidBuilt;
 }

@@ -35,6 +35,10 @@ JobRunner poolJobRunner(int threadLimit = 0);
 void buildPyramid(TiledImage& image, const JobRunner& run);
 // The same on the tiled job driver with the processor count.
 void buildPyramid(TiledImage& image);
+// The same after a change to rows firstChangedRow and below of level 0 only, the
+// levels built before from the rows above: only the rows of each level that read
+// changed rows are computed again. The result equals a whole build.
+void rebuildPyramidBelow(TiledImage& image, const JobRunner& run, int firstChangedRow);
 
 // Computes the pixels of `rect` (clipped to the level) of level sourceLevel + 1
 // from level sourceLevel. Writes nothing else, so bands may run at the same time.

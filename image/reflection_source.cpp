@@ -126,6 +126,15 @@ void copyBand(const TiledImage& image, TiledImage& copy, const MirrorLine& line,
     }
 }
 
+// The first row of a width x height picture with a pixel beyond the line
+// (height when there is none). The covered pixels of a row lie at one of its
+// ends, the line being straight.
+int firstCoveredRow(const MirrorLine& line, int width, int height) {
+    for (int y = 0; y < height; ++y)
+        if (coveredByLine(line, 0, y) || coveredByLine(line, width - 1, y)) return y;
+    return height;
+}
+
 }  // namespace
 
 void mirrorSourcePixel(const MirrorLine& line, int width, int height, int x, int y, int& sourceX,
@@ -150,6 +159,12 @@ const TiledImage& reflectionSource(TiledImage& image, const MirrorLine& line,
         if (cache.image->edgeMode != image.edgeMode) cache.image->edgeMode = image.edgeMode;
         return *cache.image;
     }
+    // The copy made for the last line, when there is one and level 0 has not
+    // changed since: pixels visible under both lines hold the picture's own
+    // values in both copies, so only rows from the first one either line covers
+    // are copied again, and only what they feed of the pyramid is reduced again.
+    const bool hadCopy = cache.valid && cache.image != nullptr;
+    const MirrorLine lastLine{cache.key[0], cache.key[1], cache.key[2]};
     std::memcpy(cache.key, key, sizeof key);
     cache.valid = true;
 
@@ -161,18 +176,23 @@ const TiledImage& reflectionSource(TiledImage& image, const MirrorLine& line,
         cache.image.reset();
         return image;
     }
+    int firstRow = 0;
     if (!cache.image || cache.image->baseWidth != width || cache.image->baseHeight != height ||
         cache.image->format != image.format || !hasTiles(*cache.image)) {
         cache.image = create(width, height, image.format);
         if (!cache.image) return image;
+    } else if (hadCopy) {
+        firstRow = std::min(firstCoveredRow(lastLine, width, height),
+                            firstCoveredRow(line, width, height));
     }
     TiledImage& copy = *cache.image;
     // Bands write only their own pixels of the copy and read only the image.
     const double depth = -least;
-    run(kJobReflectionCopy, BandRect{0, 0, height, width},
-        [&](const BandRect& band) { copyBand(image, copy, line, depth, band); });
+    if (firstRow < height)
+        run(kJobReflectionCopy, BandRect{firstRow, 0, height, width},
+            [&](const BandRect& band) { copyBand(image, copy, line, depth, band); });
     copy.edgeMode = image.edgeMode;
-    buildPyramid(copy, run);
+    rebuildPyramidBelow(copy, run, firstRow);
     return copy;
 }
 

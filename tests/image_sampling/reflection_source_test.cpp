@@ -78,6 +78,41 @@ TEST(ReflectionSource, ThePoolCopiesEveryPixelAsOneThreadDoes) {
                     << x << "," << y << "," << k;
 }
 
+// A picture whose every level shows where a stale row was left: values from a hash.
+std::unique_ptr<TiledImage> noisePicture(int width, int height) {
+    auto picture = create(width, height, SampleFormat::Rgba8);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t h = (std::uint32_t(x) * 73856093u) ^ (std::uint32_t(y) * 19349663u);
+            writeRgba8(*picture, x, y, 0, h & 255u, (h >> 8) & 255u, (h >> 16) & 255u, 255);
+        }
+    buildPyramid(*picture, onThisThread);
+    return picture;
+}
+
+TEST(ReflectionSource, AMovedLineGivesTheCopyAFreshBuildWouldGive) {
+    const double tilt = std::sqrt(0.2 * 0.2 + 0.95 * 0.95);
+    // Down, up, up again to the top rows, tilted, and back to a level line.
+    const MirrorLine lines[] = {{0.0, 1.0, 90.5},
+                                {0.0, 1.0, 120.0},
+                                {0.0, 1.0, 40.25},
+                                {0.0, 1.0, 2.0},
+                                {0.2 / tilt, 0.95 / tilt, 70.0},
+                                {0.0, 1.0, 101.0}};
+    auto moved = noisePicture(300, 211);
+    for (const MirrorLine& line : lines) {
+        const TiledImage& kept = reflectionSource(*moved, line, poolJobRunner(2));
+        auto fresh = noisePicture(300, 211);
+        const TiledImage& built = reflectionSource(*fresh, line, onThisThread);
+        ASSERT_NE(&kept, moved.get());
+        for (int k = 0; k <= kept.lastLevel; ++k)
+            for (int y = 0; y < kept.levelHeight[k]; ++y)
+                for (int x = 0; x < kept.levelWidth[k]; ++x)
+                    ASSERT_EQ(readRgba8(kept, x, y, k), readRgba8(built, x, y, k))
+                        << "line at " << line.offset << ": " << x << "," << y << " of level " << k;
+    }
+}
+
 TEST(ReflectionSource, IsKeptForItsLineUntilThePictureChanges) {
     auto picture = addressPicture(40, 30);
     const MirrorLine line{0.0, 1.0, 12.3};

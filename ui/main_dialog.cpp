@@ -16,6 +16,7 @@
 #include "ui/info_box.h"
 #include "ui/light_pad.h"
 #include "ui/main_dialog_procedure.h"
+#include "ui/presets_page.h"
 #include "ui/psd_export_dialog.h"
 #include "ui/settings_file_buttons.h"
 #include "ui/slider_control.h"
@@ -263,8 +264,8 @@ void MainDialogProcedure::filesExportAndDots(gui::DialogHandle& dialog, int cont
         render = true;
     }
     if (controlId == id::kPsdExport) runPsdExport(ctx_);
-    // The memory dots (121 to 145), the dot preview (119) and the HTML page
-    // (40) come with the memory dots and the gallery page.
+    if (controlId == id::kHtmlExport) runPresetsPage(ctx_, dialog);
+    // The memory dots (121 to 145) and the dot preview (119) come with the memory dots.
 }
 
 void MainDialogProcedure::aboutAndInfo(gui::DialogHandle&, int controlId) {

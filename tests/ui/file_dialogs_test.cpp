@@ -23,7 +23,7 @@ namespace {
 using namespace ids;
 using hostkit::FilterHost;
 
-constexpr int kLoad = 35, kSave = 26, kPlainSettings = 98;
+constexpr int kLoad = 35, kSave = 26, kPlainSettings = 98, kHtmlPage = 40;
 constexpr int kPastTypingDelayMs = 1300;
 
 QString proposedName(const QFileDialog& dialog) {
@@ -73,7 +73,6 @@ TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
         dialog.typeInto(kHorizonField, "21");
         dialog.drag(dialog.centreOf(kBlurSlider), dialog.rectOf(kBlurSlider).topRight());
         dialog.wait(kPastTypingDelayMs);
-        saved = parametersOf(host).settings;
 
         answerFileDialog([&](QFileDialog& save) {
             EXPECT_EQ(save.windowTitle().toStdString(), "Save a settings file");
@@ -82,11 +81,12 @@ TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
             EXPECT_EQ(save.defaultSuffix().toStdString(), "q8r");
             EXPECT_EQ(proposedName(save).toStdString(), "Mirel settings.q8r");
             // Typed without its extension: the default one is added.
-            save.selectFile(QString::fromStdString(folder + "x"));
-            static_cast<QDialog&>(save).accept();
+            EXPECT_TRUE(chooseInFileDialog(save, folder + "x"));
         });
         dialog.click(kSave);
         const ParameterBlock& params = parametersOf(host);
+        // As written: a write brings the whole-number mirrors up to date.
+        saved = params.settings;
         EXPECT_EQ(folderView(params.settingsFolder), folder);
         EXPECT_EQ(settingsNameView(params.settings), "x.q8r");
         EXPECT_TRUE(std::filesystem::exists(folder + "x.q8r"));
@@ -97,8 +97,7 @@ TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
             EXPECT_EQ(open.windowTitle().toStdString(), "Open a settings file");
             EXPECT_EQ(open.acceptMode(), QFileDialog::AcceptOpen);
             EXPECT_EQ(open.directory().absolutePath().toStdString() + "/", folder);
-            open.selectFile(QString::fromStdString(folder + "x.q8r"));
-            static_cast<QDialog&>(open).accept();
+            EXPECT_TRUE(chooseInFileDialog(open, folder + "x.q8r"));
         });
         dialog.click(kLoad);
         EXPECT_TRUE(sameParameters(params.settings, saved));
@@ -210,6 +209,48 @@ TEST(FileDialogs, TheOpenDialogShowsTheThumbnailOfTheSelectedFileOnly) {
         dialog.click(kOk);
     });
     EXPECT_EQ(result, 0);
+}
+
+TEST(PresetsPage, APageOfTheChosenFoldersPresetsOpensInTheBrowser) {
+    useOwnTemporaryFolder();
+    const std::string presets = scratchFolder() + "presets/";
+    const std::string pages = scratchFolder() + "pages/";
+    std::filesystem::create_directories(presets);
+    std::filesystem::create_directories(pages);
+    writeSettingsWithThumbnail(presets + "calm.q8r", 40, 90, 160);
+    writeSettingsWithThumbnail(presets + "Storm.Q8R", 90, 90, 90);
+    host_app::Picture picture = rampPicture(64, 48);
+    FilterHost host(plugin(), picture);
+    UrlCatcher browser;
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        // Cancelling the first dialog ends it.
+        answerFileDialog([](QFileDialog& open) { open.reject(); });
+        dialog.click(kHtmlPage);
+        EXPECT_TRUE(browser.opened.isEmpty());
+
+        answerFileDialog([&](QFileDialog& open) {
+            EXPECT_EQ(open.windowTitle().toStdString(), "Choose any file in the source folder");
+            EXPECT_EQ(open.nameFilters(), QStringList{"Mirel presets (*.q8r)"});
+            EXPECT_TRUE(chooseInFileDialog(open, presets + "calm.q8r"));
+            // The next dialog, once this one is gone.
+            answerFileDialog([&](QFileDialog& save) {
+                EXPECT_EQ(save.windowTitle().toStdString(), "Save an HTML page");
+                EXPECT_EQ(save.nameFilters(), QStringList{"HTML files (*.html)"});
+                EXPECT_EQ(proposedName(save).toStdString(), "Mirel presets.html");
+                EXPECT_TRUE(chooseInFileDialog(save, pages + "mine"));
+            });
+        });
+        dialog.click(kHtmlPage);
+        EXPECT_EQ(folderView(parametersOf(host).sourceFolder), presets);
+        EXPECT_EQ(folderView(parametersOf(host).exportFolder), pages);
+        dialog.click(kOk);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(
+        browser.opened,
+        QStringList{QUrl::fromLocalFile(QString::fromStdString(pages + "mine.html")).toString()});
+    EXPECT_TRUE(std::filesystem::exists(pages + "web_images/calm.jpg"));
+    EXPECT_TRUE(std::filesystem::exists(pages + "web_images/Storm.jpg"));
 }
 
 }  // namespace

@@ -103,8 +103,7 @@ TEST(PsdExportDialog, TypedSizesAreClampedAndTheDocumentIsWrittenWithProgress) {
                     progressShown = true;
                     EXPECT_EQ(optionsOf(progress).width, nullptr);
                 });
-                save.selectFile(QString::fromStdString(folder + "water"));
-                static_cast<QDialog&>(save).accept();
+                EXPECT_TRUE(chooseInFileDialog(save, folder + "water"));
             });
             o.ok->click();
         });
@@ -136,8 +135,7 @@ TEST(PsdExportDialog, ProportionsFollowTheFieldsAndTheChoiceIsKept) {
             typeInto(o.height, "30");
             EXPECT_EQ(o.width->text().toStdString(), "40");
             answerFileDialog([&](QFileDialog& save) {
-                save.selectFile(QString::fromStdString(folder + "small.psd"));
-                static_cast<QDialog&>(save).accept();
+                EXPECT_TRUE(chooseInFileDialog(save, folder + "small.psd"));
             });
             o.ok->click();
         });

@@ -4,6 +4,8 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QListView>
 #include <QTest>
 #include <QTimer>
@@ -49,6 +51,22 @@ void answerModalWindow(const QString& title, std::function<void(QWidget&)> answe
         answer);
 }
 
+bool chooseInFileDialog(QFileDialog& dialog, const std::string& path) {
+    // Typed in full into the name field, which takes absolute paths; the
+    // dialog may still be listing a folder and clear the field once, so the
+    // name is typed again until the dialog closes.
+    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!edit) return false;
+    for (int attempt = 0; attempt < 50 && dialog.isVisible(); ++attempt) {
+        edit->setText(QString::fromStdString(path));
+        static_cast<QDialog&>(dialog).accept();
+        if (dialog.isVisible()) QTest::qWait(40);
+    }
+    if (!dialog.isVisible()) return true;
+    dialog.reject();
+    return false;
+}
+
 QWidgetList windowsTitled(const QString& title) {
     QWidgetList found;
     for (QWidget* window : QApplication::topLevelWidgets())
@@ -79,11 +97,13 @@ bool selectFileInList(QFileDialog& dialog, const QString& name) {
 UrlCatcher::UrlCatcher() {
     QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
     QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
 }
 
 UrlCatcher::~UrlCatcher() {
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
 }  // namespace mirel::testing

@@ -10,12 +10,18 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
+#include <string>
 
 namespace mirel::testing {
 
 // Runs `answer` on the next modal file dialog once it is on screen. The
 // answer must close it (accept or reject).
 void answerFileDialog(std::function<void(QFileDialog&)> answer);
+
+// Chooses `path` in a file dialog as a person typing it would, and presses
+// the dialog's button once the dialog has taken it in. False (the dialog then
+// rejected) when it does not take it.
+bool chooseInFileDialog(QFileDialog& dialog, const std::string& path);
 
 // Runs `answer` on the next modal window with this title once it is on screen.
 void answerModalWindow(const QString& title, std::function<void(QWidget&)> answer);
@@ -27,8 +33,8 @@ QWidgetList windowsTitled(const QString& title);
 // shows it. False when it never shows.
 bool selectFileInList(QFileDialog& dialog, const QString& name);
 
-// Takes the addresses opened with the desktop's handler for http and https
-// while it lives, instead of a browser.
+// Takes the addresses opened with the desktop's handler (web and file
+// addresses) while it lives, instead of a browser.
 class UrlCatcher : public QObject {
     Q_OBJECT
   public:

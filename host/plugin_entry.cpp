@@ -5,7 +5,6 @@
 #include "host/scripting.h"
 #include "image/tiled_image.h"
 #include "settings/cached_settings.h"
-#include "ui/about_box.h"
 #include "ui/main_dialog.h"
 #include "ui/refusal.h"
 
@@ -30,7 +29,6 @@ void writeCachedSettings(mirel::FilterContext& ctx) {
 
 void installServices(mirel::LifecycleServices& services) {
     services.showRefusal = &showRefusal;
-    services.showAboutBox = &mirel::ui::showAboutBoxModal;
     services.readCachedSettings = &readCachedSettings;
     services.writeCachedSettings = &writeCachedSettings;
     services.scriptingParametersPresent = &mirel::scriptingParametersPresent;

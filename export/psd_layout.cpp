@@ -42,16 +42,6 @@ constexpr auto kTransferFunctions = [] {
     return bytes;
 }();
 
-// High dynamic range toning: signature "hdrt", version 3, the method named
-// "Default" in UTF-16 and its curve.
-constexpr std::uint8_t kHdrToning[74] = {
-    0x68, 0x64, 0x72, 0x74, 0x00, 0x00, 0x00, 0x03, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-    0x02, 0x00, 0x00, 0x00, 0x08, 0x00, 0x44, 0x00, 0x65, 0x00, 0x66, 0x00, 0x61, 0x00, 0x75,
-    0x00, 0x6C, 0x00, 0x74, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-    0xFF, 0x00, 0xFF, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x41, 0x80,
-    0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x3F, 0x80, 0x00, 0x00,
-};
-
 constexpr std::uint8_t kHdrOptions[6] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x0C};
 
 // The user mask: colour space, colour, opacity 50, flag; its block pads it to 16.
@@ -107,9 +97,6 @@ std::span<const std::uint8_t> printFlags() {
 std::span<const std::uint8_t> transferFunctions() {
     return kTransferFunctions;
 }
-std::span<const std::uint8_t> hdrToningRecord() {
-    return kHdrToning;
-}
 std::span<const std::uint8_t> hdrOptions() {
     return kHdrOptions;
 }
@@ -135,8 +122,12 @@ std::uint8_t layerFlags(const PsdExportSpec& spec) {
     return spec.bytesPerSample == 4 ? 0x08 : 0x28;
 }
 
-std::uint64_t colourModeDataLength(const PsdExportSpec& spec) {
-    return spec.bytesPerSample == 4 ? sizeof kHdrToning : 0;
+std::uint64_t colourModeDataLength(const PsdExportSpec&) {
+    // RGB documents carry no colour mode data at any depth. A 32-bit document
+    // may hold its HDR toning record here, but readers that skip the section
+    // only for indexed and duotone pictures (GIMP 2.10) then lose their place
+    // and reject the file; without the record the default toning applies.
+    return 0;
 }
 
 std::uint64_t imageResourcesLength(const PsdExportSpec& spec, const PsdMetadata& metadata) {

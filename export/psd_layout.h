@@ -78,7 +78,6 @@ std::span<const std::uint8_t> printRecord();          // 120 bytes
 std::span<const std::uint8_t> resolutionRecord();     // 16 bytes, 72 pixels per inch
 std::span<const std::uint8_t> printFlags();           // 9 bytes
 std::span<const std::uint8_t> transferFunctions();    // 112 bytes
-std::span<const std::uint8_t> hdrToningRecord();      // 74 bytes, colour mode data of 32-bit
 std::span<const std::uint8_t> hdrOptions();           // 6 bytes
 std::span<const std::uint8_t> userMaskRecord();       // "LMsk" data: 14 bytes
 std::span<const std::uint8_t> layerBlendingRanges();  // 40 bytes
@@ -93,7 +92,7 @@ std::uint16_t headerChannelCount(const PsdExportSpec& spec);
 std::int32_t mergedPlaneCount(const PsdExportSpec& spec);
 std::uint8_t layerFlags(const PsdExportSpec& spec);
 
-std::uint64_t colourModeDataLength(const PsdExportSpec& spec);  // 0 or 74
+std::uint64_t colourModeDataLength(const PsdExportSpec& spec);  // 0
 // The sum of the resource blocks, each padded to an even size.
 std::uint64_t imageResourcesLength(const PsdExportSpec& spec, const PsdMetadata& metadata);
 // The name as a length-prefixed string, padded with zeros to a multiple of 4.

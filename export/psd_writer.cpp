@@ -62,7 +62,6 @@ void writeHeader(BigEndianWriter& out, const PsdExportSpec& spec) {
 
 void writeColourModeData(BigEndianWriter& out, const PsdExportSpec& spec) {
     out.put32(std::uint32_t(colourModeDataLength(spec)));
-    if (spec.bytesPerSample == 4) out.putBytes(hdrToningRecord());
 }
 
 void writeImageResources(BigEndianWriter& out, const PsdExportSpec& spec,

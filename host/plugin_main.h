@@ -70,6 +70,12 @@ struct FilterContext {
     RandomGenerator random;
 
     bool aboutBoxOpen = false;
+    // The small windows around the main dialog while they are open (as the
+    // window layer names them), and the flag that keeps a second file dialog
+    // from opening while one shows.
+    void* aboutBoxWindow = nullptr;
+    void* infoBoxWindow = nullptr;
+    bool fileDialogOpen = false;
     // The main dialog's window and flag globals, reset around every dialog.
     void* dialogWindow = nullptr;
     std::int32_t dialogFlags = 0;

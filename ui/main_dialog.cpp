@@ -12,10 +12,15 @@
 #include "resources/resources.h"
 #include "settings/randomiser.h"
 #include "settings/undo_history.h"
+#include "ui/about_box.h"
 #include "ui/color_swatch.h"
 #include "ui/control_table.h"
+#include "ui/info_box.h"
 #include "ui/light_pad.h"
 #include "ui/main_dialog_procedure.h"
+#include "ui/presets_page.h"
+#include "ui/psd_export_dialog.h"
+#include "ui/settings_file_buttons.h"
 #include "ui/slider_control.h"
 #include "ui/window_centring.h"
 
@@ -256,9 +261,14 @@ void MainDialogProcedure::zoom(int controlId, bool& render) {
 
 void MainDialogProcedure::filesExportAndDots(gui::DialogHandle& dialog, int controlId,
                                              bool& render) {
-    // Save (26), Load (35), the PSD export (69), the memory dots (121 to 145),
-    // the dot preview (119) and the HTML page (40) come with the settings
-    // files, the memory dots and the exports.
+    if (controlId == id::kSaveSettings && saveSettingsFromDialog(ctx_))
+        dialog.redraw(dialog.controlRect(id::kStatusLine));
+    if (controlId == id::kLoadSettings && loadSettingsFromDialog(ctx_)) {
+        writeControls(dialog);
+        render = true;
+    }
+    if (controlId == id::kPsdExport) runPsdExport(ctx_);
+    if (controlId == id::kHtmlExport) runPresetsPage(ctx_, dialog);
     if (MemoryDotRing::isDot(controlId) || controlId == id::kDotPreview) {
         const DotRingActions actions{[&] { writeControls(dialog); }, [&] { renderAgain(dialog); },
                                      [&](CursorState cursor) { setCursorState(dialog, cursor); }};
@@ -272,8 +282,14 @@ void MainDialogProcedure::filesExportAndDots(gui::DialogHandle& dialog, int cont
     }
 }
 
-void MainDialogProcedure::aboutAndInfo(gui::DialogHandle&, int) {
-    // The about box (25) and the info box (27), each opened at most once.
+void MainDialogProcedure::aboutAndInfo(gui::DialogHandle&, int controlId) {
+    if (controlId == id::kAboutIcon) openAboutBox(ctx_);
+    if (controlId == id::kInfo) openInfoBox(ctx_);
+    // OK and Cancel take the small windows with them.
+    if ((controlId == id::kOk || controlId == id::kCancel) && !state_.rebuildRunning) {
+        closeAboutBox(ctx_);
+        closeInfoBox(ctx_);
+    }
 }
 
 void MainDialogProcedure::undo(gui::DialogHandle& dialog, int controlId, bool& render) {

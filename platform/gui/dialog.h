@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -116,6 +117,10 @@ class DialogHandle {
     // Asks for a paint event over this client rectangle (or all of it).
     void redraw(const Rect& pixels);
     void redrawAll();
+    // Paints the whole window at once, without waiting for the event loop
+    // and without handling any other event: for a window whose owner keeps
+    // the loop busy (a progress window during a render).
+    void repaintNow();
 
     // The pointer's shape over the dialog's own area until changed again.
     void setCursor(const Cursor& cursor);
@@ -186,6 +191,23 @@ class DialogProcedure {
 // thread other than the one the application runs on.
 int runModalDialog(const DialogTemplate& dialogTemplate, DialogProcedure& procedure,
                    void* ownerWindow);
+
+// Shows the dialog without a modal loop of its own over `ownerWindow` (as for
+// runModalDialog) and returns once it is shown: it then lives on the events of
+// whatever loop runs. The window owns `procedure`; both go away when the
+// dialog ends or its owner window does. Returns the window as nativeWindow
+// gives it, or null when it could not be shown (as for runModalDialog, or when
+// init ended it).
+void* showModelessDialog(const DialogTemplate& dialogTemplate,
+                         std::unique_ptr<DialogProcedure> procedure, void* ownerWindow);
+
+// Whether `window` is a dialog of this layer that is still on screen.
+bool dialogWindowExists(void* window);
+// Raises a dialog of this layer above the others; false when it no longer exists.
+bool bringDialogToFront(void* window);
+// Closes a dialog of this layer as its close box does (a kIdCancel command);
+// nothing happens when it no longer exists.
+void requestDialogClose(void* window);
 
 // A modal message with one "OK" button (id kIdOk), sized to its text.
 // Returns kIdOk, kIdCancel when closed otherwise, or kDialogFailed.

@@ -218,8 +218,8 @@ TEST(PsdWriter, FloatDocument) {
 
     EXPECT_EQ(doc.channels, 3);
     EXPECT_EQ(doc.depth, 32);
-    ASSERT_EQ(doc.colourModeData.size(), 74u);
-    EXPECT_EQ(std::string(doc.colourModeData.begin(), doc.colourModeData.begin() + 4), "hdrt");
+    // No toning record: GIMP 2.10 rejects RGB documents with colour mode data.
+    EXPECT_TRUE(doc.colourModeData.empty());
     EXPECT_EQ(resourceIds(doc), (std::vector<std::uint16_t>{1001, 1005, 1011, 1016, 1035, 1028,
                                                             1058, 1069, 1072, 1024, 1026}));
     EXPECT_EQ(doc.resource(1069)->data, (std::vector<std::uint8_t>{0, 1, 0, 0, 0, 0x0C}));
@@ -410,6 +410,114 @@ TEST(PsdFile, ImageMagickReadsEveryDepth) {
             }
         }
         EXPECT_LE(largest, 1.0 / 255.0);
+    }
+}
+
+// Debian's psd-tools, when it is installed: the reader many scripts use.
+bool psdToolsInstalled() {
+    return std::filesystem::exists("/usr/bin/python3") &&
+           std::system("/usr/bin/python3 -c 'import psd_tools' >/dev/null 2>&1") == 0;
+}
+
+// What psd-tools reads from a document: the layer's name, size and channel
+// count, whether the profile came through, and the layer's and the merged
+// image's samples (red, green, blue, alpha; 0..1, floats as they are).
+struct PsdToolsView {
+    std::string name;
+    int width = 0, height = 0, channels = 0;
+    std::size_t profileBytes = 0;
+    std::vector<float> layer, merged;
+};
+
+PsdToolsView readWithPsdTools(const std::string& folder, const std::string& path) {
+    const std::string script = folder + "read_psd.py";
+    std::ofstream(script) << R"(import sys
+from psd_tools import PSDImage
+import numpy as np
+doc = PSDImage.open(sys.argv[1])
+layer = doc[0]
+profile = doc.image_resources.get_data(1039) or b''
+sys.stdout.write('%s|%d|%d|%d|%d\n' % (layer.name, layer.width, layer.height,
+                 len(layer._record.channel_info), len(profile)))
+sys.stdout.flush()
+merged = doc.numpy()[:, :, :3]
+sys.stdout.buffer.write(np.ascontiguousarray(layer.numpy(), dtype='<f4').tobytes())
+sys.stdout.buffer.write(np.ascontiguousarray(merged, dtype='<f4').tobytes())
+)";
+    PsdToolsView view;
+    std::FILE* pipe = ::popen(("/usr/bin/python3 '" + script + "' '" + path + "'").c_str(), "r");
+    if (!pipe) return view;
+    char line[512] = {};
+    if (std::fgets(line, sizeof line, pipe)) {
+        std::string text(line);
+        const auto bar = text.find('|');
+        view.name = text.substr(0, bar);
+        std::sscanf(text.c_str() + bar + 1, "%d|%d|%d|%zu", &view.width, &view.height,
+                    &view.channels, &view.profileBytes);
+        std::vector<float> all;
+        float value;
+        while (std::fread(&value, sizeof value, 1, pipe) == 1) all.push_back(value);
+        const std::size_t layerFloats = std::size_t(view.width) * view.height * 4;
+        if (all.size() >= layerFloats) {
+            view.layer.assign(all.begin(), all.begin() + std::ptrdiff_t(layerFloats));
+            view.merged.assign(all.begin() + std::ptrdiff_t(layerFloats), all.end());
+        }
+    }
+    ::pclose(pipe);
+    return view;
+}
+
+// A sample as a reader shows it: 0..1 for integers, floats unchanged.
+float asRead(const PsdDocument& doc, std::uint32_t sample) {
+    if (doc.depth != 32) return shown(doc, sample);
+    float value;
+    std::memcpy(&value, &sample, 4);
+    return value;
+}
+
+TEST(PsdFile, PsdToolsReadsEveryDepthWithAndWithoutAProfile) {
+    if (!psdToolsInstalled()) GTEST_SKIP() << "psd-tools is not installed";
+    const std::string folder = scratchFolder();
+    std::vector<std::uint8_t> profile(131);
+    for (std::size_t i = 0; i < profile.size(); ++i) profile[i] = std::uint8_t(i * 37 + 5);
+    for (const std::int32_t bytes : {1, 2, 4}) {
+        for (const bool withProfile : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << bytes << (withProfile ? " with profile" : ""));
+            const PsdExportSpec spec = specOf(24, 16, bytes);
+            const std::string path =
+                folder + "doc" + std::to_string(bytes) + (withProfile ? "icc" : "") + ".psd";
+            ASSERT_EQ(
+                psd::writePsdFile(path, spec,
+                                  metadataWith(withProfile ? profile : std::vector<std::uint8_t>{}),
+                                  *makeLayer(spec)),
+                psd::kPsdWritten);
+            const PsdDocument doc = readBack(path);
+            const PsdToolsView view = readWithPsdTools(folder, path);
+            EXPECT_EQ(view.name, "layer 1");
+            EXPECT_EQ(view.width, 24);
+            EXPECT_EQ(view.height, 16);
+            EXPECT_EQ(view.channels, 4);
+            EXPECT_EQ(view.profileBytes, withProfile ? profile.size() : 0u);
+            ASSERT_EQ(view.layer.size(), 24 * 16 * 4u);
+            ASSERT_EQ(view.merged.size(), 24 * 16 * 3u);
+            double largest = 0.0;
+            for (std::uint32_t y = 0; y < 16; ++y) {
+                for (std::uint32_t x = 0; x < 24; ++x) {
+                    const std::size_t at = y * 24 + x;
+                    for (int c = 0; c < 3; ++c) {
+                        largest =
+                            std::max(largest, std::fabs(double(view.layer[at * 4 + c]) -
+                                                        asRead(doc, doc.layerSample(c + 1, x, y))));
+                        largest =
+                            std::max(largest, std::fabs(double(view.merged[at * 3 + c]) -
+                                                        asRead(doc, doc.mergedSample(c, x, y))));
+                    }
+                    largest = std::max(largest, std::fabs(double(view.layer[at * 4 + 3]) -
+                                                          asRead(doc, doc.layerSample(0, x, y))));
+                }
+            }
+            EXPECT_LE(largest, 1e-6);
+        }
     }
 }
 

@@ -7,7 +7,11 @@
 
 #include "resources/resources.h"
 #include "settings/jpeg_codec.h"
+#include "settings/settings_record.h"
+#include "ui/file_dialogs.h"
+#include "ui/psd_export_dialog.h"
 #include "ui/resource_images.h"
+#include "ui/settings_file_buttons.h"
 #include "ui/window_centring.h"
 
 namespace mirel::ui {
@@ -92,6 +96,41 @@ TEST(WindowCentring, CentredAcrossAThirdDownAndAlwaysOnTheScreen) {
     const gui::Point left = centredPosition(window, {-1500, -800, 1600, 900}, screen, 36, true);
     EXPECT_EQ(left.x, 0);
     EXPECT_EQ(left.y, 0);
+}
+
+TEST(FileDialogs, NamesFoldersAndTheTemplatesPreviewArea) {
+    EXPECT_EQ(folderOfPath("/a/b/x.q8r"), "/a/b/");
+    EXPECT_EQ(folderOfPath("x.q8r"), "");
+    EXPECT_EQ(fileNameOfPath("/a/b/x.q8r"), "x.q8r");
+    EXPECT_EQ(defaultExtension(FileType::Html), "html");
+    EXPECT_EQ(fileTypeEntry(FileType::Psd).description, "Photoshop files (*.psd)");
+
+    SettingsRecord record{};
+    fullReset(record);
+    setSettingsName(record, "");
+    EXPECT_EQ(proposedSettingsFileName(record), "Mirel settings.q8r");
+    setSettingsName(record, "sea.v2.q8r");
+    EXPECT_EQ(proposedSettingsFileName(record), "sea.v2.q8r");
+    setSettingsName(record, "calm");
+    EXPECT_EQ(proposedSettingsFileName(record), "calm.q8r");
+
+    int width = 0, height = 0;
+    ASSERT_TRUE(fancyOpenPreviewArea(width, height));
+    EXPECT_EQ(width, 87);
+    EXPECT_EQ(height, 80);
+}
+
+TEST(PsdExportOptions, SizeFieldsAreClampedAndFollowTheProportions) {
+    EXPECT_EQ(readSizeField("1"), 2);
+    EXPECT_EQ(readSizeField("40000"), 30000);
+    EXPECT_EQ(readSizeField("1 2 0 px"), 120);  // all but digits and signs is dropped
+    EXPECT_EQ(readSizeField("-5"), 2);
+    EXPECT_EQ(readSizeField(""), 2);
+    EXPECT_EQ(readSizeField("99999999999999999999"), 30000);
+    EXPECT_EQ(proportionalSide(3000, 2000, 4000, 7), 1500);
+    EXPECT_EQ(proportionalSide(3000, 2000, 0, 7), 7);
+    // 64-bit products: no overflow at the largest sizes.
+    EXPECT_EQ(proportionalSide(30000, 2000000000, 30000, 0), 2000000000);
 }
 
 }  // namespace

@@ -291,6 +291,10 @@ void DialogHandle::redrawAll() {
     window_.update();
 }
 
+void DialogHandle::repaintNow() {
+    window_.repaint();
+}
+
 bool DialogHandle::setTimer(int id, int periodMs) {
     return window_.setTimer(id, periodMs);
 }
@@ -338,6 +342,48 @@ int runModalDialog(const DialogTemplate& dialogTemplate, DialogProcedure& proced
     auto window =
         std::make_unique<DialogWindow>(dialogTemplate, procedure, resolveOwner(ownerWindow));
     return window->run();
+}
+
+void* showModelessDialog(const DialogTemplate& dialogTemplate,
+                         std::unique_ptr<DialogProcedure> procedure, void* ownerWindow) {
+    if (!procedure || dialogTemplate.width <= 0 || dialogTemplate.height <= 0) return nullptr;
+    if (!ensureApplication()) return nullptr;
+    // Parented to its owner, so that the owner's end takes it away too.
+    auto* window = new DialogWindow(dialogTemplate, *procedure, resolveOwner(ownerWindow));
+    if (!window->showModeless(std::move(procedure))) {
+        delete window;
+        return nullptr;
+    }
+    return static_cast<QWidget*>(window);
+}
+
+namespace {
+
+// A live, not yet ended dialog window of this layer, or null.
+DialogWindow* liveDialog(void* window) {
+    auto* widget = resolveOwner(window);
+    auto* dialog = dynamic_cast<DialogWindow*>(widget);
+    return dialog && !dialog->ended() ? dialog : nullptr;
+}
+
+}  // namespace
+
+bool dialogWindowExists(void* window) {
+    return window && QCoreApplication::instance() && liveDialog(window) != nullptr;
+}
+
+bool bringDialogToFront(void* window) {
+    if (!dialogWindowExists(window)) return false;
+    DialogWindow* dialog = liveDialog(window);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    return true;
+}
+
+void requestDialogClose(void* window) {
+    if (!dialogWindowExists(window)) return;
+    liveDialog(window)->dispatchCommand(kIdCancel, kNotifyClicked);
 }
 
 }  // namespace mirel::gui

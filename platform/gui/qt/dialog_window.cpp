@@ -222,6 +222,9 @@ const DialogWindow::Control* DialogWindow::findControl(int id) const {
 }
 
 int DialogWindow::run() {
+    // The window system's window exists before init, so that a procedure
+    // placing the dialog sees its frame and not only its client area.
+    winId();
     procedure_.onInit(handle_);
     if (ended_) return endCode_;
     QTimer::singleShot(0, this, [this] {
@@ -232,6 +235,20 @@ int DialogWindow::run() {
     // exec() also returns when the window system takes the window away
     // without a close request; that counts as cancel.
     return ended_ ? endCode_ : kIdCancel;
+}
+
+bool DialogWindow::showModeless(std::unique_ptr<DialogProcedure> procedure) {
+    ownedProcedure_ = std::move(procedure);
+    winId();
+    procedure_.onInit(handle_);
+    if (ended_) return false;
+    show();
+    raise();
+    QTimer::singleShot(0, this, [this] {
+        const DialogShownHook hook = currentDialogShownHook();
+        if (hook && !ended_) hook(handle_);
+    });
+    return true;
 }
 
 void DialogWindow::dispatchCommand(int id, int notification) {
@@ -254,6 +271,8 @@ void DialogWindow::end(int code) {
     endCode_ = code;
     for (auto& [id, timer] : timers_) timer->stop();
     done(code);
+    // A modeless window is gone once it ends; later events never reach its procedure.
+    if (ownedProcedure_) deleteLater();
 }
 
 bool DialogWindow::setTimer(int id, int periodMs) {

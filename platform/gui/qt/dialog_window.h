@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ class DialogWindow : public QDialog {
 
     // Runs init, then the modal loop unless init ended the dialog.
     int run();
+    // Runs init and shows the window without a loop of its own; false when
+    // init ended the dialog. The window then owns `procedure` (the one it was
+    // made with) and deletes itself when the dialog ends.
+    bool showModeless(std::unique_ptr<DialogProcedure> procedure);
 
     Control* findControl(int id);
     const Control* findControl(int id) const;
@@ -64,6 +69,8 @@ class DialogWindow : public QDialog {
     std::map<int, QTimer*> timers_;  // children of the dialog
     bool ended_ = false;
     int endCode_ = 0;
+    // A modeless dialog's procedure; destroyed before the widgets it drew.
+    std::unique_ptr<DialogProcedure> ownedProcedure_;
 };
 
 // Text as a static control shows it: "&x" shows x (the access key marker),

@@ -1,0 +1,257 @@
+// Save and Load from the real dialog: the file dialogs' titles, types and
+// proposed names, the remembered folder, the round trip of the settings, the
+// thumbnail beside the open dialog's list, and dialogs that are cancelled.
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QTest>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "image/pyramid.h"
+#include "image/tiled_image.h"
+#include "settings/settings_file.h"
+#include "tests/host/host_fixture.h"
+#include "tests/support/scratch.h"
+#include "tests/ui/dialog_driver.h"
+#include "tests/ui/small_windows.h"
+
+namespace mirel::testing {
+namespace {
+
+using namespace ids;
+using hostkit::FilterHost;
+
+constexpr int kLoad = 35, kSave = 26, kPlainSettings = 98, kHtmlPage = 40;
+constexpr int kPastTypingDelayMs = 1300;
+
+QString proposedName(const QFileDialog& dialog) {
+    return QFileInfo(dialog.selectedFiles().value(0)).fileName();
+}
+
+// The parameters of a record, without the bookkeeping of the last read.
+SettingsRecord parametersIn(const SettingsRecord& record) {
+    SettingsRecord copy;
+    std::memset(&copy, 0, sizeof copy);
+    snapshotCopy(record, copy);
+    setSettingsName(copy, "");
+    return copy;
+}
+
+bool sameParameters(const SettingsRecord& a, const SettingsRecord& b) {
+    const SettingsRecord left = parametersIn(a), right = parametersIn(b);
+    return std::memcmp(&left, &right, sizeof left) == 0;
+}
+
+void prepare(FilterHost& host) {
+    ASSERT_EQ(host.call(pi::kFilterSelectorParameters), 0);
+    ASSERT_EQ(host.call(pi::kFilterSelectorPrepare), 0);
+}
+
+// A settings file whose thumbnail is one colour.
+void writeSettingsWithThumbnail(const std::string& path, std::uint8_t r, std::uint8_t g,
+                                std::uint8_t b) {
+    auto thumbnail = image::create(128, 128, image::SampleFormat::Rgba8);
+    ASSERT_TRUE(thumbnail);
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x) image::writeRgba8(*thumbnail, x, y, 0, r, g, b, 255);
+    image::buildPyramid(*thumbnail);
+    SettingsRecord record{};
+    fullReset(record);
+    ASSERT_TRUE(saveSettingsFile(path, record, thumbnail.get()));
+}
+
+TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
+    useOwnTemporaryFolder();
+    const std::string folder = scratchFolder() + "a/b/";
+    std::filesystem::create_directories(folder);
+    host_app::Picture picture = rampPicture(120, 80);
+    FilterHost host(plugin(), picture);
+    SettingsRecord saved{};
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        dialog.typeInto(kHorizonField, "21");
+        dialog.drag(dialog.centreOf(kBlurSlider), dialog.rectOf(kBlurSlider).topRight());
+        dialog.wait(kPastTypingDelayMs);
+
+        answerFileDialog([&](QFileDialog& save) {
+            EXPECT_EQ(save.windowTitle().toStdString(), "Save a settings file");
+            EXPECT_EQ(save.acceptMode(), QFileDialog::AcceptSave);
+            EXPECT_EQ(save.nameFilters(), QStringList{"Mirel presets (*.q8r)"});
+            EXPECT_EQ(save.defaultSuffix().toStdString(), "q8r");
+            EXPECT_EQ(proposedName(save).toStdString(), "Mirel settings.q8r");
+            // Typed without its extension: the default one is added.
+            EXPECT_TRUE(chooseInFileDialog(save, folder + "x"));
+        });
+        dialog.click(kSave);
+        const ParameterBlock& params = parametersOf(host);
+        // As written: a write brings the whole-number mirrors up to date.
+        saved = params.settings;
+        EXPECT_EQ(folderView(params.settingsFolder), folder);
+        EXPECT_EQ(settingsNameView(params.settings), "x.q8r");
+        EXPECT_TRUE(std::filesystem::exists(folder + "x.q8r"));
+
+        dialog.click(kPlainSettings);
+        EXPECT_FALSE(sameParameters(params.settings, saved));
+        answerFileDialog([&](QFileDialog& open) {
+            EXPECT_EQ(open.windowTitle().toStdString(), "Open a settings file");
+            EXPECT_EQ(open.acceptMode(), QFileDialog::AcceptOpen);
+            EXPECT_EQ(open.directory().absolutePath().toStdString() + "/", folder);
+            EXPECT_TRUE(chooseInFileDialog(open, folder + "x.q8r"));
+        });
+        dialog.click(kLoad);
+        EXPECT_TRUE(sameParameters(params.settings, saved));
+        EXPECT_EQ(settingsNameView(params.settings), "x.q8r");
+        // The controls show what was loaded.
+        EXPECT_EQ(dialog.field(kHorizonField)->text().toStdString(), "21");
+        EXPECT_EQ(dialog.controlValue(kBlurSlider), int(saved.blur));
+        dialog.click(kOk);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(sameParameters(parametersOf(host).settings, saved));
+
+    // The file holds the thumbnail of the preview, not the default ramp.
+    auto thumbnail = image::create(128, 128, image::SampleFormat::Rgba8);
+    SettingsRecord scratch{};
+    ASSERT_TRUE(readSettingsFile(folder + "x.q8r", SettingsReadMode::ThumbnailOnly, scratch,
+                                 thumbnail.get())
+                    .thumbnailLoaded);
+    const std::uint32_t top = image::readRgba8(*thumbnail, 5, 0, 0);
+    EXPECT_NE(top >> 8, 0xFFFFFFu) << "the default ramp is white at the top";
+}
+
+TEST(FileDialogs, AFreshStartForgetsTheFoldersAndCancelledDialogsChangeNothing) {
+    useOwnTemporaryFolder();
+    const std::string folder = scratchFolder();
+    host_app::Picture picture = rampPicture(64, 48);
+    FilterHost host(plugin(), picture);
+    prepare(host);
+    ParameterBlock& block = writableParametersOf(host);
+    setFolder(block.settingsFolder, folder);
+    setFolder(block.exportFolder, folder);
+    setFolder(block.sourceFolder, folder);
+    setSettingsName(block.settings, "");
+    const std::int16_t result = startWithDialog(host, [&](DialogDriver& dialog) {
+        const ParameterBlock& params = parametersOf(host);
+        EXPECT_EQ(folderView(params.settingsFolder), "");
+        EXPECT_EQ(folderView(params.exportFolder), "");
+        EXPECT_EQ(folderView(params.sourceFolder), "");
+        const SettingsRecord before = params.settings;
+
+        answerFileDialog([&](QFileDialog& save) {
+            EXPECT_EQ(proposedName(save).toStdString(), "Mirel settings.q8r");
+            save.reject();
+        });
+        dialog.click(kSave);
+        // Everything from the last point on is replaced.
+        setSettingsName(writableParametersOf(host).settings, "sea.v2.q8r");
+        answerFileDialog([&](QFileDialog& save) {
+            EXPECT_EQ(proposedName(save).toStdString(), "sea.v2.q8r");
+            save.reject();
+        });
+        dialog.click(kSave);
+        answerFileDialog([&](QFileDialog& open) { open.reject(); });
+        dialog.click(kLoad);
+
+        EXPECT_TRUE(sameParameters(params.settings, before));
+        EXPECT_EQ(settingsNameView(params.settings), "sea.v2.q8r");
+        EXPECT_EQ(folderView(params.settingsFolder), "");
+        dialog.click(kCancel);
+    });
+    EXPECT_EQ(result, pi::kUserCanceledErr);
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_NE(entry.path().extension(), ".q8r") << entry.path();
+}
+
+TEST(FileDialogs, TheOpenDialogShowsTheThumbnailOfTheSelectedFileOnly) {
+    useOwnTemporaryFolder();
+    const std::string folder = scratchFolder() + "presets/";
+    std::filesystem::create_directories(folder);
+    writeSettingsWithThumbnail(folder + "x.Q8R", 200, 30, 40);
+    // A file cut in the middle of its thumbnail.
+    writeSettingsWithThumbnail(folder + "whole.q8r", 20, 200, 40);
+    {
+        std::ifstream in(folder + "whole.q8r", std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        std::ofstream(folder + "broken.q8r", std::ios::binary)
+            .write(bytes.data(), std::streamsize(kSettingsFileBytesWithoutThumbnail + 40));
+    }
+    host_app::Picture picture = rampPicture(64, 48);
+    FilterHost host(plugin(), picture);
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        setFolder(writableParametersOf(host).settingsFolder, folder);
+        const SettingsRecord before = parametersOf(host).settings;
+        answerFileDialog([&](QFileDialog& open) {
+            auto* preview = open.findChild<QWidget*>(QStringLiteral("mirelFilePreview"));
+            ASSERT_NE(preview, nullptr);
+            EXPECT_GE(preview->width(), 100);
+            const auto middle = [preview] {
+                QTest::qWait(50);
+                const QImage shot = preview->grab().toImage();
+                return QColor(shot.pixel(shot.width() / 2, shot.height() / 2));
+            };
+            const QColor empty = middle();
+
+            ASSERT_TRUE(selectFileInList(open, "x.Q8R"));
+            const QColor shown = middle();
+            EXPECT_NEAR(shown.red(), 200, 12);
+            EXPECT_NEAR(shown.green(), 30, 12);
+            EXPECT_NEAR(shown.blue(), 40, 12);
+
+            ASSERT_TRUE(selectFileInList(open, "broken.q8r"));
+            EXPECT_EQ(middle(), empty);
+            ASSERT_TRUE(selectFileInList(open, "whole.q8r"));
+            EXPECT_NEAR(middle().green(), 200, 12);
+            open.reject();
+        });
+        dialog.click(kLoad);
+        EXPECT_TRUE(sameParameters(parametersOf(host).settings, before));
+        dialog.click(kOk);
+    });
+    EXPECT_EQ(result, 0);
+}
+
+TEST(PresetsPage, APageOfTheChosenFoldersPresetsOpensInTheBrowser) {
+    useOwnTemporaryFolder();
+    const std::string presets = scratchFolder() + "presets/";
+    const std::string pages = scratchFolder() + "pages/";
+    std::filesystem::create_directories(presets);
+    std::filesystem::create_directories(pages);
+    writeSettingsWithThumbnail(presets + "calm.q8r", 40, 90, 160);
+    writeSettingsWithThumbnail(presets + "Storm.Q8R", 90, 90, 90);
+    host_app::Picture picture = rampPicture(64, 48);
+    FilterHost host(plugin(), picture);
+    UrlCatcher browser;
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        // Cancelling the first dialog ends it.
+        answerFileDialog([](QFileDialog& open) { open.reject(); });
+        dialog.click(kHtmlPage);
+        EXPECT_TRUE(browser.opened.isEmpty());
+
+        answerFileDialog([&](QFileDialog& open) {
+            EXPECT_EQ(open.windowTitle().toStdString(), "Choose any file in the source folder");
+            EXPECT_EQ(open.nameFilters(), QStringList{"Mirel presets (*.q8r)"});
+            EXPECT_TRUE(chooseInFileDialog(open, presets + "calm.q8r"));
+            // The next dialog, once this one is gone.
+            answerFileDialog([&](QFileDialog& save) {
+                EXPECT_EQ(save.windowTitle().toStdString(), "Save an HTML page");
+                EXPECT_EQ(save.nameFilters(), QStringList{"HTML files (*.html)"});
+                EXPECT_EQ(proposedName(save).toStdString(), "Mirel presets.html");
+                EXPECT_TRUE(chooseInFileDialog(save, pages + "mine"));
+            });
+        });
+        dialog.click(kHtmlPage);
+        EXPECT_EQ(folderView(parametersOf(host).sourceFolder), presets);
+        EXPECT_EQ(folderView(parametersOf(host).exportFolder), pages);
+        dialog.click(kOk);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(
+        browser.opened,
+        QStringList{QUrl::fromLocalFile(QString::fromStdString(pages + "mine.html")).toString()});
+    EXPECT_TRUE(std::filesystem::exists(pages + "web_images/calm.jpg"));
+    EXPECT_TRUE(std::filesystem::exists(pages + "web_images/Storm.jpg"));
+}
+
+}  // namespace
+}  // namespace mirel::testing

@@ -1,0 +1,60 @@
+// Save and Load of settings files from the main dialog.
+#include "ui/settings_file_buttons.h"
+
+#include "host/plugin_main.h"
+#include "image/thumbnails.h"
+#include "settings/settings_file.h"
+#include "ui/file_dialogs.h"
+
+namespace mirel::ui {
+
+std::string proposedSettingsFileName(const SettingsRecord& record) {
+    if (settingsNameView(record).empty()) {
+        SettingsRecord named = record;
+        setSettingsName(named, kDefaultSettingsName);
+        return suggestedSettingsFileName(named) + ".q8r";
+    }
+    return suggestedSettingsFileName(record) + ".q8r";
+}
+
+bool saveSettingsFromDialog(FilterContext& ctx) {
+    if (!ctx.params || !ctx.record) return false;
+    SettingsRecord& settings = ctx.params->settings;
+    image::TiledImage* thumbnail = ctx.session.thumbnailImage.get();
+    if (thumbnail)
+        image::makeThumbnailFromPreview(*thumbnail, ctx.session.preview,
+                                        ctx.record->advanceState != nullptr);
+    if (settingsNameView(settings).empty()) setSettingsName(settings, kDefaultSettingsName);
+    const std::string proposed = proposedSettingsFileName(settings);
+
+    FileChoice choice;
+    choice.type = FileType::Settings;
+    choice.save = true;
+    choice.title = "Save a settings file";
+    choice.proposedName = proposed;
+    choice.folder = &ctx.params->settingsFolder;
+    std::string path;
+    if (!chooseFile(ctx, choice, path)) return false;
+    setSettingsName(settings, fileNameOfPath(path));
+    // Written beside the target and renamed over it, so a failed write keeps an old file.
+    saveSettingsFile(path, settings, thumbnail);
+    return true;
+}
+
+bool loadSettingsFromDialog(FilterContext& ctx) {
+    if (!ctx.params) return false;
+    FileChoice choice;
+    choice.type = FileType::Settings;
+    choice.title = "Open a settings file";
+    choice.folder = &ctx.params->settingsFolder;
+    std::string path;
+    if (!chooseFile(ctx, choice, path)) return false;
+    SettingsRecord& settings = ctx.params->settings;
+    // The defaults first, then the file over them: a file that cannot be read
+    // leaves the defaults, and the dialog shows those as well.
+    loadSettingsFile(path, settings, ctx.session.thumbnailImage.get());
+    setSettingsName(settings, fileNameOfPath(path));
+    return true;
+}
+
+}  // namespace mirel::ui

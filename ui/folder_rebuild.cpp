@@ -10,10 +10,10 @@
 
 #include "host/plugin_main.h"
 #include "image/thumbnails.h"
-#include "platform/gui/any_file_dialog.h"
 #include "platform/os/os.h"
 #include "settings/memory_dots.h"
 #include "settings/settings_file.h"
+#include "ui/file_dialogs.h"
 
 namespace mirel::ui {
 
@@ -32,11 +32,6 @@ bool writableFile(const std::string& path) {
     return !error && std::filesystem::is_regular_file(status) && ::access(path.c_str(), W_OK) == 0;
 }
 
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
 }  // namespace
 
 bool takesPartInRebuild(std::string_view name) {
@@ -49,16 +44,17 @@ std::string rebuiltName(std::string_view name) {
     return stem + ".q5q";
 }
 
-void rebuildSettingsFolder(FilterContext& ctx, gui::DialogHandle& dialog,
-                           const DotRingActions& actions, bool& running) {
+void rebuildSettingsFolder(FilterContext& ctx, const DotRingActions& actions, bool& running) {
     if (running || !ctx.params) return;
+    FileChoice source;
+    source.type = FileType::Settings;
+    source.title = kRebuildDialogTitle;
+    source.folder = &ctx.params->sourceFolder;
     std::string chosen;
-    if (!gui::chooseAnyFile(kRebuildDialogTitle, std::string(folderView(ctx.params->sourceFolder)),
-                            dialog.nativeWindow(), chosen))
-        return;
+    if (!chooseFile(ctx, source, chosen)) return;
     running = true;
-    const std::string folder = folderOf(chosen);
-    setFolder(ctx.params->sourceFolder, folder);
+    std::string folder = folderOfPath(chosen);
+    if (folder.empty()) folder = "./";
     SettingsRecord& record = ctx.params->settings;
     MemoryDots& dots = ctx.memoryDots;
     // The hidden slot's file carries no name; it is kept here to be put back too.

@@ -25,7 +25,6 @@ std::string rebuiltName(std::string_view name);
 
 // Asks for the folder, then rebuilds it. Does nothing while `running` is set
 // (it is set for the whole rebuild, so that OK and Cancel wait for it).
-void rebuildSettingsFolder(FilterContext& ctx, gui::DialogHandle& dialog,
-                           const DotRingActions& actions, bool& running);
+void rebuildSettingsFolder(FilterContext& ctx, const DotRingActions& actions, bool& running);
 
 }  // namespace mirel::ui

@@ -7,6 +7,7 @@
 #include "ui/control_table.h"
 #include "ui/folder_rebuild.h"
 #include "ui/memory_dots_page.h"
+#include "ui/thumbnail_view.h"
 
 namespace mirel::ui {
 
@@ -41,18 +42,6 @@ DotImages imagesFor(DotState state, bool kept) {
 }
 
 }  // namespace
-
-void drawThumbnail(gui::DrawingSurface& surface, const gui::Rect& rect,
-                   const image::TiledImage& thumbnail) {
-    if (!image::hasTiles(thumbnail) || rect.width <= 0 || rect.height <= 0) return;
-    std::unique_ptr<image::TiledImage> sized =
-        image::create(rect.width, rect.height, image::SampleFormat::Rgba8);
-    if (!sized || !image::copyImage(thumbnail, *sized)) return;
-    image::ScreenBitmap bitmap;
-    if (!image::toScreenBitmap(*sized, bitmap)) return;
-    surface.drawBitmap({rect.x, rect.y},
-                       {rect.width, rect.height, bitmap.rowBytes, bitmap.bits.data()});
-}
 
 MemoryDotRing::MemoryDotRing(FilterContext& ctx) : ctx_(ctx) {}
 
@@ -216,7 +205,7 @@ DotClickResult MemoryDotRing::clickPreview(gui::DialogHandle& dialog, PointerBut
         return result;
     }
     if (shift) {
-        rebuildSettingsFolder(ctx_, dialog, actions, rebuildRunning);
+        rebuildSettingsFolder(ctx_, actions, rebuildRunning);
         return result;
     }
     const int hovered = dots().hovered;

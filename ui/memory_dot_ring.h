@@ -86,9 +86,4 @@ class MemoryDotRing {
     std::array<bool, kMemoryDotCount> pressed_{};
 };
 
-// The thumbnail `image` resized to `rect` and drawn centred on it, one
-// bitmap pixel per client pixel.
-void drawThumbnail(gui::DrawingSurface& surface, const gui::Rect& rect,
-                   const image::TiledImage& image);
-
 }  // namespace mirel::ui

@@ -5,29 +5,33 @@
 #include "host/plugin_main.h"
 #include "host/render_entry.h"
 #include "host/source_tiles.h"
+#include "platform/gui/dialog.h"
+#include "platform/gui/open_url.h"
 #include "platform/pi/rects.h"
 #include "settings/memory_dots.h"
 #include "settings/settings_file.h"
 #include "settings/temp_files.h"
+#include "ui/file_dialogs.h"
 
 namespace mirel::ui {
 
-std::string memoryDotsPagePath(const FilterContext& ctx) {
-    std::string folder = ctx.params ? std::string(folderView(ctx.params->exportFolder)) : "";
-    if (folder.empty()) folder = tempFolder();
-    if (folder.back() != '/') folder.push_back('/');
-    return folder + kMemoryDotsPageName;
-}
-
 bool writeMemoryDotsPageFromDialog(FilterContext& ctx, const DotRingActions& actions) {
-    if (!ctx.params || !ctx.record) return false;
+    if (!ctx.params || !ctx.record || ctx.fileDialogOpen) return false;
+    FileChoice choice;
+    choice.type = FileType::Html;
+    choice.save = true;
+    choice.title = "Save an HTML page";
+    choice.proposedName = kMemoryDotsPageName;
+    choice.folder = &ctx.params->exportFolder;
+    std::string pagePath;
+    if (!chooseFile(ctx, choice, pagePath)) return false;
     MemoryDots& dots = ctx.memoryDots;
     SettingsRecord& record = ctx.params->settings;
     const IntRect filter = filterRectOf(*ctx.record);
     const auto format = image::SampleFormat(sourceFormatCodeFor(*ctx.record));
 
     actions.setCursor(CursorState::Wait);
-    html::HtmlGallery gallery(memoryDotsPagePath(ctx), html::PageKind::MemoryDots);
+    html::HtmlGallery gallery(pagePath, html::PageKind::MemoryDots);
     if (gallery.begin()) {
         const std::string parkedName(settingsNameView(record));
         for (int i = 0; i < kMemoryDotCount; ++i) {
@@ -46,9 +50,13 @@ bool writeMemoryDotsPageFromDialog(FilterContext& ctx, const DotRingActions& act
                              name, name);
         }
     }
-    const bool written = gallery.finish().written();
+    const html::HtmlPageResult result = gallery.finish();
     actions.setCursor(CursorState::Arrow);
-    return written;
+    if (result.written())
+        gui::openUrl(pagePath);
+    else
+        gui::messageDialog("Save an HTML page", result.message, ctx.dialogWindow);
+    return result.written();
 }
 
 }  // namespace mirel::ui

@@ -14,11 +14,10 @@ namespace mirel::ui {
 
 constexpr const char* kMemoryDotsPageName = "Mirel memory dots.html";
 
-// Where the page goes until the save dialog asks: the export folder the file
-// dialogs remember, else the temporary folder.
-std::string memoryDotsPagePath(const FilterContext& ctx);
-
-// Writes the page of the filled dots at memoryDotsPagePath. The current
+// Asks where with the save dialog ("Mirel memory dots.html" in the export
+// folder the file dialogs remember) and writes the page of the filled dots
+// there, then opens it with the desktop's browser (or says why it could not be
+// written). Nothing while another file dialog is open or when cancelled. The current
 // settings are parked in the hidden slot and put back afterwards, and the
 // preview's zoom, pan and rectangles stay as they were. Shows the wait cursor
 // meanwhile. Returns whether the page was written.

@@ -14,6 +14,7 @@
 #include "settings/temp_files.h"
 #include "tests/host/host_fixture.h"
 #include "tests/ui/dialog_driver.h"
+#include "tests/ui/small_windows.h"
 
 namespace mirel::testing {
 namespace {
@@ -135,8 +136,13 @@ TEST(MemoryDotsDialog, HoveringShowsAThumbnailAndAClickRecallsTheDot) {
         dialog.click(kUndo);
         EXPECT_EQ(settingsOf(host).waviness, 65.0f);
 
-        // A right click on the dot preview writes the page of the filled dots,
-        // and the settings stay as they were.
+        // A right click on the dot preview asks where, writes the page of the
+        // filled dots and opens it; the settings stay as they were.
+        UrlCatcher browser;
+        answerFileDialog([&](QFileDialog& save) {
+            EXPECT_EQ(save.windowTitle().toStdString(), "Save an HTML page");
+            EXPECT_TRUE(chooseInFileDialog(save, tempFilePath("Mirel memory dots.html")));
+        });
         dialog.press(preview.center(), Qt::RightButton);
         dialog.release(preview.center(), Qt::RightButton);
         dialog.wait(50);
@@ -146,6 +152,7 @@ TEST(MemoryDotsDialog, HoveringShowsAThumbnailAndAClickRecallsTheDot) {
         EXPECT_NE(text.find("web_images/dot%201.jpg"), std::string::npos);
         EXPECT_NE(text.find("web_images/dot%209.jpg"), std::string::npos);
         EXPECT_TRUE(os::fileExists(tempFilePath("web_images/dot 9.jpg")));
+        EXPECT_EQ(browser.opened.size(), 1);
         EXPECT_EQ(settingsOf(host).waviness, 65.0f);
         EXPECT_EQ(settingsNameView(settingsOf(host)), "dot 1");
         dialog.click(2);
@@ -207,21 +214,6 @@ TEST(MemoryDotsDialog, UndoDiceEcceAndPlainSettings) {
     EXPECT_EQ(result, pi::kUserCanceledErr);
 }
 
-// Answers the next file dialog with `path`.
-void answerFileDialog(QWidget* owner, const std::string& path) {
-    auto* timer = new QTimer(owner);
-    QObject::connect(timer, &QTimer::timeout, [timer, path] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        EXPECT_EQ(dialog->windowTitle().toStdString(), "Choose any file in the source folder");
-        dialog->selectFile(QString::fromStdString(path));
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    timer->start(10);
-}
-
 TEST(MemoryDotsDialog, TheFolderRebuildGivesThumbnailsAndPutsTheSettingsBack) {
     const std::string scratch = useOwnTemporaryFolder();
     const std::string folder = scratch + "presets/";
@@ -239,7 +231,10 @@ TEST(MemoryDotsDialog, TheFolderRebuildGivesThumbnailsAndPutsTheSettingsBack) {
         dialog.typeInto(kWavinessField, "30");
         dialog.wait(kPastTypingDelayMs);
         setSettingsName(writableParametersOf(host).settings, "my water");
-        answerFileDialog(dialog.window(), folder + "sea 1.q9q");
+        answerFileDialog([&](QFileDialog& open) {
+            EXPECT_EQ(open.windowTitle().toStdString(), "Choose any file in the source folder");
+            EXPECT_TRUE(chooseInFileDialog(open, folder + "sea 1.q9q"));
+        });
         const QPoint preview = dialog.centreOf(kDotPreview);
         dialog.press(preview, Qt::LeftButton, Qt::ShiftModifier);
         dialog.release(preview);

@@ -34,6 +34,17 @@ call="(apply plug-in-mirel (append (list RUN-MODE (newest) (layer (newest)) \"\"
 
 # Waits up to a minute for a file GIMP saves.
 saved() { for _ in $(seq 120); do [[ -f "$1" ]] && return 0; sleep 0.5; done; return 1; }
+# Presses KEY in the dialog WINDOW until the window is gone: on a busy machine a
+# key can reach the window before it takes keys.
+press_until_closed() {
+  local window=$1 key=$2
+  for _ in $(seq 40); do
+    xdotool windowfocus --sync "$window" key "$key" >/dev/null 2>&1 || true
+    sleep 0.5
+    xdotool getwindowname "$window" >/dev/null 2>&1 || return 0
+  done
+  return 1
+}
 
 mkfifo "$out/commands"
 timeout 600 gimp-2.10 -n -d -f -s -b - <"$out/commands" >"$out/gimp.log" 2>&1 &
@@ -45,7 +56,7 @@ window=$(timeout 120 xdotool search --sync --name '^Mirel 2$' 2>/dev/null | head
 if [[ -n "$window" ]]; then
   sleep 2 # the first paint of the preview
   [[ -n "${MIREL_GIMP_SHOT:-}" ]] && import -window root "$MIREL_GIMP_SHOT"
-  xdotool windowfocus --sync "$window" key Return >/dev/null 2>&1 || true
+  press_until_closed "$window" Return || fail "interactive: Enter did not close the dialog"
 else
   fail "the dialog did not open"
 fi
@@ -53,8 +64,11 @@ saved "$out/interactive.png" || fail "interactive: nothing saved"
 
 image_window=$(xdotool search --onlyvisible --name 'in\.png-' 2>/dev/null | head -n 1 || true)
 if [[ -n "$image_window" ]]; then
-  xdotool windowfocus --sync "$image_window" key ctrl+z >/dev/null 2>&1 || true
-  sleep 1
+  # The filter's run is the image's only undo step, so pressing again is harmless.
+  for _ in 1 2 3; do
+    xdotool windowfocus --sync "$image_window" key ctrl+z >/dev/null 2>&1 || true
+    sleep 1
+  done
 else
   fail "undo: no image window"
 fi
@@ -67,7 +81,7 @@ echo "$helpers $values ${call/RUN-MODE/RUN-INTERACTIVE}" >&3
 window=$(timeout 120 xdotool search --sync --name '^Mirel 2$' 2>/dev/null | head -n 1 || true)
 if [[ -n "$window" ]]; then
   sleep 1
-  xdotool windowfocus --sync "$window" key Escape >/dev/null 2>&1 || true
+  press_until_closed "$window" Escape || fail "cancel: Escape did not close the dialog"
 else
   fail "cancel: the dialog did not open"
 fi

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QTimer>
+#include <cmath>
 #include <filesystem>
 
 #include "platform/os/os.h"
@@ -13,6 +14,7 @@
 #include "settings/settings_file.h"
 #include "settings/temp_files.h"
 #include "tests/host/host_fixture.h"
+#include "tests/support/host_program.h"
 #include "tests/ui/dialog_driver.h"
 #include "tests/ui/small_windows.h"
 
@@ -165,6 +167,28 @@ TEST(MemoryDotsDialog, HoveringShowsAThumbnailAndAClickRecallsTheDot) {
     decodeDotMap(bytes, read);
     EXPECT_EQ(read.kept[8], 1);
     EXPECT_EQ(read.kept[0], 0);
+
+    // The page's image of dot 9 is the water the host program renders from the
+    // dot's settings file, within what a JPEG at quality 50 changes.
+    const std::string folder = tempFilePath("");
+    std::string error;
+    ASSERT_TRUE(host_app::writePicture(folder + "in.png", picture, error)) << error;
+    const ProgramOutcome apply = runProgram(
+        pluginPath(), "apply in.png -o dot9.png --quiet --settings " + quoted(memoryDotFilePath(8)),
+        "TMPDIR=" + quoted(folder) + " ", folder);
+    ASSERT_EQ(apply.exitCode, 0) << apply.output;
+    Picture rendered, shown;
+    ASSERT_TRUE(host_app::readPicture(folder + "dot9.png", rendered, error)) << error;
+    ASSERT_TRUE(host_app::readPicture(folder + "web_images/dot 9.jpg", shown, error)) << error;
+    ASSERT_EQ(shown.width, rendered.width);
+    ASSERT_EQ(shown.height, rendered.height);
+    double total = 0;
+    for (std::int32_t y = 0; y < shown.height; ++y)
+        for (std::int32_t x = 0; x < shown.width; ++x)
+            for (int c = 0; c < 3; ++c)
+                total += std::abs(host_app::sampleValue(shown, x, y, c) -
+                                  host_app::sampleValue(rendered, x, y, c));
+    EXPECT_LT(total / (3.0 * shown.width * shown.height), 4.0) << "mean difference in levels";
 }
 
 TEST(MemoryDotsDialog, UndoDiceEcceAndPlainSettings) {

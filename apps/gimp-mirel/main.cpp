@@ -25,17 +25,6 @@ using host_app::RunStart;
 
 constexpr const char* kProcedure = "plug-in-mirel";
 
-// The filter beside this program, unless the environment names another.
-std::string pluginPath() {
-    if (const char* fromEnvironment = std::getenv("MIREL_PLUGIN");
-        fromEnvironment && *fromEnvironment)
-        return fromEnvironment;
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return "Mirel.8bf";
-    return (self.parent_path() / "Mirel.8bf").string();
-}
-
 // The settings GIMP keeps as the procedure's last values.
 std::optional<SettingsRecord> lastValues() {
     if (gimp_get_data_size(kProcedure) != sizeof(SettingsRecord)) return std::nullopt;
@@ -52,7 +41,7 @@ void query() {
     hostkit::Terminology terminology;
     std::string error;
     // Without the filter's terminology the procedure still takes a settings file.
-    if (!hostkit::loadFilterTerminology(pluginPath(), terminology, error))
+    if (!hostkit::loadFilterTerminology(hostkit::defaultPluginPath(), terminology, error))
         g_message("Mirel: %s", error.c_str());
     gimp_app::ProcedureParameters parameters(terminology);
     gimp_install_procedure(
@@ -92,7 +81,7 @@ void run(const gchar*, gint count, const GimpParam* params, gint* returnCount,
         answer(returnCount, returnValues, status, message);
     };
 
-    const std::string path = pluginPath();
+    const std::string path = hostkit::defaultPluginPath();
     hostkit::Terminology terminology;
     if (!hostkit::loadFilterTerminology(path, terminology, error))
         return fail(GIMP_PDB_EXECUTION_ERROR, error);

@@ -4,7 +4,20 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 namespace mirel::hostkit {
+
+std::string defaultPluginPath() {
+    if (const char* fromEnvironment = std::getenv("MIREL_PLUGIN");
+        fromEnvironment && *fromEnvironment)
+        return fromEnvironment;
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return "Mirel.8bf";
+    return (self.parent_path() / "Mirel.8bf").string();
+}
 
 PluginLibrary::~PluginLibrary() {
     if (handle_) dlclose(handle_);

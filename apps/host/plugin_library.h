@@ -9,6 +9,10 @@
 
 namespace mirel::hostkit {
 
+// Where a host program finds the filter: MIREL_PLUGIN when set, else
+// "Mirel.8bf" beside the running program.
+std::string defaultPluginPath();
+
 class PluginLibrary {
   public:
     PluginLibrary() = default;

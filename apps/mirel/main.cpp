@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "apps/host/plugin_library.h"
 #include "apps/mirel/export_commands.h"
 #include "apps/mirel/host_commands.h"
 #include "apps/mirel/interrupt.h"
@@ -33,17 +34,6 @@ int exitCodeOf(RunOutcome outcome) {
     return kExitFailed;
 }
 
-// The plug-in beside the program, unless the user or the environment names another.
-std::string defaultPluginPath() {
-    if (const char* fromEnvironment = std::getenv("MIREL_PLUGIN");
-        fromEnvironment && *fromEnvironment)
-        return fromEnvironment;
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return "Mirel.8bf";
-    return (self.parent_path() / "Mirel.8bf").string();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,7 +42,7 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("mirel ") + kHostVersion);
     app.require_subcommand(1);
 
-    std::string pluginPath = defaultPluginPath();
+    std::string pluginPath = mirel::hostkit::defaultPluginPath();
     app.add_option("--plugin", pluginPath, "the filter plug-in library to load")
         ->capture_default_str();
 

@@ -18,10 +18,10 @@ constexpr std::int16_t kPsdWriteFailed = -20;  // the file could not be made or 
 constexpr std::int16_t kPsdUnsupported = -50;  // a size or depth the format cannot hold
 
 // Writes the whole document into `out`. `layer` holds the layer at level 0:
-// spec.width x spec.height pixels in the format of the spec's depth (red,
-// green, blue, transparency; 16-bit on the 32768 scale). Checks the document
-// before the first byte: kPsdUnsupported and nothing written when it does not
-// fit the format or the image does not match the spec.
+// the document's width x height pixels in the format of its depth (red, green,
+// blue, transparency; 16-bit on the 32768 scale). Checks the document before
+// the first byte: kPsdUnsupported and nothing written when it does not fit the
+// format or the layer's size or format is not the document's.
 std::int16_t writePsd(BigEndianWriter& out, const PsdExportSpec& spec, const PsdMetadata& metadata,
                       const image::TiledImage& layer);
 

@@ -304,13 +304,16 @@ bool decompress(std::span<const std::uint8_t> bytes, Begin begin, Row row) {
         jpeg_destroy_decompress(&cinfo);
         return false;  // four-component (CMYK) pictures are none of ours
     }
-    jpeg_start_decompress(&cinfo);
+    // The size is known from the header; a progressive picture is decoded whole when the
+    // decompression starts, so a picture that is refused must be refused before that.
+    jpeg_calc_output_dimensions(&cinfo);
     const int rowsWanted =
         begin(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
     if (rowsWanted < 0) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    jpeg_start_decompress(&cinfo);
     const int components = cinfo.output_components;
     const JDIMENSION stride = cinfo.output_width * static_cast<JDIMENSION>(components);
     // Pool memory of the library: released with the object, also after an error.
@@ -331,11 +334,12 @@ bool decompress(std::span<const std::uint8_t> bytes, Begin begin, Row row) {
     return true;
 }
 
-bool decompress(std::span<const std::uint8_t> bytes, image::TiledImage& target) {
+bool decompress(std::span<const std::uint8_t> bytes, image::TiledImage& target, int maxSide) {
     int columns = 0;
     return decompress(
         bytes,
-        [&](int width, int) {
+        [&](int width, int height) {
+            if (width > maxSide || height > maxSide) return -1;
             columns = std::min(width, target.baseWidth);
             return target.baseHeight;
         },
@@ -395,11 +399,11 @@ std::size_t encodeJpeg(const image::TiledImage& image, int quality,
     return out.size();
 }
 
-bool decodeJpeg(std::span<const std::uint8_t> bytes, image::TiledImage& target) {
+bool decodeJpeg(std::span<const std::uint8_t> bytes, image::TiledImage& target, int maxSide) {
     if (!image::hasTiles(target) || target.format != image::SampleFormat::Rgba8) return false;
     if (bytes.empty()) return false;
     fillOpaqueBlack(target);
-    return decompress(bytes, target);
+    return decompress(bytes, target, maxSide);
 }
 
 bool decodeJpegPixels(std::span<const std::uint8_t> bytes, JpegPixels& out) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -40,11 +41,18 @@ std::size_t encodeJpeg(const image::TiledImage& image, int quality,
                        std::span<const std::uint8_t> imageResources,
                        std::span<const std::uint8_t> exif, std::vector<std::uint8_t>& out);
 
+// The largest side of a thumbnail's JPEG that the settings reader takes on. Thumbnails are written
+// at most 128 pixels on a side; a progressive picture is decoded whole, so a thumbnail that
+// claims thousands of pixels would stall every file list that shows it.
+constexpr int kMaxThumbnailJpegSide = 512;
+
 // Decodes a JPEG image into level 0 of an Rgba8 `target` (red << 24 | green << 16 |
 // blue << 8 | 255; grey into all three). Pixels beyond the target are dropped; target
 // pixels the picture does not cover are opaque black. The pyramid is not rebuilt.
-// False (and the target's level 0 undefined) when the data is not a usable JPEG.
-bool decodeJpeg(std::span<const std::uint8_t> bytes, image::TiledImage& target);
+// False (and the target's level 0 undefined) when the data is not a usable JPEG or is
+// larger than `maxSide` on a side (refused before any scan is decoded).
+bool decodeJpeg(std::span<const std::uint8_t> bytes, image::TiledImage& target,
+                int maxSide = std::numeric_limits<int>::max());
 
 // A decoded picture: rows top-down, three bytes red, green, blue per pixel.
 struct JpegPixels {

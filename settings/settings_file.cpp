@@ -328,7 +328,7 @@ bool readJpegThumbnailBlock(ItemReader& in, image::TiledImage* thumbnail) {
     if (width < 1 || height < 1) return false;
     std::unique_ptr<image::TiledImage> picture =
         image::create(width, height, image::SampleFormat::Rgba8);
-    if (!picture || !decodeJpeg(buffer, *picture)) return false;
+    if (!picture || !decodeJpeg(buffer, *picture, kMaxThumbnailJpegSide)) return false;
     return installThumbnail(*picture, *thumbnail);
 }
 

@@ -66,6 +66,18 @@ TEST(SettingsFileDamage, WideThumbnailBlockIsReadAs128Columns) {
     EXPECT_LT(rgbAt(*thumbnail, 90, 64).r, 40);
     EXPECT_GT(rgbAt(*thumbnail, 110, 64).r, 215);
     EXPECT_EQ(read.undulation, record.undulation);
+
+    // A JPEG wider than any thumbnail is refused before it is decoded; the items are read.
+    const std::vector<std::uint8_t> huge = edgeJpeg(kMaxThumbnailJpegSide + 1);
+    const std::vector<std::uint8_t> hugeFile =
+        withJpegBlock(split, 1, 128, 128, std::int32_t(huge.size()), huge);
+    auto untouched = image::createThumbnailImage();
+    SettingsRecord readHuge = defaultRecord();
+    const SettingsReadResult hugeResult =
+        readSettingsBytes(hugeFile, SettingsReadMode::Load, readHuge, untouched.get());
+    EXPECT_FALSE(hugeResult.thumbnailLoaded);
+    EXPECT_TRUE(hugeResult.complete);
+    EXPECT_EQ(readHuge.undulation, record.undulation);
 }
 
 TEST(SettingsFileDamage, NegativeThumbnailSideGivesNoThumbnail) {

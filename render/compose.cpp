@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "render/cells.h"
 #include "render/output_modes.h"
@@ -30,9 +31,7 @@ image::Rgba overChecker(const image::Rgba& colour, std::int32_t column, std::int
 
 }  // namespace
 
-image::Rgba spreadOverRangeLight(const image::Rgba& colour) {
-    // Nearly every pixel of an ordinary picture has nothing to spread.
-    if (!(colour.r > 1.0f) && !(colour.g > 1.0f) && !(colour.b > 1.0f)) return colour;
+image::Rgba spreadBrightLight(const image::Rgba& colour) {
     float channel[3] = {colour.r, colour.g, colour.b};
     float excess = 0.0f;
     int bright = 0;
@@ -134,24 +133,50 @@ image::Rgba composePixel(const ComposeSettings& settings, std::int32_t column, s
     return result;
 }
 
+void ComposeTarget::readSourceRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                                  image::Rgba* pixels) {
+    for (std::int32_t i = 0; i < count; ++i) pixels[i] = readSource(x + i, y);
+}
+
+void ComposeTarget::maskRow(std::int32_t x, std::int32_t y, std::int32_t count, float* values) {
+    for (std::int32_t i = 0; i < count; ++i) values[i] = maskAt(x + i, y);
+}
+
+void ComposeTarget::writeResultRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                                   const image::Rgba* pixels) {
+    for (std::int32_t i = 0; i < count; ++i) writeResult(x + i, y, pixels[i]);
+}
+
 void composeTile(const jobs::TiledJob& job, const ComposeSettings& settings,
                  ComposeTarget& target) {
     // The cells are looked up once per tile: the walk below runs for every
     // pixel of the picture on the driver thread.
     const TileCells cells = jobCells(job);
     if (!cells.cells) return;  // the job has no cells
+    const std::int32_t width = job.tile.right - job.tile.left;
+    if (width <= 0) return;
+    std::vector<image::Rgba> sources(static_cast<std::size_t>(width));
+    std::vector<image::Rgba> results(static_cast<std::size_t>(width));
+    std::vector<float> masks(static_cast<std::size_t>(width));
     for (std::int32_t row = job.tile.top; row < job.tile.bottom; ++row) {
-        for (std::int32_t column = job.tile.left; column < job.tile.right; ++column) {
+        const std::int32_t y = row - job.tile.top;
+        target.readSourceRow(0, y, width, sources.data());
+        target.maskRow(0, y, width, masks.data());
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::int32_t column = job.tile.left + x;
             const CellRecord* cell = cellAt(cells, column, row);
-            if (!cell) return;
+            if (!cell) {
+                // Past the job's cells: what was composed of this row is stored, no more.
+                target.writeResultRow(0, y, x, results.data());
+                return;
+            }
             const float* colour = cell->pixelColour;
-            const std::int32_t x = column - job.tile.left;
-            const std::int32_t y = row - job.tile.top;
             const image::Rgba effect{colour[0], colour[1], colour[2], colour[3]};
-            const image::Rgba source = target.readSource(x, y);
-            const float mask = target.maskAt(x, y);
-            target.writeResult(x, y, composePixel(settings, column, row, effect, source, mask));
+            results[static_cast<std::size_t>(x)] =
+                composePixel(settings, column, row, effect, sources[static_cast<std::size_t>(x)],
+                             masks[static_cast<std::size_t>(x)]);
         }
+        target.writeResultRow(0, y, width, results.data());
     }
 }
 

@@ -42,6 +42,14 @@ class ComposeTarget {
     // The selection at the pixel, 0..1; 1 where there is no selection mask.
     virtual float maskAt(std::int32_t x, std::int32_t y) = 0;
     virtual void writeResult(std::int32_t x, std::int32_t y, const image::Rgba& rgba) = 0;
+
+    // The same for `count` pixels of row `y` from column `x` on. The tile is composed a row
+    // at a time; a target that can move whole rows faster overrides these.
+    virtual void readSourceRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                               image::Rgba* pixels);
+    virtual void maskRow(std::int32_t x, std::int32_t y, std::int32_t count, float* values);
+    virtual void writeResultRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                                const image::Rgba* pixels);
 };
 
 // Steps before the mode: the alpha lift, alpha into 0..1, negative channels to
@@ -51,7 +59,12 @@ image::Rgba prepareEffect(const image::Rgba& effect, const ComposeSettings& sett
 
 // Spreads light above 1 into the channels that are not above 1, as bright
 // light bleeds in a photograph; the bright channels keep their value.
-image::Rgba spreadOverRangeLight(const image::Rgba& colour);
+image::Rgba spreadBrightLight(const image::Rgba& colour);
+inline image::Rgba spreadOverRangeLight(const image::Rgba& colour) {
+    // Nearly every pixel of an ordinary picture has nothing to spread.
+    if (!(colour.r > 1.0f) && !(colour.g > 1.0f) && !(colour.b > 1.0f)) return colour;
+    return spreadBrightLight(colour);
+}
 
 // `over` laid over `under`, alpha-aware (the alpha of both counts).
 image::Rgba compositeOver(const image::Rgba& over, const image::Rgba& under);

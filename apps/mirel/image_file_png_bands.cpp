@@ -23,18 +23,17 @@ namespace {
 constexpr std::int64_t kBandBytes = std::int64_t{2} << 20;
 constexpr std::size_t kOutputStep = std::size_t{1} << 16;
 
-std::uint8_t paeth(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
-    const int p = int(a) + int(b) - int(c);
-    const int pa = std::abs(p - int(a)), pb = std::abs(p - int(b)), pc = std::abs(p - int(c));
-    if (pa <= pb && pa <= pc) return a;
-    return pb <= pc ? b : c;
+// The Paeth predictor without branches, so that the row loop below vectorises:
+// a, b or c, whichever is nearest to a + b - c (ties in that order).
+inline int paeth(int a, int b, int c) {
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    const int bc = pb <= pc ? b : c;
+    return pa <= pb && pa <= pc ? a : bc;
 }
 
-// How far the filtered bytes, read as signed, stray from zero.
-std::uint64_t spread(const std::uint8_t* bytes, std::size_t count) {
-    std::uint64_t sum = 0;
-    for (std::size_t i = 0; i < count; ++i) sum += bytes[i] < 128 ? bytes[i] : 256 - bytes[i];
-    return sum;
+// How far a filtered byte, read as signed, strays from zero.
+inline std::uint32_t strayOf(std::uint8_t v) {
+    return v < 128 ? v : 256u - v;
 }
 
 // Writes the filter type byte and the filtered row to `out`: of the five PNG
@@ -47,22 +46,39 @@ void filterRow(const std::uint8_t* row, const std::uint8_t* above, std::size_t n
     std::uint8_t* up = trial[2].data();
     std::uint8_t* average = trial[3].data();
     std::uint8_t* paethed = trial[4].data();
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t a = i >= bpp ? row[i - bpp] : 0;
-        const std::uint8_t b = above[i];
-        const std::uint8_t c = i >= bpp ? above[i - bpp] : 0;
+    std::uint64_t stray[5] = {};
+    // The first pixel has nothing to its left: a and c are 0 there.
+    const std::size_t lead = std::min(bpp, n);
+    for (std::size_t i = 0; i < lead; ++i) {
+        const int b = above[i];
         none[i] = row[i];
-        sub[i] = std::uint8_t(row[i] - a);
+        sub[i] = row[i];
         up[i] = std::uint8_t(row[i] - b);
-        average[i] = std::uint8_t(row[i] - ((int(a) + int(b)) >> 1));
-        paethed[i] = std::uint8_t(row[i] - paeth(a, b, c));
+        average[i] = std::uint8_t(row[i] - (b >> 1));
+        paethed[i] = std::uint8_t(row[i] - paeth(0, b, 0));
+    }
+    for (std::size_t i = lead; i < n; ++i) {
+        const int x = row[i], a = row[i - bpp], b = above[i], c = above[i - bpp];
+        none[i] = std::uint8_t(x);
+        sub[i] = std::uint8_t(x - a);
+        up[i] = std::uint8_t(x - b);
+        average[i] = std::uint8_t(x - ((a + b) >> 1));
+        paethed[i] = std::uint8_t(x - paeth(a, b, c));
+    }
+    // Summed in blocks of 32 bits, which a block of 2^23 bytes cannot overflow.
+    constexpr std::size_t kBlock = std::size_t{1} << 23;
+    for (int filter = 0; filter < 5; ++filter) {
+        const std::uint8_t* bytes = trial[filter].data();
+        for (std::size_t from = 0; from < n; from += kBlock) {
+            const std::size_t to = std::min(n, from + kBlock);
+            std::uint32_t sum = 0;
+            for (std::size_t i = from; i < to; ++i) sum += strayOf(bytes[i]);
+            stray[filter] += sum;
+        }
     }
     int chosen = 0;
-    std::uint64_t best = spread(none, n);
-    for (int filter = 1; filter < 5; ++filter) {
-        const std::uint64_t s = spread(trial[filter].data(), n);
-        if (s < best) best = s, chosen = filter;
-    }
+    for (int filter = 1; filter < 5; ++filter)
+        if (stray[filter] < stray[chosen]) chosen = filter;
     out[0] = std::uint8_t(chosen);
     std::copy(trial[chosen].data(), trial[chosen].data() + n, out + 1);
 }

@@ -73,6 +73,51 @@ void gatherClamped(const TiledImage& image, int level, const Window& w, Pixel* b
 
 constexpr float kRgba8Unscale = 1.0f / 4194304.0f;  // 2^-22
 
+// A read's four channels on their way through the filter and the blend of two levels. In
+// an SSE register (r, g, b, a from the lowest lane) they stay in one register from the
+// filter to the caller: an Rgba returned by value travels in two halves that have to be
+// stored and loaded again, which stalls every read.
+#if defined(__SSE2__)
+using Lanes = __m128;
+inline Lanes lanesOf(const Rgba& p) {
+    return _mm_setr_ps(p.r, p.g, p.b, p.a);
+}
+inline Rgba rgbaOf(Lanes v) {
+    alignas(16) float f[4];
+    _mm_store_ps(f, v);
+    return Rgba{f[0], f[1], f[2], f[3]};
+}
+inline Lanes zeroLanes() {
+    return _mm_setzero_ps();
+}
+// from + (to - from) * t and v * s, channel by channel: the same single-precision
+// operations as the scalar forms below.
+inline Lanes lerpLanes(Lanes from, Lanes to, float t) {
+    return _mm_add_ps(from, _mm_mul_ps(_mm_sub_ps(to, from), _mm_set1_ps(t)));
+}
+inline Lanes scaleLanes(Lanes v, float s) {
+    return _mm_mul_ps(v, _mm_set1_ps(s));
+}
+#else
+using Lanes = Rgba;
+inline Lanes lanesOf(const Rgba& p) {
+    return p;
+}
+inline Rgba rgbaOf(const Lanes& v) {
+    return v;
+}
+inline Lanes zeroLanes() {
+    return Rgba{};
+}
+inline Lanes lerpLanes(const Lanes& from, const Lanes& to, float t) {
+    return Rgba{from.r + (to.r - from.r) * t, from.g + (to.g - from.g) * t,
+                from.b + (to.b - from.b) * t, from.a + (to.a - from.a) * t};
+}
+inline Lanes scaleLanes(const Lanes& v, float s) {
+    return Rgba{v.r * s, v.g * s, v.b * s, v.a * s};
+}
+#endif
+
 #if defined(__SSE2__)
 
 // One 16-bit pair of weights for pmaddwd: `first` in the low half.
@@ -92,8 +137,8 @@ inline __m128i mulLo32(__m128i a, __m128i b) {
 }
 
 // Lanes hold the packed word's bytes 0..3: alpha, blue, green, red.
-Rgba filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::int32_t* wx,
-                 const std::int32_t* wy) {
+Lanes filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::int32_t* wx,
+                  const std::int32_t* wy) {
     // Column bx - 2 + c takes tap 4 - c.
     const __m128i w01 = weightPair(wx[4], wx[3]);
     const __m128i w23 = weightPair(wx[2], wx[1]);
@@ -114,15 +159,15 @@ Rgba filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::i
         row = _mm_add_epi32(row, _mm_madd_epi16(_mm_unpacklo_epi8(p4, zero), w4));
         total = _mm_add_epi32(total, mulLo32(row, _mm_set1_epi32(wy[4 - r])));
     }
-    alignas(16) float out[4];
-    _mm_store_ps(out, _mm_mul_ps(_mm_cvtepi32_ps(total), _mm_set1_ps(kRgba8Unscale)));
-    return Rgba{out[3], out[2], out[1], out[0]};
+    // Reversed into red, green, blue, alpha.
+    total = _mm_shuffle_epi32(total, _MM_SHUFFLE(0, 1, 2, 3));
+    return _mm_mul_ps(_mm_cvtepi32_ps(total), _mm_set1_ps(kRgba8Unscale));
 }
 
 #else
 
-Rgba filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::int32_t* wx,
-                 const std::int32_t* wy) {
+Lanes filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::int32_t* wx,
+                  const std::int32_t* wy) {
     std::int32_t total[4] = {};
     for (int r = 0; r < kTaps; ++r) {
         const std::uint32_t* p = first + r * stride;
@@ -202,14 +247,12 @@ float clampRange(float x, float hi) {
     return !(x > 0.0f) ? 0.0f : (x > hi ? hi : x);
 }
 
-Rgba scaled(const Rgba& p, float s) {
-    return Rgba{p.r * s, p.g * s, p.b * s, p.a * s};
-}
-
 }  // namespace
 
-Rgba filteredRead(const TiledImage& image, int level, float x, float y) {
-    if (!hasTiles(image)) return {};
+namespace {
+
+Lanes filteredLanes(const TiledImage& image, int level, float x, float y) {
+    if (!hasTiles(image)) return zeroLanes();
     if (level < 0) level = 0;
     if (level > image.lastLevel) level = image.lastLevel;
     const Window w = locate(image, level, x, y);
@@ -229,42 +272,53 @@ Rgba filteredRead(const TiledImage& image, int level, float x, float y) {
             const std::int32_t* wx = tables.fixed32768[w.px];
             const std::int32_t* wy = tables.fixed32768[w.py];
             if (w.inTile)
-                return filterRgba16(blockStart<Rgba16Pixel>(image, level, w), kTileSize, wx, wy);
+                return lanesOf(
+                    filterRgba16(blockStart<Rgba16Pixel>(image, level, w), kTileSize, wx, wy));
             Rgba16Pixel block[kTaps * kTaps];
             gatherClamped(image, level, w, block);
-            return filterRgba16(block, kTaps, wx, wy);
+            return lanesOf(filterRgba16(block, kTaps, wx, wy));
         }
         case SampleFormat::RgbaFloat: {
             static_assert(sizeof(Rgba) == 16);
             const float* wx = tables.weights[w.px];
             const float* wy = tables.weights[w.py];
             if (w.inTile)
-                return filterRgbaFloat(blockStart<Rgba>(image, level, w), kTileSize, wx, wy);
+                return lanesOf(
+                    filterRgbaFloat(blockStart<Rgba>(image, level, w), kTileSize, wx, wy));
             Rgba block[kTaps * kTaps];
             gatherClamped(image, level, w, block);
-            return filterRgbaFloat(block, kTaps, wx, wy);
+            return lanesOf(filterRgbaFloat(block, kTaps, wx, wy));
         }
     }
-    return {};
+    return zeroLanes();
 }
 
-Rgba trilinearRead(const TiledImage& image, int level, float fraction, float u, float v) {
-    if (!hasTiles(image)) return {};
+Lanes trilinearLanes(const TiledImage& image, int level, float fraction, float u, float v) {
+    if (!hasTiles(image)) return zeroLanes();
     int k = level < 0 ? 0 : level;
     if (k > image.lastLevel - 1) k = image.lastLevel - 1;
-    const Rgba fine =
-        filteredRead(image, k, u * image.nominalWidth[k] - 0.5f, v * image.nominalHeight[k] - 0.5f);
+    const Lanes fine = filteredLanes(image, k, u * image.nominalWidth[k] - 0.5f,
+                                     v * image.nominalHeight[k] - 0.5f);
     // A blend outside 0..1 would extrapolate past the coarser level.
     fraction = clamp01(fraction);
     if (fraction == 0.0f) return fine;
-    const Rgba coarse = filteredRead(image, k + 1, u * image.nominalWidth[k + 1] - 0.5f,
-                                     v * image.nominalHeight[k + 1] - 0.5f);
-    return Rgba{fine.r + (coarse.r - fine.r) * fraction, fine.g + (coarse.g - fine.g) * fraction,
-                fine.b + (coarse.b - fine.b) * fraction, fine.a + (coarse.a - fine.a) * fraction};
+    const Lanes coarse = filteredLanes(image, k + 1, u * image.nominalWidth[k + 1] - 0.5f,
+                                       v * image.nominalHeight[k + 1] - 0.5f);
+    return lerpLanes(fine, coarse, fraction);
+}
+
+}  // namespace
+
+Rgba filteredRead(const TiledImage& image, int level, float x, float y) {
+    return rgbaOf(filteredLanes(image, level, x, y));
+}
+
+Rgba trilinearRead(const TiledImage& image, int level, float fraction, float u, float v) {
+    return rgbaOf(trilinearLanes(image, level, fraction, u, v));
 }
 
 Rgba normalisedRead(const TiledImage& image, int level, float fraction, float u, float v) {
-    return scaled(trilinearRead(image, level, fraction, u, v), image.invScale);
+    return rgbaOf(scaleLanes(trilinearLanes(image, level, fraction, u, v), image.invScale));
 }
 
 bool resampleInto(const TiledImage& source, TiledImage& target, const ImageRect& sourceRect,
@@ -297,7 +351,7 @@ bool resampleInto(const TiledImage& source, TiledImage& target, const ImageRect&
         const float v = static_cast<float>((static_cast<double>(i) + 0.5) * invHeight);
         for (std::int64_t j = firstCol; j < endCol; ++j) {
             const float u = static_cast<float>((static_cast<double>(j) + 0.5) * invWidth);
-            Rgba p = scaled(trilinearRead(source, k, f, u, v), source.invScale);
+            Rgba p = rgbaOf(scaleLanes(trilinearLanes(source, k, f, u, v), source.invScale));
             p.r = clampRange(p.r, colourMax);
             p.g = clampRange(p.g, colourMax);
             p.b = clampRange(p.b, colourMax);

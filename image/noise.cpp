@@ -285,4 +285,33 @@ void warpNoiseX4(const NoiseTables& tables, const float* x, const float* y, floa
     gradientNoise4<false>(tables, x, y, out);
 }
 
+#if defined(MIREL_WIDE_NOISE)
+
+bool hasWideNoise() {
+    static const bool available = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return available;
+}
+
+MIREL_TARGET_AVX2 void noise2x8(const NoiseTables& tables, const float* x, const float* y,
+                                float* out) {
+    _mm256_storeu_ps(out,
+                     simd::gradientNoise8<true>(tables, _mm256_loadu_ps(x), _mm256_loadu_ps(y)));
+}
+
+#else
+
+bool hasWideNoise() {
+    return false;
+}
+
+void noise2x8(const NoiseTables& tables, const float* x, const float* y, float* out) {
+    noise2x4(tables, x, y, out);
+    noise2x4(tables, x + 4, y + 4, out + 4);
+}
+
+#endif
+
 }  // namespace mirel::image

@@ -58,6 +58,11 @@ float warpNoise(const NoiseTables& tables, float x, float y);
 void noise2x4(const NoiseTables& tables, const float* x, const float* y, float* out);
 void warpNoiseX4(const NoiseTables& tables, const float* x, const float* y, float* out);
 
+// Whether this processor runs the eight-lane noise (AVX2); false where it is not built.
+bool hasWideNoise();
+// Eight points of noise2 at once, the same bits lane for lane; only where hasWideNoise().
+void noise2x8(const NoiseTables& tables, const float* x, const float* y, float* out);
+
 // The hash the dithered image lookups share with the noise:
 // perm[perm[perm[a & 255] + (b & 255)]], in 0..255.
 inline int permHash3(const NoiseTables& tables, int a, int b) {

@@ -381,7 +381,12 @@ void fbm(const image::NoiseTables& noise, float a, float b, float octaves, float
         }
     }
     for (int k = reads; k % 4 != 0; ++k) xs[k] = ys[k] = 0.0f;
-    for (int k = 0; k < reads; k += 4) image::noise2x4(noise, xs + k, ys + k, values + k);
+    // Eight at a time where the processor can, the rest four at a time.
+    const int padded = (reads + 3) / 4 * 4;
+    int k = 0;
+    if (image::hasWideNoise())
+        for (; k + 8 <= padded; k += 8) image::noise2x8(noise, xs + k, ys + k, values + k);
+    for (; k < padded; k += 4) image::noise2x4(noise, xs + k, ys + k, values + k);
 
     sx = 0.0f;
     sy = 0.0f;

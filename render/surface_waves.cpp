@@ -155,14 +155,6 @@ MIREL_TARGET_AVX2 void evaluatePairsWide(const RenderContext& c, WavePairs& pair
     }
 }
 
-bool hasAvx2() {
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return available;
-}
-
 #endif
 
 }  // namespace
@@ -210,7 +202,7 @@ void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* po
         }
     }
 #if defined(MIREL_WIDE_NOISE)
-    if (hasAvx2()) {
+    if (image::hasWideNoise()) {
         evaluatePairsWide(c, pairs);
     } else {
         evaluatePairs(c, pairs);

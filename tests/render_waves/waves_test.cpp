@@ -45,27 +45,33 @@ std::vector<float> awkwardCoordinates() {
     return v;
 }
 
-TEST(BatchedNoise, FourLanesMatchOneAtATimeBitForBit) {
+TEST(BatchedNoise, FourAndEightLanesMatchOneAtATimeBitForBit) {
     const std::vector<float> xs = awkwardCoordinates();
     image::NoiseTables unbuilt{};  // all zeros: every read gives 0
     for (std::uint32_t seed : {0u, 77u, 1999u, 4000000000u}) {
         image::NoiseTables built;
         image::buildNoiseTables(built, seed);
         for (const image::NoiseTables* tables : {&built, &unbuilt}) {
-            for (std::size_t i = 0; i + 4 <= xs.size(); ++i) {
+            for (std::size_t i = 0; i + 8 <= xs.size(); ++i) {
                 // Each batch mixes neighbouring awkward values with a shifted copy.
-                float x[4], y[4], n[4], w[4];
-                for (int k = 0; k < 4; ++k) {
+                float x[8], y[8], n[8], w[8], wide[8];
+                for (int k = 0; k < 8; ++k) {
                     x[k] = xs[i + k];
                     y[k] = xs[(i * 7 + k * 13) % xs.size()];
                 }
                 image::noise2x4(*tables, x, y, n);
+                image::noise2x4(*tables, x + 4, y + 4, n + 4);
                 image::warpNoiseX4(*tables, x, y, w);
-                for (int k = 0; k < 4; ++k) {
+                if (image::hasWideNoise()) image::noise2x8(*tables, x, y, wide);
+                for (int k = 0; k < 8; ++k) {
                     ASSERT_EQ(bitsOf(n[k]), bitsOf(image::noise2(*tables, x[k], y[k])))
                         << "noise2 at " << x[k] << ", " << y[k] << " seed " << seed;
-                    ASSERT_EQ(bitsOf(w[k]), bitsOf(image::warpNoise(*tables, x[k], y[k])))
-                        << "warpNoise at " << x[k] << ", " << y[k] << " seed " << seed;
+                    if (image::hasWideNoise())
+                        ASSERT_EQ(bitsOf(wide[k]), bitsOf(n[k]))
+                            << "eight lanes at " << x[k] << ", " << y[k] << " seed " << seed;
+                    if (k < 4)
+                        ASSERT_EQ(bitsOf(w[k]), bitsOf(image::warpNoise(*tables, x[k], y[k])))
+                            << "warpNoise at " << x[k] << ", " << y[k] << " seed " << seed;
                 }
             }
         }

@@ -66,12 +66,14 @@ TEST(BatchedNoise, FourAndEightLanesMatchOneAtATimeBitForBit) {
                 for (int k = 0; k < 8; ++k) {
                     ASSERT_EQ(bitsOf(n[k]), bitsOf(image::noise2(*tables, x[k], y[k])))
                         << "noise2 at " << x[k] << ", " << y[k] << " seed " << seed;
-                    if (image::hasWideNoise())
+                    if (image::hasWideNoise()) {
                         ASSERT_EQ(bitsOf(wide[k]), bitsOf(n[k]))
                             << "eight lanes at " << x[k] << ", " << y[k] << " seed " << seed;
-                    if (k < 4)
+                    }
+                    if (k < 4) {
                         ASSERT_EQ(bitsOf(w[k]), bitsOf(image::warpNoise(*tables, x[k], y[k])))
                             << "warpNoise at " << x[k] << ", " << y[k] << " seed " << seed;
+                    }
                 }
             }
         }

@@ -160,17 +160,6 @@ std::vector<std::uint8_t> makeIccProfile(const char colourSpace[4], std::uint8_t
     return profile;
 }
 
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
 double maxDifference(const Picture& a, const Picture& b) {
     if (a.width != b.width || a.height != b.height || a.channels != b.channels ||
         a.bitsPerChannel != b.bitsPerChannel) {

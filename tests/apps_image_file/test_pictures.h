@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "apps/mirel/image_file.h"
+#include "tests/support/host_program.h"  // readBytes, writeBytes
 
 namespace mirel::testing {
 
@@ -20,9 +21,6 @@ host_app::Picture makeTestPicture(std::int32_t width, std::int32_t height, int c
 // colour space ("GRAY" or "RGB "). The bytes at 100..127 carry a marker so
 // that different profiles can be told apart.
 std::vector<std::uint8_t> makeIccProfile(const char colourSpace[4], std::uint8_t marker);
-
-std::vector<std::uint8_t> readBytes(const std::string& path);
-void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Largest difference between two pictures of the same layout, in the
 // pictures' own value scale; -1 when the layouts differ.

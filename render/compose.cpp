@@ -147,8 +147,9 @@ void ComposeTarget::writeResultRow(std::int32_t x, std::int32_t y, std::int32_t 
     for (std::int32_t i = 0; i < count; ++i) writeResult(x + i, y, pixels[i]);
 }
 
-void composeTile(const jobs::TiledJob& job, const ComposeSettings& settings,
-                 ComposeTarget& target) {
+// Flattened: the steps of composePixel inline into the walk over every pixel.
+[[gnu::flatten]] void composeTile(const jobs::TiledJob& job, const ComposeSettings& settings,
+                                  ComposeTarget& target) {
     // The cells are looked up once per tile: the walk below runs for every
     // pixel of the picture on the driver thread.
     const TileCells cells = jobCells(job);

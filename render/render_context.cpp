@@ -402,17 +402,6 @@ Vec3d viewRay(const RenderContext& context, double h, double w) {
     return normalised({h, -w, context.focal});
 }
 
-void spinPoint(const RenderContext& c, double px, double py, double& h, double& v) {
-    h = px * c.unspinRot[0][0] + py * c.unspinRot[0][1];
-    v = px * c.unspinRot[1][0] + py * c.unspinRot[1][1];
-}
-
-void unspinPoint(const RenderContext& c, double h, double v, float& u, float& sourceV) {
-    const double cs = c.spinRot[0][0], sn = c.spinRot[1][0];
-    u = static_cast<float>(h * cs - v * sn + 0.5);
-    sourceV = static_cast<float>((h * sn + v * cs) / c.aspect + 0.5);
-}
-
 void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
                           RenderContext& context, const image::JobRunner* run) {
     context = RenderContext{};

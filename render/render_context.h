@@ -206,7 +206,15 @@ Vec3d viewRay(const RenderContext& context, double h, double w);
 
 // Spun coordinates of a centred picture point, and back to a normalised source
 // position (u, v in 0..1 across the picture).
-void spinPoint(const RenderContext& context, double px, double py, double& h, double& v);
-void unspinPoint(const RenderContext& context, double h, double v, float& u, float& sourceV);
+// (Inline: both run for every sample of the render.)
+inline void spinPoint(const RenderContext& c, double px, double py, double& h, double& v) {
+    h = px * c.unspinRot[0][0] + py * c.unspinRot[0][1];
+    v = px * c.unspinRot[1][0] + py * c.unspinRot[1][1];
+}
+inline void unspinPoint(const RenderContext& c, double h, double v, float& u, float& sourceV) {
+    const double cs = c.spinRot[0][0], sn = c.spinRot[1][0];
+    u = static_cast<float>(h * cs - v * sn + 0.5);
+    sourceV = static_cast<float>((h * sn + v * cs) / c.aspect + 0.5);
+}
 
 }  // namespace mirel::render

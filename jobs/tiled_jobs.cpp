@@ -232,7 +232,8 @@ class Driver {
     void runJob(InFlight& flight) {
         // A block an earlier job used is zeroed here, on the worker, so that
         // the calling thread never waits for it.
-        if (flight.grid.used) std::memset(flight.job.grid.cells, 0, flight.job.grid.bytes);
+        if (flight.grid.used && request_.zeroGrids)
+            std::memset(flight.job.grid.cells, 0, flight.job.grid.bytes);
         request_.work(flight.job);
     }
 

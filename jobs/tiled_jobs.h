@@ -47,7 +47,8 @@ SplitState splitRect(const JobRect& rect);
 JobRect jobTileRect(const SplitState& split, std::int32_t index);
 
 // Cell grid memory of a job: (tile rows + 2) x (tile columns + 2) cells,
-// zero-filled when the job's work starts, from the host's buffer service when
+// zero-filled when the job's work starts (unless the request's work fills the
+// cells itself, see zeroGrids), from the host's buffer service when
 // there is one, else from global memory. A run obtains a few blocks and lends
 // them to job after job; hostBuffer and globalBlock name the block lent.
 struct CellGrid {
@@ -92,6 +93,9 @@ struct TiledJobsRequest {
     std::size_t parameterBytes = 0;
     void* imageStore = nullptr;
     std::size_t cellBytes = 0;  // bytes per cell of a job's grid; 0: jobs have no grid
+    // False when the work writes every cell of its grid before reading it: a block that
+    // an earlier job used is then handed on as that job left it, not zeroed again.
+    bool zeroGrids = true;
     const HostBufferService* hostBuffers = nullptr;
     int threadLimit = 0;  // 0: the processor count
 

@@ -4,6 +4,8 @@
 #include "render/cells.h"
 
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 
 #include "image/footprint.h"
 #include "render/shading.h"
@@ -583,6 +585,17 @@ void evaluatePixels(RenderContext& context, const TileCells& tile, int quality) 
 }
 
 void renderTileCells(RenderContext& context, const TileCells& tile) {
+    // evaluateCorners writes every cell but those of the grid's last column and row, which
+    // lie past the tile's last corners: cleared here as a fresh grid has them.
+    static_assert(std::is_trivially_copyable_v<CellRecord>);
+    if (tile.cells && tile.columns > 0 && tile.rows > 0) {
+        for (std::int32_t r = 0; r < tile.rows; ++r)
+            std::memset(static_cast<void*>(tile.cells +
+                                           (std::int64_t(r) * tile.columns + tile.columns - 1)),
+                        0, sizeof(CellRecord));
+        std::memset(static_cast<void*>(tile.cells + std::int64_t(tile.rows - 1) * tile.columns), 0,
+                    sizeof(CellRecord) * std::size_t(tile.columns));
+    }
     evaluateCorners(context, tile);
     evaluatePixels(context, tile, qualityFor(context));
 }

@@ -76,7 +76,9 @@ image::Rgba supersamplePixel(RenderContext& context, const TileCells& tile, std:
 // preview overlays, and the result stored in each pixel's pixelColour.
 void evaluatePixels(RenderContext& context, const TileCells& tile, int quality);
 
-// Both passes at the job's quality.
+// Both passes at the job's quality. Every cell of the grid is written before it is read
+// (the last row and column, past the tile's corners, are cleared), so a grid may come
+// with whatever an earlier tile left in it.
 void renderTileCells(RenderContext& context, const TileCells& tile);
 
 }  // namespace mirel::render

@@ -66,6 +66,7 @@ jobs::TiledJobsResult runRenderJobs(const RenderRequest& request) {
     tiled.rect = request.rect;
     tiled.imageStore = request.source;
     tiled.cellBytes = sizeof(CellRecord);
+    tiled.zeroGrids = false;  // renderTileCells clears or writes every cell first
     tiled.hostBuffers = request.hostBuffers;
     tiled.threadLimit = request.threadLimit;
     // Every job's context starts the same: the render's terms are worked out once,

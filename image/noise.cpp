@@ -287,14 +287,6 @@ void warpNoiseX4(const NoiseTables& tables, const float* x, const float* y, floa
 
 #if defined(MIREL_WIDE_NOISE)
 
-bool hasWideNoise() {
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return available;
-}
-
 MIREL_TARGET_AVX2 void noise2x8(const NoiseTables& tables, const float* x, const float* y,
                                 float* out) {
     _mm256_storeu_ps(out,
@@ -302,10 +294,6 @@ MIREL_TARGET_AVX2 void noise2x8(const NoiseTables& tables, const float* x, const
 }
 
 #else
-
-bool hasWideNoise() {
-    return false;
-}
 
 void noise2x8(const NoiseTables& tables, const float* x, const float* y, float* out) {
     noise2x4(tables, x, y, out);

@@ -8,7 +8,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#include "image/processor.h"
+#if defined(MIREL_AVX2_PATHS)
 // Eight-lane versions for processors with AVX2, chosen at run time.
 #include <immintrin.h>
 #define MIREL_WIDE_NOISE 1
@@ -58,9 +59,7 @@ float warpNoise(const NoiseTables& tables, float x, float y);
 void noise2x4(const NoiseTables& tables, const float* x, const float* y, float* out);
 void warpNoiseX4(const NoiseTables& tables, const float* x, const float* y, float* out);
 
-// Whether this processor runs the eight-lane noise (AVX2); false where it is not built.
-bool hasWideNoise();
-// Eight points of noise2 at once, the same bits lane for lane; only where hasWideNoise().
+// Eight points of noise2 at once, the same bits lane for lane; only where hasAvx2().
 void noise2x8(const NoiseTables& tables, const float* x, const float* y, float* out);
 
 // The hash the dithered image lookups share with the noise:
@@ -168,7 +167,6 @@ template <bool Quintic>
 }
 
 #if defined(MIREL_WIDE_NOISE)
-#define MIREL_TARGET_AVX2 __attribute__((target("avx2")))
 
 // floor4 and latticeCell4, eight wide.
 [[gnu::always_inline]] inline MIREL_TARGET_AVX2 __m256 floor8(__m256 v) {

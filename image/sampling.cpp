@@ -6,8 +6,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "image/processor.h"
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(MIREL_AVX2_PATHS)
+#include <immintrin.h>
 #endif
 
 namespace mirel::image {
@@ -164,6 +168,64 @@ Lanes filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::
     return _mm_mul_ps(_mm_cvtepi32_ps(total), _mm_set1_ps(kRgba8Unscale));
 }
 
+#if defined(MIREL_AVX2_PATHS)
+
+// filterRgba8 two rows at a time, one in each half of the AVX2 registers. The sums are
+// whole numbers, so adding the halves at the end gives the very total of the row by row
+// loop.
+[[gnu::always_inline]] inline MIREL_TARGET_AVX2 __m256i
+weightedRowPair(const std::uint32_t* p, std::ptrdiff_t stride, __m256i w01, __m256i w23, __m256i w4,
+                std::int32_t weightFirst, std::int32_t weightSecond) {
+    const std::uint32_t* q = p + stride;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i v = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)), 1);
+    const __m256i last =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_cvtsi32_si128(static_cast<int>(p[4]))),
+                                _mm_cvtsi32_si128(static_cast<int>(q[4])), 1);
+    const __m256i p01 = _mm256_unpacklo_epi8(v, _mm256_srli_si256(v, 4));
+    const __m256i p23 = _mm256_unpacklo_epi8(_mm256_srli_si256(v, 8), _mm256_srli_si256(v, 12));
+    const __m256i p4 = _mm256_unpacklo_epi8(last, zero);
+    __m256i row = _mm256_madd_epi16(_mm256_unpacklo_epi8(p01, zero), w01);
+    row = _mm256_add_epi32(row, _mm256_madd_epi16(_mm256_unpacklo_epi8(p23, zero), w23));
+    row = _mm256_add_epi32(row, _mm256_madd_epi16(_mm256_unpacklo_epi8(p4, zero), w4));
+    const __m256i weights = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_set1_epi32(weightFirst)), _mm_set1_epi32(weightSecond), 1);
+    return _mm256_mullo_epi32(row, weights);
+}
+
+inline MIREL_TARGET_AVX2 Lanes filterRgba8Wide(const std::uint32_t* first, std::ptrdiff_t stride,
+                                               const std::int32_t* wx, const std::int32_t* wy) {
+    const __m128i w01 = weightPair(wx[4], wx[3]);
+    const __m128i w23 = weightPair(wx[2], wx[1]);
+    const __m128i w4 = weightPair(wx[0], 0);
+    const __m256i w01x2 = _mm256_broadcastsi128_si256(w01);
+    const __m256i w23x2 = _mm256_broadcastsi128_si256(w23);
+    const __m256i w4x2 = _mm256_broadcastsi128_si256(w4);
+    const __m256i pairs = _mm256_add_epi32(
+        weightedRowPair(first, stride, w01x2, w23x2, w4x2, wy[4], wy[3]),
+        weightedRowPair(first + 2 * stride, stride, w01x2, w23x2, w4x2, wy[2], wy[1]));
+    // Row 4 alone.
+    const std::uint32_t* p = first + 4 * stride;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i last = _mm_cvtsi32_si128(static_cast<int>(p[4]));
+    const __m128i p01 = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
+    const __m128i p23 = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
+    const __m128i p4 = _mm_unpacklo_epi8(last, zero);
+    __m128i row = _mm_madd_epi16(_mm_unpacklo_epi8(p01, zero), w01);
+    row = _mm_add_epi32(row, _mm_madd_epi16(_mm_unpacklo_epi8(p23, zero), w23));
+    row = _mm_add_epi32(row, _mm_madd_epi16(_mm_unpacklo_epi8(p4, zero), w4));
+    __m128i total = _mm_mullo_epi32(row, _mm_set1_epi32(wy[0]));
+    total = _mm_add_epi32(total, _mm256_castsi256_si128(pairs));
+    total = _mm_add_epi32(total, _mm256_extracti128_si256(pairs, 1));
+    total = _mm_shuffle_epi32(total, _MM_SHUFFLE(0, 1, 2, 3));
+    return _mm_mul_ps(_mm_cvtepi32_ps(total), _mm_set1_ps(kRgba8Unscale));
+}
+
+#endif
+
 #else
 
 Lanes filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::int32_t* wx,
@@ -251,7 +313,11 @@ float clampRange(float x, float hi) {
 
 namespace {
 
-Lanes filteredLanes(const TiledImage& image, int level, float x, float y) {
+// The filtered read and the blend of two levels, built twice where the processor may have
+// AVX2: with the two-row filter (Wide) and without. Everything is flattened into the
+// entry points below, which are chosen once per read.
+template <bool Wide>
+inline Lanes filteredLanesT(const TiledImage& image, int level, float x, float y) {
     if (!hasTiles(image)) return zeroLanes();
     if (level < 0) level = 0;
     if (level > image.lastLevel) level = image.lastLevel;
@@ -262,11 +328,19 @@ Lanes filteredLanes(const TiledImage& image, int level, float x, float y) {
         case SampleFormat::Rgba8: {
             const std::int32_t* wx = tables.fixed2048[w.px];
             const std::int32_t* wy = tables.fixed2048[w.py];
-            if (w.inTile)
-                return filterRgba8(blockStart<std::uint32_t>(image, level, w), kTileSize, wx, wy);
             std::uint32_t block[kTaps * kTaps];
-            gatherClamped(image, level, w, block);
-            return filterRgba8(block, kTaps, wx, wy);
+            const std::uint32_t* first = block;
+            std::ptrdiff_t stride = kTaps;
+            if (w.inTile) {
+                first = blockStart<std::uint32_t>(image, level, w);
+                stride = kTileSize;
+            } else {
+                gatherClamped(image, level, w, block);
+            }
+#if defined(MIREL_AVX2_PATHS)
+            if constexpr (Wide) return filterRgba8Wide(first, stride, wx, wy);
+#endif
+            return filterRgba8(first, stride, wx, wy);
         }
         case SampleFormat::Rgba16: {
             const std::int32_t* wx = tables.fixed32768[w.px];
@@ -293,18 +367,45 @@ Lanes filteredLanes(const TiledImage& image, int level, float x, float y) {
     return zeroLanes();
 }
 
-Lanes trilinearLanes(const TiledImage& image, int level, float fraction, float u, float v) {
+template <bool Wide>
+inline Lanes trilinearLanesT(const TiledImage& image, int level, float fraction, float u, float v) {
     if (!hasTiles(image)) return zeroLanes();
     int k = level < 0 ? 0 : level;
     if (k > image.lastLevel - 1) k = image.lastLevel - 1;
-    const Lanes fine = filteredLanes(image, k, u * image.nominalWidth[k] - 0.5f,
-                                     v * image.nominalHeight[k] - 0.5f);
+    const Lanes fine = filteredLanesT<Wide>(image, k, u * image.nominalWidth[k] - 0.5f,
+                                            v * image.nominalHeight[k] - 0.5f);
     // A blend outside 0..1 would extrapolate past the coarser level.
     fraction = clamp01(fraction);
     if (fraction == 0.0f) return fine;
-    const Lanes coarse = filteredLanes(image, k + 1, u * image.nominalWidth[k + 1] - 0.5f,
-                                       v * image.nominalHeight[k + 1] - 0.5f);
+    const Lanes coarse = filteredLanesT<Wide>(image, k + 1, u * image.nominalWidth[k + 1] - 0.5f,
+                                              v * image.nominalHeight[k + 1] - 0.5f);
     return lerpLanes(fine, coarse, fraction);
+}
+
+#if defined(MIREL_AVX2_PATHS)
+[[gnu::flatten]] MIREL_TARGET_AVX2 Lanes filteredLanesWide(const TiledImage& image, int level,
+                                                           float x, float y) {
+    return filteredLanesT<true>(image, level, x, y);
+}
+[[gnu::flatten]] MIREL_TARGET_AVX2 Lanes trilinearLanesWide(const TiledImage& image, int level,
+                                                            float fraction, float u, float v) {
+    return trilinearLanesT<true>(image, level, fraction, u, v);
+}
+#endif
+
+[[gnu::flatten]] Lanes filteredLanes(const TiledImage& image, int level, float x, float y) {
+#if defined(MIREL_AVX2_PATHS)
+    if (hasAvx2()) return filteredLanesWide(image, level, x, y);
+#endif
+    return filteredLanesT<false>(image, level, x, y);
+}
+
+[[gnu::flatten]] Lanes trilinearLanes(const TiledImage& image, int level, float fraction, float u,
+                                      float v) {
+#if defined(MIREL_AVX2_PATHS)
+    if (hasAvx2()) return trilinearLanesWide(image, level, fraction, u, v);
+#endif
+    return trilinearLanesT<false>(image, level, fraction, u, v);
 }
 
 }  // namespace

@@ -384,7 +384,7 @@ void fbm(const image::NoiseTables& noise, float a, float b, float octaves, float
     // Eight at a time where the processor can, the rest four at a time.
     const int padded = (reads + 3) / 4 * 4;
     int k = 0;
-    if (image::hasWideNoise())
+    if (image::hasAvx2())
         for (; k + 8 <= padded; k += 8) image::noise2x8(noise, xs + k, ys + k, values + k);
     for (; k < padded; k += 4) image::noise2x4(noise, xs + k, ys + k, values + k);
 

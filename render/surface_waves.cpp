@@ -202,7 +202,7 @@ void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* po
         }
     }
 #if defined(MIREL_WIDE_NOISE)
-    if (image::hasWideNoise()) {
+    if (image::hasAvx2()) {
         evaluatePairsWide(c, pairs);
     } else {
         evaluatePairs(c, pairs);

@@ -43,12 +43,20 @@ void HtmlPageWriter::writeHead(std::string_view sourceFolder) {
     if (presets) t += escapeText(sourceFolder);
     if (!presets) t += " memory dots ";
     t += "<br>\r\n</b></font></p>";
-    t += R"(<table width="100%" border="0" cellspacing="12" cellpadding="0" align="center">)";
+}
+
+// The table begins with the first cell: HTML 4.01 has no table without rows, so a
+// page without cells has none.
+void HtmlPageWriter::openTable() {
+    if (tableOpen_) return;
+    text_ += R"(<table width="100%" border="0" cellspacing="12" cellpadding="0" align="center">)";
+    tableOpen_ = true;
 }
 
 void HtmlPageWriter::imageCell(int width, int height, std::string_view fileStem,
                                std::string_view caption) {
     if (finished_) return;
+    openTable();
     std::string& t = text_;
     if (column_ == 1) t += "<tr>";
     t += kCellStart;
@@ -80,6 +88,7 @@ void HtmlPageWriter::imageCell(int width, int height, std::string_view fileStem,
 
 void HtmlPageWriter::emptyCell() {
     if (finished_) return;
+    openTable();
     std::string& t = text_;
     t += kCellStart;
     t += "<p></p>\r\n<div align=\"center\">\r\n";
@@ -110,7 +119,8 @@ void HtmlPageWriter::endRow() {
 const std::string& HtmlPageWriter::finish() {
     if (finished_) return text_;
     while (column_ > 1) emptyCell();
-    text_ += "</table><br>\r\n</body></html>";
+    if (tableOpen_) text_ += "</table>";
+    text_ += "<br>\r\n</body></html>";
     finished_ = true;
     return text_;
 }

@@ -1,5 +1,6 @@
 // The bytes of an HTML 4.01 gallery page: head, heading, a table of image cells in rows
 // with a spacer row after each, empty cells completing the last row, and the closing part.
+// A page without cells has no table.
 // Lines end with CR LF. This builds the page in memory; html_gallery writes it and its
 // images to disk.
 #pragma once
@@ -49,6 +50,7 @@ class HtmlPageWriter {
 
   private:
     void writeHead(std::string_view sourceFolder);
+    void openTable();
     void advanceColumn();
     void endRow();
 
@@ -57,6 +59,7 @@ class HtmlPageWriter {
     int column_ = 1;
     int row_ = 1;
     int captionSize_ = kCaptionFontSize;
+    bool tableOpen_ = false;
     bool finished_ = false;
     std::string text_;
 };

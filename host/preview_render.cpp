@@ -3,11 +3,13 @@
 #include "host/preview_render.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "host/host_exchange.h"
 #include "host/plugin_main.h"
 #include "host/render_entry.h"
 #include "image/preview.h"
+#include "image/thumbnails.h"
 #include "platform/pi/rects.h"
 
 namespace mirel {
@@ -45,6 +47,23 @@ std::int16_t renderPreview(FilterContext& ctx) {
     const std::int16_t result = renderForDestination(ctx, kDestinationPreview);
     ctx.params->renderDestination = destination;
     return result;
+}
+
+void makeThumbnailFromCleanPreview(FilterContext& ctx, image::TiledImage& thumbnail) {
+    RunSession& session = ctx.session;
+    if (!ctx.record) return;
+    // The shown buffer is set aside whole and put back, so the pane never sees the
+    // render made for the thumbnail.
+    image::PreviewBuffer shown = std::move(session.preview);
+    bool rendered = false;
+    if (shown.pixels && ctx.params && ctx.params->hostCanPreview != 0) {
+        session.previewOverlays = false;
+        rendered = renderPreview(ctx) == pi::kNoErr;
+        session.previewOverlays = true;
+    }
+    image::makeThumbnailFromPreview(thumbnail, rendered ? session.preview : shown,
+                                    ctx.record->advanceState != nullptr);
+    session.preview = std::move(shown);
 }
 
 std::int16_t readPreviewBackground(FilterContext& ctx) {

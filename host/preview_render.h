@@ -8,6 +8,9 @@
 
 namespace mirel {
 
+namespace image {
+struct TiledImage;
+}
 struct FilterContext;
 
 // True when the host can deliver its picture at other scales, so that the
@@ -21,6 +24,12 @@ void setPreviewSize(FilterContext& ctx, std::int32_t zoom);
 // Sizes and allocates the preview buffer for the current zoom and renders
 // the preview into it. Returns the render's result.
 std::int16_t renderPreview(FilterContext& ctx);
+
+// Makes a settings thumbnail from a preview render without the guide lines and the
+// centre cross, which belong to the live preview only. The buffer keeps what the
+// pane shows; when nothing is shown yet, or the render fails, the thumbnail is made
+// from the buffer as it is.
+void makeThumbnailFromCleanPreview(FilterContext& ctx, image::TiledImage& thumbnail);
 
 // The pane's redraw while the user drags: sizes and allocates the buffer for
 // the current zoom and fills it with the host's reduced picture at the pan,

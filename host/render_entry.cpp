@@ -78,6 +78,7 @@ std::int16_t runRender(FilterContext& ctx, TileExchange& exchange, std::int32_t 
     request.inputs.hostWidth = filter.width();
     request.inputs.hostHeight = filter.height();
     request.inputs.highDynamicRange = destination == kDestinationHostOutput && floatPicture;
+    request.inputs.overlays = session.previewOverlays;
     request.source = &source;
     request.rect = jobs::JobRect{rect.top, rect.left, rect.bottom, rect.right};
     request.threadLimit = session.threadLimit;

@@ -63,6 +63,8 @@ struct RunSession {
     std::unique_ptr<image::TiledImage> dotPreviewImage;  // the memory-dot preview, 100 x 100
 
     image::PreviewBuffer preview;
+    // Preview renders draw the guide lines and the centre cross, but for a thumbnail.
+    bool previewOverlays = true;
     image::PreviewRect previewRect;
     std::int32_t paneWidth = image::kPreviewPaneWidth;
     std::int32_t paneHeight = image::kPreviewPaneHeight;

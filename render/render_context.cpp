@@ -415,6 +415,7 @@ void prepareRenderContext(image::TiledImage* source, const RenderInputs& inputs,
     c.noise = inputs.noise;
     c.destination = inputs.destination;
     c.highDynamicRange = inputs.highDynamicRange && inputs.destination != kDestinationPreview;
+    c.overlays = inputs.overlays;
     if (inputs.settings != nullptr) {
         c.settings = saneSettings(*inputs.settings);
     } else {

@@ -67,6 +67,9 @@ struct RenderInputs {
     std::int32_t hostHeight = 0;
     // Shading leaves colours unclamped (32-bit host modes, high dynamic range exports).
     bool highDynamicRange = false;
+    // A preview render draws its guide lines and centre cross; the render a settings
+    // thumbnail is made from does not.
+    bool overlays = true;
 };
 
 struct RenderContext {
@@ -90,6 +93,7 @@ struct RenderContext {
     SettingsRecord settings;
     std::int32_t destination = kDestinationHostOutput;  // a kDestination* of the parameter block
     bool highDynamicRange = false;
+    bool overlays = true;  // drawn in preview renders only
     float imageWidth = 1.0f, imageHeight = 1.0f;
     float aspect = 1.0f, invWidth = 1.0f, invHeight = 1.0f;
     float hostWidth = 1.0f, hostHeight = 1.0f;

@@ -140,7 +140,7 @@ void compositeOver(image::Rgba& colour, float kr, float kg, float kb, float alph
 
 void drawOverlays(image::Rgba& colour, std::int32_t column, std::int32_t row,
                   const CellRecord* cell, const RenderContext& context) {
-    if (context.destination != kDestinationPreview) return;
+    if (context.destination != kDestinationPreview || !context.overlays) return;
 
     if (cell) {
         const double zoom = context.zoom > 1 ? context.zoom : 1;

@@ -31,7 +31,8 @@ void compositeOver(image::Rgba& colour, float kr, float kg, float kb, float alph
 // The preview overlays over the finished colour of the pixel in rendered column
 // `column` and row `row`: the dashed horizon (magenta) and offset (green) lines
 // where the pixel's corner cell lies within a pixel of them, then the cross at
-// the ripple centre. Only for preview renders; anything else is left alone.
+// the ripple centre. Only for preview renders that draw overlays; anything else is
+// left alone.
 // `cell` may be null (no corner cell): then only the cross is drawn.
 void drawOverlays(image::Rgba& colour, std::int32_t column, std::int32_t row,
                   const CellRecord* cell, const RenderContext& context);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/plugin_main.h"
-#include "image/thumbnails.h"
+#include "host/preview_render.h"
 #include "platform/os/os.h"
 #include "settings/memory_dots.h"
 #include "settings/settings_file.h"
@@ -73,9 +73,7 @@ void rebuildSettingsFolder(FilterContext& ctx, const DotRingActions& actions, bo
             setSettingsName(record, name);
             actions.writeControls();
             actions.renderAgain();
-            if (dots.thumbnail)
-                image::makeThumbnailFromPreview(*dots.thumbnail, ctx.session.preview,
-                                                ctx.record && ctx.record->advanceState);
+            if (dots.thumbnail) makeThumbnailFromCleanPreview(ctx, *dots.thumbnail);
             if (!writeSettingsFile(path, record, dots.thumbnail)) continue;
             // A file of the new name that is there already stays: the rename is
             // left out rather than replace it.

@@ -2,6 +2,7 @@
 #include "ui/memory_dot_ring.h"
 
 #include "host/plugin_main.h"
+#include "host/preview_render.h"
 #include "image/thumbnails.h"
 #include "settings/memory_dots.h"
 #include "ui/control_table.h"
@@ -102,8 +103,7 @@ void MemoryDotRing::open(gui::DialogHandle& dialog) {
 void MemoryDotRing::store(gui::DialogHandle& dialog, int index) {
     if (!isDotIndex(index) || !ctx_.params) return;
     if (image::TiledImage* thumbnail = ctx_.session.thumbnailImage.get())
-        image::makeThumbnailFromPreview(*thumbnail, ctx_.session.preview,
-                                        ctx_.record && ctx_.record->advanceState);
+        makeThumbnailFromCleanPreview(ctx_, *thumbnail);
     storeDot(dots(), index, ctx_.params->settings);
     redrawAllDots(dialog);
 }

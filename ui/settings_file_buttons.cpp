@@ -2,6 +2,7 @@
 #include "ui/settings_file_buttons.h"
 
 #include "host/plugin_main.h"
+#include "host/preview_render.h"
 #include "image/thumbnails.h"
 #include "settings/settings_file.h"
 #include "ui/file_dialogs.h"
@@ -21,9 +22,7 @@ bool saveSettingsFromDialog(FilterContext& ctx) {
     if (!ctx.params || !ctx.record) return false;
     SettingsRecord& settings = ctx.params->settings;
     image::TiledImage* thumbnail = ctx.session.thumbnailImage.get();
-    if (thumbnail)
-        image::makeThumbnailFromPreview(*thumbnail, ctx.session.preview,
-                                        ctx.record->advanceState != nullptr);
+    if (thumbnail) makeThumbnailFromCleanPreview(ctx, *thumbnail);
     if (settingsNameView(settings).empty()) setSettingsName(settings, kDefaultSettingsName);
     const std::string proposed = proposedSettingsFileName(settings);
 

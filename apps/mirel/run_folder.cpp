@@ -2,6 +2,7 @@
 #include "apps/mirel/run_folder.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "apps/mirel/run_settings.h"
@@ -22,6 +24,47 @@ namespace {
 
 // Larger files are no cached settings of this filter.
 constexpr std::size_t kMaxCacheBytes = 1 << 20;
+
+// A run's folder is named after the process that made it: "Mirel run <pid> XXXXXX".
+std::string runFolderPrefix() {
+    return std::string(kProductName) + " run ";
+}
+
+void removeFolder(const std::string& folder) {
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") ::unlink((folder + "/" + name).c_str());
+        }
+        ::closedir(dir);
+    }
+    ::rmdir(folder.c_str());
+}
+
+// A process that no clean-up survives (GIMP ends a plug-in whose run the user cancels
+// with SIGKILL) leaves its folder; the next run removes the folders of processes
+// that are gone. A folder whose process still runs, or that is no run's, stays.
+void removeFoldersOfEndedRuns(const std::string& userFolder) {
+    const std::string prefix = runFolderPrefix();
+    std::vector<std::string> ended;
+    if (DIR* dir = ::opendir(userFolder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.compare(0, prefix.size(), prefix) != 0) continue;
+            const char* digits = name.c_str() + prefix.size();
+            if (*digits < '0' || *digits > '9') continue;
+            char* end = nullptr;
+            const long pid = std::strtol(digits, &end, 10);
+            if (pid <= 0 || *end != ' ') continue;
+            if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+            struct stat info {};
+            const std::string path = userFolder + name;
+            if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) ended.push_back(path);
+        }
+        ::closedir(dir);
+    }
+    for (const std::string& folder : ended) removeFolder(folder);
+}
 
 bool readSmallFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
     struct stat info {};
@@ -37,14 +80,7 @@ bool readSmallFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
 
 RunFolder::~RunFolder() {
     if (folder_.empty()) return;
-    if (DIR* dir = ::opendir(folder_.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") ::unlink((folder_ + "/" + name).c_str());
-        }
-        ::closedir(dir);
-    }
-    ::rmdir(folder_.c_str());
+    removeFolder(folder_);
     if (hadTmpdir_)
         ::setenv("TMPDIR", oldTmpdir_.c_str(), 1);
     else
@@ -54,7 +90,8 @@ RunFolder::~RunFolder() {
 bool RunFolder::create(std::string& error) {
     const std::string userFolder = tempFolder();
     userCache_ = cachedSettingsPath();
-    std::string pattern = userFolder + kProductName + " run XXXXXX";
+    removeFoldersOfEndedRuns(userFolder);
+    std::string pattern = userFolder + runFolderPrefix() + std::to_string(::getpid()) + " XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         error = "cannot make a working folder in " + userFolder + ": " + std::strerror(errno);
         return false;

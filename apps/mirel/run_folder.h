@@ -30,7 +30,8 @@ class RunFolder {
     RunFolder& operator=(const RunFolder&) = delete;
 
     // Makes the folder inside the user's temporary folder and points the filter (in this
-    // process) at it. False with one line in `error`.
+    // process) at it; first removes the folders that runs of ended processes left there.
+    // False with one line in `error`.
     bool create(std::string& error);
 
     // The user's cached settings: the last confirmed settings, in the user's folder.

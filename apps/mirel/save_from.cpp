@@ -105,6 +105,8 @@ RunOutcome writeWithEffectThumbnail(const std::string& outputPath, const Setting
         picture.width, picture.height, image::kPreviewPaneWidth, image::kPreviewPaneHeight);
     blocks.params->panX = 0;
     blocks.params->panY = 0;
+    // The guide lines and the centre cross belong to the dialog's live preview only.
+    ctx.session.previewOverlays = false;
     std::int16_t rendered = renderPreview(ctx);
     if (rendered == pi::kNoErr) rendered = resultCode;
     if (rendered == pi::kUserCanceledErr || interruptRequested()) {

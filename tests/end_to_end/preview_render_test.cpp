@@ -1,16 +1,19 @@
 // Preview renders through the render entry, with the real host's record: the
-// buffer's size at a zoom level, the run-time fields put back afterwards, and
-// pixels that show the picture above the horizon.
+// buffer's size at a zoom level, the run-time fields put back afterwards, pixels
+// that show the picture above the horizon, and the thumbnail made without the marks.
 #include "host/preview_render.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "host/host_exchange.h"
 #include "host/plugin_main.h"
 #include "host/render_entry.h"
+#include "image/thumbnails.h"
 #include "platform/pi/rects.h"
 #include "tests/end_to_end/end_to_end_support.h"
 
@@ -110,6 +113,40 @@ TEST(PreviewRender, TheSourceIsLoadedOncePerRun) {
     EXPECT_EQ(source->contentState, image::kContentPyramidBuilt);
     ASSERT_EQ(renderPreview(run.context()), 0);
     EXPECT_EQ(run.context().session.sourceImage.get(), source);
+}
+
+TEST(PreviewRender, TheThumbnailHasNoneOfThePreviewsMarksAndThePaneKeepsThem) {
+    useOwnTemporaryFolder();
+    Picture picture = samplePicture(4);
+    InProcessRun run(picture);
+    FilterContext& ctx = run.context();
+    run.params().hostCanPreview = 1;
+    run.params().zoomLevel = 3;
+    ASSERT_EQ(renderPreview(ctx), 0);
+    const image::PreviewBuffer& preview = ctx.session.preview;
+    const std::vector<std::uint8_t> shown(preview.pixels.get(),
+                                          preview.pixels.get() + preview.allocatedBytes);
+    const auto fromShown = image::createThumbnailImage();
+    image::makeThumbnailFromPreview(*fromShown, preview, true);
+
+    image::TiledImage& thumbnail = *ctx.session.thumbnailImage;
+    makeThumbnailFromCleanPreview(ctx, thumbnail);
+    ASSERT_EQ(preview.allocatedBytes, std::int64_t(shown.size()));
+    EXPECT_TRUE(std::equal(shown.begin(), shown.end(), preview.pixels.get()));
+
+    ctx.session.previewOverlays = false;
+    ASSERT_EQ(renderPreview(ctx), 0);
+    const auto clean = image::createThumbnailImage();
+    image::makeThumbnailFromPreview(*clean, preview, true);
+    int marked = 0;
+    for (std::int32_t y = 0; y < clean->baseHeight; ++y) {
+        for (std::int32_t x = 0; x < clean->baseWidth; ++x) {
+            ASSERT_EQ(image::readRgba8(thumbnail, x, y, 0), image::readRgba8(*clean, x, y, 0));
+            if (image::readRgba8(*fromShown, x, y, 0) != image::readRgba8(*clean, x, y, 0))
+                ++marked;
+        }
+    }
+    EXPECT_GT(marked, 0) << "the shown preview carries no marks to leave out";
 }
 
 TEST(PreviewRender, APictureThatCannotBeHeldEndsWith999AndLeavesTheFieldsAlone) {

@@ -200,20 +200,15 @@ TEST(PresetsPage, AFolderOfSettingsFilesGivesItsThumbnailsInTwoRows) {
     EXPECT_EQ(validationErrors(scratch + "out/page.html"), std::vector<std::string>{});
 }
 
-TEST(PresetsPage, AFolderWithoutPresetsGivesAPageWithAnEmptyTable) {
+TEST(PresetsPage, AFolderWithoutPresetsGivesAValidPageWithoutATable) {
     const std::string scratch = testing::scratchFolder();
     fs::create_directories(scratch + "empty");
     const HtmlPageResult result = writePresetsPage(scratch + "empty/", scratch + "page.html");
     ASSERT_TRUE(result.written()) << result.message;
     const std::string page = readText(scratch + "page.html");
     EXPECT_NE(page.find("Mirel presets from " + scratch + "empty/<br>"), std::string::npos);
-    const std::string tableAndEnd = "align=\"center\"></table><br>\r\n</body></html>";
-    ASSERT_GE(page.size(), tableAndEnd.size());
-    EXPECT_EQ(page.substr(page.size() - tableAndEnd.size()), tableAndEnd);
-    // A table without rows is a third departure, in the empty page only.
-    EXPECT_EQ(
-        validationErrors(scratch + "page.html", "end tag for \"TABLE\" which is not finished"),
-        std::vector<std::string>{});
+    EXPECT_EQ(page.find("<table"), std::string::npos);
+    EXPECT_EQ(validationErrors(scratch + "page.html"), std::vector<std::string>{});
 }
 
 TEST(PresetsPage, AFailedOrCancelledRunKeepsTheOlderPage) {

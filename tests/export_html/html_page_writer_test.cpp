@@ -17,7 +17,8 @@ const std::string kPresetsHead =
     "<meta name=\"generator\" content=\"Ostrand Mirel\"><title>Mirel presets</title>\r\n"
     "</head>\r\n\r\n<body bgcolor=\"#ffffff\">\r\n<p><br>\r\n\r\n"
     "<font size=\"4\" color=\"000000\" face=\"Gill Sans,Verdana,Helvetica,Arial,Geneva\">"
-    "<b>Mirel presets from /sea &amp; sky/<br>\r\n</b></font></p>"
+    "<b>Mirel presets from /sea &amp; sky/<br>\r\n</b></font></p>";
+const std::string kTableStart =
     "<table width=\"100%\" border=\"0\" cellspacing=\"12\" cellpadding=\"0\" align=\"center\">";
 
 const std::string kSeaCell =
@@ -48,19 +49,21 @@ TEST(HtmlPageWriter, RowsOfCellsWithSpacerRowsAndACompletedLastRow) {
     EXPECT_EQ(page.row(), 2);
     EXPECT_EQ(page.column(), 2);
     const std::string spacerRow = "\r\n<tr>" + kSpacerCell + kSpacerCell + "</tr>";
-    const std::string expected = kPresetsHead + "<tr>" + kSeaCell + kSeaCell + "</tr>" + spacerRow +
-                                 "<tr>" + kSeaCell + kEmptyCell + "</tr>" + spacerRow + kPageEnd;
+    const std::string expected = kPresetsHead + kTableStart + "<tr>" + kSeaCell + kSeaCell +
+                                 "</tr>" + spacerRow + "<tr>" + kSeaCell + kEmptyCell + "</tr>" +
+                                 spacerRow + kPageEnd;
     EXPECT_EQ(page.finish(), expected);
     page.imageCell(88, 88, "late", "late");  // nothing goes after the end
     EXPECT_EQ(page.text(), expected);
 
-    // Without cells the table stays empty, and a full last row gets no empty cells.
+    // Without cells there is no table (HTML 4.01 has none without rows), and a full
+    // last row gets no empty cells.
     HtmlPageWriter empty(PageKind::Presets, 5, "/sea & sky/");
-    EXPECT_EQ(empty.finish(), kPresetsHead + kPageEnd);
+    EXPECT_EQ(empty.finish(), kPresetsHead + "<br>\r\n</body></html>");
     HtmlPageWriter full(PageKind::Presets, 1, "/sea & sky/");
     full.imageCell(88, 88, "Sea 1", "a&b");
-    EXPECT_EQ(full.finish(), kPresetsHead + "<tr>" + kSeaCell + "</tr>\r\n<tr>" + kSpacerCell +
-                                 "</tr>" + kPageEnd);
+    EXPECT_EQ(full.finish(), kPresetsHead + kTableStart + "<tr>" + kSeaCell + "</tr>\r\n<tr>" +
+                                 kSpacerCell + "</tr>" + kPageEnd);
 }
 
 TEST(HtmlText, EscapingTableEdges) {

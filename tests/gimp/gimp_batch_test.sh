@@ -102,11 +102,26 @@ out_of_range="(define (with-nth values n value)
                                (with-nth mirel-values 18 150.0))))"
 after_bad="(save (apply max (vector->list (cadr (gimp-image-list)))) \"$out/bad-gimp.png\")"
 
+# The folder of a run whose process ended without removing it (GIMP kills a plug-in
+# whose run the user cancels), and the folder of a process that still runs.
+sh -c 'exit 0' &
+ended=$!
+wait "$ended"
+mkdir -p "$TMPDIR/Mirel run $ended abcdef" "$TMPDIR/Mirel run $$ abcdef"
+touch "$TMPDIR/Mirel run $ended abcdef/Mirel cached settings D"
+
 timeout 600 gimp-console-2.10 -i -d -f \
   -b "$helpers $(cat "$out/cases.scm")" -b "$helpers $bad" -b "$helpers $after_bad" \
   -b "$helpers $out_of_range" -b "(gimp-quit 0)" \
   >"$out/gimp.log" 2>&1 || fail "GIMP ended with an error: $(tail -n 5 "$out/gimp.log")"
 cat "$out/gimp.log"
+
+# Every run removed its own folder, failed or not, and the first one the ended run's.
+[[ ! -e "$TMPDIR/Mirel run $ended abcdef" ]] || fail "the folder of an ended run is still there"
+[[ -d "$TMPDIR/Mirel run $$ abcdef" ]] || fail "the folder of a running process was removed"
+rmdir "$TMPDIR/Mirel run $$ abcdef"
+left=$(find "$TMPDIR" -maxdepth 1 -name 'Mirel run *')
+[[ -z "$left" ]] || fail "runs left their folders: $left"
 
 # The host program over the same inputs with the same settings.
 for case in rgb alpha u16 grey; do

@@ -100,6 +100,8 @@ n=$(differing "$out/last.png" "$out/interactive.png")
 
 n=$(differing "$out/cancelled.png" "$out/last.png")
 [[ "$n" == 0 ]] || fail "cancel: the cancelled dialog changed $n pixels"
+left=$(find "$TMPDIR" -maxdepth 1 -name 'Mirel run *')
+[[ -z "$left" ]] || fail "runs left their folders: $left"
 
 ((failures == 0)) || exit 1
 echo "the interactive run, undo, last values and cancel in GIMP passed"

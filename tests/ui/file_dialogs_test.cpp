@@ -39,9 +39,15 @@ SettingsRecord parametersIn(const SettingsRecord& record) {
     return copy;
 }
 
-bool sameParameters(const SettingsRecord& a, const SettingsRecord& b) {
+// On a difference, says where in the record it begins.
+::testing::AssertionResult sameParameters(const SettingsRecord& a, const SettingsRecord& b) {
     const SettingsRecord left = parametersIn(a), right = parametersIn(b);
-    return std::memcmp(&left, &right, sizeof left) == 0;
+    const auto* l = reinterpret_cast<const unsigned char*>(&left);
+    const auto* r = reinterpret_cast<const unsigned char*>(&right);
+    for (std::size_t i = 0; i < sizeof left; ++i)
+        if (l[i] != r[i])
+            return ::testing::AssertionFailure() << "the records differ from byte " << i;
+    return ::testing::AssertionSuccess();
 }
 
 void prepare(FilterHost& host) {

@@ -383,12 +383,17 @@ inline Lanes trilinearLanesT(const TiledImage& image, int level, float fraction,
 }
 
 #if defined(MIREL_AVX2_PATHS)
-[[gnu::flatten]] MIREL_TARGET_AVX2 Lanes filteredLanesWide(const TiledImage& image, int level,
-                                                           float x, float y) {
+// Never inlined into the dispatchers below: they are built for any processor, and
+// clang's flatten would otherwise pull AVX2 code into them (its backend then fails).
+[[gnu::flatten, gnu::noinline]] MIREL_TARGET_AVX2 Lanes filteredLanesWide(const TiledImage& image,
+                                                                          int level, float x,
+                                                                          float y) {
     return filteredLanesT<true>(image, level, x, y);
 }
-[[gnu::flatten]] MIREL_TARGET_AVX2 Lanes trilinearLanesWide(const TiledImage& image, int level,
-                                                            float fraction, float u, float v) {
+[[gnu::flatten, gnu::noinline]] MIREL_TARGET_AVX2 Lanes trilinearLanesWide(const TiledImage& image,
+                                                                           int level,
+                                                                           float fraction, float u,
+                                                                           float v) {
     return trilinearLanesT<true>(image, level, fraction, u, v);
 }
 #endif

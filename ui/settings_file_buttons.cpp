@@ -4,6 +4,7 @@
 #include "host/plugin_main.h"
 #include "host/preview_render.h"
 #include "image/thumbnails.h"
+#include "platform/gui/dialog.h"
 #include "settings/settings_file.h"
 #include "ui/file_dialogs.h"
 
@@ -34,9 +35,17 @@ bool saveSettingsFromDialog(FilterContext& ctx) {
     choice.folder = &ctx.params->settingsFolder;
     std::string path;
     if (!chooseFile(ctx, choice, path)) return false;
+    const std::string previousName(settingsNameView(settings));
     setSettingsName(settings, fileNameOfPath(path));
     // Written beside the target and renamed over it, so a failed write keeps an old file.
-    saveSettingsFile(path, settings, thumbnail);
+    if (!saveSettingsFile(path, settings, thumbnail)) {
+        // The settings keep the name of the last file they came from or went to: the
+        // status line never names a file that was not written.
+        setSettingsName(settings, previousName);
+        gui::messageDialog(choice.title, "The settings file could not be written:\n" + path,
+                           ctx.dialogWindow);
+        return false;
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QTest>
 #include <cstring>
 #include <filesystem>
@@ -124,6 +125,36 @@ TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
                     .thumbnailLoaded);
     const std::uint32_t top = image::readRgba8(*thumbnail, 5, 0, 0);
     EXPECT_NE(top >> 8, 0xFFFFFFu) << "the default ramp is white at the top";
+}
+
+TEST(FileDialogs, ASaveThatCannotBeWrittenSaysSoAndKeepsTheName) {
+    useOwnTemporaryFolder();
+    const std::string folder = scratchFolder();
+    host_app::Picture picture = rampPicture(64, 48);
+    FilterHost host(plugin(), picture);
+    // A folder on the way that is a file: the dialog takes the name, the write fails.
+    std::ofstream(folder + "plain") << "not a folder";
+    const std::string path = folder + "plain/x.q8r";
+    QString message;
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        const std::string nameBefore(settingsNameView(parametersOf(host).settings));
+        answerFileDialog([&](QFileDialog& save) {
+            EXPECT_TRUE(chooseInFileDialog(save, path));
+            // The message comes once the file dialog has gone.
+            answerModalWindow("Save a settings file", [&](QWidget& window) {
+                for (const QLabel* label : window.findChildren<QLabel*>()) message += label->text();
+                window.close();
+            });
+        });
+        dialog.click(kSave);
+        EXPECT_EQ(settingsNameView(parametersOf(host).settings), nameBefore);
+        dialog.click(kOk);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(message.startsWith("The settings file could not be written:"))
+        << message.toStdString();
+    std::error_code ignored;
+    EXPECT_FALSE(std::filesystem::exists(path, ignored));
 }
 
 TEST(FileDialogs, AFreshStartForgetsTheFoldersAndCancelledDialogsChangeNothing) {

@@ -28,6 +28,13 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Every decoder path runs on pictures of up to 4 megapixels; larger ones are refused
+    // from their headers, as all pictures beyond the program's limit are.
+    mirel::host_app::setPicturePixelLimit(std::int64_t{1} << 22);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string path = temporaryFolder() + "/mirel-image-fuzz-XXXXXX";
     const int fd = ::mkstemp(path.data());

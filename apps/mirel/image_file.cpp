@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cctype>
 #include <cerrno>
@@ -246,6 +247,14 @@ bool isSupportedLayout(int channels, int bitsPerChannel) {
            (bitsPerChannel == 8 || bitsPerChannel == 16 || bitsPerChannel == 32);
 }
 
+namespace {
+std::atomic<std::int64_t> pixelLimit{kMaxPicturePixels};
+}  // namespace
+
+void setPicturePixelLimit(std::int64_t pixels) {
+    pixelLimit = pixels > 0 ? std::min(pixels, kMaxPicturePixels) : kMaxPicturePixels;
+}
+
 static bool checkSize(std::int64_t width, std::int64_t height, int channels, int bitsPerChannel,
                       std::string& error) {
     if (!isSupportedLayout(channels, bitsPerChannel)) {
@@ -258,11 +267,11 @@ static bool checkSize(std::int64_t width, std::int64_t height, int channels, int
                 std::to_string(height) + ")";
         return false;
     }
-    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels) {
+    const std::int64_t limit = pixelLimit;
+    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > limit) {
         error = std::to_string(width) + " x " + std::to_string(height) +
-                " pixels is more than this program handles (at most " +
-                std::to_string(kMaxPicturePixels) + " pixels, " + std::to_string(kMaxPictureSide) +
-                " on a side)";
+                " pixels is more than this program handles (at most " + std::to_string(limit) +
+                " pixels, " + std::to_string(kMaxPictureSide) + " on a side)";
         return false;
     }
     return true;

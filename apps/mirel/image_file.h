@@ -24,6 +24,12 @@ inline constexpr std::uint32_t kFile16Max = 65535;
 inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 31;
 inline constexpr std::int32_t kMaxPictureSide = 1 << 24;
 
+// Lowers the number of pixels a read or an allocation accepts, for this process (never
+// above kMaxPicturePixels; 0 or less restores it). The picture fuzz target sets 4
+// megapixels: a JPEG of a few hundred bytes may rightly claim 100 megapixels of one
+// colour, and decoding it in the instrumented build costs 3 s a run.
+void setPicturePixelLimit(std::int64_t pixels);
+
 inline constexpr int kJpegQuality = 95;
 
 enum class PictureFormat { Unknown, Png, Jpeg, Tiff };

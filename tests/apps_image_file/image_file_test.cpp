@@ -387,6 +387,25 @@ TEST(ImageFileBadInput, CorruptDataFails) {
     expectRefused(folder + "bad.tif", "TIFF");
 }
 
+TEST(ImageFileBadInput, ALoweredPixelLimitRefusesFromTheHeaderAndCanBeRestored) {
+    const std::string folder = scratchFolder();
+    Picture picture;
+    std::string error;
+    ASSERT_TRUE(allocatePicture(picture, 30, 20, 3, 8, error)) << error;
+    ASSERT_TRUE(writePicture(folder + "a.jpg", picture, error)) << error;
+    setPicturePixelLimit(599);
+    expectRefused(folder + "a.jpg", "at most 599 pixels");
+    setPicturePixelLimit(600);
+    EXPECT_TRUE(readPicture(folder + "a.jpg", picture, error)) << error;
+    // Never above the program's own limit, and 0 brings that back.
+    setPicturePixelLimit(std::int64_t{1} << 40);
+    writeBytes(folder + "huge.png", testing::lyingPngHeader(100000, 100000));
+    expectRefused(folder + "huge.png", "at most 2147483648 pixels");
+    setPicturePixelLimit(599);
+    setPicturePixelLimit(0);
+    EXPECT_TRUE(readPicture(folder + "a.jpg", picture, error)) << error;
+}
+
 TEST(ImageFileBadInput, LyingHeadersDoNotAllocateTheirClaim) {
     const std::string folder = scratchFolder();
     writeBytes(folder + "huge.png", testing::lyingPngHeader(100000, 100000));

@@ -140,6 +140,21 @@ inline __m128i mulLo32(__m128i a, __m128i b) {
                               _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
 }
 
+// One row of five pixels weighted by the horizontal taps, per channel.
+inline __m128i weightedRow(const std::uint32_t* p, __m128i w01, __m128i w23, __m128i w4) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i last = _mm_cvtsi32_si128(static_cast<int>(p[4]));
+    // Interleave the bytes of neighbouring pixels so that pmaddwd forms
+    // pixel(c) * w(c) + pixel(c + 1) * w(c + 1) per channel.
+    const __m128i p01 = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
+    const __m128i p23 = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
+    const __m128i p4 = _mm_unpacklo_epi8(last, zero);
+    __m128i row = _mm_madd_epi16(_mm_unpacklo_epi8(p01, zero), w01);
+    row = _mm_add_epi32(row, _mm_madd_epi16(_mm_unpacklo_epi8(p23, zero), w23));
+    return _mm_add_epi32(row, _mm_madd_epi16(_mm_unpacklo_epi8(p4, zero), w4));
+}
+
 // Lanes hold the packed word's bytes 0..3: alpha, blue, green, red.
 Lanes filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::int32_t* wx,
                   const std::int32_t* wy) {
@@ -147,20 +162,9 @@ Lanes filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::
     const __m128i w01 = weightPair(wx[4], wx[3]);
     const __m128i w23 = weightPair(wx[2], wx[1]);
     const __m128i w4 = weightPair(wx[0], 0);
-    const __m128i zero = _mm_setzero_si128();
-    __m128i total = zero;
+    __m128i total = _mm_setzero_si128();
     for (int r = 0; r < kTaps; ++r) {
-        const std::uint32_t* p = first + r * stride;
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i last = _mm_cvtsi32_si128(static_cast<int>(p[4]));
-        // Interleave the bytes of neighbouring pixels so that pmaddwd forms
-        // pixel(c) * w(c) + pixel(c + 1) * w(c + 1) per channel.
-        const __m128i p01 = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
-        const __m128i p23 = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
-        const __m128i p4 = _mm_unpacklo_epi8(last, zero);
-        __m128i row = _mm_madd_epi16(_mm_unpacklo_epi8(p01, zero), w01);
-        row = _mm_add_epi32(row, _mm_madd_epi16(_mm_unpacklo_epi8(p23, zero), w23));
-        row = _mm_add_epi32(row, _mm_madd_epi16(_mm_unpacklo_epi8(p4, zero), w4));
+        const __m128i row = weightedRow(first + r * stride, w01, w23, w4);
         total = _mm_add_epi32(total, mulLo32(row, _mm_set1_epi32(wy[4 - r])));
     }
     // Reversed into red, green, blue, alpha.
@@ -207,16 +211,7 @@ inline MIREL_TARGET_AVX2 Lanes filterRgba8Wide(const std::uint32_t* first, std::
         weightedRowPair(first, stride, w01x2, w23x2, w4x2, wy[4], wy[3]),
         weightedRowPair(first + 2 * stride, stride, w01x2, w23x2, w4x2, wy[2], wy[1]));
     // Row 4 alone.
-    const std::uint32_t* p = first + 4 * stride;
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i last = _mm_cvtsi32_si128(static_cast<int>(p[4]));
-    const __m128i p01 = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
-    const __m128i p23 = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
-    const __m128i p4 = _mm_unpacklo_epi8(last, zero);
-    __m128i row = _mm_madd_epi16(_mm_unpacklo_epi8(p01, zero), w01);
-    row = _mm_add_epi32(row, _mm_madd_epi16(_mm_unpacklo_epi8(p23, zero), w23));
-    row = _mm_add_epi32(row, _mm_madd_epi16(_mm_unpacklo_epi8(p4, zero), w4));
+    const __m128i row = weightedRow(first + 4 * stride, w01, w23, w4);
     __m128i total = _mm_mullo_epi32(row, _mm_set1_epi32(wy[0]));
     total = _mm_add_epi32(total, _mm256_castsi256_si128(pairs));
     total = _mm_add_epi32(total, _mm256_extracti128_si256(pairs, 1));

@@ -66,9 +66,7 @@ std::uint32_t truncateChannel(float v, float scale) {
     return static_cast<std::uint32_t>(static_cast<std::int64_t>(s));
 }
 
-}  // namespace
-
-void buildWeightTables(WeightTables& tables) {
+void computeWeightTables(WeightTables& tables) {
     for (int phase = 0; phase < kWeightPhases; ++phase) {
         float acc[kWeightTaps] = {};
         // Each tap averages the kernel over 20 offsets 1/21 apart, which widens
@@ -92,6 +90,18 @@ void buildWeightTables(WeightTables& tables) {
         tables.fixed2048[phase][4] = 2048 - sum8;
         tables.fixed32768[phase][4] = 32768 - sum16;
     }
+}
+
+}  // namespace
+
+void buildWeightTables(WeightTables& tables) {
+    // Every image carries the same tables: the 25,600 sines are worked out once.
+    static const WeightTables computed = [] {
+        WeightTables t;
+        computeWeightTables(t);
+        return t;
+    }();
+    tables = computed;
 }
 
 int computeLevelSizes(std::int32_t width, std::int32_t height, std::int32_t widths[kMaxLevels],
@@ -292,9 +302,23 @@ bool copyImage(const TiledImage& source, TiledImage& target) {
         return resampleInto(source, target, {0, 0, source.baseWidth, source.baseHeight},
                             {0, 0, target.baseWidth, target.baseHeight}, 0.5f);
     }
-    for (int y = 0; y < source.baseHeight; ++y) {
-        for (int x = 0; x < source.baseWidth; ++x) {
-            writePixel(target, x, y, 0, readPixel(source, x, y, 0));
+    if (source.format == target.format) {
+        // Reading a stored channel and writing it back gives the same word in every
+        // format, so a copy between images of one format is a copy of the rows.
+        const std::size_t bpp = static_cast<std::size_t>(source.bytesPerPixel);
+        for (int y = 0; y < source.baseHeight; ++y) {
+            for (int x = 0; x < source.baseWidth; x += kTileSize) {
+                const std::size_t count =
+                    static_cast<std::size_t>(std::min(kTileSize, source.baseWidth - x));
+                std::memcpy(pixelAddress(target, x, y, 0), pixelAddress(source, x, y, 0),
+                            count * bpp);
+            }
+        }
+    } else {
+        for (int y = 0; y < source.baseHeight; ++y) {
+            for (int x = 0; x < source.baseWidth; ++x) {
+                writePixel(target, x, y, 0, readPixel(source, x, y, 0));
+            }
         }
     }
     buildPyramid(target);

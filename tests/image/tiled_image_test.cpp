@@ -228,6 +228,32 @@ TEST(TiledImage, CopyImageKeepsEveryValueAndConvertsFormats) {
     EXPECT_FALSE(copyImage(empty, same));
 }
 
+// A copy between images of one format moves the stored words; that is only the same as
+// a read and a write of every pixel while a read and a write keep every stored value.
+TEST(TiledImage, EveryStoredValueSurvivesAReadAndAWrite) {
+    TiledImage deep, back, narrow, narrowBack;
+    ASSERT_TRUE(init(deep, 256, 256, SampleFormat::Rgba16));
+    ASSERT_TRUE(init(back, 256, 256, SampleFormat::Rgba16));
+    ASSERT_TRUE(init(narrow, 64, 1, SampleFormat::Rgba8));
+    ASSERT_TRUE(init(narrowBack, 64, 1, SampleFormat::Rgba8));
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const auto v = static_cast<std::uint16_t>(y * 256 + x);
+            writeRgba16(deep, x, y, 0, Rgba16Pixel{v, v, v, v});
+        }
+    for (int x = 0; x < 64; ++x)
+        writeRgba8(narrow, x, 0, 0, 4 * x, 4 * x + 1, 4 * x + 2, 4 * x + 3);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) writePixel(back, x, y, 0, readPixel(deep, x, y, 0));
+    for (int x = 0; x < 64; ++x) writePixel(narrowBack, x, 0, 0, readPixel(narrow, x, 0, 0));
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x)
+            ASSERT_EQ(std::memcmp(pixelAddress(deep, x, y, 0), pixelAddress(back, x, y, 0), 8), 0)
+                << "value " << y * 256 + x;
+    for (int x = 0; x < 64; ++x)
+        ASSERT_EQ(readRgba8(narrowBack, x, 0, 0), readRgba8(narrow, x, 0, 0)) << x;
+}
+
 TEST(TiledImage, CopyTilesFromNeedsTheSameShape) {
     TiledImage source, target, otherFormat, otherSize;
     ASSERT_TRUE(init(source, 520, 30, SampleFormat::Rgba8));

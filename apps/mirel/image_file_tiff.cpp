@@ -362,22 +362,27 @@ bool readBand(TIFF* tif, const TiffLayout& layout, const Band& band, std::int64_
 
 // Stored bytes of the strips or tiles that make up band, for the
 // plausibility check of its buffer.
-std::int64_t storedBandBytes(TIFF* tif, const TiffLayout& layout, const Band& band) {
+// The bytes the file stores for a band. A strip or tile cannot hold more than the
+// whole file, whatever its byte count says.
+std::int64_t storedBandBytes(TIFF* tif, const TiffLayout& layout, const Band& band,
+                             std::int64_t fileSize) {
     const int planes = layout.planar ? layout.samplesPerPixel : 1;
+    auto stored = [&](std::uint32_t strile) {
+        return std::min(static_cast<std::int64_t>(TIFFGetStrileByteCount(tif, strile)),
+                        std::max<std::int64_t>(fileSize, 0));
+    };
     std::int64_t total = 0;
     for (int p = 0; p < planes; ++p) {
         if (TIFFIsTiled(tif)) {
             std::uint32_t tileWidth = 1;
             TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
             for (std::uint32_t x0 = 0; x0 < layout.width; x0 += std::max(tileWidth, 1u)) {
-                total += static_cast<std::int64_t>(TIFFGetStrileByteCount(
-                    tif, TIFFComputeTile(tif, x0, static_cast<std::uint32_t>(band.top), 0,
-                                         static_cast<std::uint16_t>(p))));
+                total += stored(TIFFComputeTile(tif, x0, static_cast<std::uint32_t>(band.top), 0,
+                                                static_cast<std::uint16_t>(p)));
             }
         } else {
-            total += static_cast<std::int64_t>(TIFFGetStrileByteCount(
-                tif, TIFFComputeStrip(tif, static_cast<std::uint32_t>(band.top),
-                                      static_cast<std::uint16_t>(p))));
+            total += stored(TIFFComputeStrip(tif, static_cast<std::uint32_t>(band.top),
+                                             static_cast<std::uint16_t>(p)));
         }
     }
     return total;
@@ -464,7 +469,7 @@ bool decodeTiff(TIFF* tif, std::int64_t fileSize, Picture& picture, const TiffMe
     for (std::int64_t top = 0; top < layout.height; top += bandHeight) {
         const Band band{top, std::min<std::int64_t>(bandHeight, layout.height - top)};
         if (bandBytes > kTrustedBandBytes &&
-            bandBytes > storedBandBytes(tif, layout, band) * kMaxCompressionRatio) {
+            bandBytes > storedBandBytes(tif, layout, band, fileSize) * kMaxCompressionRatio) {
             error = "the TIFF claims far more picture data than it holds";
             return false;
         }

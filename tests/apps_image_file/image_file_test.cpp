@@ -419,6 +419,13 @@ TEST(ImageFileBadInput, LyingHeadersDoNotAllocateTheirClaim) {
     expectRefused(folder + "huge.tif", "TIFF");
     testing::writeShortStripTiff(folder + "short.tif", 100, 100, 1000);
     expectRefused(folder + "short.tif", "TIFF");
+    // A 16 x 16 picture in tiles of 65536 x 65536 (4 GB each) and 16384 x 16384, whose
+    // byte count claims 4 GB in a file of 200 bytes: refused before anything that size
+    // is allocated (the first asked for 8 GB and 24 s).
+    writeBytes(folder + "tile.tif", testing::lyingTileTiff(65536, 0xfffffff0u));
+    expectRefused(folder + "tile.tif", "far more picture data than it holds");
+    writeBytes(folder + "tile2.tif", testing::lyingTileTiff(16384, 0xfffffff0u));
+    expectRefused(folder + "tile2.tif", "far more picture data than it holds");
 
     // A JPEG frame header enlarged to 60000 x 30000 over the data of 64 x 64:
     // decoding stops where the data does.

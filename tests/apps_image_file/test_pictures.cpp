@@ -215,6 +215,46 @@ std::vector<std::uint8_t> lyingPngHeader(std::uint32_t width, std::uint32_t heig
     return png;
 }
 
+std::vector<std::uint8_t> lyingTileTiff(std::uint32_t tileSide, std::uint32_t claimedBytes) {
+    // Little-endian classic TIFF: 16 x 16 8-bit grey in one tile, the directory at 8.
+    std::vector<std::uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto put16 = [&](std::uint32_t v) {
+        tiff.push_back(static_cast<std::uint8_t>(v));
+        tiff.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    auto putLE32 = [&](std::uint32_t v) {
+        put16(v & 0xffff);
+        put16(v >> 16);
+    };
+    const std::uint32_t directoryBytes = 2 + 10 * 12 + 4;
+    const std::uint32_t entries[10][3] = {
+        {256, 4, 16},
+        {257, 4, 16},
+        {258, 3, 8},
+        {259, 3, 1},
+        {262, 3, 1},
+        {277, 3, 1},
+        {322, 4, tileSide},
+        {323, 4, tileSide},            // tile width and length
+        {324, 4, 8 + directoryBytes},  // the tile's offset: the bytes below
+        {325, 4, claimedBytes}};
+    put16(10);
+    for (const auto& e : entries) {
+        put16(e[0]);
+        put16(e[1]);
+        putLE32(1);
+        if (e[1] == 3) {
+            put16(e[2]);
+            put16(0);
+        } else {
+            putLE32(e[2]);
+        }
+    }
+    putLE32(0);
+    tiff.resize(tiff.size() + 64, 0);
+    return tiff;
+}
+
 void writeGrey16Png(const std::string& path, std::uint32_t width, std::uint32_t height,
                     const std::vector<std::uint16_t>& values) {
     std::vector<std::vector<std::uint8_t>> rows;

@@ -34,6 +34,9 @@ void writePalettePng(const std::string& path, int bitDepth, bool withTrns);
 void writeOneBitGreyPng(const std::string& path);
 // A PNG whose header claims width x height RGB pixels followed by almost no data.
 std::vector<std::uint8_t> lyingPngHeader(std::uint32_t width, std::uint32_t height);
+// A 16 x 16 grey TIFF of about 200 bytes whose one tile is tileSide pixels square and
+// says it stores claimedBytes.
+std::vector<std::uint8_t> lyingTileTiff(std::uint32_t tileSide, std::uint32_t claimedBytes);
 
 // A 16-bit grey PNG holding values (file scale, row by row), and its values
 // read back without any conversion.

@@ -145,15 +145,16 @@ void drawOverlays(image::Rgba& colour, std::int32_t column, std::int32_t row,
     if (cell) {
         const double zoom = context.zoom > 1 ? context.zoom : 1;
         const double width = context.storeWidth / zoom;  // picture width in rendered pixels
-        double dash = (std::sin(width * cell->spunH * 0.5) - 0.5) * 2.0;
-        dash = dash > 0.0 ? (dash < 1.0 ? dash : 1.0) : 0.0;  // NaN gives no dash
-        if (dash > 0.0) {
-            const float horizon =
-                lineCoverage(std::fabs(cell->spunV - context.horizonY) * width * 0.5);
-            compositeOver(colour, 1.0f, 0.0f, 1.0f, static_cast<float>(horizon * dash));
-            const float offset =
-                lineCoverage(std::fabs(cell->spunV - context.offsetY) * width * 0.5);
-            compositeOver(colour, 0.0f, 1.0f, 0.0f, static_cast<float>(offset * dash));
+        const float horizon = lineCoverage(std::fabs(cell->spunV - context.horizonY) * width * 0.5);
+        const float offset = lineCoverage(std::fabs(cell->spunV - context.offsetY) * width * 0.5);
+        // Most pixels lie on neither line, and there the dash does not matter.
+        if (horizon > 0.0f || offset > 0.0f) {
+            double dash = (std::sin(width * cell->spunH * 0.5) - 0.5) * 2.0;
+            dash = dash > 0.0 ? (dash < 1.0 ? dash : 1.0) : 0.0;  // NaN gives no dash
+            if (dash > 0.0) {
+                compositeOver(colour, 1.0f, 0.0f, 1.0f, static_cast<float>(horizon * dash));
+                compositeOver(colour, 0.0f, 1.0f, 0.0f, static_cast<float>(offset * dash));
+            }
         }
     }
 

@@ -310,8 +310,8 @@ bool copyImage(const TiledImage& source, TiledImage& target) {
             for (int x = 0; x < source.baseWidth; x += kTileSize) {
                 const std::size_t count =
                     static_cast<std::size_t>(std::min(kTileSize, source.baseWidth - x));
-                std::memcpy(pixelAddress(target, x, y, 0), pixelAddress(source, x, y, 0),
-                            count * bpp);
+                std::memmove(pixelAddress(target, x, y, 0), pixelAddress(source, x, y, 0),
+                             count * bpp);
             }
         }
     } else {

@@ -360,10 +360,9 @@ bool readBand(TIFF* tif, const TiffLayout& layout, const Band& band, std::int64_
     return true;
 }
 
-// Stored bytes of the strips or tiles that make up band, for the
-// plausibility check of its buffer.
-// The bytes the file stores for a band. A strip or tile cannot hold more than the
-// whole file, whatever its byte count says.
+// Stored bytes of the strips or tiles that make up band, for the plausibility check
+// of its buffer. A strip or tile holds at most the whole file, whatever its byte
+// count says.
 std::int64_t storedBandBytes(TIFF* tif, const TiffLayout& layout, const Band& band,
                              std::int64_t fileSize) {
     const int planes = layout.planar ? layout.samplesPerPixel : 1;

@@ -103,8 +103,41 @@ void readMetadata(png_structp png, png_infop info, PictureMetadata& metadata) {
     }
 }
 
+// Walks the chunks before the pixels, where libpng reads each chunk whole: a chunk
+// that says it is longer than the rest of the file is named in `error`. libpng makes
+// its own length limit only a warning, and then allocates what the length claims
+// (1.7 GB for a 103-byte file) before it finds the file too short. The file is left
+// at its start.
+bool chunksBeforePixelsFit(std::FILE* file, std::int64_t fileSize, std::string& error) {
+    constexpr std::int64_t kSignatureBytes = 8, kHeaderBytes = 8, kCrcBytes = 4;
+    std::int64_t at = kSignatureBytes;
+    bool fits = true;
+    std::uint8_t header[kHeaderBytes];
+    while (at + kHeaderBytes <= fileSize && ::fseeko(file, at, SEEK_SET) == 0 &&
+           std::fread(header, 1, sizeof header, file) == sizeof header) {
+        const std::int64_t length =
+            std::int64_t{header[0]} << 24 | header[1] << 16 | header[2] << 8 | header[3];
+        std::string type(reinterpret_cast<const char*>(header + 4), 4);
+        if (type == "IDAT" || type == "IEND") break;  // pixel data is read in pieces
+        if (length > fileSize - at - kHeaderBytes - kCrcBytes) {
+            const bool letters = std::all_of(type.begin(), type.end(), [](char c) {
+                return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+            });
+            if (!letters) type = "unnamed";
+            error = "damaged or truncated PNG (its " + type + " chunk claims " +
+                    std::to_string(length) + " bytes, more than the file holds)";
+            fits = false;
+            break;
+        }
+        at += kHeaderBytes + length + kCrcBytes;
+    }
+    std::rewind(file);
+    return fits;
+}
+
 int decodePng(PngReader& r, std::FILE* file, std::int64_t fileSize, Picture& picture,
               std::string& error) {
+    if (!chunksBeforePixelsFit(file, fileSize, error)) return 0;
     if (setjmp(r.errors.jump) != 0) return -1;
     png_init_io(r.png, file);
     png_set_user_limits(r.png, kMaxPictureSide, kMaxPictureSide);

@@ -414,6 +414,24 @@ TEST(ImageFileBadInput, LyingHeadersDoNotAllocateTheirClaim) {
     writeBytes(folder + "big.png", testing::lyingPngHeader(40000, 40000));
     expectRefused(folder + "big.png", "far more than the file can hold");
 
+    // Chunks before the pixels that claim more than the file holds: libpng would
+    // allocate the claim first (1.7 GB for the sPLT chunk of a file of 100 bytes).
+    writeBytes(folder + "splt.png", testing::lyingChunkPng("sPLT", 0x66644154u));
+    expectRefused(folder + "splt.png", "its sPLT chunk claims 1717846356 bytes");
+    writeBytes(folder + "text.png", testing::lyingChunkPng("tEXt", 0x7fff0000u));
+    expectRefused(folder + "text.png", "more than the file holds");
+    writeBytes(folder + "odd.png", testing::lyingChunkPng("a\nb\x01", 0x7fff0000u));
+    expectRefused(folder + "odd.png", "its unnamed chunk claims");
+    // A chunk that fits goes on to libpng, which finds no pixels after it.
+    writeBytes(folder + "short.png", testing::lyingChunkPng("tEXt", 12));
+    expectRefused(folder + "short.png", "damaged or truncated PNG");
+    {
+        Picture picture;
+        std::string error;
+        EXPECT_FALSE(readPicture(folder + "short.png", picture, error));
+        EXPECT_EQ(error.find("more than the file holds"), std::string::npos) << error;
+    }
+
     // TIFF strips of 2.7 GB and of 30 KB said to be stored in a few bytes.
     testing::writeShortStripTiff(folder + "huge.tif", 30000, 30000, 10);
     expectRefused(folder + "huge.tif", "TIFF");

@@ -215,6 +215,16 @@ std::vector<std::uint8_t> lyingPngHeader(std::uint32_t width, std::uint32_t heig
     return png;
 }
 
+std::vector<std::uint8_t> lyingChunkPng(const char type[4], std::uint32_t claimedBytes) {
+    std::vector<std::uint8_t> png = lyingPngHeader(8, 6);
+    png.resize(8 + 12 + 13);  // the signature and IHDR
+    const std::size_t at = png.size();
+    png.resize(at + 8 + 16, 0x55);
+    put32(png, at, claimedBytes);
+    std::copy(type, type + 4, png.begin() + static_cast<std::ptrdiff_t>(at) + 4);
+    return png;
+}
+
 std::vector<std::uint8_t> lyingTileTiff(std::uint32_t tileSide, std::uint32_t claimedBytes) {
     // Little-endian classic TIFF: 16 x 16 8-bit grey in one tile, the directory at 8.
     std::vector<std::uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};

@@ -34,6 +34,9 @@ void writePalettePng(const std::string& path, int bitDepth, bool withTrns);
 void writeOneBitGreyPng(const std::string& path);
 // A PNG whose header claims width x height RGB pixels followed by almost no data.
 std::vector<std::uint8_t> lyingPngHeader(std::uint32_t width, std::uint32_t height);
+// The signature and header of an 8 x 6 PNG, then a chunk of `type` whose length
+// claims claimedBytes, followed by 16 bytes and the end of the file.
+std::vector<std::uint8_t> lyingChunkPng(const char type[4], std::uint32_t claimedBytes);
 // A 16 x 16 grey TIFF of about 200 bytes whose one tile is tileSide pixels square and
 // says it stores claimedBytes.
 std::vector<std::uint8_t> lyingTileTiff(std::uint32_t tileSide, std::uint32_t claimedBytes);

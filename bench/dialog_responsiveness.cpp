@@ -18,6 +18,7 @@
 #include "apps/mirel/image_file.h"
 #include "host/plugin_main.h"
 #include "tests/host/host_fixture.h"
+#include "tests/support/scratch.h"
 #include "tests/ui/dialog_driver.h"
 
 namespace {
@@ -105,6 +106,10 @@ int main(int argc, char** argv) {
         for (const bool fullSize : {false, true}) {
             // Horizon moves the line the reflection mirrors about; Blur leaves it.
             for (const int sliderId : {ids::kHorizonSlider, ids::kBlurSlider}) {
+                // An empty temporary folder for every run: the filter's files from
+                // earlier runs (cached settings, undo steps, memory dots) would otherwise
+                // open the dialog in another state than the one measured.
+                useOwnTemporaryFolder();
                 Timings timings;
                 if (!run(picture, style, fullSize, sliderId, releases, timings)) {
                     std::fprintf(stderr, "the dialog run failed\n");

@@ -299,17 +299,16 @@ void reduceBand(TiledImage& image, int sourceLevel, const BandRect& rect) {
 
 JobRunner poolJobRunner(int threadLimit) {
     return [threadLimit](std::int32_t kind, const BandRect& rect, const BandBody& body) {
-        // A rectangle that makes one job is that job's tile: it runs here, as a worker
-        // started for it would cost more than the work (the small levels of every
-        // pyramid, and the whole pyramid of a thumbnail).
-        if (std::int64_t{rect.bottom} - rect.top <= jobs::kJobTileSize &&
-            std::int64_t{rect.right} - rect.left <= jobs::kJobTileSize) {
-            if (rect.top < rect.bottom && rect.left < rect.right) body(rect);
-            return;
-        }
         jobs::TiledJobsRequest request;
         request.kind = kind;
         request.rect = {rect.top, rect.left, rect.bottom, rect.right};
+        // A rectangle that makes one job is that job's tile: it runs here, as a worker
+        // started for it would cost more than the work (the small levels of every
+        // pyramid, and the whole pyramid of a thumbnail).
+        if (jobs::splitRect(request.rect).jobCount == 1) {
+            body(rect);
+            return;
+        }
         request.threadLimit = threadLimit;
         request.work = [&body](jobs::TiledJob& job) {
             const jobs::JobRect tile = jobs::imageTileRect(job);

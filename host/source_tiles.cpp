@@ -50,9 +50,9 @@ void copyRow(image::TiledImage& image, const image::TileRecord& tile, std::int32
              const SourceRow& source, const ChannelChoice& choice) {
     const std::int32_t bytes = bytesPerSampleOf(source.pixelClass);
     const std::int64_t pixelStride = std::int64_t(source.planes) * bytes;
-    std::uint8_t* target =
-        tile.pixels.get() + std::size_t(row) * image::kTileSize * std::size_t(image.bytesPerPixel);
-    for (std::int32_t x = 0; x < image::kTileSize && x < source.columns; ++x) {
+    std::uint8_t* target = tile.pixels.get() + std::size_t(row) * std::size_t(image.tileStride[0]) *
+                                                   std::size_t(image.bytesPerPixel);
+    for (std::int32_t x = 0; x < image.tileStride[0] && x < source.columns; ++x) {
         const std::uint8_t* pixel = source.samples + x * pixelStride;
         switch (source.pixelClass) {
             case PixelClass::Eight: {

@@ -328,7 +328,7 @@ inline Lanes filteredLanesT(const TiledImage& image, int level, float x, float y
             std::ptrdiff_t stride = kTaps;
             if (w.inTile) {
                 first = blockStart<std::uint32_t>(image, level, w);
-                stride = kTileSize;
+                stride = image.tileStride[level];
             } else {
                 gatherClamped(image, level, w, block);
             }
@@ -341,8 +341,8 @@ inline Lanes filteredLanesT(const TiledImage& image, int level, float x, float y
             const std::int32_t* wx = tables.fixed32768[w.px];
             const std::int32_t* wy = tables.fixed32768[w.py];
             if (w.inTile)
-                return lanesOf(
-                    filterRgba16(blockStart<Rgba16Pixel>(image, level, w), kTileSize, wx, wy));
+                return lanesOf(filterRgba16(blockStart<Rgba16Pixel>(image, level, w),
+                                            image.tileStride[level], wx, wy));
             Rgba16Pixel block[kTaps * kTaps];
             gatherClamped(image, level, w, block);
             return lanesOf(filterRgba16(block, kTaps, wx, wy));
@@ -352,8 +352,8 @@ inline Lanes filteredLanesT(const TiledImage& image, int level, float x, float y
             const float* wx = tables.weights[w.px];
             const float* wy = tables.weights[w.py];
             if (w.inTile)
-                return lanesOf(
-                    filterRgbaFloat(blockStart<Rgba>(image, level, w), kTileSize, wx, wy));
+                return lanesOf(filterRgbaFloat(blockStart<Rgba>(image, level, w),
+                                               image.tileStride[level], wx, wy));
             Rgba block[kTaps * kTaps];
             gatherClamped(image, level, w, block);
             return lanesOf(filterRgbaFloat(block, kTaps, wx, wy));

@@ -158,8 +158,10 @@ bool init(TiledImage& image, std::int32_t width, std::int32_t height, SampleForm
     for (int k = 0; k <= lastLevel; ++k) {
         const std::int32_t across = (widths[k] + kTileMask) >> kTileShift;
         const std::int32_t down = (heights[k] + kTileMask) >> kTileShift;
+        const std::int32_t stride = tileStrideFor(widths[k]);
         image.firstTile[k] = index;
         image.tilesPerRow[k] = across;
+        image.tileStride[k] = stride;
         for (std::int32_t j = 0; j < down; ++j) {
             const std::int32_t rows = j + 1 < down ? kTileSize : heights[k] - kTileSize * j;
             for (std::int32_t i = 0; i < across; ++i) {
@@ -167,12 +169,11 @@ bool init(TiledImage& image, std::int32_t width, std::int32_t height, SampleForm
                 tile.top = kTileSize * j;
                 tile.left = kTileSize * i;
                 tile.rows = rows;
-                const std::size_t bytes =
-                    static_cast<std::size_t>(kTileSize) * rows * bytesPerPixel;
+                const std::size_t bytes = static_cast<std::size_t>(stride) * rows * bytesPerPixel;
                 tile.pixels.reset(static_cast<std::uint8_t*>(std::malloc(bytes)));
                 if (!tile.pixels) {
                     for (int m = 0; m < kMaxLevels; ++m)
-                        image.firstTile[m] = image.tilesPerRow[m] = 0;
+                        image.firstTile[m] = image.tilesPerRow[m] = image.tileStride[m] = 0;
                     return false;  // `tiles` frees what was allocated so far
                 }
             }
@@ -194,7 +195,8 @@ bool init(TiledImage& image, std::int32_t width, std::int32_t height, SampleForm
         image.invLevelHeight[k] = exists ? 1.0f / static_cast<float>(heights[k]) : 0.0f;
         image.nominalWidth[k] = static_cast<float>(std::ldexp(static_cast<double>(width), -k));
         image.nominalHeight[k] = static_cast<float>(std::ldexp(static_cast<double>(height), -k));
-        if (!exists) image.firstTile[k] = image.lastTile[k] = image.tilesPerRow[k] = 0;
+        if (!exists)
+            image.firstTile[k] = image.lastTile[k] = image.tilesPerRow[k] = image.tileStride[k] = 0;
     }
     image.baseWidth = width;
     image.baseHeight = height;
@@ -333,10 +335,12 @@ bool copyTilesFrom(TiledImage& target, const TiledImage& source) {
         target.totalBytes != source.totalBytes || target.tileCount != source.tileCount) {
         return false;
     }
-    for (std::int32_t i = 0; i < target.tileCount; ++i) {
-        const std::size_t bytes =
-            static_cast<std::size_t>(kTileSize) * source.tiles[i].rows * source.bytesPerPixel;
-        std::memcpy(target.tiles[i].pixels.get(), source.tiles[i].pixels.get(), bytes);
+    for (int k = 0; k <= source.lastLevel; ++k) {
+        for (std::int32_t i = source.firstTile[k]; i <= source.lastTile[k]; ++i) {
+            const std::size_t bytes = static_cast<std::size_t>(source.tileStride[k]) *
+                                      source.tiles[i].rows * source.bytesPerPixel;
+            std::memcpy(target.tiles[i].pixels.get(), source.tiles[i].pixels.get(), bytes);
+        }
     }
     target.contentState = source.contentState;
     target.reflection.valid = false;

@@ -1,5 +1,6 @@
 // The tiled image store: every picture held in memory, with all reduced levels of
-// its pyramid, cut into tiles 512 pixels wide and at most 512 rows high.
+// its pyramid, cut into tiles 512 pixels wide and at most 512 rows high. A level
+// narrower than a tile keeps its rows only as long as it needs (see tileStride).
 #pragma once
 
 #include <cstddef>
@@ -20,8 +21,11 @@ enum class SampleFormat : std::int32_t {
 };
 
 constexpr int kTileShift = 9;
-constexpr int kTileSize = 1 << kTileShift;  // 512 columns (stride of every tile), at most 512 rows
+constexpr int kTileSize = 1 << kTileShift;  // 512 columns, at most 512 rows
 constexpr int kTileMask = kTileSize - 1;
+// The row stride of a level narrower than a tile is its width rounded up to this
+// many pixels, so that rows keep the alignment of the tile's start.
+constexpr int kNarrowStrideStep = 16;
 constexpr int kMaxLevels = 20;             // levels 0 to 19
 constexpr std::int32_t kFixedOne = 32768;  // full scale of Rgba16
 constexpr int kWeightTaps = 5;
@@ -67,7 +71,7 @@ struct TileRecord {
     std::int32_t top = 0;   // first row of the tile within its level, a multiple of 512
     std::int32_t left = 0;  // first column, a multiple of 512
     std::int32_t rows = 0;  // 1 to 512
-    TileBuffer pixels;      // 512 x rows x bytesPerPixel bytes, stride 512 pixels
+    TileBuffer pixels;      // stride x rows x bytesPerPixel bytes (the level's tileStride)
 };
 
 struct TiledImage;
@@ -100,6 +104,10 @@ struct TiledImage {
     std::int32_t firstTile[kMaxLevels] = {};
     std::int32_t lastTile[kMaxLevels] = {};
     std::int32_t tilesPerRow[kMaxLevels] = {};
+    // Pixels from one row of a tile to the next: 512 in a level at least a tile
+    // wide, else the level's width rounded up to kNarrowStrideStep (a picture one
+    // pixel wide would otherwise hold 512 times its size).
+    std::int32_t tileStride[kMaxLevels] = {};
 
     std::int32_t baseWidth = 0;
     std::int32_t baseHeight = 0;
@@ -161,14 +169,24 @@ inline const TileRecord& tileAt(const TiledImage& image, int x, int y, int level
                        (x >> kTileShift)];
 }
 
-inline std::size_t pixelOffset(int x, int y) {
-    return static_cast<std::size_t>(y & kTileMask) * kTileSize +
+// Pixels from the start of its tile to (x, y), in a level of the given stride.
+inline std::size_t pixelOffset(int x, int y, int stride) {
+    return static_cast<std::size_t>(y & kTileMask) * static_cast<std::size_t>(stride) +
            static_cast<std::size_t>(x & kTileMask);
 }
 
 inline std::uint8_t* pixelAddress(const TiledImage& image, int x, int y, int level) {
     return tileAt(image, x, y, level).pixels.get() +
-           pixelOffset(x, y) * static_cast<std::size_t>(image.bytesPerPixel);
+           pixelOffset(x, y, image.tileStride[level]) *
+               static_cast<std::size_t>(image.bytesPerPixel);
+}
+
+// The row stride of a level `width` pixels wide.
+inline std::int32_t tileStrideFor(std::int32_t width) {
+    if (width >= kTileSize) return kTileSize;
+    const std::int32_t rounded =
+        (width + kNarrowStrideStep - 1) / kNarrowStrideStep * kNarrowStrideStep;
+    return rounded < kTileSize ? rounded : kTileSize;
 }
 
 inline int clampCoord(int v, int last) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -90,6 +92,56 @@ TEST(TiledImage, SmallImagesHaveTheirTiles) {
     EXPECT_EQ(wide.lastTile[0] - wide.firstTile[0] + 1, 2);
     EXPECT_EQ(wide.tiles[1].left, 512);
     EXPECT_EQ(wide.tiles[1].rows, 1);
+}
+
+TEST(TiledImage, LevelsNarrowerThanATileHoldOnlyTheirWidth) {
+    // A picture one pixel wide once took 512 times its size in every level.
+    TiledImage thin;
+    ASSERT_TRUE(init(thin, 1, 1300, SampleFormat::Rgba8));
+    for (int k = 0; k <= thin.lastLevel; ++k) EXPECT_EQ(thin.tileStride[k], 16) << k;
+    TiledImage photo;
+    ASSERT_TRUE(init(photo, 1100, 40, SampleFormat::Rgba8));
+    EXPECT_EQ(photo.tileStride[0], 512);  // 1100: three tiles across
+    EXPECT_EQ(photo.tileStride[1], 512);  // 550
+    EXPECT_EQ(photo.tileStride[2], 288);  // 276
+    EXPECT_EQ(photo.tileStride[photo.lastLevel + 1], 0);
+
+    // Rows of a narrow level do not overlap: a distinct word in every pixel of
+    // every level (the last column of each row included) reads back, in each
+    // format and after a copy of the tiles.
+    for (const SampleFormat format :
+         {SampleFormat::Rgba8, SampleFormat::Rgba16, SampleFormat::RgbaFloat}) {
+        TiledImage image, copy;
+        ASSERT_TRUE(init(image, 37, 1100, format));
+        ASSERT_TRUE(init(copy, 37, 1100, format));
+        EXPECT_EQ(image.tileStride[0], 48);
+        // Three byte values in the middle of their steps, so that every format
+        // stores them and gives them back as the same bytes.
+        auto bytesOf = [](int x, int y, int k) {
+            return std::array<int, 3>{x, y & 255, (y >> 8) | (k << 3)};
+        };
+        auto value = [&](int x, int y, int k) {
+            const auto b = bytesOf(x, y, k);
+            return Rgba{(b[0] + 0.5f) / 255.0f, (b[1] + 0.5f) / 255.0f, (b[2] + 0.5f) / 255.0f,
+                        1.0f};
+        };
+        for (int k = 0; k <= image.lastLevel; ++k)
+            for (int y = 0; y < image.levelHeight[k]; ++y)
+                for (int x = 0; x < image.levelWidth[k]; ++x)
+                    writePixel(image, x, y, k, value(x, y, k));
+        ASSERT_TRUE(copyTilesFrom(copy, image));
+        for (int k = 0; k <= image.lastLevel; ++k) {
+            for (int y = 0; y < image.levelHeight[k]; ++y) {
+                for (int x = 0; x < image.levelWidth[k]; ++x) {
+                    const Rgba got = readPixel(copy, x, y, k);
+                    auto byte = [](float v) { return int(std::floor(v * 255.0f + 0.25f)); };
+                    ASSERT_EQ((std::array<int, 3>{byte(got.r), byte(got.g), byte(got.b)}),
+                              bytesOf(x, y, k))
+                        << x << ", " << y << " level " << k;
+                }
+            }
+        }
+    }
 }
 
 TEST(TiledImage, ByteCountsOfLargePicturesUseSixtyFourBits) {

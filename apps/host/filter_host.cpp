@@ -523,6 +523,17 @@ void FilterHost::commitOutput() {
 
 namespace {
 
+// Copies the pixel at `pixel` into the `count` pixels that follow it, in
+// doubling blocks rather than a pixel at a time.
+void repeatPixel(std::uint8_t* pixel, std::int64_t count, std::int64_t pixelBytes) {
+    std::int64_t filled = 1;
+    while (filled <= count) {
+        const std::int64_t n = std::min(filled, count + 1 - filled);
+        std::memcpy(pixel + filled * pixelBytes, pixel, std::size_t(n * pixelBytes));
+        filled += n;
+    }
+}
+
 // Fills `request` with the samples of `rect` in planes lo..hi, taking every
 // rate-th pixel of `source`. Parts outside the picture follow `padding`: edge
 // replication (-1), a constant 0..255, left zero (-2), or an error (-3).
@@ -567,20 +578,40 @@ std::int16_t fillRequest(RequestBuffer& request, const PictureStore& source,
     std::vector<std::uint8_t> sourceRow(std::size_t(columns * pixelBytes));
     std::int32_t rowRead = -1;
 
-    // Every channel of pixels side by side inside the picture: the store's rows are the
-    // request's rows, read straight into the buffer.
+    // Every channel of pixels side by side at full rate: the store's rows are the
+    // request's rows, read straight into the buffer. With edge replication the
+    // columns beyond the picture repeat its edge pixels (a source tile of a
+    // narrow picture is mostly such columns).
     const bool wholePixels = request.rate == 1 && lo == 0 && planeCount == shape.channels &&
-                             (channelOffset < 0 || (channelOffset == 0 && planeCount == 1)) &&
-                             rect.left >= 0 && rect.right <= shape.width;
+                             (channelOffset < 0 || (channelOffset == 0 && planeCount == 1));
+    const bool replicates = padding == pi::kPaddingEdgeReplication;
+    const bool rowsAtOnce =
+        wholePixels && (replicates || (rect.left >= 0 && rect.right <= shape.width));
+    const std::int64_t insideLeft = std::clamp<std::int64_t>(rect.left, 0, shape.width - 1);
+    const std::int64_t insideRight =
+        std::clamp<std::int64_t>(rect.right, insideLeft + 1, shape.width);
     for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
         const std::int64_t wantedY = std::int64_t(y) * request.rate;
         const bool rowOutside = wantedY < 0 || wantedY >= shape.height;
         std::uint8_t* row = request.buffer.data() + std::int64_t(y - rect.top) * rowBytes;
-        if (wholePixels && !rowOutside) {
-            source.readPixels(rect.left, std::int32_t(wantedY), std::int32_t(width), row);
+        const auto sy = std::int32_t(std::clamp<std::int64_t>(wantedY, 0, shape.height - 1));
+        if (rowsAtOnce && (!rowOutside || replicates)) {
+            // Columns insideLeft..insideRight of the picture, at least its nearest
+            // edge pixel when the whole rectangle lies beside it.
+            const std::int64_t first =
+                std::clamp<std::int64_t>(insideLeft - rect.left, 0, width - 1);
+            const std::int64_t count = std::min(insideRight - insideLeft, width - first);
+            std::uint8_t* at = row + first * pixelBytes;
+            source.readPixels(std::int32_t(insideLeft), sy, std::int32_t(count), at);
+            if (first > 0) {
+                std::memcpy(row, at, std::size_t(pixelBytes));
+                repeatPixel(row, first - 1, pixelBytes);
+            }
+            const std::int64_t last = first + count - 1;
+            if (last < width - 1)
+                repeatPixel(row + last * pixelBytes, width - 1 - last, pixelBytes);
             continue;
         }
-        const auto sy = std::int32_t(std::clamp<std::int64_t>(wantedY, 0, shape.height - 1));
         for (std::int32_t x = rect.left; x < rect.right; ++x) {
             const std::int64_t wantedX = std::int64_t(x) * request.rate;
             const bool outside = rowOutside || wantedX < 0 || wantedX >= shape.width;

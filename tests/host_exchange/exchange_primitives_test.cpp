@@ -2,6 +2,7 @@
 // FilterRecord of the real host code on pictures made in memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -376,6 +377,41 @@ TEST(HostRequests, PaddingAndHostErrorsReachThePlugin) {
     r.inHiPlane = r.inLoPlane + 1;  // two 8-bit planes
     EXPECT_EQ(advanceHost(r), pi::kMemFullErr);
     EXPECT_EQ(r.inData, nullptr);
+}
+
+TEST(HostRequests, EdgeReplicationRepeatsTheNearestPixelOnEverySide) {
+    for (const int bits : {8, 16}) {
+        Picture picture = patternPicture(5, 3, 3, bits);
+        FilterHost host(identityFilter(), picture);
+        const auto activeHost = host.activate();
+        pi::FilterRecord& r = host.record();
+        const int bytes = bits / 8;
+        // Around the picture, beside it on the right and on the left, and above it.
+        for (const IntRect rect : {IntRect{-2, -3, 5, 9}, IntRect{0, 6, 2, 9},
+                                   IntRect{1, -5, 3, -1}, IntRect{-3, 1, -1, 3}}) {
+            requestRegion(r, rect, {});
+            r.inputPadding = pi::kPaddingEdgeReplication;
+            ASSERT_EQ(advanceHost(r), 0);
+            ASSERT_NE(r.inData, nullptr);
+            for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
+                const auto* row = static_cast<const std::uint8_t*>(r.inData) +
+                                  std::int64_t(y - rect.top) * r.inRowBytes;
+                for (std::int32_t x = rect.left; x < rect.right; ++x) {
+                    for (int c = 0; c < 3; ++c) {
+                        const std::uint8_t* at = row + ((x - rect.left) * 3 + c) * bytes;
+                        const double stored = bytes == 1 ? double(at[0]) : [&] {
+                            std::uint16_t v;
+                            std::memcpy(&v, at, 2);
+                            return double(v);
+                        }();
+                        ASSERT_EQ(stored, host_app::sampleValue(picture, std::clamp(x, 0, 4),
+                                                                std::clamp(y, 0, 2), c))
+                            << bits << " bits at " << x << ", " << y << " of rect " << rect.left;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(HostRequests, MaskAndICCProfileAreOffered) {

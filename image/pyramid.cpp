@@ -73,7 +73,7 @@ void mapRows(const TiledImage& image, int level, int y, SourceRow rows[kTaps]) {
         const int r = clampCoord(2 * y - 2 + i, last);
         rows[i].tileBase =
             &image.tiles[image.firstTile[level] + (r >> kTileShift) * image.tilesPerRow[level]];
-        rows[i].rowOffset = static_cast<std::size_t>(r & kTileMask) * image.tileStride[level];
+        rows[i].rowOffset = pixelOffset(0, r, image.tileStride[level]);
     }
 }
 
@@ -114,8 +114,7 @@ void reduceRowsRgba8(TiledImage& image, int d, int top, int bottom, int x0, int 
                 const TileRecord* tiles =
                     &image.tiles[image.firstTile[s] +
                                  (clamped >> kTileShift) * image.tilesPerRow[s]];
-                const std::size_t offset =
-                    static_cast<std::size_t>(clamped & kTileMask) * image.tileStride[s];
+                const std::size_t offset = pixelOffset(0, clamped, image.tileStride[s]);
                 if (columns.runTile >= 0) {
                     const std::uint8_t* run = sourceRun(tiles, columns, offset, 4);
                     for (int j = 0; j < columns.count; ++j) {
@@ -187,8 +186,7 @@ void reduceRowsRgba16(TiledImage& image, int d, int top, int bottom, int x0, int
                 const TileRecord* tiles =
                     &image.tiles[image.firstTile[s] +
                                  (clamped >> kTileShift) * image.tilesPerRow[s]];
-                const std::size_t offset =
-                    static_cast<std::size_t>(clamped & kTileMask) * image.tileStride[s];
+                const std::size_t offset = pixelOffset(0, clamped, image.tileStride[s]);
                 const std::uint8_t* run =
                     columns.runTile >= 0 ? sourceRun(tiles, columns, offset, 8) : nullptr;
                 for (int j = 0; j < columns.count; ++j) {

@@ -131,6 +131,18 @@ std::int64_t imageByteCount(std::int32_t width, std::int32_t height, SampleForma
     return pixels * 4 * bytesPerChannelOf(format);
 }
 
+namespace {
+
+// The row stride of a level `width` pixels wide.
+std::int32_t tileStrideFor(std::int32_t width) {
+    if (width >= kTileSize) return kTileSize;
+    const std::int32_t rounded =
+        (width + kNarrowStrideStep - 1) / kNarrowStrideStep * kNarrowStrideStep;
+    return rounded < kTileSize ? rounded : kTileSize;
+}
+
+}  // namespace
+
 bool init(TiledImage& image, std::int32_t width, std::int32_t height, SampleFormat format) {
     release(image);
     const int bytesPerChannel = bytesPerChannelOf(format);

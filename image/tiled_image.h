@@ -181,14 +181,6 @@ inline std::uint8_t* pixelAddress(const TiledImage& image, int x, int y, int lev
                static_cast<std::size_t>(image.bytesPerPixel);
 }
 
-// The row stride of a level `width` pixels wide.
-inline std::int32_t tileStrideFor(std::int32_t width) {
-    if (width >= kTileSize) return kTileSize;
-    const std::int32_t rounded =
-        (width + kNarrowStrideStep - 1) / kNarrowStrideStep * kNarrowStrideStep;
-    return rounded < kTileSize ? rounded : kTileSize;
-}
-
 inline int clampCoord(int v, int last) {
     return v < 0 ? 0 : (v > last ? last : v);
 }

@@ -217,17 +217,28 @@ image::Rgba cornerMean(RenderContext& context, const TileCells& tile, const Pixe
     const std::int32_t rows[4] = {work.b - 1, work.b - 1, work.b, work.b};
     double sumR = 0.0, sumG = 0.0, sumB = 0.0, sumA = 0.0;
     for (int k = 0; k < 4; ++k) {
-        const CellRecord& cell = *work.corner[k];
-        image::Footprint footprint;
-        footprint.own = sourceOf(cell);
-        const CellRecord* across = cellAt(tile, columns[k] - 1, rows[k]);
-        if (!across) across = cellAt(tile, columns[k] + 1, rows[k]);
-        const CellRecord* down = cellAt(tile, columns[k], rows[k] - 1);
-        if (!down) down = cellAt(tile, columns[k], rows[k] + 1);
-        if (across && across->kind == cell.kind) footprint.neighbour1 = sourceOf(*across);
-        if (down && down->kind == cell.kind) footprint.neighbour2 = sourceOf(*down);
-        ++context.stats.areaSamples;
-        const image::Rgba c = readAndShade(context, cell, footprint, false);
+        // The sample depends on the corner and its neighbours alone: the first pixel
+        // that takes it keeps it in the corner's cell for the other three.
+        CellRecord& cell = *cellAt(tile, columns[k], rows[k]);
+        if (!cell.cornerColourTaken) {
+            image::Footprint footprint;
+            footprint.own = sourceOf(cell);
+            const CellRecord* across = cellAt(tile, columns[k] - 1, rows[k]);
+            if (!across) across = cellAt(tile, columns[k] + 1, rows[k]);
+            const CellRecord* down = cellAt(tile, columns[k], rows[k] - 1);
+            if (!down) down = cellAt(tile, columns[k], rows[k] + 1);
+            if (across && across->kind == cell.kind) footprint.neighbour1 = sourceOf(*across);
+            if (down && down->kind == cell.kind) footprint.neighbour2 = sourceOf(*down);
+            ++context.stats.areaSamples;
+            const image::Rgba taken = readAndShade(context, cell, footprint, false);
+            cell.cornerColour[0] = taken.r;
+            cell.cornerColour[1] = taken.g;
+            cell.cornerColour[2] = taken.b;
+            cell.cornerColour[3] = taken.a;
+            cell.cornerColourTaken = 1;
+        }
+        const image::Rgba c{cell.cornerColour[0], cell.cornerColour[1], cell.cornerColour[2],
+                            cell.cornerColour[3]};
         sumR += static_cast<double>(c.r) * c.a;
         sumG += static_cast<double>(c.g) * c.a;
         sumB += static_cast<double>(c.b) * c.a;

@@ -49,7 +49,10 @@ struct CellRecord {
     std::int32_t levelFlag;
     float blurRadius;
     float pixelColour[4];  // finished RGBA
-    std::uint8_t reserved3[20];
+    // The shaded area sample of this corner as the mean of the corners of a Complex
+    // water pixel takes it; up to four pixels share a corner, and it is read once.
+    float cornerColour[4];
+    std::int32_t cornerColourTaken;  // 1 once cornerColour holds the sample
 };
 static_assert(sizeof(CellRecord) == 256);
 static_assert(std::is_trivially_copyable_v<CellRecord>);

@@ -171,6 +171,37 @@ TEST(SupersamplePixel, TwoByTwoOnUniformPictureKeepsItsColour) {
     EXPECT_NEAR(colour.a, 1.0f, 1e-3f);
 }
 
+TEST(EvaluatePixel, ComplexWaterReadsEachCornerOnceAndAReusedGridKeepsNoneOfItsSamples) {
+    auto picture = testing::samplePhotograph();
+    ASSERT_TRUE(picture);
+    Scene scene(picture.get());
+    scene.settings.waterStyle = kWaterStyleComplex;
+    RenderContext& context = scene.prepare();
+    // 32 x 16 pixels of open water near the bottom of the photograph.
+    const std::int32_t left = 400, top = picture->baseHeight - 40;
+    TileGrid fresh(left, top, left + 32, top + 16);
+    renderTileCells(context, fresh.tile);
+    // Most pixels are the mean of their four corners, and a corner is read by up to four
+    // of them: without sharing, 4 reads a pixel.
+    EXPECT_GT(context.stats.singleSample, 32 * 16 * 3 / 4);
+    EXPECT_LT(context.stats.areaSamples, 2 * context.stats.singleSample)
+        << context.stats.singleSample;
+
+    // A grid that rendered another stretch of water first gives the same pixels, bit for
+    // bit: none of its corner samples survive into the next tile.
+    TileGrid reused(left + 64, top - 16, left + 96, top);
+    renderTileCells(context, reused.tile);
+    reused.tile = tileCells(reused.cells.data(), left, top, left + 32, top + 16);
+    renderTileCells(context, reused.tile);
+    for (std::int32_t b = top; b < top + 16; ++b) {
+        for (std::int32_t a = left; a < left + 32; ++a) {
+            for (int k = 0; k < 4; ++k) {
+                ASSERT_EQ(reused.colour(a, b)[k], fresh.colour(a, b)[k]) << a << "," << b;
+            }
+        }
+    }
+}
+
 TEST(EvaluatePixel, PreviewQualityFollowsTheStyle) {
     Scene scene(nullptr);
     scene.settings.waterStyle = kWaterStyleSimple;

@@ -76,6 +76,15 @@ bool HtmlGallery::begin() {
     }
     // The images folder sits in the page's folder, so making it also shows that the page
     // can be written there, before any image is.
+    // A page in a folder that does not exist is refused with that folder's name: the
+    // images folder's name alone sends the user looking at the wrong folder.
+    const std::string pageFolder = folderOfPath(pagePath_);
+    if (!pageFolder.empty() && !std::filesystem::is_directory(pageFolder, error)) {
+        abandon(HtmlPageStatus::ImagesFolderUnusable, "cannot make the images folder " +
+                                                          imagesFolder_ + ": the folder " +
+                                                          pageFolder + " does not exist");
+        return false;
+    }
     if (!os::makeFolder(imagesFolder_.substr(0, imagesFolder_.size() - 1))) {
         abandon(HtmlPageStatus::ImagesFolderUnusable,
                 "cannot make the images folder " + imagesFolder_);

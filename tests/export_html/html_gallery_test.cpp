@@ -240,6 +240,15 @@ TEST(PresetsPage, AFailedOrCancelledRunKeepsTheOlderPage) {
     result = writePresetsPage(source, scratch + "presets");
     EXPECT_EQ(result.status, HtmlPageStatus::PageNotWritten);
     EXPECT_TRUE(fs::is_directory(scratch + "presets"));
+
+    // A page in a folder that does not exist: the message names that folder, and
+    // nothing is made.
+    result = writePresetsPage(source, scratch + "absent/page.html");
+    EXPECT_EQ(result.status, HtmlPageStatus::ImagesFolderUnusable);
+    EXPECT_NE(result.message.find("the folder " + scratch + "absent/ does not exist"),
+              std::string::npos)
+        << result.message;
+    EXPECT_FALSE(fs::exists(scratch + "absent"));
 }
 
 TEST(MemoryDotsPage, FilledDotsInOneRowWithTheirRendersBesideThePage) {

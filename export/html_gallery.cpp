@@ -74,17 +74,20 @@ bool HtmlGallery::begin() {
         abandon(HtmlPageStatus::PageNotWritten, "the page path names a folder: " + pagePath_);
         return false;
     }
-    // The images folder sits in the page's folder, so making it also shows that the page
-    // can be written there, before any image is.
-    // A page in a folder that does not exist is refused with that folder's name: the
-    // images folder's name alone sends the user looking at the wrong folder.
+    // A page in a folder that does not exist (or is a file) is refused with that folder's
+    // name: the images folder's name alone sends the user looking at the wrong folder.
     const std::string pageFolder = folderOfPath(pagePath_);
     if (!pageFolder.empty() && !std::filesystem::is_directory(pageFolder, error)) {
-        abandon(HtmlPageStatus::ImagesFolderUnusable, "cannot make the images folder " +
-                                                          imagesFolder_ + ": the folder " +
-                                                          pageFolder + " does not exist");
+        // "name/" of a file does not exist for the system; "name" does.
+        const bool present =
+            std::filesystem::exists(pageFolder.substr(0, pageFolder.size() - 1), error);
+        abandon(HtmlPageStatus::ImagesFolderUnusable,
+                "cannot make the images folder " + imagesFolder_ + ": " + pageFolder +
+                    (present ? " is not a folder" : " does not exist"));
         return false;
     }
+    // The images folder sits in the page's folder, so making it also shows that the page
+    // can be written there, before any image is.
     if (!os::makeFolder(imagesFolder_.substr(0, imagesFolder_.size() - 1))) {
         abandon(HtmlPageStatus::ImagesFolderUnusable,
                 "cannot make the images folder " + imagesFolder_);

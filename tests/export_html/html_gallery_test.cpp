@@ -241,14 +241,18 @@ TEST(PresetsPage, AFailedOrCancelledRunKeepsTheOlderPage) {
     EXPECT_EQ(result.status, HtmlPageStatus::PageNotWritten);
     EXPECT_TRUE(fs::is_directory(scratch + "presets"));
 
-    // A page in a folder that does not exist: the message names that folder, and
-    // nothing is made.
+    // A page in a folder that does not exist, or in a file: the message names that
+    // folder, and nothing is made or changed.
     result = writePresetsPage(source, scratch + "absent/page.html");
     EXPECT_EQ(result.status, HtmlPageStatus::ImagesFolderUnusable);
-    EXPECT_NE(result.message.find("the folder " + scratch + "absent/ does not exist"),
-              std::string::npos)
+    EXPECT_NE(result.message.find(": " + scratch + "absent/ does not exist"), std::string::npos)
         << result.message;
     EXPECT_FALSE(fs::exists(scratch + "absent"));
+    result = writePresetsPage(source, scratch + "page.html/inner.html");
+    EXPECT_EQ(result.status, HtmlPageStatus::ImagesFolderUnusable);
+    EXPECT_NE(result.message.find(": " + scratch + "page.html/ is not a folder"), std::string::npos)
+        << result.message;
+    EXPECT_EQ(readText(pagePath), "old");
 }
 
 TEST(MemoryDotsPage, FilledDotsInOneRowWithTheirRendersBesideThePage) {

@@ -271,6 +271,32 @@ void probe(RenderContext& context, const PixelWork& work, double x, double y, Ce
     }
 }
 
+// probe for a caller that needs to know no more than whether (x, y) lies on Complex water:
+// true as soon as it does (the partial sample is not kept); otherwise the whole sample in
+// `cell`, kept as probe keeps it.
+bool probeUnlessWater(RenderContext& context, const PixelWork& work, double x, double y,
+                      CellRecord& cell) {
+    ProbeMemo* memo = work.memo;
+    if (memo) {
+        for (int k = 0; k < memo->count; ++k) {
+            if (memo->x[k] == x && memo->y[k] == y) {
+                cell = memo->cells[k];
+                return cell.kind == kKindComplexWater;
+            }
+        }
+    }
+    cell = CellRecord{};
+    cell.sampleLevel = -1;
+    if (evaluateSampleUnlessWater(x, y, context, cell, work.seed)) return true;
+    if (memo && memo->count < ProbeMemo::kCapacity) {
+        const int k = memo->count++;
+        memo->x[k] = x;
+        memo->y[k] = y;
+        memo->cells[k] = cell;
+    }
+    return false;
+}
+
 // Bisection of the boundary along the edge from corner c0 to corner c1: the
 // parameter (0 at c0, 1 at c1) of the last of six midpoints. False when a
 // midpoint belongs to neither end's region.
@@ -543,12 +569,15 @@ image::Rgba evaluatePixel(RenderContext& context, const TileCells& tile, std::in
     if (work.flags == 0 || water) {
         // Corners alike: a feature smaller than the pixel may still hide inside.
         CellRecord centre;
-        probe(context, work, a - 0.5, b - 0.5, centre);
-        const CellRecord& own = *work.corner[kBottomRight];
-        if (water && centre.kind == kKindComplexWater) {
+        if (!water) {
+            probe(context, work, a - 0.5, b - 0.5, centre);
+        } else if (probeUnlessWater(context, work, a - 0.5, b - 0.5, centre)) {
+            // Whether the centre lies on the water too is all the corners' mean needs to
+            // know: the rest of the centre's sample is never worked out.
             ++context.stats.singleSample;
             return cornerMean(context, tile, work);
         }
+        const CellRecord& own = *work.corner[kBottomRight];
         if (work.flags == 0) {
             if (centre.kind == own.kind && centre.regionTag == own.regionTag &&
                 centre.outside == own.outside) {

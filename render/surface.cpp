@@ -167,14 +167,19 @@ double coarseHeightKeepingSum(const RenderContext& c, const double* levelWeight,
 void normalHeights(const RenderContext& c, const double* levelWeight, const Vec3d* around,
                    double hitCoarseSum, double* heights);
 
-// Complex model; returns the spun source position in (h2, v2).
-void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double& h2, double& v2) {
+// Complex model; returns the spun source position in (h2, v2). With `untilWater`, it
+// stops once the ray is known to meet the water, with only the kind set, and returns true.
+bool complexModel(RenderContext& c, double h, double v, CellRecord& cell, double& h2, double& v2,
+                  bool untilWater) {
     const Vec3d ray = viewRay(c, h, v - c.horizonY);
     cell.rayDir = ray;
     cell.negRay = {-ray.x, -ray.y, -ray.z};
     cell.kind = kKindComplexPending;
     cell.hasSpread = 0;
-    if (!(ray.y < 0.0)) return complexNoWater(h, v, cell, h2, v2);
+    if (!(ray.y < 0.0)) {
+        complexNoWater(h, v, cell, h2, v2);
+        return false;
+    }
 
     const SampleFootprint fp = sampleFootprint(c, h, v, cell.seed);
     const Vec3d eye{0.0, c.eyeHeight, 0.0};
@@ -188,7 +193,10 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     Vec3d hit = along(tb);
     double hitSum = 0.0;  // the coarse wave sum at `hit`, carried on to its full height
     double hb = coarseHeightKeepingSum(c, fp.levelWeight, hit, hitSum);
-    if (!(hb <= 0.0)) return complexNoWater(h, v, cell, h2, v2);
+    if (!(hb <= 0.0)) {
+        complexNoWater(h, v, cell, h2, v2);
+        return false;
+    }
     // Five steps of false position settle most rays. One end can stay put while
     // the other creeps towards it, and then the point after five steps lies off
     // the surface. At a low eye, where the rays graze the waves, the points of a
@@ -218,7 +226,14 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
             kept = -1;
         }
     }
-    if (!finite(hit) || hit.z > c.farLimit) return complexNoWater(h, v, cell, h2, v2);
+    if (!finite(hit) || hit.z > c.farLimit) {
+        complexNoWater(h, v, cell, h2, v2);
+        return false;
+    }
+    if (untilWater) {
+        cell.kind = kKindComplexWater;
+        return true;
+    }
 
     const double step = fp.size;
     const Vec3d around[3] = {hit, {hit.x + step, hit.y, hit.z}, {hit.x, hit.y, hit.z + step}};
@@ -260,7 +275,7 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     const double lenU = spread[0][0] * spread[0][0] + spread[0][1] * spread[0][1];
     const double lenV = spread[1][0] * spread[1][0] + spread[1][1] * spread[1][1];
     const double longest = std::max(lenU, lenV);
-    if (!std::isfinite(longest)) return;  // no spread for a degenerate reflection
+    if (!std::isfinite(longest)) return false;  // no spread for a degenerate reflection
     if (longest > kMaxSpreadSquared) {
         const double shrink = kMaxSpread / std::sqrt(longest);
         for (auto& vec : spread) {
@@ -273,6 +288,7 @@ void complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     cell.spreadU[1] = static_cast<float>(spread[0][1]);
     cell.spreadV[0] = static_cast<float>(spread[1][0]);
     cell.spreadV[1] = static_cast<float>(spread[1][1]);
+    return false;
 }
 
 double worldRipplesWith(const RenderContext& c, double x, double z, double rippleHeight) {
@@ -481,8 +497,11 @@ SampleFootprint sampleFootprint(const RenderContext& c, double h, double v, std:
     return footprintOfSize(c, size);
 }
 
-void evaluateSample(double column, double row, RenderContext& c, CellRecord& cell,
-                    std::int32_t seed) {
+namespace {
+
+// evaluateSample, or evaluateSampleUnlessWater with `untilWater`.
+bool evaluate(double column, double row, RenderContext& c, CellRecord& cell, std::int32_t seed,
+              bool untilWater) {
     ++c.stats.surfaceEvaluations;
     double x = 0.0, y = 0.0;
     imagePosition(c, column, row, x, y);
@@ -507,13 +526,26 @@ void evaluateSample(double column, double row, RenderContext& c, CellRecord& cel
     double h2 = h, v2 = v;
     if (c.isSimple) {
         simpleModel(c, static_cast<float>(h), static_cast<float>(v), cell, h2, v2);
-    } else {
-        complexModel(c, h, v, cell, h2, v2);
+    } else if (complexModel(c, h, v, cell, h2, v2, untilWater)) {
+        return true;
     }
     unspinPoint(c, h2, v2, cell.sourceU, cell.sourceV);
     const bool inside = cell.sourceU >= 0.0f && cell.sourceU <= 1.0f && cell.sourceV >= 0.0f &&
                         cell.sourceV <= 1.0f;
     cell.outside = inside ? 0 : 1;
+    return false;
+}
+
+}  // namespace
+
+void evaluateSample(double column, double row, RenderContext& c, CellRecord& cell,
+                    std::int32_t seed) {
+    evaluate(column, row, c, cell, seed, false);
+}
+
+bool evaluateSampleUnlessWater(double column, double row, RenderContext& c, CellRecord& cell,
+                               std::int32_t seed) {
+    return evaluate(column, row, c, cell, seed, true);
 }
 
 }  // namespace mirel::render

@@ -78,6 +78,15 @@ std::int32_t sampleSeed(std::int32_t column, std::int32_t row);
 void evaluateSample(double column, double row, RenderContext& context, CellRecord& cell,
                     std::int32_t seed);
 
+// evaluateSample for a caller that needs to know no more than whether the sample lies on
+// Complex water: true as soon as it does, with the cell's kind set and the work that
+// follows from the hit point (its normal, the reflection, the spread) left out. Otherwise
+// false, with the very cell evaluateSample fills. The footprint cache and the statistics
+// change as evaluateSample changes them, so a later evaluateSample of the same sample
+// gives what it would have given.
+bool evaluateSampleUnlessWater(double column, double row, RenderContext& context, CellRecord& cell,
+                               std::int32_t seed);
+
 // Two sums of equal-amplitude gradient-noise octaves (the Simple model's waves);
 // octaves is bounded by the context's set-up.
 void fbm(const image::NoiseTables& noise, float a, float b, float octaves, float& sx, float& sy);

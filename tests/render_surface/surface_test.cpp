@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -291,6 +292,41 @@ TEST(SurfaceComplex, FootprintCacheIsKeyedBySeed) {
     EXPECT_EQ(near.size, first.size);  // same seed: reused
     const SampleFootprint other = sampleFootprint(c, 0.0, 0.1, 5);
     EXPECT_GT(other.size, first.size);  // nearer the horizon a pixel covers more water
+}
+
+TEST(SurfaceComplex, StoppingAtTheWaterChangesNothingALaterSampleSees) {
+    // Two renders of the same settings side by side: one takes every sample whole, the
+    // other first asks only whether it lies on water and then, where it does, takes it
+    // whole. Sky, the dry band under the horizon, water and samples that share a seed
+    // (the footprint cache then hands the first size on) must all come out the same.
+    Scene whole(200, 200), asking(200, 200);
+    for (Scene* scene : {&whole, &asking}) {
+        scene->settings.waterStyle = kWaterStyleComplex;
+        scene->settings.horizon = 40.0f;
+        scene->settings.offset = 45.0f;
+        scene->prepare();
+    }
+    int stopped = 0, completed = 0;
+    for (int row = 0; row < 200; row += 3) {
+        for (double column : {13.0, 13.5, 101.0, 187.25}) {
+            const std::int32_t seed = sampleSeed(static_cast<int>(column), row);
+            CellRecord expected{};
+            evaluateSample(column, row, *whole.context, expected, seed);
+            CellRecord cell{};
+            if (evaluateSampleUnlessWater(column, row, *asking.context, cell, seed)) {
+                ++stopped;
+                EXPECT_EQ(expected.kind, kKindComplexWater) << column << "," << row;
+                cell = CellRecord{};
+                evaluateSample(column, row, *asking.context, cell, seed);
+            } else {
+                ++completed;
+            }
+            ASSERT_EQ(std::memcmp(&cell, &expected, sizeof cell), 0) << column << "," << row;
+            ASSERT_EQ(asking.context->cacheSeed, whole.context->cacheSeed);
+        }
+    }
+    EXPECT_GT(stopped, 60);
+    EXPECT_GT(completed, 60);
 }
 
 TEST(SurfaceComplex, LevelWeightsFadeWithTheFootprint) {

@@ -540,15 +540,24 @@ float cornerKey(std::int32_t kind, std::int32_t regionTag, std::int32_t outside)
 }
 
 void evaluateCorners(RenderContext& context, const TileCells& tile) {
+    // The corners go to the surface in row order, a batch at a time.
+    SampleRequest batch[kSampleBatch];
+    int queued = 0;
     for (std::int32_t i = tile.rowStart - 1; i < tile.rowEnd; ++i) {
         for (std::int32_t j = tile.columnStart - 1; j < tile.columnEnd; ++j) {
             CellRecord* cell = cellAt(tile, j, i);
             if (!cell) continue;
             *cell = CellRecord{};
             cell->sampleLevel = -1;
-            evaluateSample(j, i, context, *cell, sampleSeed(j, i));
+            batch[queued++] = SampleRequest{static_cast<double>(j), static_cast<double>(i), cell,
+                                            sampleSeed(j, i)};
+            if (queued == kSampleBatch) {
+                evaluateSamples(batch, queued, context);
+                queued = 0;
+            }
         }
     }
+    evaluateSamples(batch, queued, context);
 }
 
 image::Rgba evaluatePixel(RenderContext& context, const TileCells& tile, std::int32_t a,

@@ -162,71 +162,113 @@ void complexNoWater(double h, double v, CellRecord& cell, double& h2, double& v2
 
 void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec3d* points,
                     int count, int levels, double rippleHeight, double* heights);
-double coarseHeightKeepingSum(const RenderContext& c, const double* levelWeight, const Vec3d& point,
-                              double& sum);
+double worldRipplesWith(const RenderContext& c, double x, double z, double rippleHeight);
 void normalHeights(const RenderContext& c, const double* levelWeight, const Vec3d* around,
                    double hitCoarseSum, double* heights);
 
-// Complex model; returns the spun source position in (h2, v2). With `untilWater`, it
-// stops once the ray is known to meet the water, with only the kind set, and returns true.
-bool complexModel(RenderContext& c, double h, double v, CellRecord& cell, double& h2, double& v2,
-                  bool untilWater) {
-    const Vec3d ray = viewRay(c, h, v - c.horizonY);
+// One ray's false-position search for the point where it meets the waves, a step at a
+// time, so that the rays of several samples can take their steps side by side.
+//
+// False position between the eye (above the waves) and three times the distance to the
+// flat water; a far end still above the waves is no hit. Five steps of false position
+// settle most rays. One end can stay put while the other creeps towards it, and then the
+// point after five steps lies off the surface. At a low eye, where the rays graze the
+// waves, the points of a whole row stop at about the same share of the way, and where
+// they cross a crest of the largest waves, which runs straight across the view, the water
+// changes at once along a straight line. Such rays go on, halving the height kept at an
+// end that stays put twice in a row (the Illinois rule), until the point lies on the
+// surface.
+struct HitSearch {
+    Vec3d ray;
+    double eyeHeight = 0.0;
+    SampleFootprint fp;
+    double ta = 0.0, ha = 0.0, tb = 0.0, hb = 0.0, hm = 0.0;
+    double t = 0.0;       // where along the ray `hit` lies
+    int kept = 0;         // +1: the near end was moved last, -1: the far end
+    int step = -1;        // the step whose height is wanted; -1: the far end's
+    Vec3d hit;            // where the next coarse height is wanted; at the end, the hit
+    double hitSum = 0.0;  // the coarse wave sum at `hit`, carried on to its full height
+    bool searching = true;
+    bool missed = false;  // the far end lies above the waves
+
+    Vec3d along(double distance) const {
+        return Vec3d{ray.x * distance, eyeHeight + ray.y * distance, ray.z * distance};
+    }
+};
+
+void startSearch(RenderContext& c, const Vec3d& ray, double h, double v, std::int32_t seed,
+                 HitSearch& s) {
+    s.ray = ray;
+    s.eyeHeight = c.eyeHeight;
+    s.fp = sampleFootprint(c, h, v, seed);
+    const double flat = -c.eyeHeight / ray.y;
+    s.ta = 0.0;
+    s.ha = c.eyeHeight;
+    s.tb = 3.0 * flat;
+    s.hit = s.along(s.tb);
+}
+
+// The search's next step from the coarse wave sum at `hit`.
+void takeCoarseSum(const RenderContext& c, HitSearch& s, double sum) {
+    s.hitSum = sum;
+    const double height = s.hit.y - (worldRipplesWith(c, s.hit.x, s.hit.z, c.rippleHeight) + sum);
+    if (s.step < 0) {
+        s.hb = height;
+        if (!(s.hb <= 0.0)) {
+            s.searching = false;
+            s.missed = true;
+            return;
+        }
+    } else {
+        const int i = s.step;
+        s.hm = height;
+        if (s.hm > 0.0) {
+            if (i >= 5 && s.kept == 1) s.hb *= 0.5;
+            s.ta = s.t;
+            s.ha = s.hm;
+            s.kept = 1;
+        } else {
+            if (i >= 5 && s.kept == -1) s.ha *= 0.5;
+            s.tb = s.t;
+            s.hb = s.hm;
+            s.kept = -1;
+        }
+    }
+    ++s.step;
+    const double tolerance = kHitTolerance * c.eyeHeight;
+    if (s.step >= 5 + kMaxExtraHitSteps || (s.step >= 5 && !(std::fabs(s.hm) > tolerance))) {
+        s.searching = false;
+        return;
+    }
+    const double denominator = s.ha - s.hb;
+    s.t = denominator > 0.0 ? s.ta + (s.tb - s.ta) * s.ha / denominator : s.tb;
+    s.hit = s.along(s.t);
+}
+
+// The Complex model up to its search: the ray, and false when it points above the
+// horizon (the sample then shows itself).
+bool startComplex(const RenderContext& c, double h, double v, CellRecord& cell, double& h2,
+                  double& v2, Vec3d& ray) {
+    ray = viewRay(c, h, v - c.horizonY);
     cell.rayDir = ray;
     cell.negRay = {-ray.x, -ray.y, -ray.z};
     cell.kind = kKindComplexPending;
     cell.hasSpread = 0;
-    if (!(ray.y < 0.0)) {
-        complexNoWater(h, v, cell, h2, v2);
-        return false;
-    }
+    if (ray.y < 0.0) return true;
+    complexNoWater(h, v, cell, h2, v2);
+    return false;
+}
 
-    const SampleFootprint fp = sampleFootprint(c, h, v, cell.seed);
+// The Complex model after its search; returns the spun source position in (h2, v2). With
+// `untilWater`, it stops once the ray is known to meet the water, with only the kind set,
+// and returns true.
+bool finishComplex(RenderContext& c, double h, double v, CellRecord& cell, double& h2, double& v2,
+                   const HitSearch& search, bool untilWater) {
+    const Vec3d& ray = search.ray;
+    const Vec3d& hit = search.hit;
+    const SampleFootprint& fp = search.fp;
     const Vec3d eye{0.0, c.eyeHeight, 0.0};
-    auto along = [&](double t) { return Vec3d{ray.x * t, eye.y + ray.y * t, ray.z * t}; };
-
-    // False position between the eye (above the waves) and three times the
-    // distance to the flat water; a far end still above the waves is no hit.
-    const double flat = -c.eyeHeight / ray.y;
-    double ta = 0.0, ha = c.eyeHeight;
-    double tb = 3.0 * flat;
-    Vec3d hit = along(tb);
-    double hitSum = 0.0;  // the coarse wave sum at `hit`, carried on to its full height
-    double hb = coarseHeightKeepingSum(c, fp.levelWeight, hit, hitSum);
-    if (!(hb <= 0.0)) {
-        complexNoWater(h, v, cell, h2, v2);
-        return false;
-    }
-    // Five steps of false position settle most rays. One end can stay put while
-    // the other creeps towards it, and then the point after five steps lies off
-    // the surface. At a low eye, where the rays graze the waves, the points of a
-    // whole row stop at about the same share of the way, and where they cross a
-    // crest of the largest waves, which runs straight across the view, the water
-    // changes at once along a straight line. Such rays go on, halving the height
-    // kept at an end that stays put twice in a row (the Illinois rule), until the
-    // point lies on the surface.
-    const double tolerance = kHitTolerance * c.eyeHeight;
-    double hm = 0.0;
-    int kept = 0;  // +1: the near end was moved last, -1: the far end
-    for (int i = 0; i < 5 + kMaxExtraHitSteps; ++i) {
-        if (i >= 5 && !(std::fabs(hm) > tolerance)) break;
-        const double denominator = ha - hb;
-        const double t = denominator > 0.0 ? ta + (tb - ta) * ha / denominator : tb;
-        hit = along(t);
-        hm = coarseHeightKeepingSum(c, fp.levelWeight, hit, hitSum);
-        if (hm > 0.0) {
-            if (i >= 5 && kept == 1) hb *= 0.5;
-            ta = t;
-            ha = hm;
-            kept = 1;
-        } else {
-            if (i >= 5 && kept == -1) ha *= 0.5;
-            tb = t;
-            hb = hm;
-            kept = -1;
-        }
-    }
-    if (!finite(hit) || hit.z > c.farLimit) {
+    if (search.missed || !finite(hit) || hit.z > c.farLimit) {
         complexNoWater(h, v, cell, h2, v2);
         return false;
     }
@@ -234,6 +276,7 @@ bool complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
         cell.kind = kKindComplexWater;
         return true;
     }
+    const double hitSum = search.hitSum;
 
     const double step = fp.size;
     const Vec3d around[3] = {hit, {hit.x + step, hit.y, hit.z}, {hit.x, hit.y, hit.z + step}};
@@ -291,6 +334,21 @@ bool complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     return false;
 }
 
+// The Complex model for one sample, its search a step at a time.
+bool complexModel(RenderContext& c, double h, double v, CellRecord& cell, double& h2, double& v2,
+                  bool untilWater) {
+    Vec3d ray;
+    if (!startComplex(c, h, v, cell, h2, v2, ray)) return false;
+    HitSearch search;
+    startSearch(c, ray, h, v, cell.seed, search);
+    while (search.searching) {
+        double sum = 0.0;
+        waveSums(c, search.fp.levelWeight, &search.hit, 1, kCoarseWaveLevels, &sum);
+        takeCoarseSum(c, search, sum);
+    }
+    return finishComplex(c, h, v, cell, h2, v2, search, untilWater);
+}
+
 double worldRipplesWith(const RenderContext& c, double x, double z, double rippleHeight) {
     if (!(c.rippleWorldScale > 0.0)) return 0.0;
     // Every ring lies within 1 + 0.09 * sqrt(2) ring radii of the centre's hit
@@ -324,13 +382,6 @@ void surfaceHeights(const RenderContext& c, const double* levelWeight, const Vec
         const Vec3d& point = points[n];
         heights[n] = point.y - (worldRipplesWith(c, point.x, point.z, rippleHeight) + sums[n]);
     }
-}
-
-// surfaceHeightCoarse, keeping the wave sum the height was made from.
-double coarseHeightKeepingSum(const RenderContext& c, const double* levelWeight, const Vec3d& point,
-                              double& sum) {
-    waveSums(c, levelWeight, &point, 1, kCoarseWaveLevels, &sum);
-    return point.y - (worldRipplesWith(c, point.x, point.z, c.rippleHeight) + sum);
 }
 
 // The heights at every level of the hit point and its two neighbours, as
@@ -499,13 +550,12 @@ SampleFootprint sampleFootprint(const RenderContext& c, double h, double v, std:
 
 namespace {
 
-// evaluateSample, or evaluateSampleUnlessWater with `untilWater`.
-bool evaluate(double column, double row, RenderContext& c, CellRecord& cell, std::int32_t seed,
-              bool untilWater) {
+// A sample's start: its spun position in (h, v) and every field the models may leave.
+void beginSample(double column, double row, RenderContext& c, CellRecord& cell, std::int32_t seed,
+                 double& h, double& v) {
     ++c.stats.surfaceEvaluations;
     double x = 0.0, y = 0.0;
     imagePosition(c, column, row, x, y);
-    double h = 0.0, v = 0.0;
     spinPoint(c, x - 0.5, c.aspect * (y - 0.5), h, v);
 
     cell.seed = seed;
@@ -522,17 +572,28 @@ bool evaluate(double column, double row, RenderContext& c, CellRecord& cell, std
     cell.slopeSpread[1] = kMinSlopeSpread;
     cell.spreadU[0] = cell.spreadU[1] = 0.0f;
     cell.spreadV[0] = cell.spreadV[1] = 0.0f;
+}
 
+// A sample's end: its source position, (h2, v2) unspun, and whether it lies outside.
+void endSample(const RenderContext& c, CellRecord& cell, double h2, double v2) {
+    unspinPoint(c, h2, v2, cell.sourceU, cell.sourceV);
+    const bool inside = cell.sourceU >= 0.0f && cell.sourceU <= 1.0f && cell.sourceV >= 0.0f &&
+                        cell.sourceV <= 1.0f;
+    cell.outside = inside ? 0 : 1;
+}
+
+// evaluateSample, or evaluateSampleUnlessWater with `untilWater`.
+bool evaluate(double column, double row, RenderContext& c, CellRecord& cell, std::int32_t seed,
+              bool untilWater) {
+    double h = 0.0, v = 0.0;
+    beginSample(column, row, c, cell, seed, h, v);
     double h2 = h, v2 = v;
     if (c.isSimple) {
         simpleModel(c, static_cast<float>(h), static_cast<float>(v), cell, h2, v2);
     } else if (complexModel(c, h, v, cell, h2, v2, untilWater)) {
         return true;
     }
-    unspinPoint(c, h2, v2, cell.sourceU, cell.sourceV);
-    const bool inside = cell.sourceU >= 0.0f && cell.sourceU <= 1.0f && cell.sourceV >= 0.0f &&
-                        cell.sourceV <= 1.0f;
-    cell.outside = inside ? 0 : 1;
+    endSample(c, cell, h2, v2);
     return false;
 }
 
@@ -546,6 +607,59 @@ void evaluateSample(double column, double row, RenderContext& c, CellRecord& cel
 bool evaluateSampleUnlessWater(double column, double row, RenderContext& c, CellRecord& cell,
                                std::int32_t seed) {
     return evaluate(column, row, c, cell, seed, true);
+}
+
+void evaluateSamples(const SampleRequest* requests, int count, RenderContext& c) {
+    if (c.isSimple) {
+        for (int k = 0; k < count; ++k) {
+            const SampleRequest& r = requests[k];
+            evaluate(r.column, r.row, c, *r.cell, r.seed, false);
+        }
+        return;
+    }
+    for (; count > 0; requests += kSampleBatch, count -= kSampleBatch) {
+        const int n = count < kSampleBatch ? count : kSampleBatch;
+        HitSearch searches[kSampleBatch];
+        double h[kSampleBatch] = {}, v[kSampleBatch] = {}, h2[kSampleBatch] = {},
+               v2[kSampleBatch] = {};
+        bool searched[kSampleBatch] = {};
+        // In the requests' order: the footprint cache sees the samples as one at a time would.
+        for (int k = 0; k < n; ++k) {
+            const SampleRequest& r = requests[k];
+            beginSample(r.column, r.row, c, *r.cell, r.seed, h[k], v[k]);
+            h2[k] = h[k];
+            v2[k] = v[k];
+            Vec3d ray;
+            searched[k] = startComplex(c, h[k], v[k], *r.cell, h2[k], v2[k], ray);
+            if (searched[k]) {
+                startSearch(c, ray, h[k], v[k], r.cell->seed, searches[k]);
+            } else {
+                searches[k].searching = false;
+            }
+        }
+        // Side by side: every step takes the coarse sums of all rays still searching at once.
+        for (;;) {
+            const double* weights[kSampleBatch];
+            Vec3d points[kSampleBatch];
+            double sums[kSampleBatch];
+            int which[kSampleBatch];
+            int m = 0;
+            for (int k = 0; k < n; ++k) {
+                if (!searches[k].searching) continue;
+                weights[m] = searches[k].fp.levelWeight;
+                points[m] = searches[k].hit;
+                which[m++] = k;
+            }
+            if (m == 0) break;
+            waveSums(c, weights, points, m, kCoarseWaveLevels, sums, nullptr);
+            for (int j = 0; j < m; ++j) takeCoarseSum(c, searches[which[j]], sums[j]);
+        }
+        for (int k = 0; k < n; ++k) {
+            CellRecord& cell = *requests[k].cell;
+            if (searched[k]) finishComplex(c, h[k], v[k], cell, h2[k], v2[k], searches[k], false);
+            endSample(c, cell, h2[k], v2[k]);
+        }
+    }
 }
 
 }  // namespace mirel::render

@@ -87,6 +87,19 @@ void evaluateSample(double column, double row, RenderContext& context, CellRecor
 bool evaluateSampleUnlessWater(double column, double row, RenderContext& context, CellRecord& cell,
                                std::int32_t seed);
 
+// Where evaluateSamples takes a sample, into which cell, with which seed.
+struct SampleRequest {
+    double column = 0.0, row = 0.0;
+    CellRecord* cell = nullptr;
+    std::int32_t seed = 0;
+};
+inline constexpr int kSampleBatch = 16;
+
+// evaluateSample of every request, the same cells bit for bit. The Complex rays of up to
+// kSampleBatch samples search for the water side by side: each ray's steps depend on one
+// another, those of different rays do not, so the processor works on several at once.
+void evaluateSamples(const SampleRequest* requests, int count, RenderContext& context);
+
 // Two sums of equal-amplitude gradient-noise octaves (the Simple model's waves);
 // octaves is bounded by the context's set-up.
 void fbm(const image::NoiseTables& noise, float a, float b, float octaves, float& sx, float& sy);

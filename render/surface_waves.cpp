@@ -159,11 +159,12 @@ MIREL_TARGET_AVX2 void evaluatePairsWide(const RenderContext& c, WavePairs& pair
 
 }  // namespace
 
-void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* points, int count,
-              int levels, double* sums, const int* firstLevels) {
+void waveSums(const RenderContext& c, const double* const* levelWeights, const Vec3d* points,
+              int count, int levels, double* sums, const int* firstLevels) {
     // The pair buffer holds the waves of kMaxHeightPoints points; more go in turns.
     for (; count > kMaxHeightPoints; count -= kMaxHeightPoints) {
-        waveSums(c, levelWeight, points, kMaxHeightPoints, levels, sums, firstLevels);
+        waveSums(c, levelWeights, points, kMaxHeightPoints, levels, sums, firstLevels);
+        levelWeights += kMaxHeightPoints;
         points += kMaxHeightPoints;
         sums += kMaxHeightPoints;
         if (firstLevels) firstLevels += kMaxHeightPoints;
@@ -187,7 +188,7 @@ void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* po
         for (int i = 0; i < levels; ++i) {
             // A level without weight adds nothing (the slope statistics look at
             // one level at a time).
-            if (i >= first && levelWeight[i] != 0.0) {
+            if (i >= first && levelWeights[n][i] != 0.0) {
                 const __m128d scale = _mm_set1_pd(g);
                 const int k = pairs.count++;
                 pairs.p[k] = _mm_cvtpd_ps(_mm_mul_pd(_mm_add_pd(x, shift), scale));
@@ -215,11 +216,11 @@ void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* po
         const int first = firstLevels ? firstLevels[n] : 0;
         double a = c.waviness4, sum = first > 0 ? sums[n] : 0.0;
         for (int i = 0; i < levels; ++i) {
-            if (i >= first && levelWeight[i] != 0.0) {
+            if (i >= first && levelWeights[n][i] != 0.0) {
                 const __m128d v = pairs.value[k++];
                 const double u = _mm_cvtsd_f64(v);
                 const double w = _mm_cvtsd_f64(_mm_unpackhi_pd(v, v));
-                sum += (u + w) * a * levelWeight[i];
+                sum += (u + w) * a * levelWeights[n][i];
             }
             a *= c.complexityBand;
         }
@@ -243,8 +244,8 @@ void rotateStreams(double& ax, double& az, double& bx, double& bz) {
 
 }  // namespace
 
-void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* points, int count,
-              int levels, double* sums, const int* firstLevels) {
+void waveSums(const RenderContext& c, const double* const* levelWeights, const Vec3d* points,
+              int count, int levels, double* sums, const int* firstLevels) {
     levels = std::clamp(levels, 1, kWaveLevels);
     const double seedShift = static_cast<double>(c.settings.randomSeed) * 0.17 * 0.8;
     for (int n = 0; n < count; ++n) {
@@ -254,12 +255,12 @@ void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* po
         const int first = firstLevels ? firstLevels[n] : 0;
         double g = 0.16, a = c.waviness4, sum = first > 0 ? sums[n] : 0.0;
         for (int i = 0; i < levels; ++i) {
-            if (i >= first && levelWeight[i] != 0.0) {
+            if (i >= first && levelWeights[n][i] != 0.0) {
                 const double u = waveLevel(c, static_cast<float>((ax + seedShift) * g),
                                            static_cast<float>((az + seedShift) * g), i);
                 const double w = waveLevel(c, static_cast<float>((bx - seedShift) * g),
                                            static_cast<float>((bz - seedShift) * g), i);
-                sum += (u + w) * a * levelWeight[i];
+                sum += (u + w) * a * levelWeights[n][i];
             }
             rotateStreams(ax, az, bx, bz);
             g *= 1.9;
@@ -270,6 +271,20 @@ void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* po
 }
 
 #endif
+
+void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* points, int count,
+              int levels, double* sums, const int* firstLevels) {
+    // One weight row for every point, kMaxHeightPoints at a time.
+    const double* shared[kMaxHeightPoints];
+    for (const double*& row : shared) row = levelWeight;
+    for (; count > 0; count -= kMaxHeightPoints) {
+        const int n = count < kMaxHeightPoints ? count : kMaxHeightPoints;
+        waveSums(c, shared, points, n, levels, sums, firstLevels);
+        points += n;
+        sums += n;
+        if (firstLevels) firstLevels += n;
+    }
+}
 
 void waveSums(const RenderContext& c, const double* levelWeight, const Vec3d* points, int count,
               int levels, double* sums) {

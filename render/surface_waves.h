@@ -21,5 +21,9 @@ void waveSums(const RenderContext& context, const double* levelWeight, const Vec
 // null firstLevels starts every point from level 0.
 void waveSums(const RenderContext& context, const double* levelWeight, const Vec3d* points,
               int count, int levels, double* sums, const int* firstLevels);
+// The same with a weight row of its own for each point: points of different samples
+// evaluated together, each with its footprint's weights.
+void waveSums(const RenderContext& context, const double* const* levelWeights, const Vec3d* points,
+              int count, int levels, double* sums, const int* firstLevels);
 
 }  // namespace mirel::render

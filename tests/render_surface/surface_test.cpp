@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "image/noise.h"
 #include "render/render_context.h"
@@ -327,6 +328,42 @@ TEST(SurfaceComplex, StoppingAtTheWaterChangesNothingALaterSampleSees) {
     }
     EXPECT_GT(stopped, 60);
     EXPECT_GT(completed, 60);
+}
+
+TEST(SurfaceComplex, SamplesTakenSideBySideAreTheSamplesTakenOneAtATime) {
+    // A column of samples from the sky through the dry band into the water, some pairs
+    // sharing a seed (the footprint cache hands the first size on), more than one batch.
+    for (int style : {kWaterStyleSimple, kWaterStyleComplex}) {
+        SCOPED_TRACE(style);
+        Scene single(200, 200), batched(200, 200);
+        for (Scene* scene : {&single, &batched}) {
+            scene->settings.waterStyle = style;
+            scene->settings.horizon = 40.0f;
+            scene->settings.offset = 45.0f;
+            scene->prepare();
+        }
+        std::vector<SampleRequest> requests;
+        std::vector<CellRecord> expected(3 * kSampleBatch + 5), cells(expected.size());
+        for (std::size_t k = 0; k < expected.size(); ++k) {
+            const double row = static_cast<double>(7 * (k / 2) + 2);
+            const double column = k % 2 == 0 ? 57.0 : 57.5;
+            const std::int32_t seed = sampleSeed(57, static_cast<int>(row));
+            evaluateSample(column, row, *single.context, expected[k], seed);
+            requests.push_back(SampleRequest{column, row, &cells[k], seed});
+        }
+        evaluateSamples(requests.data(), static_cast<int>(requests.size()), *batched.context);
+        int water = 0;
+        for (std::size_t k = 0; k < cells.size(); ++k) {
+            ASSERT_EQ(std::memcmp(&cells[k], &expected[k], sizeof(CellRecord)), 0) << k;
+            water += cells[k].kind == kKindComplexWater ? 1 : 0;
+        }
+        EXPECT_EQ(batched.context->cacheSeed, single.context->cacheSeed);
+        EXPECT_EQ(batched.context->stats.surfaceEvaluations,
+                  single.context->stats.surfaceEvaluations);
+        if (style == kWaterStyleComplex) {
+            EXPECT_GT(water, 8);
+        }
+    }
 }
 
 TEST(SurfaceComplex, LevelWeightsFadeWithTheFootprint) {

@@ -560,8 +560,11 @@ void evaluateCorners(RenderContext& context, const TileCells& tile) {
     evaluateSamples(batch, queued, context);
 }
 
-image::Rgba evaluatePixel(RenderContext& context, const TileCells& tile, std::int32_t a,
-                          std::int32_t b, int quality) {
+namespace {
+
+// evaluatePixel, with the check of the pixel's centre when it was taken ahead.
+image::Rgba evaluatePixelChecked(RenderContext& context, const TileCells& tile, std::int32_t a,
+                                 std::int32_t b, int quality, const WaterCheck* centreAhead) {
     PixelWork work = gatherCorners(tile, a, b);
     if (quality != kQualityAdaptive) {
         ++context.stats.singleSample;
@@ -580,7 +583,8 @@ image::Rgba evaluatePixel(RenderContext& context, const TileCells& tile, std::in
         CellRecord centre;
         if (!water) {
             probe(context, work, a - 0.5, b - 0.5, centre);
-        } else if (probeUnlessWater(context, work, a - 0.5, b - 0.5, centre)) {
+        } else if ((centreAhead && takeWaterCheck(context, *centreAhead, work.seed)) ||
+                   probeUnlessWater(context, work, a - 0.5, b - 0.5, centre)) {
             // Whether the centre lies on the water too is all the corners' mean needs to
             // know: the rest of the centre's sample is never worked out.
             ++context.stats.singleSample;
@@ -608,15 +612,41 @@ image::Rgba evaluatePixel(RenderContext& context, const TileCells& tile, std::in
     return supersample(context, work, patternFor(work.flags));
 }
 
+}  // namespace
+
+image::Rgba evaluatePixel(RenderContext& context, const TileCells& tile, std::int32_t a,
+                          std::int32_t b, int quality) {
+    return evaluatePixelChecked(context, tile, a, b, quality, nullptr);
+}
+
 image::Rgba supersamplePixel(RenderContext& context, const TileCells& tile, std::int32_t a,
                              std::int32_t b, SamplePattern pattern) {
     return supersample(context, gatherCorners(tile, a, b), pattern);
 }
 
 void evaluatePixels(RenderContext& context, const TileCells& tile, int quality) {
+    // The centres of Complex water pixels are checked ahead, a batch of pixels at a time,
+    // side by side; each check is taken in its pixel's turn where it stands.
+    const bool checkAhead = quality == kQualityAdaptive && !context.isSimple;
+    SampleRequest requests[kSampleBatch];
+    WaterCheck checks[kSampleBatch];
+    const WaterCheck* ahead[kSampleBatch] = {};
     for (std::int32_t b = tile.rowStart; b < tile.rowEnd; ++b) {
         for (std::int32_t a = tile.columnStart; a < tile.columnEnd; ++a) {
-            image::Rgba colour = evaluatePixel(context, tile, a, b, quality);
+            const std::int32_t slot = (a - tile.columnStart) % kSampleBatch;
+            if (slot == 0 && checkAhead) {
+                int count = 0;
+                for (std::int32_t k = 0; k < kSampleBatch && a + k < tile.columnEnd; ++k) {
+                    ahead[k] = nullptr;
+                    if (!allComplexWater(gatherCorners(tile, a + k, b))) continue;
+                    requests[count] =
+                        SampleRequest{a + k - 0.5, b - 0.5, nullptr, sampleSeed(a + k, b)};
+                    ahead[k] = &checks[count++];
+                }
+                checkSamplesOnWater(requests, count, context, checks);
+            }
+            image::Rgba colour = evaluatePixelChecked(context, tile, a, b, quality,
+                                                      checkAhead ? ahead[slot] : nullptr);
             colour.r = finiteOrZero(colour.r);
             colour.g = finiteOrZero(colour.g);
             colour.b = finiteOrZero(colour.b);

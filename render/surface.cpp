@@ -196,11 +196,12 @@ struct HitSearch {
     }
 };
 
-void startSearch(RenderContext& c, const Vec3d& ray, double h, double v, std::int32_t seed,
+void startSearch(const RenderContext& c, const Vec3d& ray, const SampleFootprint& fp,
                  HitSearch& s) {
+    s = HitSearch{};
     s.ray = ray;
     s.eyeHeight = c.eyeHeight;
-    s.fp = sampleFootprint(c, h, v, seed);
+    s.fp = fp;
     const double flat = -c.eyeHeight / ray.y;
     s.ta = 0.0;
     s.ha = c.eyeHeight;
@@ -259,6 +260,11 @@ bool startComplex(const RenderContext& c, double h, double v, CellRecord& cell, 
     return false;
 }
 
+// Whether the search found the water: a hit point, and nearer than the far limit.
+bool hitsWater(const RenderContext& c, const HitSearch& search) {
+    return !search.missed && finite(search.hit) && !(search.hit.z > c.farLimit);
+}
+
 // The Complex model after its search; returns the spun source position in (h2, v2). With
 // `untilWater`, it stops once the ray is known to meet the water, with only the kind set,
 // and returns true.
@@ -268,7 +274,7 @@ bool finishComplex(RenderContext& c, double h, double v, CellRecord& cell, doubl
     const Vec3d& hit = search.hit;
     const SampleFootprint& fp = search.fp;
     const Vec3d eye{0.0, c.eyeHeight, 0.0};
-    if (search.missed || !finite(hit) || hit.z > c.farLimit) {
+    if (!hitsWater(c, search)) {
         complexNoWater(h, v, cell, h2, v2);
         return false;
     }
@@ -340,7 +346,7 @@ bool complexModel(RenderContext& c, double h, double v, CellRecord& cell, double
     Vec3d ray;
     if (!startComplex(c, h, v, cell, h2, v2, ray)) return false;
     HitSearch search;
-    startSearch(c, ray, h, v, cell.seed, search);
+    startSearch(c, ray, sampleFootprint(c, h, v, cell.seed), search);
     while (search.searching) {
         double sum = 0.0;
         waveSums(c, search.fp.levelWeight, &search.hit, 1, kCoarseWaveLevels, &sum);
@@ -531,17 +537,26 @@ SampleFootprint footprintOfSize(const RenderContext& c, double size) {
     return fp;
 }
 
+namespace {
+
+// How far the water under the sample lies from the water one pixel row further.
+double measuredFootprintSize(const RenderContext& c, double h, double v) {
+    const Vec3d d0 = viewRay(c, h, v - c.horizonY);
+    const Vec3d d1 = viewRay(c, h, v - c.horizonY + c.invWidth);
+    const double z0 = -(c.eyeHeight / d0.y) * d0.z;
+    const double z1 = -(c.eyeHeight / d1.y) * d1.z;
+    const double size = std::fabs(z0 - z1);
+    return !(size >= 0.0) || !std::isfinite(size) ? 1e30 : size;
+}
+
+}  // namespace
+
 SampleFootprint sampleFootprint(const RenderContext& c, double h, double v, std::int32_t seed) {
     double size = 0.0;
     if (seed == c.cacheSeed && c.cacheValue == c.cacheValue) {
         size = c.cacheValue;
     } else {
-        const Vec3d d0 = viewRay(c, h, v - c.horizonY);
-        const Vec3d d1 = viewRay(c, h, v - c.horizonY + c.invWidth);
-        const double z0 = -(c.eyeHeight / d0.y) * d0.z;
-        const double z1 = -(c.eyeHeight / d1.y) * d1.z;
-        size = std::fabs(z0 - z1);
-        if (!(size >= 0.0) || !std::isfinite(size)) size = 1e30;
+        size = measuredFootprintSize(c, h, v);
         c.cacheSeed = seed;
         c.cacheValue = size;
     }
@@ -551,12 +566,17 @@ SampleFootprint sampleFootprint(const RenderContext& c, double h, double v, std:
 namespace {
 
 // A sample's start: its spun position in (h, v) and every field the models may leave.
-void beginSample(double column, double row, RenderContext& c, CellRecord& cell, std::int32_t seed,
-                 double& h, double& v) {
-    ++c.stats.surfaceEvaluations;
+// The spun position (h, v) of the sample at rendered (column, row).
+void spunPosition(const RenderContext& c, double column, double row, double& h, double& v) {
     double x = 0.0, y = 0.0;
     imagePosition(c, column, row, x, y);
     spinPoint(c, x - 0.5, c.aspect * (y - 0.5), h, v);
+}
+
+void beginSample(double column, double row, RenderContext& c, CellRecord& cell, std::int32_t seed,
+                 double& h, double& v) {
+    ++c.stats.surfaceEvaluations;
+    spunPosition(c, column, row, h, v);
 
     cell.seed = seed;
     cell.kind = kKindUnevaluated;
@@ -580,6 +600,27 @@ void endSample(const RenderContext& c, CellRecord& cell, double h2, double v2) {
     const bool inside = cell.sourceU >= 0.0f && cell.sourceU <= 1.0f && cell.sourceV >= 0.0f &&
                         cell.sourceV <= 1.0f;
     cell.outside = inside ? 0 : 1;
+}
+
+// Up to kSampleBatch searches to their ends, side by side: every step takes the coarse
+// sums of all rays still searching at once.
+void searchSideBySide(const RenderContext& c, HitSearch* searches, int n) {
+    for (;;) {
+        const double* weights[kSampleBatch];
+        Vec3d points[kSampleBatch];
+        double sums[kSampleBatch];
+        int which[kSampleBatch];
+        int m = 0;
+        for (int k = 0; k < n; ++k) {
+            if (!searches[k].searching) continue;
+            weights[m] = searches[k].fp.levelWeight;
+            points[m] = searches[k].hit;
+            which[m++] = k;
+        }
+        if (m == 0) return;
+        waveSums(c, weights, points, m, kCoarseWaveLevels, sums, nullptr);
+        for (int j = 0; j < m; ++j) takeCoarseSum(c, searches[which[j]], sums[j]);
+    }
 }
 
 // evaluateSample, or evaluateSampleUnlessWater with `untilWater`.
@@ -632,34 +673,51 @@ void evaluateSamples(const SampleRequest* requests, int count, RenderContext& c)
             Vec3d ray;
             searched[k] = startComplex(c, h[k], v[k], *r.cell, h2[k], v2[k], ray);
             if (searched[k]) {
-                startSearch(c, ray, h[k], v[k], r.cell->seed, searches[k]);
+                startSearch(c, ray, sampleFootprint(c, h[k], v[k], r.cell->seed), searches[k]);
             } else {
                 searches[k].searching = false;
             }
         }
-        // Side by side: every step takes the coarse sums of all rays still searching at once.
-        for (;;) {
-            const double* weights[kSampleBatch];
-            Vec3d points[kSampleBatch];
-            double sums[kSampleBatch];
-            int which[kSampleBatch];
-            int m = 0;
-            for (int k = 0; k < n; ++k) {
-                if (!searches[k].searching) continue;
-                weights[m] = searches[k].fp.levelWeight;
-                points[m] = searches[k].hit;
-                which[m++] = k;
-            }
-            if (m == 0) break;
-            waveSums(c, weights, points, m, kCoarseWaveLevels, sums, nullptr);
-            for (int j = 0; j < m; ++j) takeCoarseSum(c, searches[which[j]], sums[j]);
-        }
+        searchSideBySide(c, searches, n);
         for (int k = 0; k < n; ++k) {
             CellRecord& cell = *requests[k].cell;
             if (searched[k]) finishComplex(c, h[k], v[k], cell, h2[k], v2[k], searches[k], false);
             endSample(c, cell, h2[k], v2[k]);
         }
     }
+}
+
+void checkSamplesOnWater(const SampleRequest* requests, int count, const RenderContext& c,
+                         WaterCheck* checks) {
+    for (; count > 0; requests += kSampleBatch, checks += kSampleBatch, count -= kSampleBatch) {
+        const int n = count < kSampleBatch ? count : kSampleBatch;
+        HitSearch searches[kSampleBatch];
+        bool searched[kSampleBatch] = {};
+        for (int k = 0; k < n; ++k) {
+            checks[k] = WaterCheck{};
+            searches[k].searching = false;
+            if (c.isSimple) continue;
+            double h = 0.0, v = 0.0, h2 = 0.0, v2 = 0.0;
+            spunPosition(c, requests[k].column, requests[k].row, h, v);
+            CellRecord scratch{};
+            Vec3d ray;
+            if (!startComplex(c, h, v, scratch, h2, v2, ray)) continue;
+            checks[k].size = measuredFootprintSize(c, h, v);
+            startSearch(c, ray, footprintOfSize(c, checks[k].size), searches[k]);
+            searched[k] = true;
+        }
+        searchSideBySide(c, searches, n);
+        for (int k = 0; k < n; ++k) checks[k].water = searched[k] && hitsWater(c, searches[k]);
+    }
+}
+
+bool takeWaterCheck(RenderContext& c, const WaterCheck& check, std::int32_t seed) {
+    // With the seed in the cache, one at a time would have used the cached size instead.
+    if (!check.water || (seed == c.cacheSeed && c.cacheValue == c.cacheValue)) return false;
+    ++c.stats.surfaceEvaluations;
+    c.cacheSeed = seed;
+    c.cacheValue = check.size;
+    return true;
 }
 
 }  // namespace mirel::render

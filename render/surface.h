@@ -100,6 +100,24 @@ inline constexpr int kSampleBatch = 16;
 // another, those of different rays do not, so the processor works on several at once.
 void evaluateSamples(const SampleRequest* requests, int count, RenderContext& context);
 
+// What evaluateSampleUnlessWater would answer for a sample with another seed in the
+// footprint cache: whether it lies on Complex water, and the footprint size it measured.
+struct WaterCheck {
+    bool water = false;
+    double size = 0.0;
+};
+
+// The checks of several samples (their cells are not used), taken side by side and
+// leaving the context as it is, for a caller that wants them ahead of the samples' turns.
+void checkSamplesOnWater(const SampleRequest* requests, int count, const RenderContext& context,
+                         WaterCheck* checks);
+
+// In the sample's turn: true when the check ahead gives what evaluateSampleUnlessWater
+// would give now, which then leaves the statistics and the footprint cache as that call
+// would; false when the sample is to be evaluated in its turn (not on water, or its seed
+// in the cache, whose size would then stand instead of the one measured).
+bool takeWaterCheck(RenderContext& context, const WaterCheck& check, std::int32_t seed);
+
 // Two sums of equal-amplitude gradient-noise octaves (the Simple model's waves);
 // octaves is bounded by the context's set-up.
 void fbm(const image::NoiseTables& noise, float a, float b, float octaves, float& sx, float& sy);

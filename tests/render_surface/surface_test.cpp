@@ -366,6 +366,57 @@ TEST(SurfaceComplex, SamplesTakenSideBySideAreTheSamplesTakenOneAtATime) {
     }
 }
 
+TEST(SurfaceComplex, WaterChecksTakenAheadAnswerAsTheSampleWouldInItsTurn) {
+    // The checks of a column of samples are taken first; then, in turn, each is either
+    // taken or the sample evaluated, and the answers, the footprint cache and the count
+    // must be those of asking one sample at a time. Every other sample follows one with
+    // its own seed at another place, so that the cache holds its seed with another size.
+    Scene single(200, 200), ahead(200, 200);
+    for (Scene* scene : {&single, &ahead}) {
+        scene->settings.waterStyle = kWaterStyleComplex;
+        scene->settings.horizon = 40.0f;
+        scene->settings.offset = 45.0f;
+        scene->prepare();
+    }
+    std::vector<SampleRequest> requests;
+    for (int k = 0; k < 2 * kSampleBatch + 3; ++k) {
+        const int row = 4 * k + 60;
+        requests.push_back(SampleRequest{91.5, row - 0.5, nullptr, sampleSeed(91, row)});
+    }
+    std::vector<WaterCheck> checks(requests.size());
+    checkSamplesOnWater(requests.data(), static_cast<int>(requests.size()), *ahead.context,
+                        checks.data());
+    EXPECT_EQ(ahead.context->stats.surfaceEvaluations, 0);  // the context is left alone
+    int taken = 0, refused = 0;
+    for (std::size_t k = 0; k < requests.size(); ++k) {
+        const SampleRequest& r = requests[k];
+        if (k % 2 == 1) {
+            CellRecord other{};
+            for (Scene* scene : {&single, &ahead})
+                evaluateSample(r.column - 40.0, r.row, *scene->context, other, r.seed);
+        }
+        CellRecord expected{}, cell{};
+        const bool water =
+            evaluateSampleUnlessWater(r.column, r.row, *single.context, expected, r.seed);
+        bool answer = takeWaterCheck(*ahead.context, checks[k], r.seed);
+        if (answer) {
+            ++taken;
+        } else {
+            ++refused;
+            answer = evaluateSampleUnlessWater(r.column, r.row, *ahead.context, cell, r.seed);
+        }
+        ASSERT_EQ(answer, water) << k;
+        ASSERT_EQ(ahead.context->cacheSeed, single.context->cacheSeed) << k;
+        ASSERT_EQ(
+            std::memcmp(&ahead.context->cacheValue, &single.context->cacheValue, sizeof(double)), 0)
+            << k;
+        ASSERT_EQ(ahead.context->stats.surfaceEvaluations,
+                  single.context->stats.surfaceEvaluations);
+    }
+    EXPECT_GT(taken, 5);
+    EXPECT_GT(refused, 5);
+}
+
 TEST(SurfaceComplex, LevelWeightsFadeWithTheFootprint) {
     Scene scene(200, 200);
     RenderContext& c = scene.prepare();

@@ -6,9 +6,10 @@
 
 namespace mirel::render {
 
-// The points evaluated together (the normal's three heights); more are taken
-// in turns.
-constexpr int kMaxHeightPoints = 3;
+// The points evaluated together: a normal's three heights, or the coarse heights of
+// several rays searching side by side (their waves then fill whole groups of lanes, and
+// more groups are in flight at once); more are taken in turns.
+constexpr int kMaxHeightPoints = 8;
 
 // For each of `count` points the weighted sum of its wave
 // levels, levels clamped to 1..kWaveLevels; a level of weight 0 adds nothing.

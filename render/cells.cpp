@@ -249,45 +249,28 @@ image::Rgba cornerMean(RenderContext& context, const TileCells& tile, const Pixe
                        static_cast<float>(sumB / sumA), static_cast<float>(sumA / 4.0)};
 }
 
-// The surface at (x, y) evaluated into `cell` with the pixel's seed.
-void probe(RenderContext& context, const PixelWork& work, double x, double y, CellRecord& cell) {
+// The surface at (x, y) evaluated into `cell` with the pixel's seed. With `untilWater`,
+// for a caller that needs to know no more than whether the point lies on Complex water:
+// true as soon as it does (that partial sample is not kept). Otherwise false, with the
+// whole sample in `cell`, kept for the pixel's later samples at the same place.
+bool probe(RenderContext& context, const PixelWork& work, double x, double y, CellRecord& cell,
+           bool untilWater = false) {
     ProbeMemo* memo = work.memo;
     if (memo) {
         for (int k = 0; k < memo->count; ++k) {
             if (memo->x[k] == x && memo->y[k] == y) {
                 cell = memo->cells[k];
-                return;
+                return untilWater && cell.kind == kKindComplexWater;
             }
         }
     }
     cell = CellRecord{};
     cell.sampleLevel = -1;
-    evaluateSample(x, y, context, cell, work.seed);
-    if (memo && memo->count < ProbeMemo::kCapacity) {
-        const int k = memo->count++;
-        memo->x[k] = x;
-        memo->y[k] = y;
-        memo->cells[k] = cell;
+    if (untilWater) {
+        if (evaluateSampleUnlessWater(x, y, context, cell, work.seed)) return true;
+    } else {
+        evaluateSample(x, y, context, cell, work.seed);
     }
-}
-
-// probe for a caller that needs to know no more than whether (x, y) lies on Complex water:
-// true as soon as it does (the partial sample is not kept); otherwise the whole sample in
-// `cell`, kept as probe keeps it.
-bool probeUnlessWater(RenderContext& context, const PixelWork& work, double x, double y,
-                      CellRecord& cell) {
-    ProbeMemo* memo = work.memo;
-    if (memo) {
-        for (int k = 0; k < memo->count; ++k) {
-            if (memo->x[k] == x && memo->y[k] == y) {
-                cell = memo->cells[k];
-                return cell.kind == kKindComplexWater;
-            }
-        }
-    }
-    cell = CellRecord{};
-    cell.sampleLevel = -1;
-    if (evaluateSampleUnlessWater(x, y, context, cell, work.seed)) return true;
     if (memo && memo->count < ProbeMemo::kCapacity) {
         const int k = memo->count++;
         memo->x[k] = x;
@@ -584,7 +567,7 @@ image::Rgba evaluatePixelChecked(RenderContext& context, const TileCells& tile, 
         if (!water) {
             probe(context, work, a - 0.5, b - 0.5, centre);
         } else if ((centreAhead && takeWaterCheck(context, *centreAhead, work.seed)) ||
-                   probeUnlessWater(context, work, a - 0.5, b - 0.5, centre)) {
+                   probe(context, work, a - 0.5, b - 0.5, centre, true)) {
             // Whether the centre lies on the water too is all the corners' mean needs to
             // know: the rest of the centre's sample is never worked out.
             ++context.stats.singleSample;

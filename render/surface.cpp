@@ -565,7 +565,6 @@ SampleFootprint sampleFootprint(const RenderContext& c, double h, double v, std:
 
 namespace {
 
-// A sample's start: its spun position in (h, v) and every field the models may leave.
 // The spun position (h, v) of the sample at rendered (column, row).
 void spunPosition(const RenderContext& c, double column, double row, double& h, double& v) {
     double x = 0.0, y = 0.0;
@@ -573,6 +572,7 @@ void spunPosition(const RenderContext& c, double column, double row, double& h, 
     spinPoint(c, x - 0.5, c.aspect * (y - 0.5), h, v);
 }
 
+// A sample's start: its spun position in (h, v) and every field the models may leave.
 void beginSample(double column, double row, RenderContext& c, CellRecord& cell, std::int32_t seed,
                  double& h, double& v) {
     ++c.stats.surfaceEvaluations;

@@ -177,9 +177,11 @@ Lanes filterRgba8(const std::uint32_t* first, std::ptrdiff_t stride, const std::
 // filterRgba8 two rows at a time, one in each half of the AVX2 registers. The sums are
 // whole numbers, so adding the halves at the end gives the very total of the row by row
 // loop.
-[[gnu::always_inline]] inline MIREL_TARGET_AVX2 __m256i
-weightedRowPair(const std::uint32_t* p, std::ptrdiff_t stride, __m256i w01, __m256i w23, __m256i w4,
-                std::int32_t weightFirst, std::int32_t weightSecond) {
+[[gnu::always_inline]] inline MIREL_TARGET_AVX2 __m256i weightedRowPair(const std::uint32_t* p,
+                                                                        std::ptrdiff_t stride,
+                                                                        __m256i w01, __m256i w23,
+                                                                        __m256i w4,
+                                                                        __m256i rowWeights) {
     const std::uint32_t* q = p + stride;
     const __m256i zero = _mm256_setzero_si256();
     const __m256i v = _mm256_inserti128_si256(
@@ -194,25 +196,26 @@ weightedRowPair(const std::uint32_t* p, std::ptrdiff_t stride, __m256i w01, __m2
     __m256i row = _mm256_madd_epi16(_mm256_unpacklo_epi8(p01, zero), w01);
     row = _mm256_add_epi32(row, _mm256_madd_epi16(_mm256_unpacklo_epi8(p23, zero), w23));
     row = _mm256_add_epi32(row, _mm256_madd_epi16(_mm256_unpacklo_epi8(p4, zero), w4));
-    const __m256i weights = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_set1_epi32(weightFirst)), _mm_set1_epi32(weightSecond), 1);
-    return _mm256_mullo_epi32(row, weights);
+    return _mm256_mullo_epi32(row, rowWeights);
 }
 
+// The weights come packed from the tables (pairs2048 of the column phase, rows2048 of the
+// row phase, and the row phase's tap 0).
 inline MIREL_TARGET_AVX2 Lanes filterRgba8Wide(const std::uint32_t* first, std::ptrdiff_t stride,
-                                               const std::int32_t* wx, const std::int32_t* wy) {
-    const __m128i w01 = weightPair(wx[4], wx[3]);
-    const __m128i w23 = weightPair(wx[2], wx[1]);
-    const __m128i w4 = weightPair(wx[0], 0);
-    const __m256i w01x2 = _mm256_broadcastsi128_si256(w01);
-    const __m256i w23x2 = _mm256_broadcastsi128_si256(w23);
-    const __m256i w4x2 = _mm256_broadcastsi128_si256(w4);
+                                               const std::uint32_t* xPairs,
+                                               const std::int32_t* yRows, std::int32_t y0) {
+    const __m256i w01x2 = _mm256_set1_epi32(static_cast<int>(xPairs[0]));
+    const __m256i w23x2 = _mm256_set1_epi32(static_cast<int>(xPairs[1]));
+    const __m256i w4x2 = _mm256_set1_epi32(static_cast<int>(xPairs[2]));
     const __m256i pairs = _mm256_add_epi32(
-        weightedRowPair(first, stride, w01x2, w23x2, w4x2, wy[4], wy[3]),
-        weightedRowPair(first + 2 * stride, stride, w01x2, w23x2, w4x2, wy[2], wy[1]));
+        weightedRowPair(first, stride, w01x2, w23x2, w4x2,
+                        _mm256_load_si256(reinterpret_cast<const __m256i*>(yRows))),
+        weightedRowPair(first + 2 * stride, stride, w01x2, w23x2, w4x2,
+                        _mm256_load_si256(reinterpret_cast<const __m256i*>(yRows + 8))));
     // Row 4 alone.
-    const __m128i row = weightedRow(first + 4 * stride, w01, w23, w4);
-    __m128i total = _mm_mullo_epi32(row, _mm_set1_epi32(wy[0]));
+    const __m128i row = weightedRow(first + 4 * stride, _mm256_castsi256_si128(w01x2),
+                                    _mm256_castsi256_si128(w23x2), _mm256_castsi256_si128(w4x2));
+    __m128i total = _mm_mullo_epi32(row, _mm_set1_epi32(y0));
     total = _mm_add_epi32(total, _mm256_castsi256_si128(pairs));
     total = _mm_add_epi32(total, _mm256_extracti128_si256(pairs, 1));
     total = _mm_shuffle_epi32(total, _MM_SHUFFLE(0, 1, 2, 3));
@@ -333,7 +336,10 @@ inline Lanes filteredLanesT(const TiledImage& image, int level, float x, float y
                 gatherClamped(image, level, w, block);
             }
 #if defined(MIREL_AVX2_PATHS)
-            if constexpr (Wide) return filterRgba8Wide(first, stride, wx, wy);
+            if constexpr (Wide) {
+                return filterRgba8Wide(first, stride, tables.pairs2048[w.px],
+                                       tables.rows2048[w.py][0], wy[0]);
+            }
 #endif
             return filterRgba8(first, stride, wx, wy);
         }

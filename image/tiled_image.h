@@ -57,6 +57,11 @@ struct WeightTables {
     float weights[kWeightPhases][kWeightTaps] = {};
     std::int32_t fixed2048[kWeightPhases][kWeightTaps] = {};
     std::int32_t fixed32768[kWeightPhases][kWeightTaps] = {};
+    // fixed2048 as the Rgba8 reads take them, so that a read loads its weights instead
+    // of packing them: the taps as 16-bit pairs (4, 3), (2, 1) and (0, none), the low
+    // tap in the low half; and the row taps 4 and 3, then 2 and 1, each four times.
+    std::uint32_t pairs2048[kWeightPhases][3] = {};
+    alignas(32) std::int32_t rows2048[kWeightPhases][2][8] = {};
 };
 
 // Fills `tables` with the windowed-sinc weights the filtered reads use.

@@ -126,10 +126,7 @@ inline Lanes scaleLanes(const Lanes& v, float s) {
 
 // One 16-bit pair of weights for pmaddwd: `first` in the low half.
 inline __m128i weightPair(std::int32_t first, std::int32_t second) {
-    const std::uint32_t packed =
-        (static_cast<std::uint32_t>(static_cast<std::uint16_t>(second)) << 16) |
-        static_cast<std::uint16_t>(first);
-    return _mm_set1_epi32(static_cast<int>(packed));
+    return _mm_set1_epi32(static_cast<int>(packWeightPair(first, second)));
 }
 
 // Low 32 bits of lane-wise products; exact here because every product fits.

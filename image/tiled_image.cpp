@@ -91,13 +91,9 @@ void computeWeightTables(WeightTables& tables) {
         tables.fixed32768[phase][4] = 32768 - sum16;
 
         const std::int32_t* f = tables.fixed2048[phase];
-        auto pair = [](std::int32_t low, std::int32_t high) {
-            return (static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16) |
-                   static_cast<std::uint16_t>(low);
-        };
-        tables.pairs2048[phase][0] = pair(f[4], f[3]);
-        tables.pairs2048[phase][1] = pair(f[2], f[1]);
-        tables.pairs2048[phase][2] = pair(f[0], 0);
+        tables.pairs2048[phase][0] = packWeightPair(f[4], f[3]);
+        tables.pairs2048[phase][1] = packWeightPair(f[2], f[1]);
+        tables.pairs2048[phase][2] = packWeightPair(f[0], 0);
         for (int lane = 0; lane < 4; ++lane) {
             tables.rows2048[phase][0][lane] = f[4];
             tables.rows2048[phase][0][lane + 4] = f[3];

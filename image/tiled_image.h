@@ -64,6 +64,12 @@ struct WeightTables {
     alignas(32) std::int32_t rows2048[kWeightPhases][2][8] = {};
 };
 
+// Two 16-bit weights in one word for pmaddwd: `low` in the low half.
+inline std::uint32_t packWeightPair(std::int32_t low, std::int32_t high) {
+    return (static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16) |
+           static_cast<std::uint16_t>(low);
+}
+
 // Fills `tables` with the windowed-sinc weights the filtered reads use.
 void buildWeightTables(WeightTables& tables);
 

@@ -545,10 +545,11 @@ void evaluateCorners(RenderContext& context, const TileCells& tile) {
 
 namespace {
 
-// evaluatePixel, with the check of the pixel's centre when it was taken ahead.
-image::Rgba evaluatePixelChecked(RenderContext& context, const TileCells& tile, std::int32_t a,
-                                 std::int32_t b, int quality, const WaterCheck* centreAhead) {
-    PixelWork work = gatherCorners(tile, a, b);
+// evaluatePixel of the pixel whose corners `work` holds, with the check of its centre
+// when it was taken ahead.
+image::Rgba evaluatePixelChecked(RenderContext& context, const TileCells& tile, PixelWork work,
+                                 int quality, const WaterCheck* centreAhead) {
+    const std::int32_t a = work.a, b = work.b;
     if (quality != kQualityAdaptive) {
         ++context.stats.singleSample;
         return areaSample(context, work, quality == kQualityJittered);
@@ -599,7 +600,7 @@ image::Rgba evaluatePixelChecked(RenderContext& context, const TileCells& tile, 
 
 image::Rgba evaluatePixel(RenderContext& context, const TileCells& tile, std::int32_t a,
                           std::int32_t b, int quality) {
-    return evaluatePixelChecked(context, tile, a, b, quality, nullptr);
+    return evaluatePixelChecked(context, tile, gatherCorners(tile, a, b), quality, nullptr);
 }
 
 image::Rgba supersamplePixel(RenderContext& context, const TileCells& tile, std::int32_t a,
@@ -608,28 +609,31 @@ image::Rgba supersamplePixel(RenderContext& context, const TileCells& tile, std:
 }
 
 void evaluatePixels(RenderContext& context, const TileCells& tile, int quality) {
-    // The centres of Complex water pixels are checked ahead, a batch of pixels at a time,
-    // side by side; each check is taken in its pixel's turn where it stands.
+    // The pixels go a batch at a time; the centres of the batch's Complex water pixels are
+    // checked ahead, side by side, and each check is taken in its pixel's turn where it
+    // stands.
     const bool checkAhead = quality == kQualityAdaptive && !context.isSimple;
+    PixelWork works[kSampleBatch];
     SampleRequest requests[kSampleBatch];
     WaterCheck checks[kSampleBatch];
     const WaterCheck* ahead[kSampleBatch] = {};
     for (std::int32_t b = tile.rowStart; b < tile.rowEnd; ++b) {
         for (std::int32_t a = tile.columnStart; a < tile.columnEnd; ++a) {
             const std::int32_t slot = (a - tile.columnStart) % kSampleBatch;
-            if (slot == 0 && checkAhead) {
+            if (slot == 0) {
                 int count = 0;
                 for (std::int32_t k = 0; k < kSampleBatch && a + k < tile.columnEnd; ++k) {
+                    works[k] = gatherCorners(tile, a + k, b);
                     ahead[k] = nullptr;
-                    if (!allComplexWater(gatherCorners(tile, a + k, b))) continue;
+                    if (!checkAhead || !allComplexWater(works[k])) continue;
                     requests[count] =
                         SampleRequest{a + k - 0.5, b - 0.5, nullptr, sampleSeed(a + k, b)};
                     ahead[k] = &checks[count++];
                 }
                 checkSamplesOnWater(requests, count, context, checks);
             }
-            image::Rgba colour = evaluatePixelChecked(context, tile, a, b, quality,
-                                                      checkAhead ? ahead[slot] : nullptr);
+            image::Rgba colour =
+                evaluatePixelChecked(context, tile, works[slot], quality, ahead[slot]);
             colour.r = finiteOrZero(colour.r);
             colour.g = finiteOrZero(colour.g);
             colour.b = finiteOrZero(colour.b);

@@ -295,18 +295,23 @@ TEST(SurfaceComplex, FootprintCacheIsKeyedBySeed) {
     EXPECT_GT(other.size, first.size);  // nearer the horizon a pixel covers more water
 }
 
+// Sky above the horizon at 40, a dry band down to the offset line at 45 (the water there
+// lies beyond the far limit), water below: every kind of sample in one column.
+void prepareBanded(Scene& scene, std::int32_t style) {
+    scene.settings.waterStyle = style;
+    scene.settings.horizon = 40.0f;
+    scene.settings.offset = 45.0f;
+    scene.prepare();
+}
+
 TEST(SurfaceComplex, StoppingAtTheWaterChangesNothingALaterSampleSees) {
     // Two renders of the same settings side by side: one takes every sample whole, the
     // other first asks only whether it lies on water and then, where it does, takes it
     // whole. Sky, the dry band under the horizon, water and samples that share a seed
     // (the footprint cache then hands the first size on) must all come out the same.
     Scene whole(200, 200), asking(200, 200);
-    for (Scene* scene : {&whole, &asking}) {
-        scene->settings.waterStyle = kWaterStyleComplex;
-        scene->settings.horizon = 40.0f;
-        scene->settings.offset = 45.0f;
-        scene->prepare();
-    }
+    prepareBanded(whole, kWaterStyleComplex);
+    prepareBanded(asking, kWaterStyleComplex);
     int stopped = 0, completed = 0;
     for (int row = 0; row < 200; row += 3) {
         for (double column : {13.0, 13.5, 101.0, 187.25}) {
@@ -336,12 +341,8 @@ TEST(SurfaceComplex, SamplesTakenSideBySideAreTheSamplesTakenOneAtATime) {
     for (int style : {kWaterStyleSimple, kWaterStyleComplex}) {
         SCOPED_TRACE(style);
         Scene single(200, 200), batched(200, 200);
-        for (Scene* scene : {&single, &batched}) {
-            scene->settings.waterStyle = style;
-            scene->settings.horizon = 40.0f;
-            scene->settings.offset = 45.0f;
-            scene->prepare();
-        }
+        prepareBanded(single, style);
+        prepareBanded(batched, style);
         std::vector<SampleRequest> requests;
         std::vector<CellRecord> expected(3 * kSampleBatch + 5), cells(expected.size());
         for (std::size_t k = 0; k < expected.size(); ++k) {
@@ -372,12 +373,8 @@ TEST(SurfaceComplex, WaterChecksTakenAheadAnswerAsTheSampleWouldInItsTurn) {
     // must be those of asking one sample at a time. Every other sample follows one with
     // its own seed at another place, so that the cache holds its seed with another size.
     Scene single(200, 200), ahead(200, 200);
-    for (Scene* scene : {&single, &ahead}) {
-        scene->settings.waterStyle = kWaterStyleComplex;
-        scene->settings.horizon = 40.0f;
-        scene->settings.offset = 45.0f;
-        scene->prepare();
-    }
+    prepareBanded(single, kWaterStyleComplex);
+    prepareBanded(ahead, kWaterStyleComplex);
     std::vector<SampleRequest> requests;
     for (int k = 0; k < 2 * kSampleBatch + 3; ++k) {
         const int row = 4 * k + 60;

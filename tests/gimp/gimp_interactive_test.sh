@@ -32,8 +32,17 @@ timeout 300 gimp-console-2.10 -i -d -f -b "$helpers
 values=$(record_as_scheme "$out/record.json")
 call="(apply plug-in-mirel (append (list RUN-MODE (newest) (layer (newest)) \"\") mirel-values))"
 
-# Waits up to a minute for a file GIMP saves.
-saved() { for _ in $(seq 120); do [[ -f "$1" ]] && return 0; sleep 0.5; done; return 1; }
+# Waits up to a minute for a PNG file GIMP saves to be whole: the file appears as the
+# save begins and grows a band of rows at a time, and a key pressed in the image window
+# before the last band is written (the undo below) would change the rows still to come.
+# A PNG file ends with its IEND chunk.
+saved() {
+  for _ in $(seq 120); do
+    [[ -f "$1" && "$(tail -c 8 "$1" | head -c 4)" == IEND ]] && return 0
+    sleep 0.5
+  done
+  return 1
+}
 # Presses KEY in the dialog WINDOW until the window is gone: on a busy machine a
 # key can reach the window before it takes keys.
 press_until_closed() {

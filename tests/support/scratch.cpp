@@ -14,25 +14,39 @@ std::string fromEnvironment(const char* name) {
     return value ? std::string(value) : std::string();
 }
 
-}  // namespace
-
-std::string scratchFolder() {
+// The running test's folder under the scratch area, without a trailing '/'.
+std::filesystem::path testFolder() {
     std::filesystem::path base = fromEnvironment("MIREL_SCRATCH");
     if (base.empty()) base = std::filesystem::temp_directory_path() / "mirel-test-scratch";
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "global";
     for (char& c : name)
         if (c == '/') c = '_';
-    const std::filesystem::path folder = base / name;
+    return base / name;
+}
+
+}  // namespace
+
+std::string scratchFolder() {
+    const std::filesystem::path folder = testFolder();
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     std::filesystem::create_directories(folder);
     return folder.string() + "/";
 }
 
+std::string ownTemporaryFolder() {
+    return testFolder().string() + ".tmp/";
+}
+
 std::string useOwnTemporaryFolder() {
     const std::string folder = scratchFolder();
-    const std::string temporary = folder + "tmp";
+    // Beside the scratch folder, not in it: a test that asks for its scratch folder again
+    // empties it, and with the temporary folder gone the filter would keep its files in
+    // the system's one, shared with every test running at the same time.
+    const std::string temporary = ownTemporaryFolder();
+    std::error_code ignored;
+    std::filesystem::remove_all(temporary, ignored);
     std::filesystem::create_directories(temporary);
     setenv("TMPDIR", temporary.c_str(), 1);
     return folder;

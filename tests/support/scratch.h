@@ -10,9 +10,12 @@ namespace mirel::testing {
 // if it exists), ending with '/'. Tests never see each other's files.
 std::string scratchFolder();
 
-// The test's scratch folder; the filter keeps its temporary files in a
-// folder inside it, so that no other test's cached settings reach this one.
+// The test's scratch folder; the filter keeps its temporary files in a fresh
+// folder of the test's own beside it (kept when the scratch folder is asked for
+// again), so that no other test's cached settings reach this one.
 std::string useOwnTemporaryFolder();
+// That temporary folder of the running test, ending with '/'.
+std::string ownTemporaryFolder();
 
 // The built plug-in library, the built host program and the source tree.
 std::string pluginPath();

@@ -12,6 +12,7 @@
 
 #include "image/pyramid.h"
 #include "image/tiled_image.h"
+#include "platform/os/os.h"
 #include "settings/settings_file.h"
 #include "tests/host/host_fixture.h"
 #include "tests/support/scratch.h"
@@ -92,11 +93,15 @@ TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
         });
         dialog.click(kSave);
         const ParameterBlock& params = parametersOf(host);
-        // As written: a write brings the whole-number mirrors up to date.
-        saved = params.settings;
         EXPECT_EQ(folderView(params.settingsFolder), folder);
         EXPECT_EQ(settingsNameView(params.settings), "x.q8r");
         EXPECT_TRUE(std::filesystem::exists(folder + "x.q8r"));
+        // What Load is to bring back: the dialog's settings as the file keeps them, with
+        // the whole-number mirrors a write brings up to date and the vectors to
+        // hundredths.
+        ASSERT_TRUE(loadSettingsFile(folder + "x.q8r", saved, nullptr).versionRead);
+        EXPECT_EQ(saved.horizon, params.settings.horizon);
+        EXPECT_EQ(saved.blur, params.settings.blur);
 
         dialog.click(kPlainSettings);
         EXPECT_FALSE(sameParameters(params.settings, saved));
@@ -116,6 +121,9 @@ TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
     });
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(sameParameters(parametersOf(host).settings, saved));
+    // The filter's own files (cached settings, undo steps, memory dots) stayed in the
+    // test's temporary folder, out of reach of the tests running beside it.
+    EXPECT_EQ(os::tempFolder(), ownTemporaryFolder());
 
     // The file holds the thumbnail of the preview, not the default ramp.
     auto thumbnail = image::create(128, 128, image::SampleFormat::Rgba8);

@@ -23,7 +23,7 @@ ProgramOutcome applyWithDialogPressing(const std::string& folder, const std::str
     const std::string script = sourceDir() + "/tests/ui/press_key_in_dialog.sh";
     // The program must find the X server, not the offscreen platform of the tests.
     const std::string environment =
-        "TMPDIR=" + quoted(folder + "tmp") +
+        "TMPDIR=" + quoted(ownTemporaryFolder()) +
         " env -u QT_QPA_PLATFORM xvfb-run -a -s '-screen 0 1280x1024x24' " + quoted(script) + " " +
         key + " ";
     return runProgram(pluginPath(), "apply in.png -o " + output + " --dialog", environment, folder);

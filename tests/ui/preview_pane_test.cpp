@@ -189,7 +189,7 @@ TEST(PreviewPane, WhatTheDialogConfirmsIsWhatTheHostProgramRenders) {
 
     const ProgramOutcome outcome =
         runProgram(pluginPath(), "apply in.png -o out.png --action confirmed.json",
-                   "TMPDIR=" + quoted(folder + "tmp") + " ", folder);
+                   "TMPDIR=" + quoted(ownTemporaryFolder()) + " ", folder);
     ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
     Picture rendered;
     ASSERT_TRUE(host_app::readPicture(folder + "out.png", rendered, error)) << error;

@@ -25,18 +25,27 @@ std::filesystem::path testFolder() {
     return base / name;
 }
 
-}  // namespace
+// The running test's own temporary folder, beside its scratch folder.
+std::filesystem::path temporaryFolderOfTest() {
+    return testFolder() += ".tmp";
+}
 
-std::string scratchFolder() {
-    const std::filesystem::path folder = testFolder();
+// `folder` made anew, empty, and named with a trailing '/'.
+std::string freshFolder(const std::filesystem::path& folder) {
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     std::filesystem::create_directories(folder);
     return folder.string() + "/";
 }
 
+}  // namespace
+
+std::string scratchFolder() {
+    return freshFolder(testFolder());
+}
+
 std::string ownTemporaryFolder() {
-    return testFolder().string() + ".tmp/";
+    return temporaryFolderOfTest().string() + "/";
 }
 
 std::string useOwnTemporaryFolder() {
@@ -44,10 +53,7 @@ std::string useOwnTemporaryFolder() {
     // Beside the scratch folder, not in it: a test that asks for its scratch folder again
     // empties it, and with the temporary folder gone the filter would keep its files in
     // the system's one, shared with every test running at the same time.
-    const std::string temporary = ownTemporaryFolder();
-    std::error_code ignored;
-    std::filesystem::remove_all(temporary, ignored);
-    std::filesystem::create_directories(temporary);
+    const std::string temporary = freshFolder(temporaryFolderOfTest());
     setenv("TMPDIR", temporary.c_str(), 1);
     return folder;
 }

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!writeFile(scratch.path, data, size)) return 0;
     std::vector<std::uint8_t> section;
     std::string error;
-    if (readPiplSection(scratch.path, section, error)) {
+    if (readPiplResource(scratch.path, section, error)) {
         if (section.empty() || section.size() > size) std::abort();
         parseBytes(section);
     } else if (error.empty()) {

@@ -1,8 +1,6 @@
 // The filter lifecycle across the host's selectors: Parameters, Prepare,
 // Start, Continue and Finish, the two host blocks kept between calls, and the
 // working memory of one run.
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -295,12 +293,6 @@ void doFinish(FilterContext& ctx) {
     freeWorkingMemory(ctx);
 }
 
-const void* moduleHandle() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<const void*>(&moduleHandle), &info) == 0) return nullptr;
-    return info.dli_fbase;
-}
-
 void dispatch(FilterContext& ctx, std::uint16_t selector) {
     switch (selector) {
         case pi::kFilterSelectorAbout:
@@ -359,7 +351,7 @@ void pluginMain(std::int16_t selector, void* record, std::intptr_t* data,
                      : static_cast<pi::FilterRecord*>(record);
     ctx.data = data;
     ctx.result = result;
-    ctx.moduleHandle = moduleHandle();
+    ctx.moduleHandle = os::currentModule();
     if (unsignedSelector != pi::kFilterSelectorAbout && ctx.record == nullptr) {
         ctx.setResult(pi::kFilterBadParameters);
         return;

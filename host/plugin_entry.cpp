@@ -60,9 +60,16 @@ void installServices(mirel::LifecycleServices& services) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void PluginMain(std::int16_t selector,
-                                                                  void* record, std::intptr_t* data,
-                                                                  std::int16_t* result) {
+// The library's only export: on Windows by name in its export table, elsewhere
+// as its one visible symbol.
+#if defined(_WIN32)
+#define MIREL_PLUGIN_EXPORT __declspec(dllexport)
+#else
+#define MIREL_PLUGIN_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" MIREL_PLUGIN_EXPORT void PluginMain(std::int16_t selector, void* record,
+                                               std::intptr_t* data, std::int16_t* result) {
     static const bool installed = [] {
         installServices(mirel::filterContext().services);
         return true;

@@ -179,12 +179,17 @@ constexpr std::array<std::uint8_t, kAeteSize + 1> terminatedAete() {
 
 }  // namespace mirel
 
+#if defined(_WIN32)
+// Windows hosts read the terminology from the library's resource section.
+extern "C" const std::array<std::uint8_t, mirel::kAeteSize + 1> MirelAETE = mirel::terminatedAete();
+#else
 // In a section of its own, beside the PiPL's, so that a host reads the
 // terminology from the file without loading the library; "used" keeps the
 // compiler from dropping it. Not exported: hosts find it by section.
 extern "C" __attribute__((used, section(".aete")))
 const std::array<std::uint8_t, mirel::kAeteSize + 1>
     MirelAETE = mirel::terminatedAete();
+#endif
 
 namespace mirel {
 

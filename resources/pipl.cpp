@@ -147,6 +147,11 @@ constexpr std::array<std::uint8_t, kPiplSize> trimmedPipl() {
 
 }  // namespace mirel
 
+#if defined(_WIN32)
+// Windows hosts read the PiPL from the library's resource section, where the
+// build puts these bytes; the library exports nothing but its entry point.
+extern "C" const std::array<std::uint8_t, mirel::kPiplSize> MirelPiPL = mirel::trimmedPipl();
+#else
 // In a section of its own so that a host finds the PiPL in the file without
 // loading the library; "used" keeps the compiler from dropping it.
 extern "C" __attribute__((visibility("default"), used, section(".pipl")))
@@ -154,6 +159,7 @@ const std::array<std::uint8_t, mirel::kPiplSize>
     MirelPiPL = mirel::trimmedPipl();
 extern "C" __attribute__((visibility("default"), used)) const std::size_t MirelPiPLSize =
     mirel::kPiplSize;
+#endif
 
 namespace mirel {
 

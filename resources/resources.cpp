@@ -1,5 +1,6 @@
-// Resource lookup by type and id over the files embedded at build time and
-// the PiPL built in code.
+// Resource lookup by type and id over the files the library carries (see
+// resource_table.cpp and resource_section.cpp) and the PiPL and terminology
+// built in code.
 #include "resources/resources.h"
 
 #include <charconv>
@@ -7,16 +8,11 @@
 
 #include "resources/aete.h"
 #include "resources/pipl.h"
+#include "resources/resource_store.h"
 
 namespace mirel {
 
-namespace embedded {
-// Written by embed_resource.cmake from the files found at configure time.
-extern const EmbeddedResource kResourceTable[];
-extern const std::size_t kResourceCount;
-}  // namespace embedded
-
-namespace {
+namespace detail {
 
 char upper(char c) {
     return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
@@ -28,6 +24,12 @@ bool sameName(std::string_view a, std::string_view b) {
         if (upper(a[i]) != upper(b[i])) return false;
     return true;
 }
+
+}  // namespace detail
+
+namespace {
+
+using detail::sameName;
 
 // "#16000" is the textual form of the numeric id 16000. Leading zeros are
 // dropped so that "#016000" names the same resource.
@@ -44,19 +46,13 @@ std::string_view normalisedId(std::string_view id, std::string& storage) {
 
 }  // namespace
 
-std::span<const EmbeddedResource> embeddedResources() {
-    return {embedded::kResourceTable, embedded::kResourceCount};
-}
-
 std::span<const std::uint8_t> findResource(std::string_view type, std::string_view id) {
     std::string storage;
     id = normalisedId(id, storage);
     if (type.empty() || id.empty()) return {};
     if (sameName(type, "PiPL") && id == std::to_string(kPiplResourceId)) return piplBytes();
     if (sameName(type, "AETE") && id == std::to_string(kTerminologyResourceId)) return aeteBytes();
-    for (const EmbeddedResource& resource : embeddedResources())
-        if (sameName(resource.type, type) && sameName(resource.id, id)) return *resource.bytes;
-    return {};
+    return detail::findFileResource(type, id);
 }
 
 std::span<const std::uint8_t> findResource(std::string_view type, int id) {

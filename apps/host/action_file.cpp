@@ -1,9 +1,6 @@
 // Action files in JSON (through nlohmann-json) and NAME=VALUE settings.
 #include "apps/host/action_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -17,6 +14,7 @@
 #include <sstream>
 
 #include "apps/host/pending_file.h"
+#include "platform/os/os.h"
 #include "platform/pi/four_cc.h"
 
 namespace mirel::hostkit {
@@ -347,21 +345,30 @@ bool parseActionText(std::string_view text, const Terminology& terminology, Desc
 bool readActionFile(const std::string& path, const Terminology& terminology, Descriptor& descriptor,
                     std::string& error) {
     // Only a regular file is read: a named pipe would be waited on for ever.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return fail(error, path + ": cannot read: " + std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) return fail(error, path + ": is a folder");
-    if (!S_ISREG(info.st_mode))
-        return fail(error, path + ": not a regular file (a pipe or a device)");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return fail(error, path + ": cannot read: " + std::strerror(errno));
+    int code = 0;
+    const int fd = os::openReadDescriptor(path, code);
+    if (fd < 0) {
+        if (code == EISDIR) return fail(error, path + ": is a folder");
+        if (code == EINVAL) return fail(error, path + ": not a regular file (a pipe or a device)");
+        return fail(error, path + ": cannot read: " + std::strerror(code));
+    }
     std::string text;
     char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, std::size_t(in.gcount()));
-        if (text.size() > kMaxActionFileBytes)
+    for (;;) {
+        const std::int64_t got = os::readDescriptor(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            code = errno;
+            os::closeDescriptor(fd);
+            return fail(error, path + ": cannot read: " + std::strerror(code));
+        }
+        if (got == 0) break;
+        text.append(buffer, std::size_t(got));
+        if (text.size() > kMaxActionFileBytes) {
+            os::closeDescriptor(fd);
             return fail(error, path + ": too large for an action file");
+        }
     }
+    os::closeDescriptor(fd);
     if (!parseActionText(text, terminology, descriptor, error)) {
         error = path + ": " + error;
         return false;
@@ -374,7 +381,7 @@ bool writeActionFile(const std::string& path, const Descriptor& descriptor,
     PendingFile file;
     if (!file.open(path, error)) return false;
     const std::string text = actionText(descriptor, terminology);
-    if (::write(file.descriptor(), text.data(), text.size()) != ssize_t(text.size()))
+    if (!os::writeDescriptor(file.descriptor(), text.data(), text.size()))
         return fail(error, path + ": cannot write: " + std::strerror(errno));
     return file.commit(error);
 }

@@ -4,8 +4,8 @@
 
 #include <cctype>
 
-#include "apps/host/elf_section.h"
 #include "apps/host/pipl_reader.h"
+#include "apps/host/plugin_resources.h"
 #include "platform/pi/four_cc.h"
 
 namespace mirel::hostkit {
@@ -13,8 +13,7 @@ namespace mirel::hostkit {
 namespace {
 
 // A filter's terminology is a few kilobytes; anything near this is not one.
-constexpr std::uint64_t kMaxAeteSectionSize = 1u << 20;
-constexpr char kAeteSectionName[] = ".aete";
+constexpr std::uint64_t kMaxAeteSize = 1u << 20;
 
 struct AeteReader {
     std::span<const std::uint8_t> bytes;
@@ -177,12 +176,13 @@ bool loadFilterTerminology(const std::string& pluginPath, Terminology& terminolo
         return false;
     }
     std::vector<std::uint8_t> bytes;
-    const SectionRead read = readElfSection(pluginPath, kAeteSectionName, "terminology",
-                                            kMaxAeteSectionSize, bytes, error);
-    if (read == SectionRead::Missing)
+    const ResourceRead read =
+        readPluginResource(pluginPath, PluginResource::Terminology, info.terminology->terminologyId,
+                           kMaxAeteSize, bytes, error);
+    if (read == ResourceRead::Missing)
         error = "the filter has no terminology resource " +
                 std::to_string(info.terminology->terminologyId);
-    if (read != SectionRead::Read || !parseTerminology(bytes, terminology, error)) {
+    if (read != ResourceRead::Read || !parseTerminology(bytes, terminology, error)) {
         error = pluginPath + ": " + error;
         return false;
     }

@@ -2,11 +2,8 @@
 // platform's replacing file), and standard output held in memory until then.
 #include "apps/host/pending_file.h"
 
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace mirel::hostkit {
@@ -15,20 +12,6 @@ namespace {
 
 std::string reasonOf(int code) {
     return std::strerror(code);
-}
-
-// Whole writes, across interruptions and short writes.
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        size -= std::size_t(written);
-    }
-    return true;
 }
 
 }  // namespace
@@ -41,20 +24,19 @@ bool PendingFile::open(const std::string& path, std::string& error) {
     discard();
     path_ = path;
     if (path == "-") {
-        memory_ = ::memfd_create("mirel output", MFD_CLOEXEC);
+        memory_ = os::anonymousFile();
         if (memory_ < 0) {
             error = "standard output: cannot hold the output: " + reasonOf(errno);
             return false;
         }
         return true;
     }
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = path.find_last_of(os::kPathSeparators);
     if (path.empty() || slash == path.size() - 1) {
         error = path + ": names a folder, not a file";
         return false;
     }
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (os::isFolder(path)) {
         error = path + ": is a folder";
         return false;
     }
@@ -77,16 +59,15 @@ int PendingFile::descriptor() const {
 bool PendingFile::commit(std::string& error) {
     if (memory_ >= 0) {
         // Standard output: the content was held until now, so that a failed run writes nothing.
-        bool ok = ::lseek(memory_, 0, SEEK_SET) == 0;
+        bool ok = os::seekDescriptor(memory_, 0, SEEK_SET) == 0;
         char buffer[1 << 16];
         while (ok) {
-            const ssize_t got = ::read(memory_, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR) continue;
+            const std::int64_t got = os::readDescriptor(memory_, buffer, sizeof buffer);
             if (got <= 0) {
                 ok = got == 0;
                 break;
             }
-            ok = writeAll(STDOUT_FILENO, buffer, std::size_t(got));
+            ok = os::writeDescriptor(os::kStandardOutput, buffer, std::size_t(got));
         }
         if (!ok) error = "standard output: cannot write: " + reasonOf(errno);
         discard();
@@ -102,7 +83,7 @@ bool PendingFile::commit(std::string& error) {
 }
 
 void PendingFile::discard() {
-    if (memory_ >= 0) ::close(memory_);
+    if (memory_ >= 0) os::closeDescriptor(memory_);
     memory_ = -1;
     file_.abandon();
 }

@@ -2,7 +2,7 @@
 // offset and length is checked before it is used.
 #include "apps/host/pipl_reader.h"
 
-#include "apps/host/elf_section.h"
+#include "apps/host/plugin_resources.h"
 #include "platform/pi/four_cc.h"
 #include "platform/pi/pi_types.h"
 
@@ -11,8 +11,9 @@ namespace mirel::hostkit {
 namespace {
 
 // A PiPL is a few hundred bytes; anything near this is not one.
-constexpr std::uint64_t kMaxPiplSectionSize = 1u << 20;
-constexpr char kPiplSectionName[] = ".pipl";
+constexpr std::uint64_t kMaxPiplSize = 1u << 20;
+// Hosts look up the PiPL of a library under this id.
+constexpr int kPiplResourceId = 16000;
 
 constexpr std::size_t kPiplHeaderSize = 10;
 constexpr std::size_t kPropertyHeaderSize = 16;
@@ -102,10 +103,10 @@ bool parseProperty(std::uint32_t key, std::span<const std::uint8_t> data, PiplIn
 
 }  // namespace
 
-bool readPiplSection(const std::string& path, std::vector<std::uint8_t>& bytes,
-                     std::string& error) {
-    return readElfSection(path, kPiplSectionName, "PiPL", kMaxPiplSectionSize, bytes, error) ==
-           SectionRead::Read;
+bool readPiplResource(const std::string& path, std::vector<std::uint8_t>& bytes,
+                      std::string& error) {
+    return readPluginResource(path, PluginResource::Pipl, kPiplResourceId, kMaxPiplSize, bytes,
+                              error) == ResourceRead::Read;
 }
 
 bool parsePipl(std::span<const std::uint8_t> bytes, PiplInfo& info, std::string& error) {
@@ -166,7 +167,7 @@ bool checkFilterPipl(const PiplInfo& info, std::string& error) {
 
 bool loadFilterPipl(const std::string& path, PiplInfo& info, std::string& error) {
     std::vector<std::uint8_t> bytes;
-    if (!readPiplSection(path, bytes, error) || !parsePipl(bytes, info, error) ||
+    if (!readPiplResource(path, bytes, error) || !parsePipl(bytes, info, error) ||
         !checkFilterPipl(info, error)) {
         error = path + ": " + error;
         return false;

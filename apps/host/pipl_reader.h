@@ -1,5 +1,6 @@
-// Reading a plug-in's PiPL: the ".pipl" section of its ELF file, parsed into
-// the properties the host needs to decide whether and how to load it.
+// Reading a plug-in's PiPL: the PIPL resource of its Windows library (or the
+// ".pipl" section of its ELF library), parsed into the properties the host
+// needs to decide whether and how to load it.
 #pragma once
 
 #include <cstdint>
@@ -45,10 +46,11 @@ struct PiplInfo {
     std::optional<TerminologyInfo> terminology;
 };
 
-// Reads the ".pipl" section of a 64-bit little-endian ELF file without
-// loading it. False with a one-line reason when the file cannot be read, is
-// not such an ELF file, is damaged, or has no PiPL.
-bool readPiplSection(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+// Reads the PiPL of a 64-bit plug-in library without loading it. False with a
+// one-line reason when the file cannot be read, is no such library, is
+// damaged, or has no PiPL.
+bool readPiplResource(const std::string& path, std::vector<std::uint8_t>& bytes,
+                      std::string& error);
 
 // Parses a PiPL image in the Windows layout. Every read is checked against
 // the size; false with a one-line reason when the bytes are malformed.
@@ -59,7 +61,7 @@ bool parsePipl(std::span<const std::uint8_t> bytes, PiplInfo& info, std::string&
 // must be a 64-bit entry point. False with the reason otherwise.
 bool checkFilterPipl(const PiplInfo& info, std::string& error);
 
-// readPiplSection, parsePipl and checkFilterPipl in one step; the error
+// readPiplResource, parsePipl and checkFilterPipl in one step; the error
 // begins with the file's path.
 bool loadFilterPipl(const std::string& path, PiplInfo& info, std::string& error);
 

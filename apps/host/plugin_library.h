@@ -1,5 +1,5 @@
 // A filter plug-in library: its PiPL read from the file, then the library
-// opened with dlopen and its entry point found.
+// loaded by the system and its entry point found.
 #pragma once
 
 #include <string>

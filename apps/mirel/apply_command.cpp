@@ -1,7 +1,5 @@
 // mirel apply: the filter over one picture or a batch, with every output prepared
 // before the work and put in place together at its end.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +19,7 @@
 #include "apps/mirel/run_folder.h"
 #include "apps/mirel/setting_names.h"
 #include "platform/gui/display.h"
+#include "platform/os/os.h"
 #include "settings/temp_files.h"
 
 namespace mirel::host_app {
@@ -60,20 +59,11 @@ class Reporter {
     ProgressBar* bar_;
 };
 
-bool isFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {
-    }, second{};
-    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
+using os::isFolder;
+using os::sameFile;
 
 std::string baseName(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = path.find_last_of(os::kPathSeparators);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const std::size_t dot = name.find_last_of('.');
     if (dot != std::string::npos && dot > 0) name.resize(dot);
@@ -93,8 +83,9 @@ bool planJobs(const ApplyOptions& options, std::vector<Job>& jobs, std::string& 
         }
     }
     const std::string& output = options.output;
-    const bool intoFolder =
-        options.inputs.size() > 1 || (!output.empty() && output.back() == '/') || isFolder(output);
+    const bool intoFolder = options.inputs.size() > 1 ||
+                            (!output.empty() && os::isPathSeparator(output.back())) ||
+                            isFolder(output);
     jobs.clear();
     if (!intoFolder) {
         Job job{options.inputs.front(), output, chosen};
@@ -122,11 +113,11 @@ bool planJobs(const ApplyOptions& options, std::vector<Job>& jobs, std::string& 
         return true;
     }
     folder = output;
-    if (folder.empty() || folder.back() != '/') folder += '/';
+    if (folder.empty() || !os::isPathSeparator(folder.back())) folder += '/';
     if (!isFolder(folder)) {
         // A folder named with a final slash is made; its parent must be there.
         const std::string parent =
-            folder.substr(0, folder.find_last_of('/', folder.size() - 2) + 1);
+            folder.substr(0, folder.find_last_of(os::kPathSeparators, folder.size() - 2) + 1);
         if (!isFolder(parent.empty() ? "." : parent)) {
             error = output + ": the folder does not exist";
             return false;
@@ -185,7 +176,7 @@ bool writeRecord(Command& command, const std::optional<Descriptor>& recorded, st
     SettingsRecord confirmed = command.start.settings;
     if (command.options.showDialog) readLastSettings(cachedSettingsPath(), confirmed);
     const std::string text = recordText(*recorded, command.terminology, confirmed);
-    if (::write(command.record->descriptor(), text.data(), text.size()) != ssize_t(text.size())) {
+    if (!os::writeDescriptor(command.record->descriptor(), text.data(), text.size())) {
         error = command.record->path() + ": cannot write: " + std::strerror(errno);
         return false;
     }
@@ -338,8 +329,7 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
         userFolderKeys = changedKeys(start.settings);
     else if (start.from == RunStart::From::Defaults && !options.showDialog)
         userFolderKeys = Descriptor{};  // the filter's defaults, not the last settings
-    if (!outputFolder.empty() && !isFolder(outputFolder) &&
-        ::mkdir(outputFolder.c_str(), 0777) != 0)
+    if (!outputFolder.empty() && !os::makeFolder(outputFolder))
         return report.badInput(outputFolder + ": cannot make the folder: " + std::strerror(errno));
 
     Command command{.options = options,

@@ -1,8 +1,6 @@
 // The command line's PSD documents and HTML presets pages.
 #include "apps/mirel/export_commands.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -54,19 +52,10 @@ class DescriptorSink final : public ByteSink {
   public:
     explicit DescriptorSink(int fd) : fd_(fd) {}
     bool write(std::span<const std::uint8_t> bytes) override {
-        const std::uint8_t* at = bytes.data();
-        std::size_t left = bytes.size();
-        while (left > 0) {
-            const ssize_t written = ::write(fd_, at, left);
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) {
-                failure_ = written < 0 ? errno : ENOSPC;
-                return false;
-            }
-            at += written;
-            left -= std::size_t(written);
-        }
-        return true;
+        errno = 0;
+        if (os::writeDescriptor(fd_, bytes.data(), bytes.size())) return true;
+        failure_ = errno != 0 ? errno : ENOSPC;  // no progress and no error: a full disk
+        return false;
     }
     int failure() const { return failure_; }
 

@@ -1,9 +1,6 @@
 // The host program's commands: plug-in information and runs of the filter.
 #include "apps/mirel/host_commands.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>

@@ -22,8 +22,10 @@ bool readPng(std::FILE* file, std::int64_t fileSize, Picture& picture, int& orie
              std::string& error);
 bool readJpeg(std::FILE* file, std::int64_t fileSize, Picture& picture, int& orientation,
               std::string& error);
-bool readTiff(const std::string& path, std::int64_t fileSize, Picture& picture, int& orientation,
-              std::string& error);
+// The TIFF reader takes a descriptor (read from offset 0, whatever its position)
+// and the file's name for libtiff's messages.
+bool readTiff(int fd, const std::string& name, std::int64_t fileSize, Picture& picture,
+              int& orientation, std::string& error);
 
 // The largest sides the writers take, checked before a run.
 bool pngHolds(const Picture& picture, std::string& error);

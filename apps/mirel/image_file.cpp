@@ -3,11 +3,6 @@
 // damaging a file.
 #include "apps/mirel/image_file.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cassert>
@@ -19,6 +14,7 @@
 
 #include "apps/host/pending_file.h"
 #include "apps/mirel/image_codecs.h"
+#include "platform/os/os.h"
 
 namespace mirel::host_app {
 
@@ -47,55 +43,47 @@ std::string describeErrno(int code) {
     return std::strerror(code);
 }
 
-// Standard input as a file of its own in memory, so that the readers can seek in it.
+// Standard input as a file of its own (in memory where the system allows), so
+// that the readers can seek in it.
 int spoolStandardInput(std::string& error) {
-    const int fd = ::memfd_create("mirel input", MFD_CLOEXEC);
+    const int fd = os::anonymousFile();
     if (fd < 0) {
         error = "standard input: cannot hold the picture: " + describeErrno(errno);
         return -1;
     }
     char buffer[1 << 16];
     for (;;) {
-        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
+        const std::int64_t got = os::readDescriptor(os::kStandardInput, buffer, sizeof buffer);
         if (got < 0) {
             error = "standard input: " + describeErrno(errno);
-            ::close(fd);
+            os::closeDescriptor(fd);
             return -1;
         }
         if (got == 0) break;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t written = ::write(fd, buffer + done, std::size_t(got - done));
-            if (written <= 0) {
-                error = "standard input: cannot hold the picture: " + describeErrno(errno);
-                ::close(fd);
-                return -1;
-            }
-            done += written;
+        if (!os::writeDescriptor(fd, buffer, std::size_t(got))) {
+            error = "standard input: cannot hold the picture: " + describeErrno(errno);
+            os::closeDescriptor(fd);
+            return -1;
         }
     }
-    ::lseek(fd, 0, SEEK_SET);
+    os::seekDescriptor(fd, 0, SEEK_SET);
     return fd;
 }
 
 // Opens a picture without waiting on a pipe: only a regular file is read.
 int openRegularFile(const std::string& path, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = path + ": " + describeErrno(errno);
-        return -1;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const bool folder = S_ISDIR(info.st_mode);
-        error = path + (folder ? ": is a folder, not a picture"
-                               : ": not a regular file (a pipe or a device); "
-                                 "use - to read a picture from standard input");
-        ::close(fd);
-        return -1;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+    int code = 0;
+    const int fd = os::openReadDescriptor(path, code);
+    if (fd >= 0) return fd;
+    if (code == EISDIR)
+        error = path + ": is a folder, not a picture";
+    else if (code == EINVAL)
+        error = path +
+                ": not a regular file (a pipe or a device); use - to read a picture from "
+                "standard input";
+    else
+        error = path + ": " + describeErrno(code);
+    return -1;
 }
 
 // Where stored pixel (x, y) of a w x h picture lands in the upright one, for each
@@ -193,12 +181,12 @@ bool writeEncoded(Format format, int fd, const Picture& picture, std::string& er
                 return false;
         }
     } else {
-        // fdopen on a dup so that fd stays ours to sync and close.
-        const int copy = ::dup(fd);
+        // fdopen on a duplicate so that fd stays ours to sync and close.
+        const int copy = os::duplicateDescriptor(fd);
         std::FILE* file = copy < 0 ? nullptr : ::fdopen(copy, "wb");
         if (file == nullptr) {
             error = "cannot open the temporary file: " + describeErrno(errno);
-            if (copy >= 0) ::close(copy);
+            if (copy >= 0) os::closeDescriptor(copy);
             return false;
         }
         bool ok = format == Format::Png ? codecs::writePng(file, picture, error)
@@ -462,7 +450,7 @@ PictureFormat formatOfWord(const std::string& word) {
 }
 
 PictureFormat formatOfName(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = path.find_last_of(os::kPathSeparators);
     const std::size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return Format::Unknown;
@@ -523,12 +511,10 @@ bool readPicture(const std::string& path, Picture& picture, std::string& error) 
     std::FILE* file = ::fdopen(fd, "rb");
     if (file == nullptr) {
         error = name + ": " + describeErrno(errno);
-        ::close(fd);
+        os::closeDescriptor(fd);
         return false;
     }
-    struct stat info {};
-    ::fstat(fd, &info);
-    const std::int64_t fileSize = static_cast<std::int64_t>(info.st_size);
+    const std::int64_t fileSize = std::max<std::int64_t>(os::descriptorSize(fd), 0);
     unsigned char head[8] = {};
     const std::size_t got = std::fread(head, 1, sizeof head, file);
     const Format format = formatFromSignature(head, got);
@@ -551,9 +537,7 @@ bool readPicture(const std::string& path, Picture& picture, std::string& error) 
                 ok = codecs::readJpeg(file, fileSize, picture, orientation, reason);
                 break;
             default:
-                // libtiff opens the file itself, by the name of our open descriptor.
-                ok = codecs::readTiff("/proc/self/fd/" + std::to_string(fd), fileSize, picture,
-                                      orientation, reason);
+                ok = codecs::readTiff(fd, name, fileSize, picture, orientation, reason);
                 break;
         }
     } catch (const std::bad_alloc&) {

@@ -2,13 +2,13 @@
 // TIFF files, read into directories and written back (with the orientation reset
 // once the pixels are upright); Photoshop resources for IPTC, and ImageMagick's raw
 // profiles in PNG text.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <limits>
 
 #include "apps/mirel/image_codecs.h"
+#include "platform/os/os.h"
 
 namespace mirel::host_app::codecs {
 
@@ -260,28 +260,6 @@ class StructureWriter {
     bool big_;
 };
 
-bool preadAll(int fd, std::uint8_t* out, std::size_t size, std::uint64_t offset) {
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, out, size, off_t(offset));
-        if (got <= 0) return false;
-        out += got;
-        size -= std::size_t(got);
-        offset += std::uint64_t(got);
-    }
-    return true;
-}
-
-bool pwriteAll(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset) {
-    while (size > 0) {
-        const ssize_t written = ::pwrite(fd, data, size, off_t(offset));
-        if (written <= 0) return false;
-        data += written;
-        size -= std::size_t(written);
-        offset += std::uint64_t(written);
-    }
-    return true;
-}
-
 }  // namespace
 
 bool readExifDirectories(const ReadAt& read, std::uint64_t length, ExifDirectories& directories) {
@@ -368,7 +346,7 @@ std::vector<std::uint8_t> exifBytes(const ExifDirectories& directories) {
 bool appendExifToTiff(int fd, const ExifDirectories& directories, std::string& error) {
     if (directories.empty()) return true;
     std::uint8_t header[8];
-    if (!preadAll(fd, header, 8, 0)) {
+    if (!os::readDescriptorAt(fd, header, 8, 0)) {
         error = "cannot read back the TIFF to add its metadata";
         return false;
     }
@@ -376,13 +354,13 @@ bool appendExifToTiff(int fd, const ExifDirectories& directories, std::string& e
     if (load(header + 2, 2, big) != 42) return true;  // BigTIFF: written without the EXIF tags
     const std::uint32_t firstOffset = load(header + 4, 4, big);
     std::uint8_t countBytes[2];
-    if (!preadAll(fd, countBytes, 2, firstOffset)) {
+    if (!os::readDescriptorAt(fd, countBytes, 2, firstOffset)) {
         error = "cannot read back the TIFF to add its metadata";
         return false;
     }
     const std::uint32_t count = load(countBytes, 2, big);
     std::vector<std::uint8_t> table(count * 12);
-    if (!preadAll(fd, table.data(), table.size(), firstOffset + 2)) {
+    if (!os::readDescriptorAt(fd, table.data(), table.size(), firstOffset + 2)) {
         error = "cannot read back the TIFF to add its metadata";
         return false;
     }
@@ -398,7 +376,7 @@ bool appendExifToTiff(int fd, const ExifDirectories& directories, std::string& e
     for (const TiffEntry& entry : inOrder(directories.main, directories.bigEndian, big))
         if (!findEntry(main, entry.tag)) main.push_back(entry);
 
-    const off_t end = ::lseek(fd, 0, SEEK_END);
+    const std::int64_t end = os::descriptorSize(fd);
     if (end < 0) {
         error = "cannot add the metadata to the TIFF";
         return false;
@@ -409,8 +387,8 @@ bool appendExifToTiff(int fd, const ExifDirectories& directories, std::string& e
     if (writer.here() > std::numeric_limits<std::uint32_t>::max())
         return true;  // no room in classic TIFF
     const std::vector<std::uint8_t> offset = encoded(std::uint32_t(newFirst), 4, big);
-    if (!pwriteAll(fd, added.data(), added.size(), std::uint64_t(end)) ||
-        !pwriteAll(fd, offset.data(), offset.size(), 4)) {
+    if (!os::writeDescriptorAt(fd, added.data(), added.size(), std::uint64_t(end)) ||
+        !os::writeDescriptorAt(fd, offset.data(), offset.size(), 4)) {
         error = "cannot add the metadata to the TIFF";
         return false;
     }

@@ -4,7 +4,6 @@
 // libtiff reports errors through handlers and return values (no longjmp);
 // the handlers are set per file, so concurrent reads never share a message.
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "apps/mirel/image_codecs.h"
+#include "platform/os/os.h"
 
 namespace mirel::host_app::codecs {
 
@@ -65,6 +65,70 @@ std::unique_ptr<TIFFOpenOptions, OptionsFree> makeOptions(TiffMessages& messages
         TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onTiffWarning, nullptr);
     }
     return options;
+}
+
+// libtiff's file access over a descriptor of ours, with a position of its own:
+// the same on every system (libtiff's own descriptor access takes a system
+// handle on Windows) and independent of whoever else reads the descriptor.
+struct TiffStream {
+    int fd = -1;
+    std::uint64_t position = 0;
+    std::int64_t readSize =
+        -1;  // a file being read: its size, so that reads past it come back short
+};
+
+tmsize_t tiffRead(thandle_t handle, void* data, tmsize_t size) {
+    auto* stream = static_cast<TiffStream*>(handle);
+    if (size <= 0) return 0;
+    // Reads past the end come back short, as from a file.
+    const std::int64_t fileSize =
+        stream->readSize >= 0 ? stream->readSize : os::descriptorSize(stream->fd);
+    if (fileSize < 0 || stream->position >= std::uint64_t(fileSize)) return 0;
+    const std::uint64_t count =
+        std::min<std::uint64_t>(std::uint64_t(size), std::uint64_t(fileSize) - stream->position);
+    if (!os::readDescriptorAt(stream->fd, data, std::size_t(count), stream->position)) return -1;
+    stream->position += count;
+    return tmsize_t(count);
+}
+
+tmsize_t tiffWrite(thandle_t handle, void* data, tmsize_t size) {
+    auto* stream = static_cast<TiffStream*>(handle);
+    if (size <= 0) return 0;
+    if (!os::writeDescriptorAt(stream->fd, data, std::size_t(size), stream->position)) return -1;
+    stream->position += std::uint64_t(size);
+    return size;
+}
+
+toff_t tiffSeek(thandle_t handle, toff_t offset, int whence) {
+    auto* stream = static_cast<TiffStream*>(handle);
+    std::int64_t base = 0;
+    if (whence == SEEK_CUR) base = std::int64_t(stream->position);
+    if (whence == SEEK_END) base = os::descriptorSize(stream->fd);
+    const std::int64_t to = base + std::int64_t(offset);
+    if (base < 0 || to < 0) return toff_t(-1);
+    stream->position = std::uint64_t(to);
+    return toff_t(to);
+}
+
+int tiffClose(thandle_t) {
+    return 0;  // the descriptor belongs to the caller
+}
+
+toff_t tiffSize(thandle_t handle) {
+    return toff_t(
+        std::max<std::int64_t>(os::descriptorSize(static_cast<TiffStream*>(handle)->fd), 0));
+}
+
+int tiffMap(thandle_t, void**, toff_t*) {
+    return 0;  // no mapping: every read goes through tiffRead
+}
+
+void tiffUnmap(thandle_t, void*, toff_t) {}
+
+TIFF* openTiffStream(TiffStream& stream, const std::string& name, const char* mode,
+                     TIFFOpenOptions* options) {
+    return TIFFClientOpenExt(name.c_str(), mode, &stream, tiffRead, tiffWrite, tiffSeek, tiffClose,
+                             tiffSize, tiffMap, tiffUnmap, options);
 }
 
 // How the samples of one file row become one picture row.
@@ -389,7 +453,7 @@ std::int64_t storedBandBytes(TIFF* tif, const TiffLayout& layout, const Band& ba
 
 // The XMP packet and IPTC records of the first directory, and its description tags
 // with the EXIF and GPS directories, read from the file's own structure.
-void readMetadata(TIFF* tif, const std::string& path, PictureMetadata& metadata) {
+void readMetadata(TIFF* tif, int fd, PictureMetadata& metadata) {
     std::uint32_t count = 0;
     void* data = nullptr;
     if (TIFFGetField(tif, TIFFTAG_XMLPACKET, &count, &data) && data != nullptr)
@@ -407,13 +471,9 @@ void readMetadata(TIFF* tif, const std::string& path, PictureMetadata& metadata)
         metadata.iptc = iptcFromResources({static_cast<const std::uint8_t*>(data), count});
     }
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file || ::fseeko(file.get(), 0, SEEK_END) != 0) return;
-    const off_t length = ::ftello(file.get());
+    const std::int64_t length = os::descriptorSize(fd);
     const ReadAt read = [&](std::uint64_t offset, std::uint8_t* out, std::size_t size) {
-        return ::fseeko(file.get(), off_t(offset), SEEK_SET) == 0 &&
-               std::fread(out, 1, size, file.get()) == size;
+        return os::readDescriptorAt(fd, out, size, offset);
     };
     ExifDirectories directories;
     if (length > 0 && readExifDirectories(read, std::uint64_t(length), directories) &&
@@ -492,8 +552,8 @@ bool decodeTiff(TIFF* tif, std::int64_t fileSize, Picture& picture, const TiffMe
 
 }  // namespace
 
-bool readTiff(const std::string& path, std::int64_t fileSize, Picture& picture, int& orientation,
-              std::string& error) {
+bool readTiff(int fd, const std::string& name, std::int64_t fileSize, Picture& picture,
+              int& orientation, std::string& error) {
     orientation = 1;
     TiffMessages messages;
     auto options = makeOptions(messages);
@@ -501,7 +561,8 @@ bool readTiff(const std::string& path, std::int64_t fileSize, Picture& picture, 
         error = "not enough memory to read a TIFF";
         return false;
     }
-    TiffHandle tif(TIFFOpenExt(path.c_str(), "r", options.get()));
+    TiffStream stream{fd, 0, os::descriptorSize(fd)};
+    TiffHandle tif(openTiffStream(stream, name, "r", options.get()));
     if (!tif) {
         error = "damaged or truncated TIFF (" + describe(messages, "cannot open it") + ")";
         return false;
@@ -510,7 +571,7 @@ bool readTiff(const std::string& path, std::int64_t fileSize, Picture& picture, 
     if (TIFFGetField(tif.get(), TIFFTAG_ORIENTATION, &stored) && stored >= 1 && stored <= 8)
         orientation = stored;
     if (!decodeTiff(tif.get(), fileSize, picture, messages, error)) return false;
-    readMetadata(tif.get(), path, picture.metadata);
+    readMetadata(tif.get(), fd, picture.metadata);
     return true;
 }
 
@@ -521,16 +582,11 @@ bool writeTiff(int fd, const std::string& name, const Picture& picture, std::str
         error = "not enough memory to write a TIFF";
         return false;
     }
-    // libtiff closes the descriptor it is given; it gets a copy of ours.
-    const int copy = ::dup(fd);
-    if (copy < 0) {
-        error = "cannot write TIFF: out of file descriptors";
-        return false;
-    }
     const char* mode = pictureBytes(picture) > kClassicTiffLimit ? "w8" : "w";
-    TiffHandle tif(TIFFFdOpenExt(copy, name.c_str(), mode, options.get()));
+    TiffStream stream{
+        fd, std::uint64_t(std::max<std::int64_t>(os::seekDescriptor(fd, 0, SEEK_CUR), 0))};
+    TiffHandle tif(openTiffStream(stream, name, mode, options.get()));
     if (!tif) {
-        ::close(copy);
         error = "cannot write TIFF (" + describe(messages, "cannot start the file") + ")";
         return false;
     }

@@ -1,8 +1,14 @@
-// The flag a signal handler may set: a lock-free atomic.
+// The flag the interruption handler sets: a lock-free atomic, read by the
+// host's abort polls. POSIX signals, or the console's control events on Windows.
 #include "apps/mirel/interrupt.h"
 
 #include <atomic>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <csignal>
+#endif
 
 namespace mirel::host_app {
 
@@ -11,13 +17,32 @@ namespace {
 std::atomic<bool> gInterrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
+#if defined(_WIN32)
+// How long a closing console waits for the run to stop and clean up; the
+// system ends the process itself a few seconds after the event.
+constexpr DWORD kCloseGraceMs = 4000;
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    gInterrupted = true;
+    // Ctrl-C and Ctrl-Break: the run stops at its next abort poll. Closing the
+    // console, logging off or shutting down end the process once this handler
+    // returns, so it waits while the run abandons its outputs.
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        ::Sleep(kCloseGraceMs);
+    return TRUE;
+}
+#else
 void onInterrupt(int) {
     gInterrupted = true;
 }
+#endif
 
 }  // namespace
 
 void catchInterrupt() {
+#if defined(_WIN32)
+    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+#else
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
@@ -25,6 +50,7 @@ void catchInterrupt() {
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 }
 
 bool interruptRequested() {

@@ -1,15 +1,16 @@
 // mirel: the host program that loads the filter plug-in and runs it.
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "apps/host/plugin_library.h"
 #include "apps/mirel/export_commands.h"
 #include "apps/mirel/host_commands.h"
 #include "apps/mirel/interrupt.h"
+#include "platform/os/os.h"
 
 namespace {
 
@@ -37,6 +38,10 @@ int exitCodeOf(RunOutcome outcome) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::vector<std::string> arguments = mirel::os::startCommandLineProgram(argc, argv);
+    std::vector<char*> argumentPointers;
+    for (std::string& argument : arguments) argumentPointers.push_back(argument.data());
+
     CLI::App app{
         "mirel: fills the lower part of a picture with water, through the Mirel filter plug-in"};
     app.set_version_flag("--version", std::string("mirel ") + kHostVersion);
@@ -152,7 +157,7 @@ int main(int argc, char** argv) {
     galleryCommand->add_flag("-q,--quiet", galleryQuiet, "no progress bar");
 
     try {
-        app.parse(argc, argv);
+        app.parse(int(argumentPointers.size()), argumentPointers.data());
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error);
         return code == 0 ? kExitOk : kExitBadInput;

@@ -1,12 +1,11 @@
 // A one-line progress bar on stderr.
 #include "apps/mirel/progress.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 
 #include "apps/mirel/interrupt.h"
+#include "platform/os/os.h"
 
 namespace mirel::host_app {
 
@@ -16,7 +15,7 @@ constexpr int kBarWidth = 30;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 
 bool onTerminal() {
-    return isatty(STDERR_FILENO) != 0;
+    return os::isTerminal(os::kStandardError);
 }
 
 }  // namespace

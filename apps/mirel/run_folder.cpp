@@ -1,16 +1,10 @@
 // The private temporary folder of a command and the settings it hands the filter.
 #include "apps/mirel/run_folder.h"
 
-#include <dirent.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -30,79 +24,67 @@ std::string runFolderPrefix() {
     return std::string(kProductName) + " run ";
 }
 
-void removeFolder(const std::string& folder) {
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") ::unlink((folder + "/" + name).c_str());
-        }
-        ::closedir(dir);
-    }
-    ::rmdir(folder.c_str());
-}
-
 // A process that no clean-up survives (GIMP ends a plug-in whose run the user cancels
 // with SIGKILL) leaves its folder; the next run removes the folders of processes
 // that are gone. A folder whose process still runs, or that is no run's, stays.
 void removeFoldersOfEndedRuns(const std::string& userFolder) {
     const std::string prefix = runFolderPrefix();
-    std::vector<std::string> ended;
-    if (DIR* dir = ::opendir(userFolder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name.compare(0, prefix.size(), prefix) != 0) continue;
-            const char* digits = name.c_str() + prefix.size();
-            if (*digits < '0' || *digits > '9') continue;
-            char* end = nullptr;
-            const long pid = std::strtol(digits, &end, 10);
-            if (pid <= 0 || *end != ' ') continue;
-            if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
-            struct stat info {};
-            const std::string path = userFolder + name;
-            if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) ended.push_back(path);
-        }
-        ::closedir(dir);
+    std::vector<std::string> names;
+    if (!os::listFolder(userFolder, prefix + "*", names)) return;
+    for (const std::string& name : names) {
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const char* digits = name.c_str() + prefix.size();
+        if (*digits < '0' || *digits > '9') continue;
+        char* end = nullptr;
+        const unsigned long pid = std::strtoul(digits, &end, 10);
+        if (pid == 0 || pid > 0xFFFFFFFFul || *end != ' ') continue;
+        if (os::processRunning(std::uint32_t(pid))) continue;
+        // Through a link, only the link would go: the folder must be one here.
+        std::error_code failed;
+        const std::string path = userFolder + name;
+        if (std::filesystem::is_directory(
+                std::filesystem::symlink_status(os::pathOf(path), failed)))
+            os::removeFolderAndFiles(path);
     }
-    for (const std::string& folder : ended) removeFolder(folder);
 }
 
 bool readSmallFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        std::size_t(info.st_size) > kMaxCacheBytes)
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    os::File file;
+    if (!file.open(path, os::OpenMode::ExistingOnly)) return false;
+    const std::int64_t size = file.size();
+    if (size < 0 || std::uint64_t(size) > kMaxCacheBytes) return false;
+    bytes.resize(std::size_t(size));
+    bytes.resize(file.read(bytes.data(), bytes.size()));
+    return true;
 }
 
 }  // namespace
 
 RunFolder::~RunFolder() {
     if (folder_.empty()) return;
-    removeFolder(folder_);
+    os::removeFolderAndFiles(folder_);
     if (hadTmpdir_)
-        ::setenv("TMPDIR", oldTmpdir_.c_str(), 1);
+        os::setEnvironmentVariable(os::kTempFolderVariable, oldTmpdir_);
     else
-        ::unsetenv("TMPDIR");
+        os::unsetEnvironmentVariable(os::kTempFolderVariable);
 }
 
 bool RunFolder::create(std::string& error) {
     const std::string userFolder = tempFolder();
     userCache_ = cachedSettingsPath();
     removeFoldersOfEndedRuns(userFolder);
-    std::string pattern = userFolder + runFolderPrefix() + std::to_string(::getpid()) + " XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    folder_ = os::makeUniqueFolder(userFolder + runFolderPrefix() +
+                                   std::to_string(os::processId()) + " ");
+    if (folder_.empty()) {
         error = "cannot make a working folder in " + userFolder + ": " + std::strerror(errno);
         return false;
     }
-    folder_ = pattern;
-    if (const char* old = std::getenv("TMPDIR")) {
+    if (const auto old = os::environmentVariable(os::kTempFolderVariable)) {
         hadTmpdir_ = true;
-        oldTmpdir_ = old;
+        oldTmpdir_ = *old;
     }
-    // The filter finds its temporary folder through TMPDIR each time it needs it.
-    ::setenv("TMPDIR", folder_.c_str(), 1);
+    // The filter finds its temporary folder through the environment each time it needs it.
+    os::setEnvironmentVariable(os::kTempFolderVariable, folder_);
     return true;
 }
 
@@ -110,7 +92,7 @@ bool RunFolder::prepare(const RunStart& start, std::optional<hostkit::Descriptor
                         std::string& error) {
     offer.reset();
     const std::string cache = cachedSettingsPath();
-    ::unlink(cache.c_str());
+    os::removeFile(cache);
     std::vector<std::uint8_t> bytes;
     switch (start.from) {
         case RunStart::From::Defaults:

@@ -2,8 +2,6 @@
 // filter: a descriptor, or its cached settings.
 #include "apps/mirel/run_settings.h"
 
-#include <sys/stat.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "apps/host/action_file.h"
 #include "apps/mirel/setting_names.h"
 #include "apps/mirel/settings_descriptor.h"
+#include "platform/os/os.h"
 #include "platform/pi/four_cc.h"
 #include "resources/aete.h"
 #include "settings/settings_file.h"
@@ -100,7 +99,7 @@ bool parseColour(const std::string& text, Rgb16& colour) {
 // The colours a record keeps beside its descriptor, over `record` where the
 // descriptor's 8-bit keys (now in `record`) still say the same.
 void takeExactColours(const std::string& actionPath, SettingsRecord& record) {
-    std::ifstream in(actionPath, std::ios::binary);
+    std::ifstream in(os::pathOf(actionPath), std::ios::binary);
     const Json document = Json::parse(in, nullptr, false);
     if (document.is_discarded() || !document.is_object() || !document.contains(kColoursMember))
         return;
@@ -123,18 +122,18 @@ void takeExactColours(const std::string& actionPath, SettingsRecord& record) {
 bool loadSettingsOrExplain(const std::string& path, SettingsRecord& record,
                            image::TiledImage* thumbnail, SettingsReadResult& result,
                            std::string& error) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        error = path + ": cannot read: " + std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = path + ": is a folder";
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = path + ": not a regular file (a pipe or a device)";
-        return false;
+    switch (os::pathKind(path)) {
+        case os::PathKind::Absent:
+            error = path + ": cannot read: " + std::strerror(errno);
+            return false;
+        case os::PathKind::Folder:
+            error = path + ": is a folder";
+            return false;
+        case os::PathKind::Other:
+            error = path + ": not a regular file (a pipe or a device)";
+            return false;
+        case os::PathKind::File:
+            break;
     }
     result = loadSettingsFile(path, record, thumbnail);
     if (!result.versionRead) {
@@ -156,8 +155,7 @@ std::string recordText(const Descriptor& recorded, const hostkit::Terminology& t
 
 bool readLastSettings(const std::string& cachePath, SettingsRecord& record) {
     record = freshSettings();
-    struct stat info {};
-    if (::stat(cachePath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (os::pathKind(cachePath) != os::PathKind::File) return false;
     return readSettingsFile(cachePath, SettingsReadMode::Load, record, nullptr).versionRead;
 }
 

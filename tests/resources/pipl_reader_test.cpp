@@ -255,7 +255,7 @@ ElfLayout layoutOf(const Bytes& file) {
 bool readsPipl(const std::string& path, std::string* errorOut = nullptr) {
     Bytes bytes;
     std::string error;
-    const bool ok = mirel::hostkit::readPiplSection(path, bytes, error);
+    const bool ok = mirel::hostkit::readPiplResource(path, bytes, error);
     if (ok) {
         EXPECT_EQ(bytes, ourPipl()) << path;
     } else {
@@ -295,7 +295,10 @@ TEST(PiplSection, RefusesFilesThatAreNotPlugins) {
     EXPECT_FALSE(readsPipl(writeFile("empty.8bf", {}), &error));
     const std::string text = "MZ this is not a library\n";
     EXPECT_FALSE(readsPipl(writeFile("text.8bf", Bytes(text.begin(), text.end())), &error));
-    EXPECT_NE(error.find("not an ELF"), std::string::npos) << error;
+    EXPECT_NE(error.find("not a plug-in library"), std::string::npos) << error;
+    const std::string words = "this is no library at all\n";
+    EXPECT_FALSE(readsPipl(writeFile("words.8bf", Bytes(words.begin(), words.end())), &error));
+    EXPECT_NE(error.find("not a plug-in library"), std::string::npos) << error;
 
     Bytes elf32 = fileBytes(MIREL_PIPL_PROBE);
     elf32[EI_CLASS] = ELFCLASS32;

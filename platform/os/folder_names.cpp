@@ -1,22 +1,11 @@
-// Folders: the temporary folder, listing a folder by a wildcard pattern the
-// way the filter's home system matches names, and making a folder.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <sys/types.h>
+// Matching and ordering folder entries by name (see folder_names.h).
+#include "platform/os/folder_names.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <new>
 
-#include "platform/os/os.h"
-
-namespace mirel::os {
+namespace mirel::os::detail {
 
 namespace {
-
-constexpr const char* kDefaultTempFolder = "/tmp/";
 
 char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -67,6 +56,8 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
+}  // namespace
+
 // As on the home system, a pattern ending in ".*" also takes names with no
 // extension at all, so "*.*" lists everything and "notes.*" finds "notes".
 bool nameMatches(const std::string& pattern, const std::string& name) {
@@ -88,55 +79,4 @@ bool nameLess(const std::string& a, const std::string& b) {
     return a < b;
 }
 
-bool isFolder(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-}  // namespace
-
-std::string tempFolder() {
-    // A TMPDIR that does not name a folder would make every file of the
-    // filter silently fail; fall back to the system folder instead.
-    const char* fromEnvironment = std::getenv("TMPDIR");
-    if (!fromEnvironment || !*fromEnvironment || !isFolder(fromEnvironment))
-        return kDefaultTempFolder;
-    std::string folder(fromEnvironment);
-    if (folder.back() != '/') folder += '/';
-    return folder;
-}
-
-bool listFolder(const std::string& folder, const std::string& pattern,
-                std::vector<std::string>& names) {
-    names.clear();
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return false;
-    bool ok = true;
-    try {
-        for (;;) {
-            errno = 0;
-            const dirent* entry = ::readdir(dir);
-            if (!entry) {
-                ok = errno == 0;
-                break;
-            }
-            const char* name = entry->d_name;
-            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-            if (nameMatches(pattern, name)) names.emplace_back(name);
-        }
-        std::sort(names.begin(), names.end(), nameLess);
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    ::closedir(dir);
-    if (!ok) names.clear();
-    return ok;
-}
-
-bool makeFolder(const std::string& path) {
-    if (path.empty()) return false;
-    if (::mkdir(path.c_str(), 0755) == 0) return true;
-    return errno == EEXIST && isFolder(path);
-}
-
-}  // namespace mirel::os
+}  // namespace mirel::os::detail

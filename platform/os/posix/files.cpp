@@ -46,6 +46,7 @@ int openDescriptor(const std::string& path, OpenMode mode) {
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         return -1;
     }
     const int status = ::fcntl(fd, F_GETFL);
@@ -151,77 +152,87 @@ int createTempBeside(const std::string& path, std::string& tempPath) {
 
 // ---- File -------------------------------------------------------------------
 
+namespace {
+
+int descriptorOf(std::intptr_t native) {
+    return static_cast<int>(native);
+}
+
+}  // namespace
+
 File::~File() {
     close();
 }
 
-File::File(File&& other) noexcept : fd_(other.fd_) {
-    other.fd_ = -1;
+File::File(File&& other) noexcept : native_(other.native_) {
+    other.native_ = kNoFile;
 }
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         close();
-        fd_ = other.fd_;
-        other.fd_ = -1;
+        native_ = other.native_;
+        other.native_ = kNoFile;
     }
     return *this;
 }
 
 bool File::open(const std::string& path, OpenMode mode) {
     close();
-    fd_ = openDescriptor(path, mode);
-    return fd_ >= 0;
+    const int fd = openDescriptor(path, mode);
+    if (fd >= 0) native_ = fd;
+    return fd >= 0;
 }
 
 void File::close() {
-    if (fd_ >= 0) {
+    if (native_ != kNoFile) {
         // Never retry close on Linux: the descriptor is gone even after EINTR.
-        ::close(fd_);
-        fd_ = -1;
+        ::close(descriptorOf(native_));
+        native_ = kNoFile;
     }
 }
 
 std::size_t File::read(void* data, std::size_t bytes) {
-    if (fd_ < 0 || (!data && bytes > 0)) return 0;
+    if (native_ == kNoFile || (!data && bytes > 0)) return 0;
     bool failed;
-    return readFully(fd_, data, bytes, failed);
+    return readFully(descriptorOf(native_), data, bytes, failed);
 }
 
 bool File::write(const void* data, std::size_t bytes) {
-    if (fd_ < 0 || (!data && bytes > 0)) return false;
-    return writeFully(fd_, data, bytes);
+    if (native_ == kNoFile || (!data && bytes > 0)) return false;
+    return writeFully(descriptorOf(native_), data, bytes);
 }
 
 bool File::seek(std::int64_t offset) {
-    if (fd_ < 0 || offset < 0) return false;
-    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+    if (native_ == kNoFile || offset < 0) return false;
+    return ::lseek(descriptorOf(native_), static_cast<off_t>(offset), SEEK_SET) ==
+           static_cast<off_t>(offset);
 }
 
 std::int64_t File::position() const {
-    if (fd_ < 0) return -1;
-    return static_cast<std::int64_t>(::lseek(fd_, 0, SEEK_CUR));
+    if (native_ == kNoFile) return -1;
+    return static_cast<std::int64_t>(::lseek(descriptorOf(native_), 0, SEEK_CUR));
 }
 
 std::int64_t File::size() const {
-    if (fd_ < 0) return -1;
+    if (native_ == kNoFile) return -1;
     struct stat info;
-    if (::fstat(fd_, &info) != 0) return -1;
+    if (::fstat(descriptorOf(native_), &info) != 0) return -1;
     return static_cast<std::int64_t>(info.st_size);
 }
 
 bool File::truncateHere() {
     const std::int64_t here = position();
     if (here < 0) return false;
-    while (::ftruncate(fd_, static_cast<off_t>(here)) != 0) {
+    while (::ftruncate(descriptorOf(native_), static_cast<off_t>(here)) != 0) {
         if (errno != EINTR) return false;
     }
     return true;
 }
 
 bool File::flush() {
-    if (fd_ < 0) return false;
-    return syncDescriptor(fd_);
+    if (native_ == kNoFile) return false;
+    return syncDescriptor(descriptorOf(native_));
 }
 
 // ---- Whole files ------------------------------------------------------------
@@ -350,6 +361,33 @@ bool writeFileAtomic(const std::string& path, std::span<const std::uint8_t> byte
 bool fileExists(const std::string& path) {
     struct stat info;
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool isFolder(const std::string& path) {
+    struct stat info;
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+PathKind pathKind(const std::string& path) {
+    struct stat info;
+    if (path.empty()) {
+        errno = ENOENT;
+        return PathKind::Absent;
+    }
+    if (::stat(path.c_str(), &info) != 0) return PathKind::Absent;
+    if (S_ISREG(info.st_mode)) return PathKind::File;
+    return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {
+    }, second{};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+std::filesystem::path pathOf(const std::string& utf8) {
+    return std::filesystem::path(utf8);
 }
 
 bool removeFile(const std::string& path) {

@@ -1,5 +1,4 @@
-// Auto-reset events, "wait for any", threads with a chosen stack size and the
-// processor count, on pthreads.
+// Threads with a chosen stack size and the processor count, on pthreads.
 #include <cxxabi.h>
 #include <link.h>
 #include <pthread.h>
@@ -7,13 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <climits>
-#include <condition_variable>
 #include <cstdlib>
 #include <limits>
-#include <mutex>
 
+#include "platform/os/backend.h"
 #include "platform/os/os.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -27,35 +24,6 @@
 namespace mirel::os {
 
 namespace {
-
-// All events share one mutex and one condition variable. A waiter on several
-// events then needs no registration with each of them, and a set() can never
-// slip between a waiter's check and its sleep. The pool has at most 100
-// slots, so waking every waiter on each set() costs nothing worth a finer
-// design.
-struct EventHub {
-    std::mutex mutex;
-    std::condition_variable changed;
-};
-
-EventHub& hub() {
-    // Never destroyed: a worker may still set an event while the process
-    // runs its exit-time destructors.
-    static EventHub* instance = new EventHub;
-    return *instance;
-}
-
-// Waits on the hub until `ready` holds or the time-out passes; the lock is held
-// on return. Returns the last value of `ready`.
-template <typename Ready>
-bool waitOnHub(std::unique_lock<std::mutex>& lock, std::uint32_t timeoutMs, Ready ready) {
-    if (timeoutMs == kInfinite) {
-        hub().changed.wait(lock, ready);
-        return true;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    return hub().changed.wait_until(lock, deadline, ready);
-}
 
 #if defined(MIREL_OS_ASAN)
 // Instrumented code keeps redzones around every local, so frames grow a lot.
@@ -114,16 +82,6 @@ std::size_t stackSizeFor(std::size_t requested) {
     return roundUp(bytes, page > 0 ? static_cast<std::size_t>(page) : 4096);
 }
 
-bool parsePositive(const char* text, int& value) {
-    if (!text || !*text) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || parsed <= 0 || parsed > INT_MAX) return false;
-    value = static_cast<int>(parsed);
-    return true;
-}
-
 int affinityCount() {
     cpu_set_t set;
     CPU_ZERO(&set);
@@ -145,49 +103,6 @@ int affinityCount() {
 }
 
 }  // namespace
-
-// ---- Events -----------------------------------------------------------------
-
-Event::Event() = default;
-Event::~Event() = default;
-
-void Event::set() {
-    {
-        std::lock_guard<std::mutex> lock(hub().mutex);
-        signalled_ = true;
-    }
-    hub().changed.notify_all();
-}
-
-void Event::reset() {
-    std::lock_guard<std::mutex> lock(hub().mutex);
-    signalled_ = false;
-}
-
-bool Event::wait(std::uint32_t timeoutMs) {
-    std::unique_lock<std::mutex> lock(hub().mutex);
-    if (!waitOnHub(lock, timeoutMs, [this] { return signalled_; })) return false;
-    signalled_ = false;
-    return true;
-}
-
-int waitForAny(std::span<Event* const> events, std::uint32_t timeoutMs) {
-    if (events.empty()) return -1;  // nothing could ever wake us
-    std::unique_lock<std::mutex> lock(hub().mutex);
-    int found = -1;
-    const auto lowestSet = [&] {
-        for (std::size_t i = 0; i < events.size(); ++i) {
-            if (events[i] && events[i]->signalled_) {
-                found = static_cast<int>(i);
-                return true;
-            }
-        }
-        return false;
-    };
-    if (!waitOnHub(lock, timeoutMs, lowestSet)) return -1;
-    events[static_cast<std::size_t>(found)]->signalled_ = false;
-    return found;
-}
 
 // ---- Threads ----------------------------------------------------------------
 
@@ -247,11 +162,8 @@ void Thread::join() {
     started_ = false;
 }
 
-int processorCount() {
-    int value = 0;
-    if (parsePositive(std::getenv("MIREL_THREADS"), value)) return value;
-    const int count = affinityCount();
-    return count > 0 ? count : 1;
+int detail::systemProcessorCount() {
+    return affinityCount();
 }
 
 }  // namespace mirel::os

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "image/sampling.h"
+#include "platform/math/elementary.h"
 
 namespace mirel::image {
 
@@ -198,7 +199,7 @@ AreaPlan planLookupArea(const TiledImage& image, float u, float v, const Footpri
         if (!(minor > 0.5f)) minor = 0.5f;
         // Choose the level where the minor axis is one pixel; the major axis is
         // covered by several reads.
-        level = std::log2(minor);
+        level = math::log2(minor);
         params.lookupLevel = level;
         single = false;
     }
@@ -216,11 +217,11 @@ AreaPlan planLookupArea(const TiledImage& image, float u, float v, const Footpri
 
     plan.count = reads.count;
     plan.fade = reads.fade;
-    float theta = std::atan(m / (t - l)) / 2.0f;
+    float theta = math::atan(m / (t - l)) / 2.0f;
     if (l < t) theta += kPi / 2.0f;
     const float spacing = reads.fade * major / static_cast<float>(reads.count - 1);
-    plan.step = {std::cos(theta) * spacing / static_cast<float>(image.baseWidth),
-                 std::sin(theta) * spacing / static_cast<float>(image.baseHeight)};
+    plan.step = {math::cos(theta) * spacing / static_cast<float>(image.baseWidth),
+                 math::sin(theta) * spacing / static_cast<float>(image.baseHeight)};
     if (!std::isfinite(plan.step.x) || !std::isfinite(plan.step.y)) {
         plan.count = 1;  // a degenerate ellipse: one read at the centre
         plan.step = {};

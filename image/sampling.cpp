@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "image/processor.h"
+#include "platform/math/elementary.h"
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -433,8 +434,8 @@ bool resampleInto(const TiledImage& source, TiledImage& target, const ImageRect&
     const std::int64_t height = std::int64_t{targetRect.bottom} - targetRect.top;
     if (sourceWidth <= 0 || width <= 0 || height <= 0) return false;
 
-    const float wanted = static_cast<float>(std::log2(static_cast<double>(sourceWidth) /
-                                                      static_cast<double>(width))) -
+    const float wanted = static_cast<float>(math::log2(static_cast<double>(sourceWidth) /
+                                                       static_cast<double>(width))) -
                          bias;
     const float level = clampLevel(wanted, source.lastLevel);
     const int k = static_cast<int>(level);
@@ -493,7 +494,7 @@ int applyEdgeMode(const TiledImage& image, float& u, float& v, float& level) {
     if (!(d > 0.0f)) return kEdgeOutside;
     // Above the top the reflection blurs out: halfway to the coarsest level at a
     // distance of a third of the picture height.
-    level += (static_cast<float>(image.lastLevel) - level) * (1.0f - std::exp2(-3.0f * d));
+    level += (static_cast<float>(image.lastLevel) - level) * (1.0f - math::exp2(-3.0f * d));
     return kEdgeOutside | kEdgeLevelChanged;
 }
 

@@ -10,6 +10,7 @@
 
 #include "image/pyramid.h"
 #include "image/sampling.h"
+#include "platform/math/elementary.h"
 
 namespace mirel::image {
 namespace {
@@ -22,7 +23,7 @@ double windowedSinc(double s) {
     if (s <= -2.0 || s >= 2.0) return 0.0;
     const double a = kPi * s;
     const double b = a / 2.0;
-    return (std::sin(a) / a) * (std::sin(b) / b);
+    return (math::sin(a) / a) * (math::sin(b) / b);
 }
 
 int bytesPerChannelOf(SampleFormat format) {

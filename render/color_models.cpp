@@ -6,6 +6,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/math/elementary.h"
+
 namespace mirel::render {
 namespace {
 
@@ -62,7 +64,7 @@ FixedRgb waxWane(const FixedRgb& e, const FixedRgb& s, bool wane) {
     const Hsl he = rgbToHsl(unitColour(e));
     double w = 2.0 * he.l;
     if (w > 1.0) w = 2.0 - w;
-    const double fade = 1.0 - std::pow(1.0 - w, 4.0);
+    const double fade = 1.0 - math::pow(1.0 - w, 4.0);
     const double a = (wane ? 1.0 - he.s : he.s) * fade;
     auto mix = [a](std::int32_t ev, std::int32_t sv) {
         return fixedFromUnit((sv * (1.0 - a) + a * ev) / kFixedFull);
@@ -76,14 +78,14 @@ FixedRgb frontal(const FixedRgb& e, const FixedRgb& s) {
     auto tent = [](double x) { return x > 1.0 ? 2.0 - x : x; };
     const double u = 1.0 - tent(2.0 * hs.l);
     const double v = 1.0 - tent(2.0 * he.l);
-    const double w = (1.0 - std::pow(u, 4.0)) * (1.0 - std::pow(v, 4.0));
-    const double ex = std::cos(kTwoPi * he.h) * he.s, ey = std::sin(kTwoPi * he.h) * he.s;
-    const double sx = std::cos(kTwoPi * hs.h) * hs.s, sy = std::sin(kTwoPi * hs.h) * hs.s;
+    const double w = (1.0 - math::pow(u, 4.0)) * (1.0 - math::pow(v, 4.0));
+    const double ex = math::cos(kTwoPi * he.h) * he.s, ey = math::sin(kTwoPi * he.h) * he.s;
+    const double sx = math::cos(kTwoPi * hs.h) * hs.s, sy = math::sin(kTwoPi * hs.h) * hs.s;
     const double mx = ex + (sx - ex) * w, my = ey + (sy - ey) * w;
-    double angle = kFrontalHueOrigin - std::atan2(my, mx);
+    double angle = kFrontalHueOrigin - math::atan2(my, mx);
     angle = std::fmod(angle, kTwoPi);
     if (angle < 0.0) angle += kTwoPi;
-    const double saturation = std::min(std::hypot(mx, my), 1.0);
+    const double saturation = std::min(math::hypot(mx, my), 1.0);
     return fixedFromRgb(hslToRgb({angle / kTwoPi, saturation, std::min(he.l, hs.l)}));
 }
 

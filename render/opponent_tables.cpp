@@ -7,6 +7,8 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/math/elementary.h"
+
 namespace mirel::render {
 namespace {
 
@@ -25,7 +27,7 @@ constexpr double kBScale = 1.01821;  // bytes per unit of b*
 constexpr double kLabEpsilon = 6.0 / 29.0;
 
 double labF(double t) {
-    if (t > kLabEpsilon * kLabEpsilon * kLabEpsilon) return std::cbrt(t);
+    if (t > kLabEpsilon * kLabEpsilon * kLabEpsilon) return math::cbrt(t);
     return t / (3.0 * kLabEpsilon * kLabEpsilon) + 4.0 / 29.0;
 }
 
@@ -101,9 +103,9 @@ std::int32_t pinBy(std::int64_t light, std::int64_t base) {
 }  // namespace
 
 std::array<std::uint8_t, 3> opponentFromRgb(double r, double g, double b) {
-    const double lin[3] = {std::pow(std::clamp(r, 0.0, 1.0), kGamma),
-                           std::pow(std::clamp(g, 0.0, 1.0), kGamma),
-                           std::pow(std::clamp(b, 0.0, 1.0), kGamma)};
+    const double lin[3] = {math::pow(std::clamp(r, 0.0, 1.0), kGamma),
+                           math::pow(std::clamp(g, 0.0, 1.0), kGamma),
+                           math::pow(std::clamp(b, 0.0, 1.0), kGamma)};
     double f[3];
     for (int i = 0; i < 3; ++i) {
         f[i] = labF(kToXyz[i][0] * lin[0] + kToXyz[i][1] * lin[1] + kToXyz[i][2] * lin[2]);
@@ -125,7 +127,7 @@ std::array<std::uint8_t, 3> rgbFromOpponent(double l, double a, double b) {
     for (int i = 0; i < 3; ++i) {
         const double lin =
             kFromXyz.m[i][0] * xyz[0] + kFromXyz.m[i][1] * xyz[1] + kFromXyz.m[i][2] * xyz[2];
-        out[i] = toByte(255.0 * std::pow(std::clamp(lin, 0.0, 1.0), 1.0 / kGamma));
+        out[i] = toByte(255.0 * math::pow(std::clamp(lin, 0.0, 1.0), 1.0 / kGamma));
     }
     return out;
 }

@@ -10,6 +10,7 @@
 
 #include "image/reflection_source.h"
 #include "image/sampling.h"
+#include "platform/math/elementary.h"
 #include "render/surface.h"
 
 namespace mirel::render {
@@ -120,7 +121,7 @@ void setDimensions(RenderContext& c, const image::TiledImage* source, const Rend
 
 void setSpin(RenderContext& c) {
     const float s = (c.settings.spin / -90.0f) * 1.5707964f;
-    const double cs = std::cos(s), sn = std::sin(s);
+    const double cs = math::cos(s), sn = math::sin(s);
     c.spinRot[0][0] = cs;
     c.spinRot[0][1] = -sn;
     c.spinRot[1][0] = sn;
@@ -217,7 +218,7 @@ void setLight(RenderContext& c) {
     float x = l.x, up = l.z, z = -l.y;
     const float r = std::sqrt(x * x + z * z);
     if (r > 0.0f) {
-        const float reach = std::sin(r * 1.5707964f);
+        const float reach = math::sin(r * 1.5707964f);
         x = x / r * reach;
         z = z / r * reach;
         // Rounding can push x^2 + z^2 a hair past 1 for a light at the horizon;

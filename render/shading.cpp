@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/math/elementary.h"
 #include "render/shading_math.h"
 
 namespace mirel::render {
@@ -71,7 +72,7 @@ void shadeComplex(image::Rgba& colour, const CellRecord& cell, const RenderConte
     double s = 1.0 - (1.0 - dotProduct(light, reflected)) * 1.3;
     if (!(s > 0.0)) s = 0.0;
     const double glintShape = glintCurve(s);
-    double schlick = 0.02 + 0.98 * std::pow(1.0 + dn, 5.0);
+    double schlick = 0.02 + 0.98 * math::pow(1.0 + dn, 5.0);
     schlick = schlick < 0.0 ? 0.0 : (schlick > 1.0 ? 1.0 : schlick);
     const double glint = (schlick + 1.0) * glintShape * kGlintScale;
 
@@ -149,7 +150,7 @@ void drawOverlays(image::Rgba& colour, std::int32_t column, std::int32_t row,
         const float offset = lineCoverage(std::fabs(cell->spunV - context.offsetY) * width * 0.5);
         // Most pixels lie on neither line, and there the dash does not matter.
         if (horizon > 0.0f || offset > 0.0f) {
-            double dash = (std::sin(width * cell->spunH * 0.5) - 0.5) * 2.0;
+            double dash = (math::sin(width * cell->spunH * 0.5) - 0.5) * 2.0;
             dash = dash > 0.0 ? (dash < 1.0 ? dash : 1.0) : 0.0;  // NaN gives no dash
             if (dash > 0.0) {
                 compositeOver(colour, 1.0f, 0.0f, 1.0f, static_cast<float>(horizon * dash));

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/math/elementary.h"
 #include "render/surface.h"
 
 namespace mirel::render {
@@ -58,14 +59,14 @@ double smithLambda(double x, double sigma2) {
     if (!(across > 0.0)) return 0.0;
     const double a = x / std::sqrt(across);
     if (!(a > 0.0) || !std::isfinite(a)) return 0.0;
-    const double lambda = (std::exp(-a * a) - erfcApprox(a) * a * kSqrtPi) / (a * 2.0 * kSqrtPi);
+    const double lambda = (math::exp(-a * a) - erfcApprox(a) * a * kSqrtPi) / (a * 2.0 * kSqrtPi);
     return lambda > 0.0 && std::isfinite(lambda) ? lambda : 0.0;
 }
 
 double sparkleTone(double y) {
     if (!(y > 0.0)) return 0.0;
-    if (y < 1.413) return std::pow(0.38317 * y, 1.0 / 2.2);
-    return 1.0 - std::exp(-y);
+    if (y < 1.413) return math::pow(0.38317 * y, 1.0 / 2.2);
+    return 1.0 - math::exp(-y);
 }
 
 double microfacetSparkle(const Vec3d& light, const Vec3d& view, const Vec3d& normal, double sx2,
@@ -91,12 +92,12 @@ double microfacetSparkle(const Vec3d& light, const Vec3d& view, const Vec3d& nor
     const double p = half.x / e;
     const double q = half.y / e;
     const double distribution =
-        std::exp(-0.5 * (p * p / sx2 + q * q / sz2)) / (2.0 * kPi * std::sqrt(sx2 * sz2));
+        math::exp(-0.5 * (p * p / sx2 + q * q / sz2)) / (2.0 * kPi * std::sqrt(sx2 * sz2));
 
     // The slope variance seen along a direction's azimuth in the water plane,
     // blended between the two axes.
     auto azimuthVariance = [&](const Vec3d& d) {
-        const double phi = std::atan2(d.z, d.x);
+        const double phi = math::atan2(d.z, d.x);
         const double w = 1.0 / (phi * phi + 1.0);
         return (1.0 - w) * sz2 + w * sx2;
     };
@@ -106,7 +107,7 @@ double microfacetSparkle(const Vec3d& light, const Vec3d& view, const Vec3d& nor
     const double masking =
         smithLambda(cosL, azimuthVariance(light)) + 1.0 + smithLambda(cosV, azimuthVariance(view));
     const double oneMinus = 1.0 - dotProduct(half, view);
-    const double fresnel = 0.02 + 0.98 * std::pow(oneMinus > 0.0 ? oneMinus : 0.0, 5.0);
+    const double fresnel = 0.02 + 0.98 * math::pow(oneMinus > 0.0 ? oneMinus : 0.0, 5.0);
     const double e2 = e * e;
     const double s = fresnel * distribution / (masking * cosV * e2 * e2 * 4.0);
     return std::isfinite(s) && s > 0.0 ? s : 0.0;

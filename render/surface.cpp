@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "image/noise.h"
+#include "platform/math/elementary.h"
 #include "render/surface_waves.h"
 
 namespace mirel::render {
@@ -121,8 +122,8 @@ void simpleModel(const RenderContext& c, float h, float v, CellRecord& cell, dou
                 const float angle = r * 3.1415927f * c.undulationFreq;
                 const float fall = (1.0f - r) * 0.7f;
                 const float amp = fall * fall * 2.0408163f;
-                rx += std::sin(angle) * amp * c.rippleHeight;
-                ry += std::cos(angle) * amp * c.rippleHeight;
+                rx += math::sin(angle) * amp * c.rippleHeight;
+                ry += math::cos(angle) * amp * c.rippleHeight;
             }
         }
     }
@@ -514,7 +515,7 @@ double surfaceHeightCoarse(const RenderContext& c, const double* levelWeight, co
 
 double erfcApprox(double x) {
     const double a = std::fabs(x);
-    const double value = 2.0 * std::exp(-a * a) / (2.319 * a + std::sqrt(1.52 * a * a + 4.0));
+    const double value = 2.0 * math::exp(-a * a) / (2.319 * a + std::sqrt(1.52 * a * a + 4.0));
     return x > 0.0 ? value : 2.0 - value;
 }
 

@@ -1,7 +1,11 @@
 // Every pixel of a set of small whole renders, held against checksums taken from
 // the renderer before it was made faster: both water styles, every depth, grey,
 // transparency, a selection and pictures one tile thin, on 1, 2 and 7 worker
-// threads. A speed-up that moves a single sample fails here.
+// threads. A speed-up that moves a single sample fails here, and so does a system
+// whose build gives other bits (the Windows build runs the same test). The float
+// render of the Complex style was taken again when the render's elementary
+// functions became the program's own: its shading moved in the last bits of some
+// floats (nothing at 16 bits), every other render kept its bits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/os.h"
 #include "tests/end_to_end/end_to_end_support.h"
 
 namespace mirel::testing {
@@ -77,7 +82,7 @@ std::vector<Case> cases() {
     all.push_back(
         {"rgb16", convertPicture(rgb8, 3, 16), {}, {0xf87b0623069f51b8ull, 0x8e469369d3b734bfull}});
     all.push_back(
-        {"rgb32", convertPicture(rgb8, 3, 32), {}, {0x3d938990b226ef6cull, 0x729d1b23f01364e5ull}});
+        {"rgb32", convertPicture(rgb8, 3, 32), {}, {0x3d938990b226ef6cull, 0xe6e2f804f09eea88ull}});
     all.push_back(
         {"grey8", convertPicture(rgb8, 1, 8), {}, {0x1e249a6a0672e56dull, 0xf659f5bcac5983f8ull}});
     all.push_back(
@@ -94,7 +99,7 @@ std::vector<Case> cases() {
 TEST(SamePixels, EveryRenderMatchesItsStoredChecksumOnOneTwoAndSevenThreads) {
     const std::vector<Case> all = cases();
     for (const char* threads : {"1", "2", "7"}) {
-        setenv("MIREL_THREADS", threads, 1);
+        mirel::os::setEnvironmentVariable("MIREL_THREADS", threads);
         for (const Case& c : all) {
             for (int style = 1; style <= 2; ++style) {
                 SCOPED_TRACE(std::string(c.name) + ", style " + std::to_string(style) + ", " +
@@ -110,7 +115,7 @@ TEST(SamePixels, EveryRenderMatchesItsStoredChecksumOnOneTwoAndSevenThreads) {
             }
         }
     }
-    unsetenv("MIREL_THREADS");
+    mirel::os::unsetEnvironmentVariable("MIREL_THREADS");
 }
 
 }  // namespace

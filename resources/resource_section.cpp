@@ -100,7 +100,8 @@ std::span<const EmbeddedResource> embeddedResources() {
 
 std::span<const std::uint8_t> detail::findFileResource(std::string_view type, std::string_view id) {
     HMODULE module = resourceModule();
-    if (!module || type.empty() || id.empty()) return {};
+    // The system reads a name that starts with '#' as a number; no name of ours does.
+    if (!module || type.empty() || id.empty() || id[0] == '#' || type[0] == '#') return {};
     const std::wstring wideType = upperWide(type);
     WORD ordinal = 0;
     if (isOrdinal(id, ordinal))

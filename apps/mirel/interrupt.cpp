@@ -3,11 +3,10 @@
 #include "apps/mirel/interrupt.h"
 
 #include <atomic>
+#include <csignal>
 
 #if defined(_WIN32)
 #include <windows.h>
-#else
-#include <csignal>
 #endif
 
 namespace mirel::host_app {
@@ -22,11 +21,17 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 // system ends the process itself a few seconds after the event.
 constexpr DWORD kCloseGraceMs = 4000;
 
+// Ctrl-C and Ctrl-Break reach the C runtime's signals (and raise() too); the
+// runtime puts a signal back to its default after each delivery.
+void onInterrupt(int signal) {
+    gInterrupted = true;
+    std::signal(signal, onInterrupt);
+}
+
+// Closing the console, logging off or shutting down end the process once this
+// handler returns, so it waits while the run stops and abandons its outputs.
 BOOL WINAPI onConsoleEvent(DWORD event) {
     gInterrupted = true;
-    // Ctrl-C and Ctrl-Break: the run stops at its next abort poll. Closing the
-    // console, logging off or shutting down end the process once this handler
-    // returns, so it waits while the run abandons its outputs.
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
         ::Sleep(kCloseGraceMs);
     return TRUE;
@@ -42,6 +47,7 @@ void onInterrupt(int) {
 void catchInterrupt() {
 #if defined(_WIN32)
     ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    for (int signal : {SIGINT, SIGBREAK, SIGTERM}) std::signal(signal, onInterrupt);
 #else
     struct sigaction action {};
     action.sa_handler = onInterrupt;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "apps/mirel/image_codecs.h"
+#include "platform/os/os.h"
 #include "tests/apps_image_file/test_pictures.h"
 #include "tests/support/scratch.h"
 
@@ -131,14 +132,14 @@ TEST(ImageFileRoundTrip, PngDeflatedInBandsOnSeveralThreadsReadsBackExactly) {
     const Picture shallow = makeTestPicture(1001, 1100, 3, 8);  // 3.3 MB: two bands
     std::vector<std::uint8_t> files[2][2];
     for (int run = 0; run < 2; ++run) {
-        setenv("MIREL_THREADS", run == 0 ? "1" : "5", 1);
+        mirel::os::setEnvironmentVariable("MIREL_THREADS", run == 0 ? "1" : "5");
         SCOPED_TRACE(std::string(run == 0 ? "1" : "5") + " threads");
         EXPECT_EQ(maxDifference(deep, roundTrip(deep, folder + "deep.png")), 0.0);
         EXPECT_EQ(maxDifference(shallow, roundTrip(shallow, folder + "shallow.png")), 0.0);
         files[run][0] = readBytes(folder + "deep.png");
         files[run][1] = readBytes(folder + "shallow.png");
     }
-    unsetenv("MIREL_THREADS");
+    mirel::os::unsetEnvironmentVariable("MIREL_THREADS");
     EXPECT_TRUE(files[0][0] == files[1][0]);
     EXPECT_TRUE(files[0][1] == files[1][1]);
 }
@@ -635,6 +636,7 @@ TEST(ImageFileOrientation, ADamagedExifBlockCostsOnlyTheMetadata) {
     }
 }
 
+#if !defined(_WIN32)
 TEST(ImageFileWrite, ReplacingAFileKeepsItsPermissions) {
     const std::string folder = scratchFolder();
     const std::string path = folder + "shared.tif";
@@ -648,6 +650,7 @@ TEST(ImageFileWrite, ReplacingAFileKeepsItsPermissions) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
     EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"shared.tif"});
 }
+#endif
 
 }  // namespace
 }  // namespace mirel::host_app

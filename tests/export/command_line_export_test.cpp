@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "apps/mirel/image_file.h"
 #include "tests/end_to_end/end_to_end_support.h"
@@ -25,7 +26,7 @@ TEST(CommandLineExport, APsdOutputHoldsTheResultAsItsLayer) {
     // Each run in a temporary folder of its own: a run starts from the last one's settings.
     for (const char* output : {"w.png", "w.psd"}) {
         const std::string tmp = folder + output + ".tmp";
-        ASSERT_EQ(std::system(("mkdir -p " + quoted(tmp)).c_str()), 0);
+        ASSERT_TRUE(std::filesystem::create_directories(tmp));
         const ProgramOutcome run = runProgram(
             plugin(),
             "apply " + quoted(sample) + " -o " + quoted(folder + output) + " --set glue=screen",
@@ -52,7 +53,7 @@ TEST(CommandLineExport, APsdOutputHoldsTheResultAsItsLayer) {
 TEST(CommandLineExport, AGalleryPageShowsAFoldersPresets) {
     const std::string folder = scratchFolder();
     const std::string presets = folder + "presets/";
-    ASSERT_EQ(std::system(("mkdir -p " + quoted(presets)).c_str()), 0);
+    ASSERT_TRUE(std::filesystem::create_directories(presets));
     for (const char* name : {"calm.q8r", "Storm.Q8R"})
         ASSERT_EQ(runProgram(plugin(), "save-settings " + quoted(presets + name)).exitCode, 0);
 

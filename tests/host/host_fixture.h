@@ -10,6 +10,7 @@
 #include "apps/host/filter_host.h"
 #include "apps/mirel/image_file.h"
 #include "host/run_state.h"
+#include "platform/os/os.h"
 #include "settings/parameter_block.h"
 #include "tests/support/scratch.h"
 
@@ -56,9 +57,9 @@ inline bool blocksUnlocked(const hostkit::FilterHost& host) {
 // and a run that asks for it ends cancelled. Only for test binaries that never
 // make a QApplication themselves, so the plug-in decides from the environment.
 inline void withoutDisplay() {
-    ::setenv("QT_QPA_PLATFORM", "", 1);
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
+    mirel::os::setEnvironmentVariable("QT_QPA_PLATFORM", "");
+    mirel::os::unsetEnvironmentVariable("DISPLAY");
+    mirel::os::unsetEnvironmentVariable("WAYLAND_DISPLAY");
 }
 
 inline bool workingMemoryFreed(const RunState& run) {

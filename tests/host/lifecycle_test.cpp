@@ -1,6 +1,13 @@
 // The filter lifecycle, driven by the real host code through the real plug-in.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "platform/os/win32/wide_text.h"
+#else
+#include <dlfcn.h>
+#endif
 
 #include <cstring>
 #include <vector>
@@ -20,10 +27,17 @@ constexpr std::int16_t kAbout = 0, kParameters = 1, kPrepare = 2, kStart = 3, kC
                        kFinish = 5;
 
 TEST(PluginLibrary, ExportsPluginMainAndLoadsThroughItsPiPL) {
+#if defined(_WIN32)
+    HMODULE handle = ::LoadLibraryW(os::win32::wideText(pluginPath()).c_str());
+    ASSERT_NE(handle, nullptr) << ::GetLastError();
+    EXPECT_NE(reinterpret_cast<void*>(::GetProcAddress(handle, "PluginMain")), nullptr);
+    ::FreeLibrary(handle);
+#else
     void* handle = dlopen(pluginPath().c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();
     EXPECT_NE(dlsym(handle, "PluginMain"), nullptr);
     dlclose(handle);
+#endif
 
     const auto& library = plugin();
     ASSERT_TRUE(library.isOpen());

@@ -1,7 +1,6 @@
 // The host program's scripting commands as a user runs them: params, apply with
 // actions, settings files and NAME=VALUE settings, info and save-settings.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <array>
 #include <cstdio>

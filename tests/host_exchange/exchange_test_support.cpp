@@ -2,8 +2,6 @@
 #include "tests/host_exchange/exchange_test_support.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>

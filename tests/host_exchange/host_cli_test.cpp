@@ -2,11 +2,14 @@
 // render, pipes, standard input and output, batches, signals during a save, and
 // pictures read upright with their metadata passed on.
 #include <gtest/gtest.h>
+#include <tiffio.h>
+
+#if !defined(_WIN32)
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <tiffio.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -83,6 +86,7 @@ TEST(CommandLine, PicturesTooLargeForTheFormatAreRefusedBeforeTheRender) {
     EXPECT_EQ(folderEntries(folder), (std::vector<std::string>{"long.tif", "wide.tif"}));
 }
 
+#if !defined(_WIN32)
 TEST(CommandLine, NamedPipesAreRefusedAtOnce) {
     const std::string folder = scratchFolder();
     write(folder + "in.png", patternPicture(20, 10, 3, 8));
@@ -112,6 +116,7 @@ TEST(CommandLine, NamedPipesAreRefusedAtOnce) {
         "cat " + in + " | " + host + " apply /dev/stdin" + out + " 2>/dev/null";
     EXPECT_EQ(WEXITSTATUS(std::system(named.c_str())), 2);
 }
+#endif
 
 TEST(CommandLine, ABatchWritesEveryGoodPictureAndNamesTheBadOne) {
     const std::string folder = scratchFolder();
@@ -158,6 +163,7 @@ TEST(CommandLine, ARecordThatCannotBeWrittenCostsNoPicture) {
 
 // SIGTERM while the result is being saved cancels like Ctrl-C: no temporary file
 // stays, and the old file is left as it was.
+#if !defined(_WIN32)
 TEST(CommandLine, SigtermDuringTheSaveLeavesNoTemporaryFile) {
     const std::string folder = scratchFolder();
     const std::string input = folder + "in.tif", output = folder + "out.tif";
@@ -194,6 +200,7 @@ TEST(CommandLine, SigtermDuringTheSaveLeavesNoTemporaryFile) {
     else
         EXPECT_EQ(read(output).pixels, read(input).pixels);
 }
+#endif
 
 // ---- Pictures upright, metadata passed on ---------------------------------------------
 

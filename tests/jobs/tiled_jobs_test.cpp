@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/os/os.h"
+
 namespace mirel::jobs {
 namespace {
 
@@ -57,7 +59,8 @@ TEST(TiledJobs, ThreadsFollowProcessorsAndJobs) {
     std::atomic<int> onWorkers{0}, inFlight{0}, peak{0};
     TiledJobsRequest request;
     request.rect = {0, 0, 10, 64 * 3};
-    setenv("MIREL_THREADS", "8", 1);  // the processor count, as the system reports it
+    mirel::os::setEnvironmentVariable("MIREL_THREADS",
+                                      "8");  // the processor count, as the system reports it
     request.work = [&](TiledJob&) {
         const int now = ++inFlight;
         int seen = peak.load();
@@ -73,10 +76,10 @@ TEST(TiledJobs, ThreadsFollowProcessorsAndJobs) {
     EXPECT_EQ(result.threads, 3);
     EXPECT_EQ(onWorkers.load(), 3);
     EXPECT_TRUE(collectOnCaller);
-    setenv("MIREL_THREADS", "2", 1);
+    mirel::os::setEnvironmentVariable("MIREL_THREADS", "2");
     request.rect = {0, 0, 64, 64 * 5};
     EXPECT_EQ(runTiledJobs(request).threads, 2);
-    unsetenv("MIREL_THREADS");
+    mirel::os::unsetEnvironmentVariable("MIREL_THREADS");
 
     // One processor: one job after another, still each on a worker thread.
     onWorkers = 0;

@@ -1,10 +1,17 @@
 // Files: open modes, reads and writes, whole-file helpers and safe replacement.
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "platform/os/win32/wide_text.h"
+#else
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <string>
 #include <vector>
@@ -79,11 +86,35 @@ TEST(File, RefusesFoldersAndPipesWithoutBlocking) {
     File file;
     EXPECT_FALSE(file.open(folder, OpenMode::ExistingOnly));
     EXPECT_FALSE(file.open(folder, OpenMode::CreateOrOpen));
+#if defined(_WIN32)
+    // Devices open like files on Windows; they are not ours to read or write.
+    EXPECT_FALSE(file.open("NUL", OpenMode::ExistingOnly));
+    EXPECT_FALSE(file.open("NUL", OpenMode::CreateOrOpen));
+#else
     ASSERT_EQ(mkfifo((folder + "pipe").c_str(), 0644), 0);
     // A plain open of a FIFO for reading would wait for a writer forever.
     EXPECT_FALSE(file.open(folder + "pipe", OpenMode::ExistingOnly));
     EXPECT_FALSE(file.open(folder + "pipe", OpenMode::CreateOrOpen));
+#endif
     EXPECT_FALSE(file.open("", OpenMode::CreateOrOpen));
+}
+
+// Paths are UTF-8 on every system, whatever the system's own code page.
+TEST(File, NamesOutsideAsciiRoundTrip) {
+    const std::string folder = testing::scratchFolder() + "Fl\xC3\xBCsse \xE2\x9C\x93/";
+    ASSERT_TRUE(makeFolder(folder));
+    const std::string path = folder + "S\xC3\xA9quana \xE6\xB0\xB4.q8r";
+    ASSERT_TRUE(writeFileAtomic(path, bytesOf("water")));
+    EXPECT_TRUE(fileExists(path));
+    EXPECT_EQ(pathKind(path), PathKind::File);
+    EXPECT_EQ(contentOf(path), "water");
+    std::vector<std::string> names;
+    ASSERT_TRUE(listFolder(folder, "*.Q8R", names));
+    EXPECT_EQ(names, std::vector<std::string>{"S\xC3\xA9quana \xE6\xB0\xB4.q8r"});
+    EXPECT_TRUE(sameFile(path, folder + "./S\xC3\xA9quana \xE6\xB0\xB4.q8r"));
+    EXPECT_FALSE(sameFile(path, folder));
+    EXPECT_TRUE(removeFile(path));
+    EXPECT_EQ(pathKind(path), PathKind::Absent);
 }
 
 TEST(WholeFile, RoundTripsEmptyAndLargeFiles) {
@@ -107,6 +138,7 @@ TEST(WholeFile, RoundTripsEmptyAndLargeFiles) {
     EXPECT_FALSE(readFile(folder, back)) << "a folder is not a file";
 }
 
+#if !defined(_WIN32)
 TEST(WholeFile, AtomicWriteReplacesAndLeavesNoStrays) {
     const std::string folder = testing::scratchFolder();
     ASSERT_TRUE(writeFileAtomic(folder + "settings.q8r", bytesOf("a much longer old content")));
@@ -186,6 +218,49 @@ TEST(WholeFile, AtomicWriteKeepsTheOldFileWhenTheWriteFails) {
     ASSERT_TRUE(listFolder(folder, "*", names));
     EXPECT_EQ(names, std::vector<std::string>{"keep"}) << "the temporary file is removed";
 }
+
+#else
+TEST(WholeFile, AtomicWriteReplacesAndLeavesNoStrays) {
+    const std::string folder = testing::scratchFolder();
+    ASSERT_TRUE(writeFileAtomic(folder + "settings.q8r", bytesOf("a much longer old content")));
+    ASSERT_TRUE(writeFileAtomic(folder + "settings.q8r", bytesOf("new")));
+    EXPECT_EQ(contentOf(folder + "settings.q8r"), "new");
+    const DWORD attributes = ::GetFileAttributesW(win32::wideText(folder + "settings.q8r").c_str());
+    EXPECT_FALSE(attributes & FILE_ATTRIBUTE_HIDDEN) << "the finished file is not hidden";
+    std::vector<std::string> names;
+    ASSERT_TRUE(listFolder(folder, "*", names));
+    EXPECT_EQ(names, std::vector<std::string>{"settings.q8r"});
+    EXPECT_FALSE(writeFileAtomic(folder + "no such folder\\file", bytesOf("x")));
+    EXPECT_FALSE(writeFileAtomic(folder, bytesOf("x")));
+}
+
+// A file the system would not let us replace is never touched: a read-only
+// file is refused before anything is written, and one that another program
+// holds open stays as it was.
+TEST(WholeFile, AtomicWriteKeepsFilesThatMayNotBeReplaced) {
+    const std::string folder = testing::scratchFolder();
+    const std::string locked = folder + "read only.png";
+    ASSERT_TRUE(writeFileAtomic(locked, bytesOf("old")));
+    ASSERT_TRUE(::SetFileAttributesW(win32::wideText(locked).c_str(), FILE_ATTRIBUTE_READONLY));
+    ReplacingFile file;
+    EXPECT_FALSE(file.open(locked));
+    EXPECT_EQ(file.error(), EACCES);
+    ::SetFileAttributesW(win32::wideText(locked).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(contentOf(locked), "old");
+
+    const std::string held = folder + "held.png";
+    ASSERT_TRUE(writeFileAtomic(held, bytesOf("old")));
+    HANDLE reader = ::CreateFileW(win32::wideText(held).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(writeFileAtomic(held, bytesOf("new")));
+    ::CloseHandle(reader);
+    EXPECT_EQ(contentOf(held), "old");
+    std::vector<std::string> names;
+    ASSERT_TRUE(listFolder(folder, "*", names));
+    EXPECT_EQ(names, (std::vector<std::string>{"held.png", "read only.png"}));
+}
+#endif
 
 TEST(WholeFile, ExistsAndRemove) {
     const std::string folder = testing::scratchFolder();

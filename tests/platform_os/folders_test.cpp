@@ -1,6 +1,7 @@
 // Folders: the temporary folder, wildcard listing and making folders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -82,34 +83,49 @@ TEST(Folder, MakeFolderIsTrueWhenTheFolderExistsAfterwards) {
 class TempFolder : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* value = std::getenv("TMPDIR");
-        hadValue = value != nullptr;
-        if (value) saved = value;
+        const auto value = environmentVariable(kTempFolderVariable);
+        hadValue = value.has_value();
+        if (value) saved = *value;
     }
     void TearDown() override {
         if (hadValue)
-            setenv("TMPDIR", saved.c_str(), 1);
+            setEnvironmentVariable(kTempFolderVariable, saved);
         else
-            unsetenv("TMPDIR");
+            unsetEnvironmentVariable(kTempFolderVariable);
     }
     bool hadValue = false;
     std::string saved;
 };
 
+#if defined(_WIN32)
+// The system's temporary path: TMP first, always ending in '\\'; a TMP that
+// names no folder gives the system's own folder.
+TEST_F(TempFolder, EndsWithABackslashAndFallsBackToTheSystemFolder) {
+    std::string scratch = testing::scratchFolder();
+    scratch.pop_back();
+    setEnvironmentVariable(kTempFolderVariable, scratch);
+    std::string expected = scratch + "\\";
+    std::replace(expected.begin(), expected.end(), '/', '\\');
+    EXPECT_EQ(tempFolder(), expected);
+    setEnvironmentVariable(kTempFolderVariable, scratch + "/does not exist");
+    EXPECT_EQ(tempFolder(), "C:\\Windows\\Temp\\");
+}
+#else
 TEST_F(TempFolder, EndsWithASlashAndFallsBackToTmp) {
     std::string scratch = testing::scratchFolder();
-    setenv("TMPDIR", scratch.c_str(), 1);
+    setEnvironmentVariable(kTempFolderVariable, scratch);
     EXPECT_EQ(tempFolder(), scratch);
     scratch.pop_back();
-    setenv("TMPDIR", scratch.c_str(), 1);
+    setEnvironmentVariable(kTempFolderVariable, scratch);
     EXPECT_EQ(tempFolder(), scratch + "/");
-    unsetenv("TMPDIR");
+    unsetEnvironmentVariable(kTempFolderVariable);
     EXPECT_EQ(tempFolder(), "/tmp/");
-    setenv("TMPDIR", "", 1);
+    setEnvironmentVariable(kTempFolderVariable, "");
     EXPECT_EQ(tempFolder(), "/tmp/");
-    setenv("TMPDIR", (scratch + "/does not exist").c_str(), 1);
+    setEnvironmentVariable(kTempFolderVariable, scratch + "/does not exist");
     EXPECT_EQ(tempFolder(), "/tmp/");
 }
+#endif
 
 }  // namespace
 }  // namespace mirel::os

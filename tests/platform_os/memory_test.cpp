@@ -1,7 +1,14 @@
 // Global memory blocks, the clock and the debug output.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "platform/os/win32/wide_text.h"
+#else
+#include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <cstring>
@@ -91,17 +98,25 @@ TEST(GlobalMemory, RefusesImpossibleSizesAndNullHandles) {
 }
 
 TEST(Clock, TickFollowsTheMonotonicClockAndDateIsUtc) {
+#if defined(_WIN32)
+    const std::uint32_t expected = ::GetTickCount();
+#else
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const auto expected = static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000 +
                                                      now.tv_nsec / 1000000);
+#endif
     const std::uint32_t tick = tickCount();
     EXPECT_LT(static_cast<std::uint32_t>(tick - expected), 1000u);  // wrap-safe difference
 
     const std::time_t before = std::time(nullptr);
     const UtcDate date = utcNow();
     std::tm parts{};
+#if defined(_WIN32)
+    gmtime_s(&parts, &before);
+#else
     gmtime_r(&before, &parts);
+#endif
     EXPECT_EQ(date.year, parts.tm_year + 1900);
     EXPECT_GE(date.month, 1);
     EXPECT_LE(date.month, 12);
@@ -115,6 +130,15 @@ TEST(Clock, TickFollowsTheMonotonicClockAndDateIsUtc) {
 // Sends stderr to a file while `body` runs and returns what arrived.
 template <typename Body>
 std::string captureStderr(const std::string& path, Body body) {
+#if defined(_WIN32)
+    HANDLE file = ::CreateFileW(win32::wideText(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE saved = ::GetStdHandle(STD_ERROR_HANDLE);
+    ::SetStdHandle(STD_ERROR_HANDLE, file);
+    body();
+    ::SetStdHandle(STD_ERROR_HANDLE, saved);
+    ::CloseHandle(file);
+#else
     const int file = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
     const int saved = dup(STDERR_FILENO);
     dup2(file, STDERR_FILENO);
@@ -122,6 +146,7 @@ std::string captureStderr(const std::string& path, Body body) {
     dup2(saved, STDERR_FILENO);
     close(saved);
     close(file);
+#endif
     std::vector<std::uint8_t> bytes;
     readFile(path, bytes);
     return std::string(bytes.begin(), bytes.end());
@@ -129,16 +154,16 @@ std::string captureStderr(const std::string& path, Body body) {
 
 TEST(DebugOutput, WritesOnlyWhenAskedFor) {
     const std::string path = testing::scratchFolder() + "stderr";
-    unsetenv("MIREL_DEBUG");
+    mirel::os::unsetEnvironmentVariable("MIREL_DEBUG");
     EXPECT_EQ(captureStderr(path, [] { debugOutput(">>> PluginMain 64bit\n"); }), "");
-    setenv("MIREL_DEBUG", "1", 1);
+    mirel::os::setEnvironmentVariable("MIREL_DEBUG", "1");
     EXPECT_EQ(captureStderr(path,
                             [] {
                                 debugOutput(">>> PluginMain 64bit\n");
                                 debugOutput(nullptr);
                             }),
               ">>> PluginMain 64bit\n");
-    unsetenv("MIREL_DEBUG");
+    mirel::os::unsetEnvironmentVariable("MIREL_DEBUG");
 }
 
 }  // namespace

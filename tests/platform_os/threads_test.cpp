@@ -1,6 +1,13 @@
 // Events, "wait for any", thread stacks and the processor count.
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <bit>
+#else
 #include <sched.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -150,24 +157,30 @@ TEST(Thread, RefusesImpossibleStacksAndEmptyBodies) {
 
 class ProcessorCount : public ::testing::Test {
   protected:
-    void TearDown() override { unsetenv("MIREL_THREADS"); }
+    void TearDown() override { mirel::os::unsetEnvironmentVariable("MIREL_THREADS"); }
 };
 
 TEST_F(ProcessorCount, FollowsAffinityAndTheOverride) {
-    unsetenv("MIREL_THREADS");
+    mirel::os::unsetEnvironmentVariable("MIREL_THREADS");
+#if defined(_WIN32)
+    DWORD_PTR process = 0, system = 0;
+    ASSERT_TRUE(::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system));
+    const int affinity = std::popcount(std::uint64_t(process));
+#else
     cpu_set_t set;
     CPU_ZERO(&set);
     ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
     const int affinity = CPU_COUNT(&set);
+#endif
     EXPECT_EQ(processorCount(), affinity);
     EXPECT_GE(processorCount(), 1);
 
-    setenv("MIREL_THREADS", "3", 1);
+    mirel::os::setEnvironmentVariable("MIREL_THREADS", "3");
     EXPECT_EQ(processorCount(), 3);
-    setenv("MIREL_THREADS", "1", 1);
+    mirel::os::setEnvironmentVariable("MIREL_THREADS", "1");
     EXPECT_EQ(processorCount(), 1);
     for (const char* ignored : {"0", "-2", "", "abc", "4x", "99999999999999999999"}) {
-        setenv("MIREL_THREADS", ignored, 1);
+        mirel::os::setEnvironmentVariable("MIREL_THREADS", ignored);
         EXPECT_EQ(processorCount(), affinity) << "MIREL_THREADS=" << ignored;
     }
 }

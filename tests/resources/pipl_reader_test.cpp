@@ -2,9 +2,14 @@
 // the filter checks, and damaged PiPLs and ELF files refused without harm.
 #include "apps/host/pipl_reader.h"
 
+#include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #include <elf.h>
-#include <gtest/gtest.h>
+#endif
 
 #include <cstring>
 #include <filesystem>
@@ -224,6 +229,87 @@ TEST(PiplReader, SurvivesRandomDamage) {
     }
 }
 
+bool readsPipl(const std::string& path, std::string* errorOut = nullptr) {
+    Bytes bytes;
+    std::string error;
+    const bool ok = mirel::hostkit::readPiplResource(path, bytes, error);
+    if (ok) {
+        EXPECT_EQ(bytes, ourPipl()) << path;
+    } else {
+        EXPECT_FALSE(error.empty());
+    }
+    if (errorOut) *errorOut = error;
+    return ok;
+}
+
+#if defined(_WIN32)
+TEST(PiplSection, LinkedLibraryCarriesThePiplWithoutUsingIt) {
+    std::string error;
+    EXPECT_TRUE(readsPipl(MIREL_PIPL_PROBE, &error)) << error;
+
+    // The same bytes through the system's resource calls, as hosts find them.
+    HMODULE library = ::LoadLibraryExW(std::filesystem::path(MIREL_PIPL_PROBE).wstring().c_str(),
+                                       nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(library) << ::GetLastError();
+    HRSRC found = ::FindResourceW(library, MAKEINTRESOURCEW(16000), L"PiPL");
+    ASSERT_TRUE(found);
+    const auto* bytes =
+        static_cast<const std::uint8_t*>(::LockResource(::LoadResource(library, found)));
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(Bytes(bytes, bytes + ::SizeofResource(library, found)), ourPipl());
+    ::FreeLibrary(library);
+}
+#else
+TEST(PiplSection, LinkedLibraryCarriesThePiplWithoutUsingIt) {
+    std::string error;
+    EXPECT_TRUE(readsPipl(MIREL_PIPL_PROBE, &error)) << error;
+
+    // The same bytes under the exported C names.
+    void* library = dlopen(MIREL_PIPL_PROBE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_TRUE(library) << dlerror();
+    const auto* bytes = static_cast<const std::uint8_t*>(dlsym(library, "MirelPiPL"));
+    const auto* size = static_cast<const std::size_t*>(dlsym(library, "MirelPiPLSize"));
+    ASSERT_TRUE(bytes && size);
+    EXPECT_EQ(Bytes(bytes, bytes + *size), ourPipl());
+    dlclose(library);
+}
+
+#endif
+
+TEST(PiplSection, BuiltPluginPassesTheHostsChecks) {
+    const std::string plugin = mirel::testing::pluginPath();
+    ASSERT_TRUE(std::filesystem::exists(plugin)) << plugin;
+    PiplInfo info;
+    std::string error;
+    EXPECT_TRUE(mirel::hostkit::loadFilterPipl(plugin, info, error)) << error;
+    EXPECT_TRUE(readsPipl(plugin));
+}
+
+TEST(PiplSection, RefusesFilesThatAreNotPlugins) {
+    std::string error;
+    EXPECT_FALSE(readsPipl(mirel::testing::scratchFolder() + "missing.8bf", &error));
+    EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+    EXPECT_FALSE(readsPipl(writeFile("empty.8bf", {}), &error));
+    const std::string text = "MZ this is not a library\n";
+    EXPECT_FALSE(readsPipl(writeFile("text.8bf", Bytes(text.begin(), text.end())), &error));
+    EXPECT_NE(error.find("not a plug-in library"), std::string::npos) << error;
+    const std::string words = "this is no library at all\n";
+    EXPECT_FALSE(readsPipl(writeFile("words.8bf", Bytes(words.begin(), words.end())), &error));
+    EXPECT_NE(error.find("not a plug-in library"), std::string::npos) << error;
+
+#if !defined(_WIN32)
+    Bytes elf32 = fileBytes(MIREL_PIPL_PROBE);
+    elf32[EI_CLASS] = ELFCLASS32;
+    EXPECT_FALSE(readsPipl(writeFile("elf32.8bf", elf32), &error));
+    EXPECT_NE(error.find("64-bit"), std::string::npos) << error;
+#endif
+
+    PiplInfo info;
+    EXPECT_FALSE(mirel::hostkit::loadFilterPipl(writeFile("x.8bf", {1, 2, 3}), info, error));
+    EXPECT_NE(error.find("x.8bf: "), std::string::npos) << error;
+}
+
+#if !defined(_WIN32)
 // ---- ELF files ---------------------------------------------------------------
 
 struct ElfLayout {
@@ -250,64 +336,6 @@ ElfLayout layoutOf(const Bytes& file) {
         }
     }
     return layout;
-}
-
-bool readsPipl(const std::string& path, std::string* errorOut = nullptr) {
-    Bytes bytes;
-    std::string error;
-    const bool ok = mirel::hostkit::readPiplResource(path, bytes, error);
-    if (ok) {
-        EXPECT_EQ(bytes, ourPipl()) << path;
-    } else {
-        EXPECT_FALSE(error.empty());
-    }
-    if (errorOut) *errorOut = error;
-    return ok;
-}
-
-TEST(PiplSection, LinkedLibraryCarriesThePiplWithoutUsingIt) {
-    std::string error;
-    EXPECT_TRUE(readsPipl(MIREL_PIPL_PROBE, &error)) << error;
-
-    // The same bytes under the exported C names.
-    void* library = dlopen(MIREL_PIPL_PROBE, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_TRUE(library) << dlerror();
-    const auto* bytes = static_cast<const std::uint8_t*>(dlsym(library, "MirelPiPL"));
-    const auto* size = static_cast<const std::size_t*>(dlsym(library, "MirelPiPLSize"));
-    ASSERT_TRUE(bytes && size);
-    EXPECT_EQ(Bytes(bytes, bytes + *size), ourPipl());
-    dlclose(library);
-}
-
-TEST(PiplSection, BuiltPluginPassesTheHostsChecks) {
-    const std::string plugin = mirel::testing::pluginPath();
-    ASSERT_TRUE(std::filesystem::exists(plugin)) << plugin;
-    PiplInfo info;
-    std::string error;
-    EXPECT_TRUE(mirel::hostkit::loadFilterPipl(plugin, info, error)) << error;
-    EXPECT_TRUE(readsPipl(plugin));
-}
-
-TEST(PiplSection, RefusesFilesThatAreNotPlugins) {
-    std::string error;
-    EXPECT_FALSE(readsPipl(mirel::testing::scratchFolder() + "missing.8bf", &error));
-    EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
-    EXPECT_FALSE(readsPipl(writeFile("empty.8bf", {}), &error));
-    const std::string text = "MZ this is not a library\n";
-    EXPECT_FALSE(readsPipl(writeFile("text.8bf", Bytes(text.begin(), text.end())), &error));
-    EXPECT_NE(error.find("not a plug-in library"), std::string::npos) << error;
-    const std::string words = "this is no library at all\n";
-    EXPECT_FALSE(readsPipl(writeFile("words.8bf", Bytes(words.begin(), words.end())), &error));
-    EXPECT_NE(error.find("not a plug-in library"), std::string::npos) << error;
-
-    Bytes elf32 = fileBytes(MIREL_PIPL_PROBE);
-    elf32[EI_CLASS] = ELFCLASS32;
-    EXPECT_FALSE(readsPipl(writeFile("elf32.8bf", elf32), &error));
-    EXPECT_NE(error.find("64-bit"), std::string::npos) << error;
-
-    PiplInfo info;
-    EXPECT_FALSE(mirel::hostkit::loadFilterPipl(writeFile("x.8bf", {1, 2, 3}), info, error));
-    EXPECT_NE(error.find("x.8bf: "), std::string::npos) << error;
 }
 
 TEST(PiplSection, RefusesDamagedSectionTables) {
@@ -352,5 +380,7 @@ TEST(PiplSection, RefusesDamagedSectionTables) {
     for (std::size_t size = 0; size < original.size(); size += 1 + size / 7)
         readsPipl(writeFile("cut.8bf", Bytes(original.begin(), original.begin() + size)));
 }
+
+#endif
 
 }  // namespace

@@ -2,7 +2,6 @@
 // effect on the picture (the picture above the water, water below), and a picture
 // that cannot be read costs one line and writes nothing.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>

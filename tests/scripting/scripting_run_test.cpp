@@ -13,6 +13,7 @@
 #include "apps/host/descriptor.h"
 #include "apps/mirel/settings_descriptor.h"
 #include "host/scripting.h"
+#include "platform/os/os.h"
 #include "resources/aete.h"
 #include "settings/cached_settings.h"
 #include "settings/settings_file.h"
@@ -32,24 +33,9 @@ constexpr std::int16_t kPrepare = 2, kStart = 3, kFinish = 5;
 
 // The plug-in's temporary folder (and so its cached settings) inside the test's scratch
 // folder for the life of the test.
-class TempFolderHere {
+class TempFolderHere : public TemporaryFolderScope {
   public:
-    TempFolderHere() {
-        const char* old = std::getenv("TMPDIR");
-        if (old) old_ = old;
-        hadOld_ = old != nullptr;
-        ::setenv("TMPDIR", scratchFolder().c_str(), 1);
-    }
-    ~TempFolderHere() {
-        if (hadOld_)
-            ::setenv("TMPDIR", old_.c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
-    }
-
-  private:
-    std::string old_;
-    bool hadOld_ = false;
+    TempFolderHere() : TemporaryFolderScope(scratchFolder()) {}
 };
 
 std::vector<std::uint8_t> readSettingsBytesOf(const std::string& path) {

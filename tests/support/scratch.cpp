@@ -5,13 +5,14 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/os/os.h"
+
 namespace mirel::testing {
 
 namespace {
 
 std::string fromEnvironment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
+    return os::environmentVariable(name).value_or(std::string());
 }
 
 // The running test's folder under the scratch area, without a trailing '/'.
@@ -30,12 +31,18 @@ std::filesystem::path temporaryFolderOfTest() {
     return testFolder() += ".tmp";
 }
 
-// `folder` made anew, empty, and named with a trailing '/'.
+// A folder's path ending with a separator, in the system's own spelling (on
+// Windows with backslashes, as the system's temporary path comes back).
+std::string withSeparator(std::filesystem::path folder) {
+    return folder.make_preferred().string() + char(std::filesystem::path::preferred_separator);
+}
+
+// `folder` made anew, empty, and named with a trailing separator.
 std::string freshFolder(const std::filesystem::path& folder) {
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     std::filesystem::create_directories(folder);
-    return folder.string() + "/";
+    return withSeparator(folder);
 }
 
 }  // namespace
@@ -45,7 +52,7 @@ std::string scratchFolder() {
 }
 
 std::string ownTemporaryFolder() {
-    return temporaryFolderOfTest().string() + "/";
+    return withSeparator(temporaryFolderOfTest());
 }
 
 std::string useOwnTemporaryFolder() {
@@ -54,8 +61,22 @@ std::string useOwnTemporaryFolder() {
     // empties it, and with the temporary folder gone the filter would keep its files in
     // the system's one, shared with every test running at the same time.
     const std::string temporary = freshFolder(temporaryFolderOfTest());
-    setenv("TMPDIR", temporary.c_str(), 1);
+    os::setEnvironmentVariable(os::kTempFolderVariable, temporary);
     return folder;
+}
+
+TemporaryFolderScope::TemporaryFolderScope(std::string folder) : folder_(std::move(folder)) {
+    const auto old = os::environmentVariable(os::kTempFolderVariable);
+    hadOld_ = old.has_value();
+    if (old) old_ = *old;
+    os::setEnvironmentVariable(os::kTempFolderVariable, folder_);
+}
+
+TemporaryFolderScope::~TemporaryFolderScope() {
+    if (hadOld_)
+        os::setEnvironmentVariable(os::kTempFolderVariable, old_);
+    else
+        os::unsetEnvironmentVariable(os::kTempFolderVariable);
 }
 
 std::string pluginPath() {

@@ -50,10 +50,14 @@ HANDLE openHandle(const std::string& path, OpenMode mode) {
         ::SetLastError(wide.empty() ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    // A writer lets others read; a reader lets others read, write and replace the
+    // file, so that reading never stands in another's way.
     const bool writing = mode == OpenMode::CreateOrOpen;
+    const DWORD sharing =
+        writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE handle = ::CreateFileW(
-        wide.c_str(), writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
-        nullptr, writing ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        wide.c_str(), writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ, sharing, nullptr,
+        writing ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return handle;
     // A device ("NUL", "COM1") or a pipe opens like a file; only disk files are ours.
     if (::GetFileType(handle) != FILE_TYPE_DISK) {
@@ -145,10 +149,18 @@ HANDLE createTempBeside(const std::string& path, std::string& tempPath) {
 // system cannot replace.
 bool putInPlace(const std::string& from, const std::string& to) {
     const std::wstring source = wideText(from), target = wideText(to);
-    if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        ::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                       nullptr, nullptr))
-        return true;
+    if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // A file another program holds open without letting it go cannot be
+        // replaced; asked first, so that a failed replacement leaves nothing behind.
+        HANDLE probe = ::CreateFileW(target.c_str(), DELETE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+        if (probe == INVALID_HANDLE_VALUE) return false;
+        ::CloseHandle(probe);
+        if (::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                           nullptr, nullptr))
+            return true;
+    }
     const DWORD replaceError = ::GetLastError();
     if (replaceError == ERROR_ACCESS_DENIED || replaceError == ERROR_SHARING_VIOLATION)
         return false;

@@ -240,6 +240,71 @@ std::int32_t offsetBy(std::int32_t value, std::int64_t offset) {
         std::clamp<std::int64_t>(std::int64_t(value) + offset, INT32_MIN, INT32_MAX));
 }
 
+// The part of `rect` (zoomed coordinates) inside the picture as the host samples
+// it, or the nearest edge pixel when none of it is: the picture's pixel x * zoom
+// exists for x below the width divided by the zoom, rounded up.
+IntRect insidePicture(const pi::FilterRecord& record, const IntRect& rect, std::int32_t zoom) {
+    const IntPoint size = imageSizeOf(record);
+    const std::int32_t height = std::max(1, (size.v + zoom - 1) / zoom);
+    const std::int32_t width = std::max(1, (size.h + zoom - 1) / zoom);
+    IntRect inside;
+    inside.top = std::clamp(rect.top, 0, height - 1);
+    inside.left = std::clamp(rect.left, 0, width - 1);
+    inside.bottom = std::clamp(rect.bottom, inside.top + 1, height);
+    inside.right = std::clamp(rect.right, inside.left + 1, width);
+    return inside;
+}
+
+// Bytes of one delivered row of `width` pixels of `planes` planes: what the
+// host's row bytes must at least hold for the rows to be read.
+std::int64_t rowBytesFor(std::int32_t width, std::int32_t planes, std::int32_t bytes) {
+    return std::int64_t(std::max(width, 0)) * std::max(planes, 0) * bytes;
+}
+
+// Whether the host samples for us. One that says it does not is asked for full
+// resolution, and the plug-in takes every zoom-th pixel itself; so is one that
+// cannot pad, whose edge pixels beyond the picture are then the picture's last
+// ones, as a padding host's are (a sampled request inside the picture would
+// end a pixel short of them).
+bool hostSamples(const pi::FilterRecord& record) {
+    return record.samplingSupport != pi::kSamplingNone && record.supportsPadding;
+}
+
+// The delivered pixel that stands for pixel `at` of the asked rectangle (zoomed
+// coordinates, `step` the zoom the plug-in samples with itself): edge pixels
+// repeat beyond the delivery.
+std::int32_t deliveredIndex(std::int32_t at, std::int32_t step, std::int32_t deliveredStart,
+                            std::int32_t deliveredSize) {
+    const std::int64_t full = std::int64_t(at) * step - deliveredStart;
+    return std::int32_t(std::clamp<std::int64_t>(full, 0, deliveredSize - 1));
+}
+
+// Copies `from` (a delivery of `delivered`) into `asked`, taking every step-th
+// pixel and repeating the edge pixels; `pixelBytes` per pixel. Empty when the
+// delivery is too short.
+std::vector<std::uint8_t> padPlanes(const std::uint8_t* from, std::int64_t fromRowBytes,
+                                    const IntRect& delivered, const IntRect& asked,
+                                    std::int32_t step, std::int64_t pixelBytes,
+                                    std::int64_t& rowBytes) {
+    rowBytes = asked.width() * pixelBytes;
+    if (!from || delivered.empty() || asked.empty() ||
+        fromRowBytes < delivered.width() * pixelBytes)
+        return {};
+    std::vector<std::uint8_t> to(std::size_t(rowBytes * asked.height()));
+    for (std::int32_t y = 0; y < asked.height(); ++y) {
+        const std::int32_t sy =
+            deliveredIndex(asked.top + y, step, delivered.top, delivered.height());
+        const std::uint8_t* row = from + std::int64_t(sy) * fromRowBytes;
+        std::uint8_t* target = to.data() + std::int64_t(y) * rowBytes;
+        for (std::int32_t x = 0; x < asked.width(); ++x) {
+            const std::int32_t sx =
+                deliveredIndex(asked.left + x, step, delivered.left, delivered.width());
+            std::memcpy(target + x * pixelBytes, row + sx * pixelBytes, std::size_t(pixelBytes));
+        }
+    }
+    return to;
+}
+
 }  // namespace
 
 IntRect requestRegion(pi::FilterRecord& record, const IntRect& rect, const RequestView& view) {
@@ -250,11 +315,41 @@ IntRect requestRegion(pi::FilterRecord& record, const IntRect& rect, const Reque
     const std::int64_t dh = std::int64_t(origin.h / zoom) + view.panX / zoom;
     const IntRect requested{offsetBy(rect.top, dv), offsetBy(rect.left, dh),
                             offsetBy(rect.bottom, dv), offsetBy(rect.right, dh)};
-    setInRect(record, requested);
-    setOutRect(record, requested);
-    if (record.haveMask) setMaskRect(record, requested);
-    setCommonRequestFields(record, zoom);
+    // A host that does not sample is asked for the same area at full resolution.
+    const std::int32_t hostZoom = hostSamples(record) ? zoom : 1;
+    IntRect given = requested;
+    if (hostZoom != zoom)
+        given = {offsetBy(0, std::int64_t(requested.top) * zoom),
+                 offsetBy(0, std::int64_t(requested.left) * zoom),
+                 offsetBy(0, std::int64_t(requested.bottom) * zoom),
+                 offsetBy(0, std::int64_t(requested.right) * zoom)};
+    if (!record.supportsPadding) given = insidePicture(record, given, hostZoom);
+    setInRect(record, given);
+    setOutRect(record, given);
+    if (record.haveMask) setMaskRect(record, given);
+    setCommonRequestFields(record, hostZoom);
     return requested;
+}
+
+bool padDelivery(const pi::FilterRecord& record, const IntRect& asked, std::int32_t zoom,
+                 PaddedRequest& padded) {
+    padded = PaddedRequest{};
+    const IntRect delivered = inRectOf(record);
+    const std::int32_t step = hostSamples(record) ? 1 : std::max(zoom, 1);
+    if ((delivered == asked && step == 1) || asked.empty()) return false;
+    const std::int64_t bytes = bytesPerSampleOf(pixelClassOf(record));
+    padded.in = padPlanes(static_cast<const std::uint8_t*>(record.inData), record.inRowBytes,
+                          delivered, asked, step, inPlaneCount(record) * bytes, padded.inRowBytes);
+    if (record.haveMask && record.maskData)
+        padded.mask =
+            padPlanes(static_cast<const std::uint8_t*>(record.maskData), record.maskRowBytes,
+                      maskRectOf(record), asked, step, 1, padded.maskRowBytes);
+    if (padded.in.empty()) {
+        padded = PaddedRequest{};
+        return false;
+    }
+    padded.rect = asked;
+    return true;
 }
 
 void setUpWholeRegion(pi::FilterRecord& record, const IntRect& region, std::int32_t zoom,
@@ -279,17 +374,26 @@ HostTile::HostTile(const pi::FilterRecord& record, const TileDestination& destin
     grey_ = record.planes < 3;
     transparency_ = usesTransparency(record);
     alphaPlane_ = transparencyPlaneOf(record);
-    const IntRect in = inRectOf(record);
-    if (record.inData && inPlaneCount(record) > 0) {
+    const PaddedRequest* padded = destination.padded;
+    const IntRect in = padded ? padded->rect : inRectOf(record);
+    if (padded && !padded->in.empty() && inPlaneCount(record) > 0) {
+        in_ = padded->in.data();
+        inRowBytes_ = padded->inRowBytes;
+    } else if (!padded && record.inData && inPlaneCount(record) > 0) {
         in_ = static_cast<const std::uint8_t*>(record.inData);
         inRowBytes_ = record.inRowBytes;
+    }
+    // Rows shorter than the request says would be read past their end.
+    if (in_ && inRowBytes_ < rowBytesFor(in.width(), inPlaneCount(record), bytes_)) in_ = nullptr;
+    if (in_) {
         inWidth_ = in.width();
         inHeight_ = in.height();
         inPlanes_ = inPlaneCount(record);
         inLoPlane_ = record.inLoPlane;
     }
     const IntRect out = outRectOf(record);
-    if (record.outData && outPlaneCount(record) > 0) {
+    if (record.outData && outPlaneCount(record) > 0 &&
+        record.outRowBytes >= rowBytesFor(out.width(), outPlaneCount(record), bytes_)) {
         out_ = static_cast<std::uint8_t*>(record.outData);
         outRowBytes_ = record.outRowBytes;
         outPlanes_ = outPlaneCount(record);
@@ -301,10 +405,16 @@ HostTile::HostTile(const pi::FilterRecord& record, const TileDestination& destin
         outShiftX_ = in.left - out.left;
         outShiftY_ = in.top - out.top;
     }
-    const IntRect mask = maskRectOf(record);
-    if (record.haveMask && record.maskData) {
+    const IntRect mask = padded ? padded->rect : maskRectOf(record);
+    if (padded && !padded->mask.empty()) {
+        mask_ = padded->mask.data();
+        maskRowBytes_ = padded->maskRowBytes;
+    } else if (!padded && record.haveMask && record.maskData &&
+               record.maskRowBytes >= rowBytesFor(mask.width(), 1, 1)) {
         mask_ = static_cast<const std::uint8_t*>(record.maskData);
         maskRowBytes_ = record.maskRowBytes;
+    }
+    if (mask_) {
         maskWidth_ = mask.width();
         maskHeight_ = mask.height();
     }
@@ -504,7 +614,9 @@ std::uint8_t proxySample(PixelClass pixelClass, const std::uint8_t* sample) {
     return 0;
 }
 
-std::int16_t readProxy(pi::FilterRecord& record, image::PreviewBuffer& buffer) {
+std::int16_t readProxy(pi::FilterRecord& record, image::PreviewBuffer& buffer, const IntRect* asked,
+                       std::int32_t zoom) {
+    const std::int32_t step = hostSamples(record) ? 1 : std::max(zoom, 1);
     const std::int16_t savedLo = record.inLoPlane;
     const std::int16_t savedHi = record.inHiPlane;
     const PixelClass pixelClass = pixelClassOf(record);
@@ -519,17 +631,22 @@ std::int16_t readProxy(pi::FilterRecord& record, image::PreviewBuffer& buffer) {
         result = advanceHost(record);
         if (result != pi::kNoErr) break;
         const IntRect in = inRectOf(record);
-        if (!record.inData) continue;
+        if (!record.inData || in.empty() || record.inRowBytes < in.width() * bytes) continue;
+        // The rectangle asked for, whose edge pixels a host without padding leaves to us.
+        const IntRect meant = asked ? *asked : in;
         // The host delivers what was asked; the buffer may be smaller when the
         // pane shrank since the request, and nothing is written past it.
-        const std::int32_t rows = std::min(in.height(), height);
-        const std::int32_t columns = std::min(in.width(), width);
+        const std::int32_t rows = std::min(meant.height(), height);
+        const std::int32_t columns = std::min(meant.width(), width);
         for (std::int32_t y = 0; y < rows; ++y) {
+            const std::int32_t sy = deliveredIndex(meant.top + y, step, in.top, in.height());
             const auto* source = static_cast<const std::uint8_t*>(record.inData) +
-                                 std::int64_t(y) * record.inRowBytes;
+                                 std::int64_t(sy) * record.inRowBytes;
             std::uint8_t* target = buffer.pixels.get() + p * planeSize + std::int64_t(y) * width;
-            for (std::int32_t x = 0; x < columns; ++x)
-                target[x] = proxySample(pixelClass, source + x * bytes);
+            for (std::int32_t x = 0; x < columns; ++x) {
+                const std::int32_t sx = deliveredIndex(meant.left + x, step, in.left, in.width());
+                target[x] = proxySample(pixelClass, source + sx * bytes);
+            }
         }
     }
     record.inLoPlane = savedLo;
@@ -542,7 +659,7 @@ std::int16_t readProxy(pi::FilterRecord& record, image::PreviewBuffer& buffer) {
 std::int16_t fillSourceTile(pi::FilterRecord& record, std::int32_t top, std::int32_t left,
                             std::int32_t rows, const SourceRowSink& sink) {
     const IntRect tile{top, left, top + rows, left + kSourceTileColumns};
-    requestRegion(record, tile, RequestView{});
+    const IntRect asked = requestRegion(record, tile, RequestView{});
     // No output is wanted; the smallest rectangle keeps the host from preparing one.
     setOutRect(record, cornerRect(record));
     setMaskRect(record, cornerRect(record));
@@ -554,10 +671,31 @@ std::int16_t fillSourceTile(pi::FilterRecord& record, std::int32_t top, std::int
     row.columns = kSourceTileColumns;
     row.planes = inPlaneCount(record);
     row.pixelClass = pixelClassOf(record);
-    const std::int32_t delivered = std::min(rows, inRectOf(record).height());
-    for (std::int32_t y = 0; y < delivered; ++y) {
-        row.samples =
-            static_cast<const std::uint8_t*>(record.inData) + std::int64_t(y) * record.inRowBytes;
+    const IntRect in = inRectOf(record);
+    const std::int64_t pixelBytes = std::int64_t(row.planes) * bytesPerSampleOf(row.pixelClass);
+    if (in.empty() || record.inRowBytes < in.width() * pixelBytes) return pi::kParamErr;
+    if (in == asked) {
+        const std::int32_t delivered = std::min(rows, in.height());
+        for (std::int32_t y = 0; y < delivered; ++y) {
+            row.samples = static_cast<const std::uint8_t*>(record.inData) +
+                          std::int64_t(y) * record.inRowBytes;
+            sink(y, row);
+        }
+        return pi::kNoErr;
+    }
+    // A host without padding delivered the part inside the picture: its edge
+    // pixels are repeated across the columns and rows beyond, row by row.
+    std::vector<std::uint8_t> padded(std::size_t(kSourceTileColumns * pixelBytes));
+    for (std::int32_t y = 0; y < rows; ++y) {
+        const std::int32_t sy = std::clamp(asked.top + y - in.top, 0, in.height() - 1);
+        const auto* source =
+            static_cast<const std::uint8_t*>(record.inData) + std::int64_t(sy) * record.inRowBytes;
+        for (std::int32_t x = 0; x < kSourceTileColumns; ++x) {
+            const std::int32_t sx = std::clamp(asked.left + x - in.left, 0, in.width() - 1);
+            std::memcpy(padded.data() + x * pixelBytes, source + sx * pixelBytes,
+                        std::size_t(pixelBytes));
+        }
+        row.samples = padded.data();
         sink(y, row);
     }
     return pi::kNoErr;
@@ -600,8 +738,10 @@ std::int16_t collectTile(pi::FilterRecord& record, TileExchange& exchange, const
     }
     // After a host error no further tile is asked for or composed.
     if (exchange.result != pi::kNoErr) return exchange.result;
-    requestRegion(record, tile, exchange.view);
+    const IntRect asked = requestRegion(record, tile, exchange.view);
     exchange.result = advanceHost(record);
+    exchange.usesPadded = exchange.result == pi::kNoErr &&
+                          padDelivery(record, asked, exchange.view.zoom, exchange.padded);
     if (exchange.result == pi::kNoErr && compose) compose();
     return exchange.result;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "image/preview.h"
 #include "image/tiled_image.h"
@@ -76,7 +77,31 @@ void restoreRequest(pi::FilterRecord& record, const SavedRequest& saved);
 // the floating origin and the pan, each divided by the zoom; all planes; rates
 // of every zoom-th pixel; edge replication; no dummy planes; no automatic
 // masking. Returns the rectangle requested. No advanceState call is made.
+// A host without padding is never asked for rows or columns outside the
+// picture: it is asked for the part inside (at least the nearest edge pixel),
+// and the plug-in repeats the edge pixels itself (PaddedRequest). A host that
+// does not sample (samplingSupport 0) is asked for the same area at full
+// resolution, and the plug-in takes every zoom-th pixel itself.
 IntRect requestRegion(pi::FilterRecord& record, const IntRect& rect, const RequestView& view);
+
+// The delivered input and mask of a request that the host could not pad or
+// sample, copied into the rectangle asked for with the picture's edge pixels
+// repeated around them, as a host with edge replication and sampling delivers them.
+struct PaddedRequest {
+    IntRect rect;
+    std::vector<std::uint8_t> in;
+    std::int64_t inRowBytes = 0;
+    std::vector<std::uint8_t> mask;
+    std::int64_t maskRowBytes = 0;
+};
+
+// Fills `padded` for `asked` from the host's current delivery when the host was
+// asked for less (its inRect is not `asked`); false, leaving it empty, when
+// nothing needs padding or the host delivered nothing usable.
+// `zoom` is the request's: a host that does not sample delivered full resolution,
+// and every zoom-th pixel of it is taken.
+bool padDelivery(const pi::FilterRecord& record, const IntRect& asked, std::int32_t zoom,
+                 PaddedRequest& padded);
 
 // The request for a whole render before it starts: `region` for input and
 // output; the mask for it too when the host has a mask and the source picture
@@ -97,6 +122,9 @@ struct TileDestination {
     image::PreviewBuffer* preview = nullptr;
     image::TiledImage* exportImage = nullptr;
     IntPoint origin;
+    // The source and selection padded by the plug-in, read instead of the
+    // host's delivery when set.
+    const PaddedRequest* padded = nullptr;
 };
 
 // The pixels of the host's current request as one tile of a render sees them:
@@ -162,9 +190,11 @@ std::uint8_t proxySample(PixelClass pixelClass, const std::uint8_t* sample);
 
 // Reads the requested preview rectangle into `buffer`'s pixels, one plane per
 // call of advanceState, converted to 8 bits. Precondition: requestRegion has
-// been made for the preview rectangle. The plane range is put back afterwards.
-// Returns the host's first error (the rest of the buffer then stays as it was).
-std::int16_t readProxy(pi::FilterRecord& record, image::PreviewBuffer& buffer);
+// been made for the preview rectangle and returned `asked` (the host's inRect
+// when it is not given). The plane range is put back afterwards. Returns the
+// host's first error (the rest of the buffer then stays as it was).
+std::int16_t readProxy(pi::FilterRecord& record, image::PreviewBuffer& buffer,
+                       const IntRect* asked = nullptr, std::int32_t zoom = 1);
 
 // ---- Source tiles --------------------------------------------------------------------
 
@@ -173,7 +203,7 @@ constexpr std::int32_t kSourceTileColumns = 512;
 // One row of a delivered source tile, as the host interleaves it.
 struct SourceRow {
     const std::uint8_t* samples = nullptr;
-    std::int32_t columns = 0;  // always kSourceTileColumns
+    std::int32_t columns = 0;  // always kSourceTileColumns (padded by the plug-in if need be)
     std::int32_t planes = 0;   // samples per pixel
     PixelClass pixelClass = PixelClass::Eight;
 };
@@ -207,6 +237,9 @@ struct TileExchange {
     bool pollsAbort = false;
     std::int16_t result = 0;
     bool cancelled = false;
+    // The current tile's source and selection when the plug-in padded them.
+    PaddedRequest padded;
+    bool usesPadded = false;
 };
 
 // The final apply: saves the request, reports progress 2 of 100, notes the

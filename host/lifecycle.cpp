@@ -38,13 +38,14 @@ pi::Handle runStateHandle(const FilterContext& ctx) {
 
 // Locks one block; null when the host gives no pointer or the block is too
 // small for what we keep in it (a block of another size would be read past
-// its end).
+// its end). A size of 0 is a host that does not tell sizes, not an empty
+// block: the blocks it holds for us were never made empty.
 char* lockHostBlock(const FilterContext& ctx, pi::Handle handle, std::size_t needed) {
     const pi::HandleProcs* procs = handleProcs(ctx);
     if (!handle || !pi::procPresent(procs, &pi::HandleProcs::lockProc)) return nullptr;
     if (pi::procPresent(procs, &pi::HandleProcs::getSizeProc)) {
         const std::int32_t size = procs->getSizeProc(handle);
-        if (size >= 0 && std::size_t(size) < needed) return nullptr;
+        if (size > 0 && std::size_t(size) < needed) return nullptr;
     }
     return procs->lockProc(handle, 1);
 }

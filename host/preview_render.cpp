@@ -14,9 +14,10 @@
 
 namespace mirel {
 
+// A host that cannot sample is asked for full resolution and the plug-in samples
+// itself (requestRegion), so every host that delivers pixels can show them zoomed.
 bool hostCanScale(const pi::FilterRecord& record) {
-    return record.advanceState != nullptr && record.displayPixels != nullptr &&
-           record.samplingSupport != 0;
+    return record.advanceState != nullptr && record.displayPixels != nullptr;
 }
 
 void setPreviewSize(FilterContext& ctx, std::int32_t zoom) {
@@ -75,8 +76,9 @@ std::int16_t readPreviewBackground(FilterContext& ctx) {
     const SavedRequest saved = saveRequest(record);
     RequestView view = requestViewOf(*ctx.params);
     if (!hostCanScale(record)) view.zoom = 1;
-    requestRegion(record, IntRect{0, 0, buffer.bufferHeight, buffer.bufferWidth}, view);
-    const std::int16_t result = readProxy(record, buffer);
+    const IntRect asked =
+        requestRegion(record, IntRect{0, 0, buffer.bufferHeight, buffer.bufferWidth}, view);
+    const std::int16_t result = readProxy(record, buffer, &asked, view.zoom);
     restoreRequest(record, saved);
     return result;
 }

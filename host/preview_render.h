@@ -13,7 +13,8 @@ struct TiledImage;
 }
 struct FilterContext;
 
-// True when the host can deliver its picture at other scales, so that the
+// True when the host can deliver its picture for the preview at other scales
+// (sampled by the host, or by the plug-in when the host cannot), so that the
 // preview may zoom out.
 bool hostCanScale(const pi::FilterRecord& record);
 

@@ -100,6 +100,7 @@ std::int16_t runRender(FilterContext& ctx, TileExchange& exchange, std::int32_t 
             target.destination = destination;
             target.preview = &session.preview;
             target.origin = {.v = tile.top, .h = tile.left};
+            target.padded = exchange.usesPadded ? &exchange.padded : nullptr;
             HostTile hostTile(record, target);
             render::composeTile(job, compose, hostTile);
         });

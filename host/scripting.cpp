@@ -193,9 +193,10 @@ class ParameterAccess {
         if (!handle_ || !pi::procPresent(procs, &pi::HandleProcs::lockProc) ||
             !pi::procPresent(procs, &pi::HandleProcs::unlockProc))
             return;
+        // A size of 0 is a host that does not tell sizes (see the lifecycle's lock).
         if (pi::procPresent(procs, &pi::HandleProcs::getSizeProc)) {
             const std::int32_t size = procs->getSizeProc(handle_);
-            if (size >= 0 && std::size_t(size) < kParameterBlockSize) return;
+            if (size > 0 && std::size_t(size) < kParameterBlockSize) return;
         }
         locked_ = true;
         params_ = asParameterBlock(procs->lockProc(handle_, 1), kParameterBlockSize);

@@ -53,9 +53,11 @@ gui::Rect inset(const gui::Rect& r, int by) {
     return {r.x + by, r.y + by, r.width - 2 * by, r.height - 2 * by};
 }
 
+enum class HostPick { Chosen, Cancelled, Failed };
+
 // The host's picker: the prompt as a length-prefixed string, the colour as
-// 8-bit components. True when the host answered with a colour.
-bool chooseWithHost(pi::FilterRecord& record, Rgb16& color, int promptIndex) {
+// 8-bit components.
+HostPick chooseWithHost(pi::FilterRecord& record, Rgb16& color, int promptIndex) {
     const std::string_view prompt = labelText(promptIndex);
     pi::Str255 text{};
     const std::size_t length = std::min<std::size_t>(prompt.size(), sizeof(text) - 1);
@@ -70,9 +72,11 @@ bool chooseWithHost(pi::FilterRecord& record, Rgb16& color, int promptIndex) {
     info.colorComponents[1] = std::int16_t(color.green >> 8);
     info.colorComponents[2] = std::int16_t(color.blue >> 8);
     info.selectorParameter.pickerPrompt = &text;
-    if (record.colorServices(&info) != pi::kNoErr) return false;
+    const pi::OSErr error = record.colorServices(&info);
+    if (error == pi::kUserCanceledErr) return HostPick::Cancelled;
+    if (error != pi::kNoErr) return HostPick::Failed;
     color = fromEightBit(info.colorComponents[0], info.colorComponents[1], info.colorComponents[2]);
-    return true;
+    return HostPick::Chosen;
 }
 
 }  // namespace
@@ -95,8 +99,12 @@ void drawColorSwatch(gui::DrawingSurface& surface, const gui::DrawItem& item, co
 }
 
 bool chooseSwatchColor(FilterContext& ctx, Rgb16& color, int promptIndex, void* ownerWindow) {
-    if (ctx.record && ctx.record->colorServices)
-        return chooseWithHost(*ctx.record, color, promptIndex);
+    // A host whose picker fails (many offer the service and answer every request
+    // with an error) leaves the choice to our own colour dialog.
+    if (ctx.record && ctx.record->colorServices) {
+        const HostPick picked = chooseWithHost(*ctx.record, color, promptIndex);
+        if (picked != HostPick::Failed) return picked == HostPick::Chosen;
+    }
     gui::Rgb picked = toScreen(color);
     if (!gui::chooseColor(picked, customColors(), ownerWindow)) return false;
     color = fromEightBit(picked.red, picked.green, picked.blue);

@@ -63,6 +63,8 @@ struct HostCallbacks {
         HostBlock* block = blockOf(handle);
         return block ? block->size : 0;
     }
+    // A host that does not keep sizes answers 0 for every handle.
+    static std::int32_t handleSizeUnknown(pi::Handle) { return 0; }
 
     static pi::OSErr setHandleSize(pi::Handle handle, std::int32_t size) {
         HostBlock* block = blockOf(handle);
@@ -145,6 +147,23 @@ struct HostCallbacks {
         return h ? h->advanceState() : pi::kParamErr;
     }
 
+    // Suites that answer as if all went well and hand back nothing.
+    static pi::OSErr getNoProperty(std::uint32_t, std::uint32_t, std::int32_t, std::intptr_t*,
+                                   pi::Handle*) {
+        return pi::kNoErr;
+    }
+    static pi::OSErr setNoProperty(std::uint32_t, std::uint32_t, std::int32_t, std::intptr_t,
+                                   pi::Handle) {
+        return pi::kNoErr;
+    }
+    static std::int16_t countNoResources(std::uint32_t) { return 0; }
+    static pi::Handle getNoResource(std::uint32_t, std::int16_t) { return nullptr; }
+    static void deleteNoResource(std::uint32_t, std::int16_t) {}
+    static pi::OSErr addNoResource(std::uint32_t, pi::Handle) { return pi::kNoErr; }
+
+    // Colour services that are offered but fail every request.
+    static pi::OSErr failColorServices(pi::ColorServicesInfo*) { return pi::kParamErr; }
+
     // The host has no window of its own to draw into; a pixel map shown
     // outside a dialog is accepted and ignored.
     static pi::OSErr displayPixels(const pi::PSPixelMap* map, const pi::VRect* rect, std::int32_t,
@@ -225,11 +244,17 @@ void FilterHost::setUpRecord() {
     r.wholeSize = r.imageSize;
     r.platformData = &platformData_;
 
-    handleProcs_ = {pi::kCurrentHandleProcsVersion, pi::kCurrentHandleProcsCount,
-                    &HostCallbacks::newHandle,      &HostCallbacks::disposeHandle,
-                    &HostCallbacks::handleSize,     &HostCallbacks::setHandleSize,
-                    &HostCallbacks::lockHandle,     &HostCallbacks::unlockHandle,
-                    &HostCallbacks::recoverSpace,   &HostCallbacks::disposeHandle};
+    handleProcs_ = {
+        pi::kCurrentHandleProcsVersion,
+        pi::kCurrentHandleProcsCount,
+        &HostCallbacks::newHandle,
+        &HostCallbacks::disposeHandle,
+        options_.reportHandleSizes ? &HostCallbacks::handleSize : &HostCallbacks::handleSizeUnknown,
+        &HostCallbacks::setHandleSize,
+        &HostCallbacks::lockHandle,
+        &HostCallbacks::unlockHandle,
+        &HostCallbacks::recoverSpace,
+        &HostCallbacks::disposeHandle};
     bufferProcs_ = {options_.bufferProcsVersion,      options_.bufferProcsCount,
                     &HostCallbacks::allocateBuffer,   &HostCallbacks::lockBuffer,
                     &HostCallbacks::unlockBuffer,     &HostCallbacks::freeBuffer,
@@ -241,6 +266,26 @@ void FilterHost::setUpRecord() {
     r.advanceState = options_.offerAdvanceState ? &HostCallbacks::advanceState : nullptr;
     descriptors_->setPlayInfo(options_.playInfo);
     r.descriptorParameters = options_.offerDescriptors ? descriptors_->parameters() : nullptr;
+    if (options_.offerDescriptors &&
+        options_.descriptorSuite != HostOptions::DescriptorSuite::Usable) {
+        brokenDescriptors_ = *descriptors_->parameters();
+        if (options_.descriptorSuite == HostOptions::DescriptorSuite::VersionZero)
+            brokenDescriptors_.descriptorParametersVersion = 0;
+        else
+            brokenDescriptors_.readDescriptorProcs = nullptr;
+        if (options_.descriptorSuite == HostOptions::DescriptorSuite::WithoutProcs)
+            brokenDescriptors_.writeDescriptorProcs = nullptr;
+        r.descriptorParameters = &brokenDescriptors_;
+    }
+    propertyProcs_ = {pi::kCurrentPropertyProcsVersion, pi::kCurrentPropertyProcsCount,
+                      &HostCallbacks::getNoProperty, &HostCallbacks::setNoProperty};
+    resourceProcs_ = {pi::kCurrentResourceProcsVersion, pi::kCurrentResourceProcsCount,
+                      &HostCallbacks::countNoResources, &HostCallbacks::getNoResource,
+                      &HostCallbacks::deleteNoResource, &HostCallbacks::addNoResource};
+    r.propertyProcs = options_.offerEmptySuites ? &propertyProcs_ : nullptr;
+    r.resourceProcs = options_.offerEmptySuites ? &resourceProcs_ : nullptr;
+    r.colorServices =
+        options_.offerFailingColorServices ? &HostCallbacks::failColorServices : nullptr;
 
     r.supportsDummyChannels = 0;
     r.supportsAlternateLayouts = 0;
@@ -257,9 +302,9 @@ void FilterHost::setUpRecord() {
     r.dummyPlaneValue = -1;
     r.supportsAbsolute = 0;
     r.cannotUndo = 0;
-    r.supportsPadding = 1;
+    r.supportsPadding = options_.supportPadding ? 1 : 0;
     r.inputPadding = r.outputPadding = r.maskPadding = pi::kPaddingEdgeReplication;
-    r.samplingSupport = pi::kSamplingIntegral;
+    r.samplingSupport = options_.sampleInput ? pi::kSamplingIntegral : pi::kSamplingNone;
     r.inputRate = r.maskRate = pi::kFixedOne16;
     r.inLayerPlanes = r.outLayerPlanes = std::int16_t(colourPlanes);
     r.inTransparencyMask = r.outTransparencyMask = alpha ? 1 : 0;
@@ -644,18 +689,25 @@ std::int16_t fillRequest(RequestBuffer& request, const PictureStore& source,
 
 std::int16_t FilterHost::deliverRequests() {
     pi::FilterRecord& r = *record_;
-    auto rateOf = [](pi::Fixed rate) { return std::max(1, rate >> 16); };
+    // A host that does not sample hands back full resolution whatever was asked.
+    auto rateOf = [this](pi::Fixed rate) {
+        return options_.sampleInput ? std::max(1, rate >> 16) : 1;
+    };
+    // One that does not pad fails a request reaching outside the picture.
+    auto paddingOf = [this](std::int16_t padding) {
+        return options_.supportPadding ? padding : pi::kPaddingErrorOnBoundsException;
+    };
 
     std::int16_t result = fillRequest(in_, picture_, shape_, inRectOf(r), r.inLoPlane, r.inHiPlane,
-                                      rateOf(r.inputRate), -1, r.inputPadding);
+                                      rateOf(r.inputRate), -1, paddingOf(r.inputPadding));
     // The output buffer starts as the picture, so what the plug-in leaves
     // unwritten stays as it was.
     if (result == pi::kNoErr)
         result = fillRequest(out_, picture_, shape_, outRectOf(r), r.outLoPlane, r.outHiPlane, 1,
-                             -1, r.outputPadding);
+                             -1, paddingOf(r.outputPadding));
     if (result == pi::kNoErr && mask_)
         result = fillRequest(mask_request_, *mask_, mask_->shape(), maskRectOf(r), 0, 0,
-                             rateOf(r.maskRate), 0, r.maskPadding);
+                             rateOf(r.maskRate), 0, paddingOf(r.maskPadding));
     if (result != pi::kNoErr) {
         in_ = {};
         out_ = {};

@@ -52,6 +52,20 @@ struct HostOptions {
     std::int16_t playInfo = pi::kPlugInDialogDontDisplay;
     // The host signature the plug-in sees (tests play other hosts with it).
     std::uint32_t hostSignature = kHostSignature;
+
+    // What many paint programs leave out of the interface (host_profile.h names
+    // them): the descriptor suite offered broken, the handle suite's size call
+    // answering 0, property and resource suites that answer noErr and write
+    // nothing, colour services that fail, no sampling (inputRate and maskRate
+    // ignored: full-resolution data whatever was asked), and no padding
+    // (a request reaching outside the picture fails).
+    enum class DescriptorSuite { Usable, VersionZero, WithoutProcs };
+    DescriptorSuite descriptorSuite = DescriptorSuite::Usable;
+    bool reportHandleSizes = true;
+    bool offerEmptySuites = false;
+    bool offerFailingColorServices = false;
+    bool sampleInput = true;
+    bool supportPadding = true;
 };
 
 // The most one request may ask the host to hold. Rows must also stay below
@@ -170,7 +184,11 @@ class FilterHost : private DescriptorHandles {
     pi::HandleProcs handleProcs_{};
     pi::BufferProcs bufferProcs_{};
     pi::PlatformData platformData_{};
+    pi::PropertyProcs propertyProcs_{};
+    pi::ResourceProcs resourceProcs_{};
     std::unique_ptr<DescriptorServices> descriptors_;
+    // The descriptor suite as a host that offers it broken hands it out.
+    pi::PIDescriptorParameters brokenDescriptors_{};
     std::intptr_t data_ = 0;
     // A copy of the picture's ICC profile, offered read-only as a handle of its own.
     std::vector<std::uint8_t> iccProfile_;

@@ -46,6 +46,7 @@ struct ApplyOptions {
     ScriptingSources sources;
     std::string recordFile;   // where to keep the descriptor the filter writes
     bool showDialog = false;  // playInfo 1 instead of 0
+    std::string hostProfile;  // the parts of the interface the host leaves out (host_profile.h)
 };
 
 // Reads each input picture (and the mask), runs the filter over it as a paint program

@@ -82,6 +82,9 @@ using GetPIResourceProc = Handle (*)(OSType type, std::int16_t index);
 using DeletePIResourceProc = void (*)(OSType type, std::int16_t index);
 using AddPIResourceProc = OSErr (*)(OSType type, Handle data);
 
+constexpr std::int16_t kCurrentResourceProcsVersion = 3;
+constexpr std::int16_t kCurrentResourceProcsCount = 4;
+
 struct ResourceProcs {
     std::int16_t resourceProcsVersion;
     std::int16_t numResourceProcs;
@@ -93,6 +96,9 @@ struct ResourceProcs {
 
 using SetPropertyProc = OSErr (*)(OSType signature, OSType key, std::int32_t index,
                                   std::intptr_t simpleProperty, Handle complexProperty);
+constexpr std::int16_t kCurrentPropertyProcsVersion = 1;
+constexpr std::int16_t kCurrentPropertyProcsCount = 2;
+
 struct PropertyProcs {
     std::int16_t propertyProcsVersion;
     std::int16_t numPropertyProcs;

@@ -99,7 +99,12 @@ std::int16_t runFilter(Picture& picture, const hostkit::HostOptions& options, co
 }
 
 std::int16_t runFilter(Picture& picture, const hostkit::Descriptor& settings, const Picture* mask) {
-    hostkit::FilterHost host(mirelPlugin(), picture, replayOptions());
+    return runFilter(picture, settings, replayOptions(), mask);
+}
+
+std::int16_t runFilter(Picture& picture, const hostkit::Descriptor& settings,
+                       const hostkit::HostOptions& options, const Picture* mask) {
+    hostkit::FilterHost host(mirelPlugin(), picture, options);
     if (mask) host.setMask(mask);
     const hostkit::ActiveHost active = host.activate();
     if (!host.descriptors().offer(settings)) return -1;

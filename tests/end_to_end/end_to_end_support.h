@@ -36,8 +36,9 @@ hostkit::HostOptions replayOptions();
 // export called directly as the dialog's buttons or the command line would.
 class InProcessRun {
   public:
-    explicit InProcessRun(host_app::Picture& picture)
-        : host_(mirelPlugin(), picture, replayOptions()), active_(host_.activate()) {
+    explicit InProcessRun(host_app::Picture& picture,
+                          const hostkit::HostOptions& options = replayOptions())
+        : host_(mirelPlugin(), picture, options), active_(host_.activate()) {
         initParameterBlock(params_);
         initRunStateHeader(run_);
         ctx_.record = &host_.record();
@@ -67,6 +68,10 @@ std::int16_t runFilter(host_app::Picture& picture, const hostkit::HostOptions& o
 // The same with `settings` played as the action (the rest at their defaults when
 // the test has its own temporary folder).
 std::int16_t runFilter(host_app::Picture& picture, const hostkit::Descriptor& settings,
+                       const host_app::Picture* mask = nullptr);
+// The same through a host with `options` (which must offer the descriptor suite).
+std::int16_t runFilter(host_app::Picture& picture, const hostkit::Descriptor& settings,
+                       const hostkit::HostOptions& options,
                        const host_app::Picture* mask = nullptr);
 
 // Mean and largest difference of normalised samples of rows [top, bottom)

@@ -107,6 +107,32 @@ TEST(ApplyRuns, TheDialogsNamesGiveWhatTheScriptingNamesGive) {
 }
 
 // One line naming the problem (and the range or the closest names), exit 2, nothing written.
+// A paint program that offers less: the same picture through it, and a clear
+// refusal where it cannot tell the filter its settings.
+TEST(ApplyRuns, AHostProfileThatOffersLessGivesTheSamePicture) {
+    const std::string folder = scratchFolder();
+    writeInput(folder);
+    const std::string settings = "--set horizon=35 --set style=simple";
+    const std::vector<std::uint8_t> full = applied(folder, settings, "full.png");
+    ASSERT_FALSE(full.empty());
+    EXPECT_EQ(applied(folder, settings + " --host-profile minimal", "minimal.png"), full);
+    EXPECT_EQ(applied(folder, settings + " --host-profile no-padding,handle-size-zero", "two.png"),
+              full);
+    for (const char* profile : {"no-scripting", "minimal,scripting-v0"}) {
+        const ProgramOutcome outcome =
+            runHost(folder, "apply in.png -o none.png --host-profile " + std::string(profile));
+        EXPECT_EQ(outcome.exitCode, 2) << outcome.output;
+        EXPECT_NE(outcome.output.find("cannot tell the filter its settings"), std::string::npos)
+            << outcome.output;
+    }
+    const ProgramOutcome unknown =
+        runHost(folder, "apply in.png -o none.png --host-profile minimal,tiny");
+    EXPECT_EQ(unknown.exitCode, 2) << unknown.output;
+    EXPECT_NE(unknown.output.find("unknown host profile \"tiny\""), std::string::npos)
+        << unknown.output;
+    EXPECT_FALSE(fileExists(folder + "none.png"));
+}
+
 TEST(ApplyRuns, BadNamesAndValuesAreRefusedBeforeAnyWork) {
     const std::string folder = scratchFolder();
     writeInput(folder);

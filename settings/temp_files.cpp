@@ -11,8 +11,7 @@ std::string tempFolder() {
     std::string folder = os::tempFolder();
     // The system's folder normally ends in a separator already; never glue a name on
     // without one.
-    if (folder.empty()) return "/tmp/";
-    if (folder.back() != '/') folder.push_back('/');
+    if (!folder.empty() && !os::isPathSeparator(folder.back())) folder.push_back('/');
     return folder;
 }
 

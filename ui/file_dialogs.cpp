@@ -9,6 +9,7 @@
 #include "image/thumbnails.h"
 #include "platform/gui/dialog_template.h"
 #include "platform/gui/file_dialog.h"
+#include "platform/os/os.h"
 #include "resources/resources.h"
 #include "settings/settings_file.h"
 #include "ui/thumbnail_view.h"
@@ -72,12 +73,12 @@ std::string_view defaultExtension(FileType type) {
 }
 
 std::string folderOfPath(std::string_view path) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = path.find_last_of(os::kPathSeparators);
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
 std::string fileNameOfPath(std::string_view path) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = path.find_last_of(os::kPathSeparators);
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 

@@ -10,6 +10,7 @@
 
 #include "apps/host/action_file.h"
 #include "apps/host/filter_host.h"
+#include "apps/host/host_profile.h"
 #include "apps/host/pending_file.h"
 #include "apps/host/selection_bounds.h"
 #include "apps/mirel/export_commands.h"
@@ -150,6 +151,7 @@ std::string filterErrorText(std::int16_t code) {
 // The state a command shares across its pictures.
 struct Command {
     const ApplyOptions& options;
+    const HostOptions& hostProfile;  // what the host offers, before each run's own options
     const PluginLibrary& plugin;
     const Terminology& terminology;
     Reporter report;
@@ -213,10 +215,9 @@ RunOutcome runJob(Command& command, Job& job, int index) {
     if (command.folder && !command.folder->prepare(command.start, offer, error))
         return report.failed(error);
 
-    HostOptions hostOptions;
+    HostOptions hostOptions = command.hostProfile;
     hostOptions.preserveTransparency = command.options.preserveTransparency;
     hostOptions.feedback = commandLineFeedback(command.bar);
-    hostOptions.offerDescriptors = true;
     hostOptions.playInfo =
         command.options.showDialog ? pi::kPlugInDialogDisplay : pi::kPlugInDialogDontDisplay;
     if (command.bar) command.bar->startItem(index);
@@ -267,10 +268,17 @@ RunOutcome runJob(Command& command, Job& job, int index) {
 }  // namespace
 
 bool dialogCanShow(std::string& why) {
+#ifdef _WIN32
+    if (gui::displayConfigured() && gui::windowsCanBeMade()) return true;
+    why =
+        "--dialog needs a display, and none can take a window here (a service, or Wine "
+        "without an X display); without --dialog the filter runs as it is told";
+#else
     if (gui::displayConfigured()) return true;
     why =
         "--dialog needs a display, and none is set (DISPLAY or WAYLAND_DISPLAY; over ssh, "
         "connect with ssh -X); without --dialog the filter runs as it is told";
+#endif
     return false;
 }
 
@@ -309,6 +317,18 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
         start.from = RunStart::From::Last;
     }
 
+    // The host we play: ours, or one that leaves parts of the interface out. One
+    // without scripting cannot be told the settings: its filter asks in its dialog.
+    HostOptions hostProfile;
+    hostProfile.offerDescriptors = true;
+    if (!options.hostProfile.empty() &&
+        !hostkit::applyHostProfile(options.hostProfile, hostProfile, error))
+        return report.badInput("--host-profile: " + error);
+    if (!options.showDialog && !hostkit::profileOffersScripting(hostProfile))
+        return report.badInput("--host-profile " + options.hostProfile +
+                               ": a host without scripting cannot tell the filter its settings, "
+                               "so the filter asks in its dialog: add --dialog");
+
     Picture maskPicture;
     if (!options.mask.empty() && !readPicture(options.mask, maskPicture, error))
         return report.badInput(error);
@@ -333,6 +353,7 @@ RunOutcome applyFilter(const std::string& pluginPath, const ApplyOptions& option
         return report.badInput(outputFolder + ": cannot make the folder: " + std::strerror(errno));
 
     Command command{.options = options,
+                    .hostProfile = hostProfile,
                     .plugin = plugin,
                     .terminology = terminology,
                     .report = report,

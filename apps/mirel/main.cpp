@@ -46,6 +46,9 @@ int main(int argc, char** argv) {
         "mirel: fills the lower part of a picture with water, through the Mirel filter plug-in"};
     app.set_version_flag("--version", std::string("mirel ") + kHostVersion);
     app.require_subcommand(1);
+    // Options are written -o and --output on every system; on Windows a path may
+    // begin with '/' too, and must not be taken for an option.
+    app.allow_windows_style_options(false);
 
     std::string pluginPath = mirel::hostkit::defaultPluginPath();
     app.add_option("--plugin", pluginPath, "the filter plug-in library to load")
@@ -117,6 +120,13 @@ int main(int argc, char** argv) {
     applyCommand->add_option(
         "--record", apply.recordFile,
         "keep the settings the filter hands back at the end of the run, as an action file");
+    applyCommand->add_option(
+        "--host-profile", apply.hostProfile,
+        "play a paint program that offers less of the plug-in interface: minimal (no 32-bit "
+        "rectangles, no sampling, no padding, handle sizes of 0, empty property and resource "
+        "suites, failing colour services), or a list of no-big-document, no-scripting, "
+        "scripting-v0, scripting-no-procs, handle-size-zero, empty-suites, failing-colours, "
+        "no-sampling, no-padding");
     applyCommand->add_flag(
         "--dialog", apply.showDialog,
         "show the filter's dialog on the display with the picture, opened with the last "

@@ -1,12 +1,45 @@
 // Whether the environment names a display a window can open on. Read from the
-// environment alone, so that a host program can decide before it loads any
-// window system, by the same rule the dialogs use.
+// environment alone (on Windows, the process's window station), so that a host
+// program can decide before it loads any window system, by the same rule the
+// dialogs use.
 #pragma once
 
 #include <cstdlib>
 #include <string_view>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace mirel::gui {
+
+#ifdef _WIN32
+
+// A program of a logged-on user's session always has a desktop to show windows
+// on; a service's window station is not visible, and nobody would see a dialog
+// there. (Under Wine without an X display the window station looks visible but
+// no window can be made: the dialog then reports kDialogFailed.)
+inline bool displayConfigured() {
+    USEROBJECTFLAGS flags{};
+    DWORD needed = 0;
+    HWINSTA station = ::GetProcessWindowStation();
+    if (!station || !::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed))
+        return true;  // nothing says otherwise: try, and let a failed window say so
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// Whether this process can make a window at all: a hidden one is made and
+// dropped. False under Wine without an X display, where the window station
+// looks visible but every window fails.
+inline bool windowsCanBeMade() {
+    HWND probe = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    if (!probe) return false;
+    ::DestroyWindow(probe);
+    return true;
+}
+
+#else
 
 // True when QT_QPA_PLATFORM names a platform that needs nothing from outside
 // (offscreen, minimal, vnc...), or the variable the display needs is set:
@@ -27,5 +60,7 @@ inline bool displayConfigured() {
     }
     return set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
+
+#endif
 
 }  // namespace mirel::gui

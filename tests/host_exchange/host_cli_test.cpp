@@ -67,6 +67,25 @@ TEST(CommandLine, TheExitCodeSaysWhatFailed) {
     EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"in.png"});
 }
 
+// Paths as users type them: one beginning with '/' (on Windows the current
+// drive's root, never an option), either separator on Windows, and names outside
+// ASCII, in and out.
+TEST(CommandLine, PathsAsUsersTypeThem) {
+    std::string folder = scratchFolder();
+#if defined(_WIN32)
+    // "Z:\\...\\" as "/..." on the same drive.
+    folder = folder.substr(2);
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+#endif
+    const std::string input = folder + "in \xC3\xA9t\xC3\xA9.png";
+    write(input, patternPicture(40, 30, 3, 8));
+    const ProgramOutcome outcome =
+        runApply(quoted(input) + " -o " + quoted(folder + "\xE6\xB0\xB4.tif"));
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+    EXPECT_EQ(read(folder + "\xE6\xB0\xB4.tif").pixels, read(input).pixels)
+        << "the identity filter";
+}
+
 // Sides a format cannot hold are found before the filter runs: the failing test
 // filter would otherwise answer with its own error (3).
 TEST(CommandLine, PicturesTooLargeForTheFormatAreRefusedBeforeTheRender) {

@@ -292,8 +292,59 @@ def make_thumbnails(settings, folder):
 # ---- Plug-in files -------------------------------------------------------------------
 
 
+def pe_library(resources):
+    """A tiny Windows library (PE32+) holding `resources`, a list of (type name, id,
+    bytes), in a resource section as the resource compiler lays it out."""
+    section_address, raw_at = 0x1000, 0x200
+    # Directories: the root names each type; each type holds one id with one language.
+    count = len(resources)
+    root = struct.pack("<IIHHHH", 0, 0, 0, 0, count, 0)
+    after_root = 16 + 8 * count
+    type_dirs = after_root
+    name_dirs = type_dirs + 24 * count
+    data_entries = name_dirs + 24 * count
+    strings = data_entries + 16 * count
+    string_bytes = b""
+    string_at = []
+    for type_name, _, _ in resources:
+        string_at.append(strings + len(string_bytes))
+        string_bytes += struct.pack("<H", len(type_name)) + type_name.encode("utf-16-le")
+    data_at = (strings + len(string_bytes) + 3) // 4 * 4
+    body = b""
+    entries, types, names, datas = b"", b"", b"", b""
+    offset = data_at
+    for i, (_, number, data) in enumerate(resources):
+        entries += struct.pack("<II", 0x80000000 | string_at[i], 0x80000000 | (type_dirs + 24 * i))
+        types += struct.pack("<IIHHHH", 0, 0, 0, 0, 0, 1)
+        types += struct.pack("<II", number, 0x80000000 | (name_dirs + 24 * i))
+        names += struct.pack("<IIHHHH", 0, 0, 0, 0, 0, 1)
+        names += struct.pack("<II", 0x409, data_entries + 16 * i)
+        datas += struct.pack("<IIII", section_address + offset, len(data), 0, 0)
+        padded = data + bytes((-len(data)) % 4)
+        body += padded
+        offset += len(padded)
+    section = root + entries + types + names + datas + string_bytes
+    section += bytes(data_at - len(section)) + body
+    section += bytes((-len(section)) % 16)
+    header = bytearray(raw_at)
+    header[0:2] = b"MZ"
+    struct.pack_into("<I", header, 0x3C, 0x40)
+    header[0x40:0x44] = b"PE\0\0"
+    struct.pack_into("<HHIIIHH", header, 0x44, 0x8664, 1, 0, 0, 0, 240, 0x2022)
+    optional = 0x58
+    struct.pack_into("<H", header, optional, 0x20B)
+    struct.pack_into("<I", header, optional + 108, 16)
+    struct.pack_into("<II", header, optional + 112 + 16, section_address, len(section))
+    table = optional + 240
+    header[table:table + 5] = b".rsrc"
+    struct.pack_into("<IIII", header, table + 8, len(section), section_address, len(section),
+                     raw_at)
+    return bytes(header) + section
+
+
 def make_plugin_files(build, folder):
-    """The PiPL and terminology of the real plug-in, alone and in a tiny ELF file."""
+    """The PiPL and terminology of the real plug-in, alone and in a tiny ELF file and a
+    tiny Windows library."""
     plugin = os.path.join(build, "Mirel.8bf")
     if not os.path.exists(plugin):
         sys.exit(f"plug-in seeds need the default build's plug-in ({plugin})")
@@ -314,6 +365,8 @@ def make_plugin_files(build, folder):
                 adds += ["--add-section", f"{section}={os.path.join(scratch, section[1:] + '.bin')}"]
             run("objcopy", "--strip-all", "--remove-section=.comment",
                 "--remove-section=.note.GNU-stack", *adds, empty, os.path.join(folder, name))
+        write(folder, "windows.8bf",
+              pe_library([("PIPL", 16000, sections[".pipl"]), ("AETE", 16000, sections[".aete"])]))
 
 
 # ---- Descriptors -----------------------------------------------------------------------

@@ -1,8 +1,8 @@
 // libFuzzer target for the host's reading of a plug-in file before it loads it: an input
-// that starts like an ELF file is written to a file and read as `mirel` reads the library
-// it is pointed at (the ".pipl" section found through the section table, parsed and
-// checked, then the ".aete" terminology); any other input is parsed as PiPL bytes and as
-// terminology bytes directly. Every refusal must say why.
+// that starts like an ELF file or a Windows library is written to a file and read as
+// `mirel` reads the library it is pointed at (the PiPL found through the section table or
+// the resource directory, parsed and checked, then the terminology); any other input is
+// parsed as PiPL bytes and as terminology bytes directly. Every refusal must say why.
 #include <unistd.h>
 
 #include <cstddef>
@@ -55,10 +55,14 @@ void parseBytes(std::span<const std::uint8_t> bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace mirel::hostkit;
-    if (size < 4 || std::memcmp(data,
-                                "\x7f"
-                                "ELF",
-                                4) != 0) {
+    // Libraries (ELF or Windows) go through the file readers, anything else is a PiPL
+    // or a terminology on its own.
+    const bool elf = size >= 4 && std::memcmp(data,
+                                              "\x7f"
+                                              "ELF",
+                                              4) == 0;
+    const bool windows = size >= 2 && data[0] == 'M' && data[1] == 'Z';
+    if (!elf && !windows) {
         parseBytes({data, size});
         return 0;
     }

@@ -6,8 +6,6 @@
 // slider is dragged.
 //
 // Usage: mirel_dialog_bench PICTURE [RELEASES]   (MIREL_PLUGIN names the plug-in)
-#include <QApplication>
-#include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -46,12 +44,12 @@ double median(std::vector<double> values) {
 // Drags a slider back and forth `releases` times, timing each release until the
 // dialog has painted the preview it renders.
 void measure(DialogDriver& dialog, int sliderId, int releases, Timings& timings) {
-    const QRect slider = dialog.rectOf(sliderId);
-    const int y = slider.center().y();
+    const gui::Rect slider = dialog.rectOf(sliderId);
+    const int y = slider.y + slider.height / 2;
     for (int i = 0; i < releases; ++i) {
         // Between 40 and 60 % of the track, so that the horizon stays on the picture.
-        const int from = slider.x() + slider.width() * (i % 2 ? 6 : 4) / 10;
-        const int to = slider.x() + slider.width() * (i % 2 ? 4 : 6) / 10;
+        const int from = slider.x + slider.width * (i % 2 ? 6 : 4) / 10;
+        const int to = slider.x + slider.width * (i % 2 ? 4 : 6) / 10;
         dialog.press({from, y});
         for (int step = 1; step <= 8; ++step) {
             const Clock::time_point moveStart = Clock::now();
@@ -60,10 +58,10 @@ void measure(DialogDriver& dialog, int sliderId, int releases, Timings& timings)
         }
         const Clock::time_point start = Clock::now();
         dialog.release({to, y});
-        dialog.window()->repaint();  // the paint the release asked for, drawn now
+        dialog.grab();  // the paint the release asked for, drawn now
         timings.releases.push_back(millisecondsSince(start));
     }
-    timings.zoomText = dialog.button(ids::kZoomPercent)->text().toStdString();
+    timings.zoomText = dialog.textOf(ids::kZoomPercent);
 }
 
 bool run(const host_app::Picture& source, int style, bool fullSize, int sliderId, int releases,

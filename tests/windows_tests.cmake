@@ -13,7 +13,8 @@ add_subdirectory("${MIREL_GOOGLETEST_SOURCE}" "${CMAKE_BINARY_DIR}/googletest" E
 if(NOT TARGET GTest::gtest)
   add_library(GTest::gtest ALIAS gtest)
 endif()
-# The suites whose tests drive the Qt dialogs.
+# The suites whose tests drive the Qt dialogs: their Win32 versions are made by
+# platform_gui/windows.cmake and ui/windows.cmake.
 set(MIREL_QT_TEST_DIRS platform_gui ui gimp)
 
 add_library(mirel_test_main STATIC "${CMAKE_CURRENT_SOURCE_DIR}/support/windows_test_main.cpp")

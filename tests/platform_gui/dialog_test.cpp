@@ -1,33 +1,33 @@
-// Template dialogs on Qt's offscreen platform: the refusal dialog as the
-// plug-in ships it, and the procedure's events and the handle's calls.
+// Template dialogs on the window-system layer, whichever backend is built (Qt's
+// offscreen platform, or Win32 under Wine): the refusal dialog as the plug-in
+// ships it, and the procedure's events and the handle's calls, driven with
+// input routed as the window system routes it.
 #include "platform/gui/dialog.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QComboBox>
-#include <QFontInfo>
-#include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QScreen>
-#include <QTest>
-#include <QWindow>
 #include <string>
 #include <vector>
 
 #include "platform/gui/dialog_units.h"
-#include "platform/gui/qt/qt_runtime.h"
 #include "resources/resources.h"
+#include "tests/platform_gui/gui_driver.h"
 #include "tests/platform_gui/gui_test_support.h"
 
 namespace mirel::gui {
+
+// Colours compare and print in the tests (found by argument lookup).
+bool operator==(Rgb a, Rgb b) {
+    return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+void PrintTo(Rgb c, std::ostream* out) {
+    *out << "rgb(" << int(c.red) << ", " << int(c.green) << ", " << int(c.blue) << ")";
+}
+
 namespace {
 
-using testing::kScriptLeftOpen;
-using testing::runScripted;
-using testing::Watchdog;
+using namespace testing;
 
 DialogTemplate parseOrDie(std::string_view text) {
     DialogTemplate t;
@@ -47,19 +47,15 @@ DialogTemplate refusalTemplate() {
     return t;
 }
 
-QWidget* windowOf(DialogHandle& dialog) {
-    return static_cast<QWidget*>(dialog.nativeWindow());
+bool overlaps(const Rect& a, const Rect& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+           b.y < a.y + a.height;
 }
 
-// The widget of a control, found by its place: labels let the mouse through,
-// so childAt() would not find them.
-template <typename W>
-W* widgetAt(DialogHandle& dialog, int id) {
-    const Rect r = dialog.controlRect(id);
-    const QRect wanted(r.x, r.y, r.width, r.height);
-    for (W* widget : windowOf(dialog)->findChildren<W*>())
-        if (widget->geometry() == wanted) return widget;
-    return nullptr;
+bool inside(const Rect& outer, const Rect& inner) {
+    return inner.x >= outer.x && inner.y >= outer.y &&
+           inner.x + inner.width <= outer.x + outer.width &&
+           inner.y + inner.height <= outer.y + outer.height;
 }
 
 // Records what reaches the procedure.
@@ -89,33 +85,30 @@ TEST(RefusalDialog, ShowsItsTextTitleAndButtonAndEndsWithTheButtonsId) {
     bool shown = false;
     const int result = runScripted(t, plain, [&](DialogHandle& dialog) {
         shown = true;
-        QWidget* window = windowOf(dialog);
-        EXPECT_TRUE(window->isVisible());
-        EXPECT_TRUE(window->isModal());
+        EXPECT_TRUE(isShownOnScreen(dialog));
         EXPECT_EQ(dialog.title(), "Plug-in error");
-        EXPECT_EQ(window->windowTitle().toStdString(), "Plug-in error");
         EXPECT_EQ(dialog.controlIds(), std::vector<int>{2});
         EXPECT_EQ(dialog.controlText(2), "Cancel");
 
         // The text is on screen in full: one label carries it and its
         // wrapped height fits the rectangle the template gives it.
-        const QList<QLabel*> labels = window->findChildren<QLabel*>();
-        ASSERT_EQ(labels.size(), 1);
-        const QLabel* label = labels.front();
-        EXPECT_EQ(label->text().toStdString(), kRefusalText);
-        EXPECT_TRUE(label->isVisible());
-        EXPECT_LE(label->heightForWidth(label->width()), label->height());
-        EXPECT_TRUE(window->rect().contains(label->geometry()));
+        const std::vector<ShownLabel> labels = shownLabels(dialog);
+        ASSERT_EQ(labels.size(), 1u);
+        const ShownLabel& label = labels.front();
+        EXPECT_EQ(label.text, kRefusalText);
+        EXPECT_TRUE(label.visible);
+        EXPECT_TRUE(label.textFits);
+        const Rect client = dialog.clientRect();
+        EXPECT_TRUE(inside(client, label.rect));
 
-        auto* button = widgetAt<QPushButton>(dialog, 2);
-        ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->text().toStdString(), "Cancel");
-        EXPECT_TRUE(button->isDefault());
-        EXPECT_TRUE(window->rect().contains(button->geometry()));
-        EXPECT_FALSE(button->geometry().intersects(label->geometry()));
+        const Rect button = windowRectOf(dialog, 2);
+        EXPECT_GT(button.width, 0);
+        EXPECT_TRUE(isDefaultButton(dialog, 2));
+        EXPECT_TRUE(inside(client, button));
+        EXPECT_FALSE(overlaps(button, label.rect));
 
-        // A real click on the button, through Qt's mouse routing.
-        QTest::mouseClick(button, Qt::LeftButton);
+        // A real click on the button, through the window system's routing.
+        clickControl(dialog, 2);
     });
     EXPECT_TRUE(shown);
     EXPECT_EQ(result, 2);
@@ -126,17 +119,15 @@ TEST(RefusalDialog, ClosingTheWindowEndsWithCancel) {
     DialogProcedure plain;
     // The window system's close request, as from the title bar.
     EXPECT_EQ(runScripted(refusalTemplate(), plain,
-                          [](DialogHandle& dialog) { windowOf(dialog)->windowHandle()->close(); }),
+                          [](DialogHandle& dialog) { closeFromWindowSystem(dialog); }),
               kIdCancel);
     // Escape is the same cancel command.
-    EXPECT_EQ(runScripted(
-                  refusalTemplate(), plain,
-                  [](DialogHandle& dialog) { QTest::keyClick(windowOf(dialog), Qt::Key_Escape); }),
+    EXPECT_EQ(runScripted(refusalTemplate(), plain,
+                          [](DialogHandle& dialog) { pressKey(dialog, Key::Escape); }),
               kIdCancel);
     // Enter presses the default button.
-    EXPECT_EQ(runScripted(
-                  refusalTemplate(), plain,
-                  [](DialogHandle& dialog) { QTest::keyClick(windowOf(dialog), Qt::Key_Return); }),
+    EXPECT_EQ(runScripted(refusalTemplate(), plain,
+                          [](DialogHandle& dialog) { pressKey(dialog, Key::Return); }),
               2);
 }
 
@@ -174,7 +165,7 @@ TEST(Dialog, UnhandledButtonEndsWithItsIdAndHandledOnesKeepItOpen) {
                               // A close request the procedure handles does not close.
                               d.requestClose();
                               EXPECT_FALSE(d.hasEnded());
-                              EXPECT_TRUE(windowOf(d)->isVisible());
+                              EXPECT_TRUE(isShownOnScreen(d));
                               EXPECT_TRUE(d.clickButton(1));
                               // After the end nothing more reaches the procedure.
                               EXPECT_FALSE(d.clickButton(7));
@@ -232,7 +223,7 @@ TEST(Dialog, TimersRepeatUntilKilledAndPostedCommandsComeLater) {
     EXPECT_EQ(procedure.ticks, 3);
     EXPECT_EQ(procedure.commands, (std::vector<std::pair<int, int>>{{-100, 0}, {20, 0}}));
     // The dropped command must not surface in a later event loop either.
-    QCoreApplication::processEvents();
+    processEvents(50);
     EXPECT_EQ(procedure.commands.size(), 2u);
 }
 
@@ -256,25 +247,25 @@ TEST(Dialog, EditFieldsReportEveryChangeOfText) {
         ASSERT_EQ(procedure.commands.size(), 1u);
         EXPECT_EQ(procedure.commands[0], std::make_pair(30, kNotifyTextChanged));
         // Typed by the user, one command per keystroke.
-        auto* edit = widgetAt<QLineEdit>(d, 30);
-        ASSERT_NE(edit, nullptr);
-        edit->setFocus();
-        QTest::keyClicks(edit, "3x");
+        typeText(d, 30, "3x");
         EXPECT_EQ(d.controlText(30), "503x");
         EXPECT_EQ(procedure.commands.size(), 3u);
         // A number field takes digits only from the keyboard.
-        auto* number = widgetAt<QLineEdit>(d, 31);
-        ASSERT_NE(number, nullptr);
-        QTest::keyClicks(number, "a9");
+        typeText(d, 31, "a9");
         EXPECT_EQ(d.controlText(31), "79");
         // Static text keeps its markers for the program and shows without them.
         EXPECT_EQ(d.controlText(33), "&Label && more");
-        auto* label = widgetAt<QLabel>(d, 33);
-        ASSERT_NE(label, nullptr);
-        EXPECT_EQ(label->text().toStdString(), "Label & more");
+        const auto label = [&] {
+            for (const ShownLabel& shown : shownLabels(d))
+                if (shown.rect.x == d.controlRect(33).x && shown.rect.y == d.controlRect(33).y)
+                    return shown;
+            return ShownLabel{};
+        };
+        EXPECT_EQ(label().text, "Label & more");
         EXPECT_FALSE(d.isControlEnabled(33));
+        EXPECT_FALSE(label().enabled);
         EXPECT_TRUE(d.enableControl(33, true));
-        EXPECT_TRUE(label->isEnabled());
+        EXPECT_TRUE(label().enabled);
         EXPECT_FALSE(d.enableControl(-1, true));
         d.endDialog(1);
     });
@@ -296,10 +287,9 @@ TEST(Dialog, ComboBoxesStartWithoutSelectionAndReportOnlyTheUsersChoice) {
         EXPECT_TRUE(procedure.commands.empty());
         // The closed list is as high as a line of text, not the template's 100 units.
         EXPECT_LT(d.controlRect(32).height, d.dialogUnitsToPixels({0, 0, 1, 30}).height);
-        auto* combo = widgetAt<QComboBox>(d, 32);
-        ASSERT_NE(combo, nullptr);
-        combo->setFocus();
-        QTest::keyClick(combo, Qt::Key_Down);
+        EXPECT_EQ(windowRectOf(d, 32).height, d.controlRect(32).height);
+        focusControl(d, 32);
+        pressKey(d, Key::Down);
         EXPECT_EQ(d.comboSelection(32), 1);
         EXPECT_EQ(procedure.commands,
                   (std::vector<std::pair<int, int>>{{32, kNotifySelectionChanged}}));
@@ -319,17 +309,17 @@ TEST(Dialog, MouseOverDrawnAreasAndLabelsReachesTheProcedure) {
     Watchdog watchdog;
     Recorder procedure;
     runScripted(parseOrDie(kDrawn), procedure, [&](DialogHandle& d) {
-        QWidget* window = windowOf(d);
         const Rect area = d.controlRect(40);
-        const QPoint inside(area.x + 5, area.y + 7);
-        QTest::mousePress(window, Qt::LeftButton, Qt::ShiftModifier, inside);
-        QTest::mouseMove(window, inside + QPoint(3, 0));
-        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, inside + QPoint(3, 0));
+        const Point inside{area.x + 5, area.y + 7};
+        const Point further{inside.x + 3, inside.y};
+        pressAt(d, inside, MouseButton::Left, kModifierShift);
+        moveTo(d, further);
+        releaseAt(d, further, MouseButton::Left);
         // Over a static text the dialog gets the press, in its own coordinates.
-        const QPoint overLabel(d.dialogUnitsToPixels({110, 12, 0, 0}).x,
-                               d.dialogUnitsToPixels({110, 12, 0, 0}).y);
-        QTest::mousePress(window, Qt::RightButton, Qt::ControlModifier, overLabel);
-        QTest::mouseRelease(window, Qt::RightButton, Qt::ControlModifier, overLabel);
+        const Rect labelUnits = d.dialogUnitsToPixels({110, 12, 0, 0});
+        const Point overLabel{labelUnits.x, labelUnits.y};
+        pressAt(d, overLabel, MouseButton::Right, kModifierControl);
+        releaseAt(d, overLabel, MouseButton::Right, kModifierControl);
         d.endDialog(1);
     });
     std::vector<std::pair<char, MouseEvent>> presses;
@@ -366,23 +356,18 @@ TEST(Dialog, PaintEventsDrawUnderTheControls) {
     } procedure;
     runScripted(parseOrDie(kDrawn), procedure, [&](DialogHandle& d) {
         const Rect area = d.controlRect(40);
-        QImage image = windowOf(d)->grab().toImage();
-        const double scale = image.devicePixelRatio();
-        const auto at = [&](int x, int y) {
-            return image.pixelColor(static_cast<int>(x * scale), static_cast<int>(y * scale));
-        };
-        EXPECT_EQ(at(area.x + 3, area.y + 3), QColor(200, 30, 40));
-        EXPECT_EQ(at(area.x, area.y + 10), QColor(0, 0, 0));  // frame
-        EXPECT_EQ(at(area.x + area.width - 1, area.y + 10), QColor(0, 0, 0));
-        EXPECT_EQ(at(area.x + 2, area.y + 2), QColor(0, 255, 0));          // pixel
-        EXPECT_NE(at(area.x + area.width, area.y + 10), QColor(0, 0, 0));  // nothing outside
+        const auto at = [&](int x, int y) { return pixelAt(d, {x, y}); };
+        EXPECT_EQ(at(area.x + 3, area.y + 3), (Rgb{200, 30, 40}));
+        EXPECT_EQ(at(area.x, area.y + 10), (Rgb{0, 0, 0}));  // frame
+        EXPECT_EQ(at(area.x + area.width - 1, area.y + 10), (Rgb{0, 0, 0}));
+        EXPECT_EQ(at(area.x + 2, area.y + 2), (Rgb{0, 255, 0}));               // pixel
+        EXPECT_FALSE(at(area.x + area.width, area.y + 10) == (Rgb{0, 0, 0}));  // nothing outside
         // A redraw of the area paints it again with the new colour.
         procedure.color = {10, 20, 250};
         const int before = procedure.paints;
         d.redraw(area);
-        image = windowOf(d)->grab().toImage();
+        EXPECT_EQ(at(area.x + 3, area.y + 3), (Rgb{10, 20, 250}));
         EXPECT_GT(procedure.paints, before);
-        EXPECT_EQ(at(area.x + 3, area.y + 3), QColor(10, 20, 250));
         d.endDialog(1);
     });
 }
@@ -391,7 +376,7 @@ TEST(Dialog, DialogUnitsUseTheSystemBaseUnitsOfTheTemplateFont) {
     Watchdog watchdog;
     DialogProcedure plain;
     runScripted(refusalTemplate(), plain, [&](DialogHandle& d) {
-        const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchY();
+        const double dpi = screenDpi(d);
         if (dpi != 96.0) GTEST_SKIP() << "base units are checked at 96 dpi";
         // MS Sans Serif 8: 6 x 13 pixels per base unit; edges round half up.
         const Rect r = d.dialogUnitsToPixels({10, 10, 200, 26});
@@ -402,28 +387,12 @@ TEST(Dialog, DialogUnitsUseTheSystemBaseUnitsOfTheTemplateFont) {
         const Rect client = d.clientRect();
         EXPECT_EQ(client.width, 330);
         EXPECT_EQ(client.height, 111);
-        EXPECT_EQ(windowOf(d)->width(), 330);
         EXPECT_EQ(d.dialogUnitsToPixels({-3, -3, 0, 0}).x, -5);  // -4.5 rounds away from zero
         d.endDialog(1);
     });
 }
 
-TEST(DialogFonts, ArialIsHonouredAndMsSansSerifGetsArialMetrics) {
-    // The first call makes the application (offscreen in the tests).
-    ASSERT_TRUE(ensureApplication());
-    const QFontInfo arial(dialogFont("Arial", 8));
-    const QFontInfo msSans(dialogFont("MS Sans Serif", 8));
-    EXPECT_EQ(arial.family(), QStringLiteral("Liberation Sans"))
-        << "fonts-liberation2 gives Arial's metrics; without it text is 19% wider";
-    EXPECT_EQ(msSans.family(), arial.family());
-    EXPECT_EQ(dialogFont("MS Sans Serif", 8).pixelSize(),
-              qRound(8 * QGuiApplication::primaryScreen()->logicalDotsPerInchY() / 72.0));
-    // Another font is measured: Arial 8 base units are close to MS Sans Serif's.
-    const BaseUnits units = baseUnitsFor("Arial", 8);
-    EXPECT_GE(units.x, 5);
-    EXPECT_LE(units.x, 7);
-    EXPECT_GE(units.y, 12);
-    EXPECT_LE(units.y, 15);
+TEST(Dialog, DialogUnitsRoundLikeTheSystem) {
     EXPECT_EQ(mulDivRound(7, 3, 2), 11);
     EXPECT_EQ(mulDivRound(-7, 3, 2), -11);
     // Results past the int range saturate instead of wrapping.
@@ -431,60 +400,40 @@ TEST(DialogFonts, ArialIsHonouredAndMsSansSerifGetsArialMetrics) {
     EXPECT_EQ(mulDivRound(-(1 << 30), 8, 4), INT32_MIN);
 }
 
-TEST(MessageDialog, ShowsTextAsItIsAndEndsWithOk) {
-    Watchdog watchdog;
-    bool shown = false;
-    setDialogShownHook([&](DialogHandle& d) {
-        shown = true;
-        EXPECT_EQ(d.title(), "Export PSD");
-        const QList<QLabel*> labels = windowOf(d)->findChildren<QLabel*>();
-        ASSERT_EQ(labels.size(), 1);
-        EXPECT_EQ(labels.front()->text().toStdString(), "Black & white could not be written.");
-        EXPECT_LE(labels.front()->heightForWidth(labels.front()->width()),
-                  labels.front()->height());
-        EXPECT_EQ(d.controlText(kIdOk), "OK");
-        d.clickButton(kIdOk);
-    });
-    const int result = messageDialog("Export PSD", "Black & white could not be written.");
-    setDialogShownHook({});
-    EXPECT_TRUE(shown);
-    EXPECT_EQ(result, kIdOk);
-}
-
 TEST(Dialog, NestedDialogsTakeTheirOwnerAndForeignOwnersAreIgnored) {
     Watchdog watchdog;
     DialogProcedure plain;
     int inner = 0;
-    QWidget* innerParent = nullptr;
-    QWidget* outerWindow = nullptr;
+    void* innerOwner = nullptr;
+    void* outerWindow = nullptr;
     const int outer = runScripted(
         parseOrDie(kButtons), plain,
         [&](DialogHandle& d) {
-            outerWindow = windowOf(d);
+            outerWindow = d.nativeWindow();
             inner = runModalDialog(refusalTemplate(), plain, d.nativeWindow());
             d.endDialog(1);
         },
         3000, nullptr,
         [&](DialogHandle& nested) {
-            innerParent = windowOf(nested)->parentWidget();
+            innerOwner = ownerOf(nested);
             nested.clickButton(2);
         });
     EXPECT_EQ(outer, 1);
     EXPECT_EQ(inner, 2);
-    EXPECT_EQ(innerParent, outerWindow);
+    EXPECT_EQ(innerOwner, outerWindow);
 
-    // Something that is no widget of ours is never dereferenced.
+    // Something that is no window of ours is never dereferenced.
     int notAWindow = 0;
-    QWidget* parent = reinterpret_cast<QWidget*>(1);
+    void* owner = reinterpret_cast<void*>(1);
     EXPECT_EQ(runScripted(
                   refusalTemplate(), plain,
                   [&](DialogHandle& d) {
-                      parent = windowOf(d)->parentWidget();
+                      owner = ownerOf(d);
                       d.clickButton(2);
                   },
                   3000, &notAWindow),
               2);
-    EXPECT_EQ(parent, nullptr);
+    EXPECT_EQ(owner, nullptr);
 }
 
 }  // namespace

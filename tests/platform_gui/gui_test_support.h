@@ -1,11 +1,9 @@
 // Helpers for the dialog tests: a watchdog against hangs and a way to run a
-// dialog with a test script that is sure to end it.
+// dialog with a test script that is sure to end it, on either backend.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QTimer>
-#include <QWidget>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -15,6 +13,7 @@
 #include <thread>
 
 #include "platform/gui/dialog.h"
+#include "tests/platform_gui/gui_driver.h"
 
 namespace mirel::gui::testing {
 
@@ -74,12 +73,7 @@ inline int runScripted(const DialogTemplate& dialogTemplate, DialogProcedure& pr
             dialog.endDialog(kScriptLeftOpen);
             return;
         }
-        if (!dialog.hasEnded()) {
-            // Owned by the dialog's window, so it goes away with the dialog;
-            // the handle lives exactly as long as that window.
-            auto* window = static_cast<QWidget*>(dialog.nativeWindow());
-            QTimer::singleShot(graceMs, window, [&dialog] { dialog.endDialog(kScriptLeftOpen); });
-        }
+        if (!dialog.hasEnded()) endDialogLater(dialog, graceMs, kScriptLeftOpen);
     });
     struct Guard {
         ~Guard() { setDialogShownHook({}); }

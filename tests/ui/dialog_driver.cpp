@@ -1,27 +1,27 @@
-// Driving the plug-in's main dialog from a test.
+// Driving the plug-in's main dialog from a test, through the window system.
 #include "tests/ui/dialog_driver.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QColorDialog>
-#include <QTest>
-#include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
 #include "platform/gui/dialog_template.h"
 #include "platform/gui/dialog_units.h"
-#include "platform/gui/qt/qt_runtime.h"
 #include "resources/resources.h"
 #include "tests/platform_gui/gui_test_support.h"
 #include "tests/support/scratch.h"
 
 namespace mirel::testing {
 
+namespace gt = gui::testing;
+
 namespace {
 
 constexpr const char* kDialogTitle = "Mirel 2";
+// The pane lies inside the preview control's 1-pixel frame and a 1-pixel gap.
+constexpr int kPaneInset = 2;
 
 const gui::DialogTemplate& mainTemplate() {
     static const gui::DialogTemplate parsed = [] {
@@ -34,154 +34,174 @@ const gui::DialogTemplate& mainTemplate() {
     return parsed;
 }
 
-template <typename W>
-W* widgetAt(QWidget* window, const QRect& rect) {
-    // Combo boxes are as high as their font makes them, not as the template says.
-    for (W* widget : window->findChildren<W*>())
-        if (widget->x() == rect.x() && widget->y() == rect.y() && widget->width() == rect.width())
-            return widget;
-    return nullptr;
-}
-
 }  // namespace
 
 void ensureTestApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "ui_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    gt::ensureWindowSystem();
 }
 
-QRect DialogDriver::rectOf(int id) const {
+bool operator==(gui::Rgb a, gui::Rgb b) {
+    return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+gui::Rgb pixelOf(const gui::Image& image, gui::Point at) {
+    if (at.x < 0 || at.y < 0 || at.x >= image.width || at.y >= image.height) return {};
+    const std::uint8_t* p = &image.rgba[(std::size_t(at.y) * image.width + at.x) * 4];
+    return {p[0], p[1], p[2]};
+}
+
+gui::Image cropOf(const gui::Image& image, const gui::Rect& rect) {
+    gui::Image part;
+    const int left = std::max(0, rect.x), top = std::max(0, rect.y);
+    const int right = std::min(image.width, rect.x + rect.width);
+    const int bottom = std::min(image.height, rect.y + rect.height);
+    if (right <= left || bottom <= top) return part;
+    part.width = right - left;
+    part.height = bottom - top;
+    part.rgba.reserve(std::size_t(part.width) * part.height * 4);
+    for (int y = top; y < bottom; ++y) {
+        const auto row = image.rgba.begin() + (std::ptrdiff_t(y) * image.width + left) * 4;
+        part.rgba.insert(part.rgba.end(), row, row + std::ptrdiff_t(part.width) * 4);
+    }
+    return part;
+}
+
+bool samePixels(const gui::Image& a, const gui::Image& b) {
+    return a.width == b.width && a.height == b.height && a.rgba == b.rgba;
+}
+
+gui::Rect DialogDriver::rectOf(int id) const {
     const gui::ControlTemplate* control = mainTemplate().findControl(id);
     if (!control) return {};
-    const gui::Rect r = gui::dialogUnitsToPixels(
-        control->rect, gui::baseUnitsFor(mainTemplate().fontName, mainTemplate().fontPoints));
-    return {r.x, r.y, r.width, r.height};
+    return gui::dialogUnitsToPixels(control->rect, gt::templateBaseUnits(window_, mainTemplate()));
+}
+
+gui::Rect DialogDriver::paneRect() const {
+    const gui::Rect r = rectOf(ids::kPreview);
+    return {r.x + kPaneInset, r.y + kPaneInset, r.width - 2 * kPaneInset,
+            r.height - 2 * kPaneInset};
+}
+
+gui::Point DialogDriver::paneMiddle() const {
+    const gui::Rect pane = paneRect();
+    return {pane.x + pane.width / 2, pane.y + pane.height / 2};
+}
+
+void* DialogDriver::control(int id) const {
+    return gt::controlWindowAt(window_, rectOf(id));
 }
 
 int DialogDriver::controlValue(int id) const {
-    const QVariant value = window_->property(("mirelControlValue" + std::to_string(id)).c_str());
-    EXPECT_TRUE(value.isValid()) << "control " << id << " shows no value";
-    return value.toInt();
+    const std::optional<int> value = gt::controlValueOf(window_, id);
+    EXPECT_TRUE(value.has_value()) << "control " << id << " shows no value";
+    return value.value_or(0);
 }
 
-QLineEdit* DialogDriver::field(int id) const {
-    return widgetAt<QLineEdit>(window_, rectOf(id));
+std::string DialogDriver::textOf(int id) const {
+    void* found = control(id);
+    return found ? gt::textOfControl(found) : std::string("<no control>");
 }
 
-QComboBox* DialogDriver::list(int id) const {
-    return widgetAt<QComboBox>(window_, rectOf(id));
+bool DialogDriver::isEnabled(int id) const {
+    return gt::isControlWindowEnabled(control(id));
 }
 
-QAbstractButton* DialogDriver::button(int id) const {
-    return widgetAt<QAbstractButton>(window_, rectOf(id));
+bool DialogDriver::hasFocus(int id) const {
+    return gt::hasKeyboardFocus(window_, control(id));
 }
 
-void DialogDriver::typeInto(int fieldId, const QString& text) {
-    QLineEdit* edit = field(fieldId);
-    ASSERT_NE(edit, nullptr) << "no field " << fieldId;
-    edit->setFocus();
-    edit->selectAll();
-    if (text.isEmpty())
-        QTest::keyClick(edit, Qt::Key_Delete);
-    else
-        QTest::keyClicks(edit, text);
+void DialogDriver::focus(int id) {
+    gt::focusControlWindow(window_, control(id));
+}
+
+int DialogDriver::listCount(int id) const {
+    return gt::comboCountOf(control(id));
+}
+
+int DialogDriver::listSelection(int id) const {
+    return gt::comboSelectionOf(control(id));
+}
+
+std::string DialogDriver::listEntry(int id, int index) const {
+    return gt::comboEntryOf(control(id), index);
+}
+
+void DialogDriver::typeInto(int fieldId, std::string_view text) {
+    void* field = control(fieldId);
+    ASSERT_NE(field, nullptr) << "no field " << fieldId;
+    gt::focusControlWindow(window_, field);
+    gt::typeIntoControl(window_, field, text, true);
 }
 
 void DialogDriver::click(int id) {
-    QAbstractButton* target = button(id);
-    ASSERT_NE(target, nullptr) << "no button " << id;
-    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, target->rect().center());
+    ASSERT_NE(control(id), nullptr) << "no button " << id;
+    const gui::Point middle = centreOf(id);
+    gt::pressAt(window_, middle);
+    gt::releaseAt(window_, middle);
 }
 
-void DialogDriver::press(QPoint at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
-    held_ = button;
-    QTest::mousePress(window_, button, modifiers, at);
+void DialogDriver::press(gui::Point at, gui::MouseButton button, unsigned modifiers) {
+    gt::pressAt(window_, at, button, modifiers);
 }
 
-void DialogDriver::moveTo(QPoint to, Qt::KeyboardModifiers modifiers) {
-    if (modifiers == Qt::NoModifier) {
-        QTest::mouseMove(window_, to);
-        return;
-    }
-    // QTest moves carry no keys; a move with Ctrl held is sent as the window system would.
-    QMouseEvent event(QEvent::MouseMove, QPointF(to), window_->mapToGlobal(QPointF(to)),
-                      Qt::NoButton, held_, modifiers);
-    QApplication::sendEvent(window_, &event);
+void DialogDriver::moveTo(gui::Point to, unsigned modifiers) {
+    gt::moveTo(window_, to, modifiers);
 }
 
-void DialogDriver::release(QPoint at, Qt::MouseButton button) {
-    QTest::mouseRelease(window_, button, Qt::NoModifier, at);
-    held_ = Qt::NoButton;
+void DialogDriver::release(gui::Point at, gui::MouseButton button) {
+    gt::releaseAt(window_, at, button);
 }
 
-void DialogDriver::drag(QPoint from, QPoint to) {
+void DialogDriver::drag(gui::Point from, gui::Point to) {
     press(from);
     // In steps, as a hand moves.
     constexpr int kSteps = 4;
-    for (int i = 1; i <= kSteps; ++i) moveTo(from + (to - from) * i / kSteps);
+    for (int i = 1; i <= kSteps; ++i)
+        moveTo({from.x + (to.x - from.x) * i / kSteps, from.y + (to.y - from.y) * i / kSteps});
     release(to);
 }
 
-void DialogDriver::key(Qt::Key key) {
-    QWidget* target = QApplication::focusWidget();
-    QTest::keyClick(target && target->window() == window_ ? target : window_, key);
+void DialogDriver::key(Key key) {
+    gt::pressKey(window_, key);
 }
 
 void DialogDriver::wait(int milliseconds) {
-    QTest::qWait(milliseconds);
+    gt::processEvents(milliseconds);
 }
 
-QImage DialogDriver::grab() const {
-    return window_->grab().toImage().convertToFormat(QImage::Format_RGB32);
+gui::Image DialogDriver::grab() const {
+    return gt::grabClientArea(window_);
 }
 
-void DialogDriver::answerColorDialog(const QColor& color) {
-    auto* timer = new QTimer(window_);
-    QObject::connect(timer, &QTimer::timeout, [timer, color] {
-        auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        if (!color.isValid()) {
-            dialog->reject();
-            return;
-        }
-        dialog->setCurrentColor(color);
-        dialog->accept();
-    });
-    timer->start(10);
+void DialogDriver::answerColorDialog(std::optional<gui::Rgb> color) {
+    gt::answerNextColorDialog(color);
 }
 
 std::int16_t startWithDialog(hostkit::FilterHost& host,
                              const std::function<void(DialogDriver&)>& script) {
     ensureTestApplication();
     gui::testing::Watchdog watchdog(std::chrono::seconds(120));
-    bool shown = false;
-    auto* timer = new QTimer(QApplication::instance());
-    QObject::connect(timer, &QTimer::timeout, [&, timer] {
-        QWidget* window = QApplication::activeModalWidget();
-        if (!window || !window->isVisible() || window->windowTitle() != kDialogTitle) return;
-        timer->stop();
-        timer->deleteLater();
-        shown = true;
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+    // Runs inside the plug-in's modal loop once the dialog is on screen; the
+    // flag outlives the retries, which the loop may still hold after Start.
+    auto shown = std::make_shared<bool>(false);
+    auto done = std::make_shared<bool>(false);
+    gt::retryFromEventLoop([&script, shown, done] {
+        if (*done) return true;
+        void* window = gt::shownDialogTitled(kDialogTitle);
+        if (!window) return false;
+        *shown = true;
+        gt::processEvents(0);
         DialogDriver driver(window);
         script(driver);
-        if (window->isVisible()) {
+        if (gt::isShownOnScreen(window) && gt::shownDialogTitled(kDialogTitle) == window) {
             ADD_FAILURE() << "the script left the dialog open";
-            window->close();
+            gt::closeFromWindowSystem(window);
         }
+        return true;
     });
-    timer->start(10);
     const std::int16_t result = host.call(pi::kFilterSelectorStart);
-    if (!shown) {
-        timer->stop();
-        timer->deleteLater();
-        ADD_FAILURE() << "the main dialog never showed";
-    }
+    *done = true;
+    if (!*shown) ADD_FAILURE() << "the main dialog never showed";
     return result;
 }
 

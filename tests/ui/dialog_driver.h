@@ -1,24 +1,25 @@
 // Driving the main dialog of the real plug-in, run by the real host code, as
-// a person would: pointer and keys synthesised on Qt's offscreen platform,
-// what the dialog shows read back from its window.
+// a person would: pointer and keys synthesised through the window system's
+// routing, what the dialog shows read back from its window. The plug-in has
+// its own copy of the window-system layer, so the driver knows the dialog by
+// its window only; it works on either backend (tests/platform_gui/gui_driver.h).
 #pragma once
 
-#include <QAbstractButton>
-#include <QColor>
-#include <QComboBox>
-#include <QImage>
-#include <QLineEdit>
-#include <QPoint>
-#include <QRect>
-#include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "apps/host/filter_host.h"
 #include "apps/mirel/image_file.h"
+#include "platform/gui/dialog.h"
 #include "settings/parameter_block.h"
+#include "tests/platform_gui/gui_driver.h"
 
 namespace mirel::testing {
+
+using gui::testing::Key;
 
 // Control ids of the dialog, as its template gives them.
 namespace ids {
@@ -30,51 +31,73 @@ constexpr int kModeLabel = 70, kModeList = 73, kStyleLabel = 146, kStyleList = 1
 constexpr int kLightPad = 150, kGlitterColor = 120;
 }  // namespace ids
 
-// The test's application, made before the plug-in needs one (the plug-in then uses it).
+// The test's application, made before the plug-in needs one (the plug-in
+// then uses it); nothing to make where the window system needs none.
 void ensureTestApplication();
+
+inline gui::Point operator+(gui::Point a, gui::Point b) {
+    return {a.x + b.x, a.y + b.y};
+}
+inline gui::Point operator-(gui::Point a, gui::Point b) {
+    return {a.x - b.x, a.y - b.y};
+}
+inline gui::Point centreOf(const gui::Rect& r) {
+    return {r.x + r.width / 2, r.y + r.height / 2};
+}
 
 class DialogDriver {
   public:
-    explicit DialogDriver(QWidget* window) : window_(window) {}
+    explicit DialogDriver(void* window) : window_(window) {}
 
-    QWidget* window() const { return window_; }
+    // The dialog's window as the layer's nativeWindow gives it.
+    void* window() const { return window_; }
     // A control's rectangle as the template places it, in client pixels.
-    QRect rectOf(int id) const;
-    QPoint centreOf(int id) const { return rectOf(id).center(); }
+    gui::Rect rectOf(int id) const;
+    gui::Point centreOf(int id) const { return testing::centreOf(rectOf(id)); }
     // The pane inside the preview control's frame, and its middle, where the
     // middle of the picture shows.
-    QRect paneRect() const { return rectOf(ids::kPreview).adjusted(2, 2, -2, -2); }
-    QPoint paneMiddle() const {
-        const QRect pane = paneRect();
-        return {pane.x() + pane.width() / 2, pane.y() + pane.height() / 2};
-    }
+    gui::Rect paneRect() const;
+    gui::Point paneMiddle() const;
 
     // What a program-drawn control shows (a slider's position).
     int controlValue(int id) const;
-    QLineEdit* field(int id) const;
-    QComboBox* list(int id) const;
-    QAbstractButton* button(int id) const;
+    // Edit fields, buttons and lists: their text, state and entries.
+    std::string textOf(int id) const;
+    bool isEnabled(int id) const;
+    bool hasFocus(int id) const;
+    void focus(int id);
+    int listCount(int id) const;
+    int listSelection(int id) const;
+    std::string listEntry(int id, int index) const;
 
     // Replaces a field's text key by key (the typing timer starts).
-    void typeInto(int fieldId, const QString& text);
+    void typeInto(int fieldId, std::string_view text);
     // Clicks a button with the pointer.
     void click(int id);
-    void press(QPoint at, Qt::MouseButton button = Qt::LeftButton,
-               Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    void moveTo(QPoint to, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    void release(QPoint at, Qt::MouseButton button = Qt::LeftButton);
-    void drag(QPoint from, QPoint to);
-    void key(Qt::Key key);
+    void press(gui::Point at, gui::MouseButton button = gui::MouseButton::Left,
+               unsigned modifiers = 0);
+    void moveTo(gui::Point to, unsigned modifiers = 0);
+    void release(gui::Point at, gui::MouseButton button = gui::MouseButton::Left);
+    void drag(gui::Point from, gui::Point to);
+    void key(Key key);
     // Lets the dialog's own timers and events run.
     void wait(int milliseconds);
-    QImage grab() const;
-    // Answers the next colour dialog with `color` (an invalid colour cancels it).
-    void answerColorDialog(const QColor& color);
+    // The client area as it is on screen.
+    gui::Image grab() const;
+    // Answers the next colour dialog with `color` (none cancels it).
+    void answerColorDialog(std::optional<gui::Rgb> color);
 
   private:
-    QWidget* window_;
-    Qt::MouseButton held_ = Qt::NoButton;
+    void* control(int id) const;
+
+    void* window_;
 };
+
+// One pixel of a grabbed picture, and a part of it.
+gui::Rgb pixelOf(const gui::Image& image, gui::Point at);
+gui::Image cropOf(const gui::Image& image, const gui::Rect& rect);
+bool operator==(gui::Rgb a, gui::Rgb b);
+bool samePixels(const gui::Image& a, const gui::Image& b);
 
 // Calls Start on `host` (Parameters and Prepare done) and runs `script` once
 // the main dialog is on screen. A dialog the script leaves open is closed

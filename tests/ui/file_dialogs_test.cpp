@@ -79,7 +79,8 @@ TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
     SettingsRecord saved{};
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
         dialog.typeInto(kHorizonField, "21");
-        dialog.drag(dialog.centreOf(kBlurSlider), dialog.rectOf(kBlurSlider).topRight());
+        const gui::Rect blur = dialog.rectOf(kBlurSlider);
+        dialog.drag(dialog.centreOf(kBlurSlider), {blur.x + blur.width - 1, blur.y});
         dialog.wait(kPastTypingDelayMs);
 
         answerFileDialog([&](QFileDialog& save) {
@@ -115,7 +116,7 @@ TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
         EXPECT_TRUE(sameParameters(params.settings, saved));
         EXPECT_EQ(settingsNameView(params.settings), "x.q8r");
         // The controls show what was loaded.
-        EXPECT_EQ(dialog.field(kHorizonField)->text().toStdString(), "21");
+        EXPECT_EQ(dialog.textOf(kHorizonField), "21");
         EXPECT_EQ(dialog.controlValue(kBlurSlider), int(saved.blur));
         dialog.click(kOk);
     });

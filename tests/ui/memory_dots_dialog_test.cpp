@@ -36,9 +36,9 @@ int dotValue(DialogDriver& dialog, int index) {
     return dialog.controlValue(kFirstDot + index);
 }
 
-void clickDot(DialogDriver& dialog, int index, Qt::MouseButton button = Qt::LeftButton,
-              Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    const QPoint at = dialog.centreOf(kFirstDot + index);
+void clickDot(DialogDriver& dialog, int index, gui::MouseButton button = gui::MouseButton::Left,
+              unsigned modifiers = 0) {
+    const gui::Point at = dialog.centreOf(kFirstDot + index);
     dialog.press(at, button, modifiers);
     dialog.release(at, button);
     dialog.wait(50);  // the click is a posted command
@@ -67,25 +67,25 @@ TEST(MemoryDotsDialog, TheOpeningFillsTheKeptDotsAndStoresIntoTheNextOne) {
         EXPECT_TRUE(os::fileExists(memoryDotFilePath(5)));
 
         // Right-clicking the current dot empties it, and no dot is current then.
-        clickDot(dialog, 5, Qt::RightButton);
+        clickDot(dialog, 5, gui::MouseButton::Right);
         EXPECT_EQ(dotValue(dialog, 5), 0);
         for (int i = 0; i < kMemoryDotCount; ++i) EXPECT_NE(dotValue(dialog, i) & 3, kCurrent);
         EXPECT_EQ(dialog.controlValue(kDotPreview), -1);
 
         // A press dragged off a dot and let go elsewhere still clicks it: it stores and keeps.
-        const QPoint on = dialog.centreOf(kFirstDot + 6);
+        const gui::Point on = dialog.centreOf(kFirstDot + 6);
         dialog.press(on);
         EXPECT_EQ(dotValue(dialog, 6) & 8, 8) << "pressed while the pointer is on it";
-        dialog.moveTo(on + QPoint(40, 0));
+        dialog.moveTo(on + gui::Point{40, 0});
         EXPECT_EQ(dotValue(dialog, 6) & 8, 0);
-        dialog.release(on + QPoint(40, 0));
+        dialog.release(on + gui::Point{40, 0});
         dialog.wait(50);
         EXPECT_EQ(dotValue(dialog, 6), kCurrentKept);
 
         // Shift stores without keeping; on a filled dot it only clears the kept flag.
-        clickDot(dialog, 7, Qt::LeftButton, Qt::ShiftModifier);
+        clickDot(dialog, 7, gui::MouseButton::Left, gui::kModifierShift);
         EXPECT_EQ(dotValue(dialog, 7), kCurrent);
-        clickDot(dialog, 2, Qt::LeftButton, Qt::ShiftModifier);
+        clickDot(dialog, 2, gui::MouseButton::Left, gui::kModifierShift);
         EXPECT_EQ(dotValue(dialog, 2), 1);
         dialog.click(3);
     });
@@ -107,8 +107,8 @@ TEST(MemoryDotsDialog, HoveringShowsAThumbnailAndAClickRecallsTheDot) {
     FilterHost host(plugin(), picture);
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
         EXPECT_EQ(dotValue(dialog, 0), kCurrent);
-        const QRect preview = dialog.rectOf(kDotPreview);
-        const QImage before = dialog.grab().copy(preview);
+        const gui::Rect preview = dialog.rectOf(kDotPreview);
+        const gui::Image before = cropOf(dialog.grab(), preview);
         // Another look into dot 8, then the pointer goes off and back.
         dialog.typeInto(kWavinessField, "10");
         dialog.wait(kPastTypingDelayMs);
@@ -116,16 +116,16 @@ TEST(MemoryDotsDialog, HoveringShowsAThumbnailAndAClickRecallsTheDot) {
         EXPECT_EQ(dotValue(dialog, 8), kCurrentKept);
         dialog.moveTo(dialog.centreOf(kFirstDot + 12));  // an empty dot clears the preview
         EXPECT_EQ(dialog.controlValue(kDotPreview), -1);
-        const QImage empty = dialog.grab().copy(preview);
+        const gui::Image empty = cropOf(dialog.grab(), preview);
         dialog.moveTo(dialog.centreOf(kFirstDot));
         EXPECT_EQ(dialog.controlValue(kDotPreview), 0);
-        const QImage shown = dialog.grab().copy(preview);
-        EXPECT_NE(shown, empty) << "the thumbnail is drawn in the frame";
-        EXPECT_EQ(shown, before) << "dot 0's thumbnail, as at the opening";
+        const gui::Image shown = cropOf(dialog.grab(), preview);
+        EXPECT_FALSE(samePixels(shown, empty)) << "the thumbnail is drawn in the frame";
+        EXPECT_TRUE(samePixels(shown, before)) << "dot 0's thumbnail, as at the opening";
 
         // A plain click on the dot preview recalls the hovered dot.
-        dialog.press(preview.center());
-        dialog.release(preview.center());
+        dialog.press(centreOf(preview));
+        dialog.release(centreOf(preview));
         dialog.wait(50);
         EXPECT_EQ(settingsOf(host).waviness, 65.0f);
         EXPECT_EQ(settingsNameView(settingsOf(host)), "dot 1");
@@ -145,8 +145,8 @@ TEST(MemoryDotsDialog, HoveringShowsAThumbnailAndAClickRecallsTheDot) {
             EXPECT_EQ(save.windowTitle().toStdString(), "Save an HTML page");
             EXPECT_TRUE(chooseInFileDialog(save, tempFilePath("Mirel memory dots.html")));
         });
-        dialog.press(preview.center(), Qt::RightButton);
-        dialog.release(preview.center(), Qt::RightButton);
+        dialog.press(centreOf(preview), gui::MouseButton::Right);
+        dialog.release(centreOf(preview), gui::MouseButton::Right);
         dialog.wait(50);
         std::vector<std::uint8_t> page;
         ASSERT_TRUE(os::readFile(tempFilePath("Mirel memory dots.html"), page));
@@ -203,7 +203,7 @@ TEST(MemoryDotsDialog, UndoDiceEcceAndPlainSettings) {
         EXPECT_EQ(settingsOf(host).waviness, 80.0f);
         dialog.click(kUndo);
         EXPECT_EQ(settingsOf(host).waviness, 65.0f);
-        EXPECT_EQ(dialog.field(kWavinessField)->text().toStdString(), "65");
+        EXPECT_EQ(dialog.textOf(kWavinessField), "65");
         dialog.click(kUndo);
         EXPECT_EQ(settingsOf(host).waviness, 80.0f);
 
@@ -214,8 +214,7 @@ TEST(MemoryDotsDialog, UndoDiceEcceAndPlainSettings) {
         EXPECT_LE(diced.randomSeed, 2047);
         EXPECT_EQ(diced.horizon, before.horizon);
         EXPECT_EQ(diced.waterStyle, before.waterStyle);
-        EXPECT_EQ(dialog.field(kWavinessField)->text().toStdString(),
-                  std::to_string(int(diced.waviness)));
+        EXPECT_EQ(dialog.textOf(kWavinessField), std::to_string(int(diced.waviness)));
         const float dicedWaviness = diced.waviness;
         dialog.click(kUndo);
         EXPECT_EQ(settingsOf(host).waviness, 80.0f) << "Dice is a step of its own";
@@ -259,14 +258,14 @@ TEST(MemoryDotsDialog, TheFolderRebuildGivesThumbnailsAndPutsTheSettingsBack) {
             EXPECT_EQ(open.windowTitle().toStdString(), "Choose any file in the source folder");
             EXPECT_TRUE(chooseInFileDialog(open, folder + "sea 1.q9q"));
         });
-        const QPoint preview = dialog.centreOf(kDotPreview);
-        dialog.press(preview, Qt::LeftButton, Qt::ShiftModifier);
+        const gui::Point preview = dialog.centreOf(kDotPreview);
+        dialog.press(preview, gui::MouseButton::Left, gui::kModifierShift);
         dialog.release(preview);
         dialog.wait(100);
         EXPECT_EQ(settingsOf(host).waviness, 30.0f);
         EXPECT_EQ(settingsOf(host).height, 20.0f);
         EXPECT_EQ(settingsNameView(settingsOf(host)), "my water");
-        EXPECT_EQ(dialog.field(kWavinessField)->text().toStdString(), "30");
+        EXPECT_EQ(dialog.textOf(kWavinessField), "30");
         dialog.click(3);
     });
     EXPECT_EQ(result, 0);

@@ -4,8 +4,8 @@
 // confirmed settings.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QCursor>
+#include <optional>
+#include <utility>
 
 #include "apps/host/action_file.h"
 #include "apps/host/descriptor_terminology.h"
@@ -36,7 +36,7 @@ std::int16_t runSimpleWithDialog(FilterHost& host,
 }
 
 std::string percentOf(DialogDriver& dialog) {
-    return dialog.button(kZoomPercent)->text().toStdString();
+    return dialog.textOf(kZoomPercent);
 }
 
 TEST(PreviewPane, ZoomButtonsFollowTheLevelAndKeepTheMiddleInView) {
@@ -47,14 +47,14 @@ TEST(PreviewPane, ZoomButtonsFollowTheLevelAndKeepTheMiddleInView) {
         const ParameterBlock& params = parametersOf(host);
         EXPECT_EQ(params.zoomLevel, 4);
         EXPECT_EQ(percentOf(dialog), "25%");
-        EXPECT_TRUE(dialog.button(kZoomIn)->isEnabled());
-        EXPECT_FALSE(dialog.button(kZoomOut)->isEnabled());
+        EXPECT_TRUE(dialog.isEnabled(kZoomIn));
+        EXPECT_FALSE(dialog.isEnabled(kZoomOut));
 
         dialog.click(kZoomIn);
         EXPECT_EQ(params.zoomLevel, 3);
         EXPECT_EQ(percentOf(dialog), "33%");
-        EXPECT_TRUE(dialog.button(kZoomIn)->isEnabled());
-        EXPECT_TRUE(dialog.button(kZoomOut)->isEnabled());
+        EXPECT_TRUE(dialog.isEnabled(kZoomIn));
+        EXPECT_TRUE(dialog.isEnabled(kZoomOut));
         // The middle stays as far as the picture allows: 666 x 500 preview
         // pixels at zoom 3 leave 24 x 12 to pan, 72 x 36 picture pixels.
         EXPECT_EQ(params.panX, 72);
@@ -68,7 +68,7 @@ TEST(PreviewPane, ZoomButtonsFollowTheLevelAndKeepTheMiddleInView) {
         dialog.click(kZoomPercent);
         EXPECT_EQ(params.zoomLevel, 1);
         EXPECT_EQ(percentOf(dialog), "100%");
-        EXPECT_FALSE(dialog.button(kZoomIn)->isEnabled());
+        EXPECT_FALSE(dialog.isEnabled(kZoomIn));
         EXPECT_EQ(params.panX, 321 * 4 - 321);
         EXPECT_EQ(params.panY, 244 * 4 - 244);
         dialog.click(kOk);
@@ -77,8 +77,8 @@ TEST(PreviewPane, ZoomButtonsFollowTheLevelAndKeepTheMiddleInView) {
 }
 
 // A pixel of the pane that shows no white, so the picture covers it.
-bool showsPicture(const QImage& shown, QPoint at) {
-    return shown.pixel(at) != qRgb(255, 255, 255);
+bool showsPicture(const gui::Image& shown, gui::Point at) {
+    return !(pixelOf(shown, at) == gui::Rgb{255, 255, 255});
 }
 
 TEST(PreviewPane, PanningStaysOnThePictureAndClicksPickThePixelUnderThePointer) {
@@ -87,43 +87,48 @@ TEST(PreviewPane, PanningStaysOnThePictureAndClicksPickThePixelUnderThePointer) 
     FilterHost host(plugin(), picture);
     const std::int16_t result = runSimpleWithDialog(host, [&](DialogDriver& dialog) {
         const ParameterBlock& params = parametersOf(host);
-        QWidget* window = dialog.window();
-        const QRect pane = dialog.paneRect();
-        const QPoint middle = dialog.paneMiddle();
+        void* window = dialog.window();
+        const gui::Rect pane = dialog.paneRect();
+        const gui::Point middle = dialog.paneMiddle();
+        const auto cursorHotSpot = [&] {
+            const gui::testing::ShownCursor shown = gui::testing::cursorOf(window);
+            return std::make_pair(shown.hotSpot.x, shown.hotSpot.y);
+        };
 
         // At the fit level a press picks the centre at once.
-        dialog.press(middle + QPoint(40, 30));
+        dialog.press(middle + gui::Point{40, 30});
         EXPECT_FLOAT_EQ(params.settings.center.x, (250 + 40) * 4 / float(kWidth));
         EXPECT_FLOAT_EQ(params.settings.center.y, (187 + 30) * 4 / float(kHeight));
-        dialog.release(middle + QPoint(40, 30));
+        dialog.release(middle + gui::Point{40, 30});
 
         dialog.click(kZoomPercent);
         dialog.click(kZoomOut);
         ASSERT_EQ(params.zoomLevel, 2);
         // Dragged far right and down: the view stops at the picture's top-left corner.
         dialog.press(middle);
-        dialog.moveTo(middle + QPoint(150, 120));
-        EXPECT_EQ(window->cursor().hotSpot(), QPoint(16, 19)) << "the grabbing hand (107)";
-        dialog.moveTo(middle + QPoint(300, 250));
-        dialog.release(middle + QPoint(300, 250));
-        dialog.drag(middle, middle + QPoint(300, 250));
+        dialog.moveTo(middle + gui::Point{150, 120});
+        EXPECT_EQ(cursorHotSpot(), std::make_pair(16, 19)) << "the grabbing hand (107)";
+        dialog.moveTo(middle + gui::Point{300, 250});
+        dialog.release(middle + gui::Point{300, 250});
+        dialog.drag(middle, middle + gui::Point{300, 250});
         EXPECT_EQ(params.panX, 0);
         EXPECT_EQ(params.panY, 0);
-        EXPECT_TRUE(showsPicture(dialog.grab(), pane.topLeft()));
+        EXPECT_TRUE(showsPicture(dialog.grab(), {pane.x, pane.y}));
         // And far the other way: at the bottom-right corner, 1000 - 642 and
         // 750 - 488 preview pixels in.
-        dialog.drag(middle, middle - QPoint(600, 400));
+        dialog.drag(middle, middle - gui::Point{600, 400});
         EXPECT_EQ(params.panX, (1000 - 642) * 2);
         EXPECT_EQ(params.panY, (750 - 488) * 2);
-        EXPECT_TRUE(showsPicture(dialog.grab(), pane.bottomRight()));
+        EXPECT_TRUE(
+            showsPicture(dialog.grab(), {pane.x + pane.width - 1, pane.y + pane.height - 1}));
 
         dialog.moveTo(middle);
-        EXPECT_EQ(window->cursor().hotSpot(), QPoint(15, 15)) << "the cross-hair (109)";
+        EXPECT_EQ(cursorHotSpot(), std::make_pair(15, 15)) << "the cross-hair (109)";
         dialog.moveTo(dialog.centreOf(kHorizonSlider));
-        EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+        EXPECT_TRUE(gui::testing::cursorOf(window).systemArrow);
 
         // A press and release without motion is a centre click where it was let go.
-        const QPoint click = middle + QPoint(10, -20);
+        const gui::Point click = middle + gui::Point{10, -20};
         dialog.press(click);
         dialog.release(click);
         EXPECT_FLOAT_EQ(params.settings.center.x, ((321 + 10) * 2 + params.panX) / float(kWidth));
@@ -159,16 +164,16 @@ TEST(PreviewPane, WhatTheDialogConfirmsIsWhatTheHostProgramRenders) {
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
         dialog.typeInto(kHorizonField, "30");
         dialog.click(kNextMode);
-        dialog.answerColorDialog(QColor(10, 200, 30));
+        dialog.answerColorDialog(gui::Rgb{10, 200, 30});
         dialog.click(kWaterColor);
-        dialog.answerColorDialog(QColor());  // cancelled: nothing changes
+        dialog.answerColorDialog(std::nullopt);  // cancelled: nothing changes
         dialog.click(kWaterColor);
         // Chosen colours are whole 8-bit values, which a descriptor carries exactly.
-        dialog.answerColorDialog(QColor(250, 240, 200));
+        dialog.answerColorDialog(gui::Rgb{250, 240, 200});
         dialog.click(kGlitterColor);
-        dialog.press(dialog.paneMiddle() + QPoint(-20, 40));
-        dialog.release(dialog.paneMiddle() + QPoint(-20, 40));
-        dialog.key(Qt::Key_Return);  // before the typing timer: OK reads the field itself
+        dialog.press(dialog.paneMiddle() + gui::Point{-20, 40});
+        dialog.release(dialog.paneMiddle() + gui::Point{-20, 40});
+        dialog.key(Key::Return);  // before the typing timer: OK reads the field itself
     });
     ASSERT_EQ(result, 0);
     const SettingsRecord& confirmed = parametersOf(host).settings;

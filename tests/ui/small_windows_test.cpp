@@ -42,7 +42,7 @@ TEST(SmallWindows, OneAboutBoxOnTheScreenWhoseButtonOpensTheWebPage) {
     UrlCatcher browser;
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
         // The dialog partly off the screen: the box still opens fully on it.
-        dialog.window()->move(-300, -200);
+        static_cast<QWidget*>(dialog.window())->move(-300, -200);
         clickAboutIcon(dialog);
         clickAboutIcon(dialog);
         const QWidgetList boxes = windowsTitled("About");

@@ -92,6 +92,47 @@ ShownCursor cursorOf(void* window);
 // Answers the next colour dialog that opens with `color` (cancels it when empty).
 void answerNextColorDialog(std::optional<Rgb> color);
 
+// ---- Windows beside a dialog ---------------------------------------------------
+
+// The visible top-level windows of this program with this title: modeless
+// ones, and ones of another copy of the layer, included.
+std::vector<void*> windowsTitled(std::string_view title);
+// The window's frame on the screen (title bar and borders included), and the
+// part of its screen that windows may take, in screen pixels.
+Rect frameOnScreen(void* window);
+Rect workAreaOf(void* window);
+// Moves the window's frame to `topLeft` on the screen, as dragging its title
+// bar there would; the frame may go partly off the screen.
+void moveWindowTo(void* window, Point topLeft);
+
+enum class ControlKind { PushButton, RadioButton, CheckBox, EditField, Label, ComboBox, Other };
+// A control with a window of its own, as the window shows it.
+struct ShownControl {
+    void* window = nullptr;
+    ControlKind kind = ControlKind::Other;
+    std::string text;  // as the template gives it, access markers ('&') kept
+    Rect rect;         // in client pixels of the window it is in
+};
+// The controls directly in `window`, in the order its template lists them.
+std::vector<ShownControl> controlsOf(void* window);
+// The first control of this kind whose text begins with `text`, or null.
+inline const ShownControl* findControl(const std::vector<ShownControl>& controls, ControlKind kind,
+                                       std::string_view text) {
+    for (const ShownControl& control : controls)
+        if (control.kind == kind && std::string_view(control.text).substr(0, text.size()) == text)
+            return &control;
+    return nullptr;
+}
+// Whether a radio button or check box shows its check.
+bool isControlChecked(void* control);
+// A press and release of the left button in the middle of a control of `window`.
+inline void clickControlWindow(void* window, const ShownControl& control) {
+    const Point middle{control.rect.x + control.rect.width / 2,
+                       control.rect.y + control.rect.height / 2};
+    pressAt(window, middle);
+    releaseAt(window, middle);
+}
+
 // ---- The layer's own dialogs ---------------------------------------------------
 
 // The labels (static texts) the window shows, in template order: each with

@@ -2,6 +2,7 @@
 // routing (QTEST_QPA_MOUSE_HANDLING), what the widgets show read back.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -259,6 +261,62 @@ void answerNextColorDialog(std::optional<Rgb> color) {
         dialog->accept();
         return true;
     });
+}
+
+std::vector<void*> windowsTitled(std::string_view title) {
+    const QString wanted = QString::fromUtf8(title.data(), qsizetype(title.size()));
+    std::vector<void*> found;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->windowTitle() == wanted) found.push_back(window);
+    return found;
+}
+
+Rect frameOnScreen(void* window) {
+    const QRect r = widget(window)->frameGeometry();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+Rect workAreaOf(void* window) {
+    const QRect r = widget(window)->screen()->availableGeometry();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+void moveWindowTo(void* window, Point topLeft) {
+    widget(window)->move(topLeft.x, topLeft.y);
+    QCoreApplication::processEvents();
+}
+
+std::vector<ShownControl> controlsOf(void* window) {
+    std::vector<ShownControl> controls;
+    for (QWidget* child : widget(window)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        ShownControl shown;
+        shown.window = child;
+        if (qobject_cast<QRadioButton*>(child))
+            shown.kind = ControlKind::RadioButton;
+        else if (qobject_cast<QCheckBox*>(child))
+            shown.kind = ControlKind::CheckBox;
+        else if (qobject_cast<QPushButton*>(child))
+            shown.kind = ControlKind::PushButton;
+        else if (qobject_cast<QLineEdit*>(child))
+            shown.kind = ControlKind::EditField;
+        else if (qobject_cast<QComboBox*>(child))
+            shown.kind = ControlKind::ComboBox;
+        else if (qobject_cast<QLabel*>(child))
+            shown.kind = ControlKind::Label;
+        if (auto* label = qobject_cast<QLabel*>(child))
+            shown.text = label->text().toStdString();
+        else
+            shown.text = textOfControl(child);
+        const QRect r = child->geometry();
+        shown.rect = {r.x(), r.y(), r.width(), r.height()};
+        controls.push_back(shown);
+    }
+    return controls;
+}
+
+bool isControlChecked(void* control) {
+    auto* button = qobject_cast<QAbstractButton*>(widget(control));
+    return button && button->isChecked();
 }
 
 std::vector<ShownLabel> shownLabels(DialogHandle& dialog) {

@@ -426,6 +426,84 @@ void answerNextColorDialog(std::optional<Rgb> color) {
     });
 }
 
+std::vector<void*> windowsTitled(std::string_view title) {
+    struct Search {
+        std::string title;
+        std::vector<void*> found;
+    } search{std::string(title), {}};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (::IsWindowVisible(window) && windowText(window) == s->title)
+                s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+Rect frameOnScreen(void* window) {
+    RECT r{};
+    ::GetWindowRect(hwndOf(window), &r);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+Rect workAreaOf(void* window) {
+    return win32::toRect(win32::monitorWorkArea(hwndOf(window)));
+}
+
+void moveWindowTo(void* window, Point topLeft) {
+    ::SetWindowPos(hwndOf(window), nullptr, topLeft.x, topLeft.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    pumpPending();
+}
+
+std::vector<ShownControl> controlsOf(void* window) {
+    std::vector<ShownControl> controls;
+    for (HWND child = ::GetWindow(hwndOf(window), GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        ShownControl shown;
+        shown.window = child;
+        const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
+        if (hasClass(child, L"Button")) {
+            switch (style & BS_TYPEMASK) {
+                case BS_PUSHBUTTON:
+                case BS_DEFPUSHBUTTON:
+                    shown.kind = ControlKind::PushButton;
+                    break;
+                case BS_RADIOBUTTON:
+                case BS_AUTORADIOBUTTON:
+                    shown.kind = ControlKind::RadioButton;
+                    break;
+                case BS_CHECKBOX:
+                case BS_AUTOCHECKBOX:
+                case BS_3STATE:
+                case BS_AUTO3STATE:
+                    shown.kind = ControlKind::CheckBox;
+                    break;
+                default:
+                    break;
+            }
+        } else if (hasClass(child, L"Edit")) {
+            shown.kind = ControlKind::EditField;
+        } else if (hasClass(child, L"Static")) {
+            shown.kind = ControlKind::Label;
+        } else if (hasClass(child, L"ComboBox")) {
+            shown.kind = ControlKind::ComboBox;
+        }
+        shown.text = textOfControl(child);
+        shown.rect = childRect(hwndOf(window), child);
+        controls.push_back(shown);
+    }
+    return controls;
+}
+
+bool isControlChecked(void* control) {
+    return control &&
+           ::SendMessageW(hwndOf(control), BM_GETCHECK, 0, 0) == LRESULT(BST_CHECKED);
+}
+
 std::vector<ShownLabel> shownLabels(DialogHandle& dialog) {
     std::vector<ShownLabel> labels;
     HWND window = hwndOf(dialog.nativeWindow());

@@ -3,12 +3,13 @@
 // thumbnail beside the open dialog's list, and dialogs that are cancelled.
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
-#include <QLabel>
-#include <QTest>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "image/pyramid.h"
 #include "image/tiled_image.h"
@@ -22,15 +23,12 @@
 namespace mirel::testing {
 namespace {
 
+namespace gt = gui::testing;
 using namespace ids;
 using hostkit::FilterHost;
 
 constexpr int kLoad = 35, kSave = 26, kPlainSettings = 98, kHtmlPage = 40;
 constexpr int kPastTypingDelayMs = 1300;
-
-QString proposedName(const QFileDialog& dialog) {
-    return QFileInfo(dialog.selectedFiles().value(0)).fileName();
-}
 
 // The parameters of a record, without the bookkeeping of the last read.
 SettingsRecord parametersIn(const SettingsRecord& record) {
@@ -57,6 +55,62 @@ void prepare(FilterHost& host) {
     ASSERT_EQ(host.call(pi::kFilterSelectorPrepare), 0);
 }
 
+// A path the save dialog takes but the settings cannot be written to, and
+// whether what was there is still there as it was. On Windows a file that
+// another program holds open without sharing (the dialog asks before it is
+// replaced, the write cannot replace it); elsewhere a name below a plain file,
+// which the dialog takes as a name in a folder it need not list.
+class UnwritableTarget {
+  public:
+    explicit UnwritableTarget(const std::string& folder) : folder_(folder) {
+#if defined(_WIN32)
+        oldFile_ = path = folder + "x.q8r";
+        std::ofstream(oldFile_) << kOldText;
+        held_ = ::CreateFileW(std::filesystem::path(path).c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(held_, INVALID_HANDLE_VALUE);
+#else
+        oldFile_ = folder + "plain";
+        std::ofstream(oldFile_) << kOldText;
+        path = oldFile_ + "/x.q8r";
+#endif
+    }
+    ~UnwritableTarget() { release(); }
+    UnwritableTarget(const UnwritableTarget&) = delete;
+    UnwritableTarget& operator=(const UnwritableTarget&) = delete;
+
+    // Nothing but the old file in the folder, as it was.
+    ::testing::AssertionResult keptAsItWas() {
+        release();
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_))
+            names.push_back(entry.path().filename().string());
+        std::ifstream in(oldFile_);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        if (names.size() != 1) return ::testing::AssertionFailure() << names.size() << " files";
+        if (text != kOldText) return ::testing::AssertionFailure() << "the old file holds " << text;
+        return ::testing::AssertionSuccess();
+    }
+
+    std::string path;
+
+  private:
+    static constexpr const char* kOldText = "an older file";
+
+    void release() {
+#if defined(_WIN32)
+        if (held_ != INVALID_HANDLE_VALUE) ::CloseHandle(held_);
+        held_ = INVALID_HANDLE_VALUE;
+#endif
+    }
+
+    std::string folder_;
+    std::string oldFile_;
+#if defined(_WIN32)
+    HANDLE held_ = INVALID_HANDLE_VALUE;
+#endif
+};
+
 // A settings file whose thumbnail is one colour.
 void writeSettingsWithThumbnail(const std::string& path, std::uint8_t r, std::uint8_t g,
                                 std::uint8_t b) {
@@ -72,7 +126,7 @@ void writeSettingsWithThumbnail(const std::string& path, std::uint8_t r, std::ui
 
 TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
     useOwnTemporaryFolder();
-    const std::string folder = scratchFolder() + "a/b/";
+    const std::string folder = nativePath(scratchFolder() + "a/b/");
     std::filesystem::create_directories(folder);
     host_app::Picture picture = rampPicture(120, 80);
     FilterHost host(plugin(), picture);
@@ -83,14 +137,13 @@ TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
         dialog.drag(dialog.centreOf(kBlurSlider), {blur.x + blur.width - 1, blur.y});
         dialog.wait(kPastTypingDelayMs);
 
-        answerFileDialog([&](QFileDialog& save) {
-            EXPECT_EQ(save.windowTitle().toStdString(), "Save a settings file");
-            EXPECT_EQ(save.acceptMode(), QFileDialog::AcceptSave);
-            EXPECT_EQ(save.nameFilters(), QStringList{"Mirel presets (*.q8r)"});
-            EXPECT_EQ(save.defaultSuffix().toStdString(), "q8r");
-            EXPECT_EQ(proposedName(save).toStdString(), "Mirel settings.q8r");
+        answerFileDialog([&](FileDialog& save) {
+            EXPECT_EQ(save.title(), "Save a settings file");
+            EXPECT_EQ(save.acceptButtonText(), "Save");
+            EXPECT_EQ(save.fileTypes(), std::vector<std::string>{"Mirel presets (*.q8r)"});
+            EXPECT_EQ(save.nameField(), "Mirel settings.q8r");
             // Typed without its extension: the default one is added.
-            EXPECT_TRUE(chooseInFileDialog(save, folder + "x"));
+            EXPECT_TRUE(save.choose(folder + "x"));
         });
         dialog.click(kSave);
         const ParameterBlock& params = parametersOf(host);
@@ -106,11 +159,11 @@ TEST(FileDialogs, SaveRemembersTheFolderAndLoadBringsTheSettingsBack) {
 
         dialog.click(kPlainSettings);
         EXPECT_FALSE(sameParameters(params.settings, saved));
-        answerFileDialog([&](QFileDialog& open) {
-            EXPECT_EQ(open.windowTitle().toStdString(), "Open a settings file");
-            EXPECT_EQ(open.acceptMode(), QFileDialog::AcceptOpen);
-            EXPECT_EQ(open.directory().absolutePath().toStdString() + "/", folder);
-            EXPECT_TRUE(chooseInFileDialog(open, folder + "x.q8r"));
+        answerFileDialog([&](FileDialog& open) {
+            EXPECT_EQ(open.title(), "Open a settings file");
+            EXPECT_EQ(open.acceptButtonText(), "Open");
+            EXPECT_EQ(open.folder(), folder);
+            EXPECT_TRUE(open.choose(folder + "x.q8r"));
         });
         dialog.click(kLoad);
         EXPECT_TRUE(sameParameters(params.settings, saved));
@@ -141,18 +194,17 @@ TEST(FileDialogs, ASaveThatCannotBeWrittenSaysSoAndKeepsTheName) {
     const std::string folder = scratchFolder();
     host_app::Picture picture = rampPicture(64, 48);
     FilterHost host(plugin(), picture);
-    // A folder on the way that is a file: the dialog takes the name, the write fails.
-    std::ofstream(folder + "plain") << "not a folder";
-    const std::string path = folder + "plain/x.q8r";
-    QString message;
+    UnwritableTarget target(folder);
+    std::string message;
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
         const std::string nameBefore(settingsNameView(parametersOf(host).settings));
-        answerFileDialog([&](QFileDialog& save) {
-            EXPECT_TRUE(chooseInFileDialog(save, path));
+        answerFileDialog([&](FileDialog& save) {
+            EXPECT_TRUE(save.choose(target.path, true));
             // The message comes once the file dialog has gone.
-            answerModalWindow("Save a settings file", [&](QWidget& window) {
-                for (const QLabel* label : window.findChildren<QLabel*>()) message += label->text();
-                window.close();
+            answerModalWindow("Save a settings file", [&](void* window) {
+                for (const gt::ShownControl& control : gt::controlsOf(window))
+                    if (control.kind == gt::ControlKind::Label) message += control.text;
+                gt::closeFromWindowSystem(window);
             });
         });
         dialog.click(kSave);
@@ -160,10 +212,8 @@ TEST(FileDialogs, ASaveThatCannotBeWrittenSaysSoAndKeepsTheName) {
         dialog.click(kOk);
     });
     EXPECT_EQ(result, 0);
-    EXPECT_TRUE(message.startsWith("The settings file could not be written:"))
-        << message.toStdString();
-    std::error_code ignored;
-    EXPECT_FALSE(std::filesystem::exists(path, ignored));
+    EXPECT_EQ(message.rfind("The settings file could not be written:", 0), 0u) << message;
+    EXPECT_TRUE(target.keptAsItWas());
 }
 
 TEST(FileDialogs, AFreshStartForgetsTheFoldersAndCancelledDialogsChangeNothing) {
@@ -184,19 +234,19 @@ TEST(FileDialogs, AFreshStartForgetsTheFoldersAndCancelledDialogsChangeNothing) 
         EXPECT_EQ(folderView(params.sourceFolder), "");
         const SettingsRecord before = params.settings;
 
-        answerFileDialog([&](QFileDialog& save) {
-            EXPECT_EQ(proposedName(save).toStdString(), "Mirel settings.q8r");
-            save.reject();
+        answerFileDialog([&](FileDialog& save) {
+            EXPECT_EQ(save.nameField(), "Mirel settings.q8r");
+            save.cancel();
         });
         dialog.click(kSave);
         // Everything from the last point on is replaced.
         setSettingsName(writableParametersOf(host).settings, "sea.v2.q8r");
-        answerFileDialog([&](QFileDialog& save) {
-            EXPECT_EQ(proposedName(save).toStdString(), "sea.v2.q8r");
-            save.reject();
+        answerFileDialog([&](FileDialog& save) {
+            EXPECT_EQ(save.nameField(), "sea.v2.q8r");
+            save.cancel();
         });
         dialog.click(kSave);
-        answerFileDialog([&](QFileDialog& open) { open.reject(); });
+        answerFileDialog([&](FileDialog& open) { open.cancel(); });
         dialog.click(kLoad);
 
         EXPECT_TRUE(sameParameters(params.settings, before));
@@ -211,7 +261,7 @@ TEST(FileDialogs, AFreshStartForgetsTheFoldersAndCancelledDialogsChangeNothing) 
 
 TEST(FileDialogs, TheOpenDialogShowsTheThumbnailOfTheSelectedFileOnly) {
     useOwnTemporaryFolder();
-    const std::string folder = scratchFolder() + "presets/";
+    const std::string folder = nativePath(scratchFolder() + "presets/");
     std::filesystem::create_directories(folder);
     writeSettingsWithThumbnail(folder + "x.Q8R", 200, 30, 40);
     // A file cut in the middle of its thumbnail.
@@ -227,28 +277,25 @@ TEST(FileDialogs, TheOpenDialogShowsTheThumbnailOfTheSelectedFileOnly) {
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
         setFolder(writableParametersOf(host).settingsFolder, folder);
         const SettingsRecord before = parametersOf(host).settings;
-        answerFileDialog([&](QFileDialog& open) {
-            auto* preview = open.findChild<QWidget*>(QStringLiteral("mirelFilePreview"));
-            ASSERT_NE(preview, nullptr);
-            EXPECT_GE(preview->width(), 100);
-            const auto middle = [preview] {
-                QTest::qWait(50);
-                const QImage shot = preview->grab().toImage();
-                return QColor(shot.pixel(shot.width() / 2, shot.height() / 2));
+        answerFileDialog([&](FileDialog& open) {
+            EXPECT_GE(open.preview().width, 100);
+            const auto middle = [&open] {
+                const gui::Image shot = open.preview();
+                return pixelOf(shot, {shot.width / 2, shot.height / 2});
             };
-            const QColor empty = middle();
+            const gui::Rgb empty = middle();
 
-            ASSERT_TRUE(selectFileInList(open, "x.Q8R"));
-            const QColor shown = middle();
-            EXPECT_NEAR(shown.red(), 200, 12);
-            EXPECT_NEAR(shown.green(), 30, 12);
-            EXPECT_NEAR(shown.blue(), 40, 12);
+            ASSERT_TRUE(open.selectInList("x.Q8R"));
+            const gui::Rgb shown = middle();
+            EXPECT_NEAR(shown.red, 200, 12);
+            EXPECT_NEAR(shown.green, 30, 12);
+            EXPECT_NEAR(shown.blue, 40, 12);
 
-            ASSERT_TRUE(selectFileInList(open, "broken.q8r"));
-            EXPECT_EQ(middle(), empty);
-            ASSERT_TRUE(selectFileInList(open, "whole.q8r"));
-            EXPECT_NEAR(middle().green(), 200, 12);
-            open.reject();
+            ASSERT_TRUE(open.selectInList("broken.q8r"));
+            EXPECT_TRUE(middle() == empty);
+            ASSERT_TRUE(open.selectInList("whole.q8r"));
+            EXPECT_NEAR(middle().green, 200, 12);
+            open.cancel();
         });
         dialog.click(kLoad);
         EXPECT_TRUE(sameParameters(parametersOf(host).settings, before));
@@ -259,8 +306,8 @@ TEST(FileDialogs, TheOpenDialogShowsTheThumbnailOfTheSelectedFileOnly) {
 
 TEST(PresetsPage, APageOfTheChosenFoldersPresetsOpensInTheBrowser) {
     useOwnTemporaryFolder();
-    const std::string presets = scratchFolder() + "presets/";
-    const std::string pages = scratchFolder() + "pages/";
+    const std::string presets = nativePath(scratchFolder() + "presets/");
+    const std::string pages = nativePath(scratchFolder() + "pages/");
     std::filesystem::create_directories(presets);
     std::filesystem::create_directories(pages);
     writeSettingsWithThumbnail(presets + "calm.q8r", 40, 90, 160);
@@ -270,20 +317,20 @@ TEST(PresetsPage, APageOfTheChosenFoldersPresetsOpensInTheBrowser) {
     UrlCatcher browser;
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
         // Cancelling the first dialog ends it.
-        answerFileDialog([](QFileDialog& open) { open.reject(); });
+        answerFileDialog([](FileDialog& open) { open.cancel(); });
         dialog.click(kHtmlPage);
-        EXPECT_TRUE(browser.opened.isEmpty());
+        EXPECT_TRUE(browser.opened().empty());
 
-        answerFileDialog([&](QFileDialog& open) {
-            EXPECT_EQ(open.windowTitle().toStdString(), "Choose any file in the source folder");
-            EXPECT_EQ(open.nameFilters(), QStringList{"Mirel presets (*.q8r)"});
-            EXPECT_TRUE(chooseInFileDialog(open, presets + "calm.q8r"));
+        answerFileDialog([&](FileDialog& open) {
+            EXPECT_EQ(open.title(), "Choose any file in the source folder");
+            EXPECT_EQ(open.fileTypes(), std::vector<std::string>{"Mirel presets (*.q8r)"});
+            EXPECT_TRUE(open.choose(presets + "calm.q8r"));
             // The next dialog, once this one is gone.
-            answerFileDialog([&](QFileDialog& save) {
-                EXPECT_EQ(save.windowTitle().toStdString(), "Save an HTML page");
-                EXPECT_EQ(save.nameFilters(), QStringList{"HTML files (*.html)"});
-                EXPECT_EQ(proposedName(save).toStdString(), "Mirel presets.html");
-                EXPECT_TRUE(chooseInFileDialog(save, pages + "mine"));
+            answerFileDialog([&](FileDialog& save) {
+                EXPECT_EQ(save.title(), "Save an HTML page");
+                EXPECT_EQ(save.fileTypes(), std::vector<std::string>{"HTML files (*.html)"});
+                EXPECT_EQ(save.nameField(), "Mirel presets.html");
+                EXPECT_TRUE(save.choose(pages + "mine"));
             });
         });
         dialog.click(kHtmlPage);
@@ -292,9 +339,8 @@ TEST(PresetsPage, APageOfTheChosenFoldersPresetsOpensInTheBrowser) {
         dialog.click(kOk);
     });
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(
-        browser.opened,
-        QStringList{QUrl::fromLocalFile(QString::fromStdString(pages + "mine.html")).toString()});
+    // The page itself, handed to the browser by its path.
+    EXPECT_EQ(browser.opened(), std::vector<std::string>{pages + "mine.html"});
     EXPECT_TRUE(std::filesystem::exists(pages + "web_images/calm.jpg"));
     EXPECT_TRUE(std::filesystem::exists(pages + "web_images/Storm.jpg"));
 }

@@ -3,9 +3,6 @@
 // Shift, hovering, the folder rebuild, Undo, Dice, Ecce and plain settings.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QFileDialog>
-#include <QTimer>
 #include <cmath>
 #include <filesystem>
 
@@ -141,9 +138,9 @@ TEST(MemoryDotsDialog, HoveringShowsAThumbnailAndAClickRecallsTheDot) {
         // A right click on the dot preview asks where, writes the page of the
         // filled dots and opens it; the settings stay as they were.
         UrlCatcher browser;
-        answerFileDialog([&](QFileDialog& save) {
-            EXPECT_EQ(save.windowTitle().toStdString(), "Save an HTML page");
-            EXPECT_TRUE(chooseInFileDialog(save, tempFilePath("Mirel memory dots.html")));
+        answerFileDialog([&](FileDialog& save) {
+            EXPECT_EQ(save.title(), "Save an HTML page");
+            EXPECT_TRUE(save.choose(tempFilePath("Mirel memory dots.html")));
         });
         dialog.press(centreOf(preview), gui::MouseButton::Right);
         dialog.release(centreOf(preview), gui::MouseButton::Right);
@@ -154,7 +151,7 @@ TEST(MemoryDotsDialog, HoveringShowsAThumbnailAndAClickRecallsTheDot) {
         EXPECT_NE(text.find("web_images/dot%201.jpg"), std::string::npos);
         EXPECT_NE(text.find("web_images/dot%209.jpg"), std::string::npos);
         EXPECT_TRUE(os::fileExists(tempFilePath("web_images/dot 9.jpg")));
-        EXPECT_EQ(browser.opened.size(), 1);
+        EXPECT_EQ(browser.opened().size(), 1u);
         EXPECT_EQ(settingsOf(host).waviness, 65.0f);
         EXPECT_EQ(settingsNameView(settingsOf(host)), "dot 1");
         dialog.click(2);
@@ -239,7 +236,7 @@ TEST(MemoryDotsDialog, UndoDiceEcceAndPlainSettings) {
 
 TEST(MemoryDotsDialog, TheFolderRebuildGivesThumbnailsAndPutsTheSettingsBack) {
     const std::string scratch = useOwnTemporaryFolder();
-    const std::string folder = scratch + "presets/";
+    const std::string folder = nativePath(scratch + "presets/");
     std::filesystem::create_directories(folder);
     for (int i = 0; i < 3; ++i) {
         SettingsRecord record{};
@@ -254,9 +251,9 @@ TEST(MemoryDotsDialog, TheFolderRebuildGivesThumbnailsAndPutsTheSettingsBack) {
         dialog.typeInto(kWavinessField, "30");
         dialog.wait(kPastTypingDelayMs);
         setSettingsName(writableParametersOf(host).settings, "my water");
-        answerFileDialog([&](QFileDialog& open) {
-            EXPECT_EQ(open.windowTitle().toStdString(), "Choose any file in the source folder");
-            EXPECT_TRUE(chooseInFileDialog(open, folder + "sea 1.q9q"));
+        answerFileDialog([&](FileDialog& open) {
+            EXPECT_EQ(open.title(), "Choose any file in the source folder");
+            EXPECT_TRUE(open.choose(folder + "sea 1.q9q"));
         });
         const gui::Point preview = dialog.centreOf(kDotPreview);
         dialog.press(preview, gui::MouseButton::Left, gui::kModifierShift);

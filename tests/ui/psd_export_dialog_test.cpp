@@ -3,10 +3,6 @@
 // that are cancelled, which write nothing.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QTest>
 #include <filesystem>
 #include <fstream>
 
@@ -18,49 +14,62 @@
 namespace mirel::testing {
 namespace {
 
+namespace gt = gui::testing;
 using namespace ids;
 using hostkit::FilterHost;
 
 constexpr int kPsdButton = 69;
-const QString kOptionsTitle = QStringLiteral("Export PSD image");
-const QString kProgressTitle = QStringLiteral("PSD file progress");
+constexpr const char* kOptionsTitle = "Export PSD image";
+constexpr const char* kProgressTitle = "PSD file progress";
 
-// The options dialog's widgets, found by what they show.
+// The options dialog's controls, found by what they show (a control that is
+// missing has no window).
 struct Options {
-    QRadioButton* sameSize = nullptr;
-    QRadioButton* sameProportions = nullptr;
-    QRadioButton* custom = nullptr;
-    QLineEdit* width = nullptr;
-    QLineEdit* height = nullptr;
-    QAbstractButton* ok = nullptr;
-    QAbstractButton* cancel = nullptr;
+    void* window = nullptr;
+    gt::ShownControl sameSize, sameProportions, custom, width, height, ok, cancel;
+
+    bool complete() const {
+        return sameSize.window && sameProportions.window && custom.window && width.window &&
+               height.window && ok.window && cancel.window;
+    }
+    void click(const gt::ShownControl& control) { gt::clickControlWindow(window, control); }
+    // Replaces a field's text key by key.
+    void typeInto(const gt::ShownControl& field, std::string_view text) {
+        gt::focusControlWindow(window, field.window);
+        gt::typeIntoControl(window, field.window, text, true);
+    }
 };
 
-Options optionsOf(QWidget& window) {
+Options optionsOf(void* window) {
     Options o;
-    for (QRadioButton* radio : window.findChildren<QRadioButton*>()) {
-        if (radio->text() == "Same size as input") o.sameSize = radio;
-        if (radio->text() == "Same proportions as input") o.sameProportions = radio;
-        if (radio->text() == "Custom size in pixels:") o.custom = radio;
+    o.window = window;
+    std::vector<gt::ShownControl> fields;
+    for (const gt::ShownControl& control : gt::controlsOf(window)) {
+        if (control.kind == gt::ControlKind::RadioButton) {
+            if (control.text == "Same size as input") o.sameSize = control;
+            if (control.text == "Same proportions as input") o.sameProportions = control;
+            if (control.text == "Custom size in pixels:") o.custom = control;
+        }
+        if (control.kind == gt::ControlKind::EditField) fields.push_back(control);
+        if (control.kind == gt::ControlKind::PushButton) {
+            if (control.text == "&OK") o.ok = control;
+            if (control.text == "&Cancel") o.cancel = control;
+        }
     }
-    const QList<QLineEdit*> fields = window.findChildren<QLineEdit*>();
     // In template order: width, then height.
     if (fields.size() == 2) {
         o.width = fields[0];
         o.height = fields[1];
     }
-    for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
-        if (button->text() == "&OK") o.ok = button;
-        if (button->text() == "&Cancel") o.cancel = button;
-    }
     return o;
 }
 
-void typeInto(QLineEdit* field, const QString& text) {
-    field->setFocus();
-    field->selectAll();
-    QTest::keyClick(field, Qt::Key_Backspace);
-    QTest::keyClicks(field, text);
+bool isChecked(const gt::ShownControl& control) {
+    return gt::isControlChecked(control.window);
+}
+
+std::string textOf(const gt::ShownControl& control) {
+    return gt::textOfControl(control.window);
 }
 
 // Width and height from a document's header.
@@ -83,29 +92,28 @@ TEST(PsdExportDialog, TypedSizesAreClampedAndTheDocumentIsWrittenWithProgress) {
     FilterHost host(plugin(), picture);
     bool progressShown = false;
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
-        answerModalWindow(kOptionsTitle, [&](QWidget& window) {
-            const Options o = optionsOf(window);
-            ASSERT_TRUE(o.sameSize && o.custom && o.width && o.height && o.ok);
-            EXPECT_TRUE(o.sameSize->isChecked());
-            EXPECT_EQ(o.width->text().toStdString(), "160");
-            EXPECT_EQ(o.height->text().toStdString(), "120");
+        answerModalWindow(kOptionsTitle, [&](void* window) {
+            Options o = optionsOf(window);
+            ASSERT_TRUE(o.complete());
+            EXPECT_TRUE(isChecked(o.sameSize));
+            EXPECT_EQ(textOf(o.width), "160");
+            EXPECT_EQ(textOf(o.height), "120");
             // Typing while "same size" is chosen makes the size a custom one.
-            typeInto(o.width, "1");
-            EXPECT_TRUE(o.custom->isChecked());
-            EXPECT_FALSE(o.sameSize->isChecked());
-            typeInto(o.height, "x1");
-            answerFileDialog([&](QFileDialog& save) {
-                EXPECT_EQ(save.windowTitle().toStdString(), "Save a PSD file");
-                EXPECT_EQ(save.nameFilters(), QStringList{"Photoshop files (*.psd)"});
-                EXPECT_EQ(QFileInfo(save.selectedFiles().value(0)).fileName().toStdString(),
-                          "Mirel result.psd");
-                answerModalWindow(kProgressTitle, [&](QWidget& progress) {
+            o.typeInto(o.width, "1");
+            EXPECT_TRUE(isChecked(o.custom));
+            EXPECT_FALSE(isChecked(o.sameSize));
+            o.typeInto(o.height, "x1");
+            answerFileDialog([&](FileDialog& save) {
+                EXPECT_EQ(save.title(), "Save a PSD file");
+                EXPECT_EQ(save.fileTypes(), std::vector<std::string>{"Photoshop files (*.psd)"});
+                EXPECT_EQ(save.nameField(), "Mirel result.psd");
+                answerModalWindow(kProgressTitle, [&](void* progress) {
                     progressShown = true;
-                    EXPECT_EQ(optionsOf(progress).width, nullptr);
+                    EXPECT_EQ(optionsOf(progress).width.window, nullptr);
                 });
-                EXPECT_TRUE(chooseInFileDialog(save, folder + "water"));
+                EXPECT_TRUE(save.choose(folder + "water"));
             });
-            o.ok->click();
+            o.click(o.ok);
         });
         dialog.click(kPsdButton);
         const ParameterBlock& params = parametersOf(host);
@@ -126,29 +134,28 @@ TEST(PsdExportDialog, ProportionsFollowTheFieldsAndTheChoiceIsKept) {
     host_app::Picture picture = rampPicture(400, 300);
     FilterHost host(plugin(), picture);
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
-        answerModalWindow(kOptionsTitle, [&](QWidget& window) {
-            const Options o = optionsOf(window);
-            ASSERT_TRUE(o.sameProportions && o.width && o.height && o.ok);
-            o.sameProportions->click();
-            typeInto(o.width, "200");
-            EXPECT_EQ(o.height->text().toStdString(), "150");
-            typeInto(o.height, "30");
-            EXPECT_EQ(o.width->text().toStdString(), "40");
-            answerFileDialog([&](QFileDialog& save) {
-                EXPECT_TRUE(chooseInFileDialog(save, folder + "small.psd"));
-            });
-            o.ok->click();
+        answerModalWindow(kOptionsTitle, [&](void* window) {
+            Options o = optionsOf(window);
+            ASSERT_TRUE(o.complete());
+            o.click(o.sameProportions);
+            o.typeInto(o.width, "200");
+            EXPECT_EQ(textOf(o.height), "150");
+            o.typeInto(o.height, "30");
+            EXPECT_EQ(textOf(o.width), "40");
+            answerFileDialog(
+                [&](FileDialog& save) { EXPECT_TRUE(save.choose(folder + "small.psd")); });
+            o.click(o.ok);
         });
         dialog.click(kPsdButton);
         EXPECT_EQ(parametersOf(host).exportSizeChoice, kExportSameProportions);
 
         // Opened again: the choice is kept, the fields show the picture's size.
-        answerModalWindow(kOptionsTitle, [&](QWidget& window) {
-            const Options o = optionsOf(window);
-            ASSERT_TRUE(o.sameProportions && o.width && o.cancel);
-            EXPECT_TRUE(o.sameProportions->isChecked());
-            EXPECT_EQ(o.width->text().toStdString(), "400");
-            o.cancel->click();
+        answerModalWindow(kOptionsTitle, [&](void* window) {
+            Options o = optionsOf(window);
+            ASSERT_TRUE(o.complete());
+            EXPECT_TRUE(isChecked(o.sameProportions));
+            EXPECT_EQ(textOf(o.width), "400");
+            o.click(o.cancel);
         });
         dialog.click(kPsdButton);
         dialog.click(kOk);
@@ -159,19 +166,20 @@ TEST(PsdExportDialog, ProportionsFollowTheFieldsAndTheChoiceIsKept) {
 
 TEST(PsdExportDialog, CancelInEitherDialogWritesNothing) {
     useOwnTemporaryFolder();
-    const std::string folder = scratchFolder() + "out/";
+    const std::string folder = nativePath(scratchFolder() + "out/");
     std::filesystem::create_directories(folder);
     host_app::Picture picture = rampPicture(64, 48);
     FilterHost host(plugin(), picture);
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
-        answerModalWindow(kOptionsTitle, [&](QWidget& window) { window.close(); });
+        answerModalWindow(kOptionsTitle, [&](void* window) { gt::closeFromWindowSystem(window); });
         dialog.click(kPsdButton);
-        answerModalWindow(kOptionsTitle, [&](QWidget& window) {
-            answerFileDialog([&](QFileDialog& save) {
-                save.selectFile(QString::fromStdString(folder + "never.psd"));
-                save.reject();
+        answerModalWindow(kOptionsTitle, [&](void* window) {
+            answerFileDialog([&](FileDialog& save) {
+                save.enterName(folder + "never.psd");
+                save.cancel();
             });
-            optionsOf(window).ok->click();
+            Options o = optionsOf(window);
+            o.click(o.ok);
         });
         dialog.click(kPsdButton);
         dialog.click(kCancel);

@@ -5,12 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QPointer>
-#include <QScreen>
-#include <QTest>
-
 #include "settings/metadata.h"
 #include "tests/host/host_fixture.h"
 #include "tests/ui/dialog_driver.h"
@@ -18,10 +12,12 @@
 namespace mirel::testing {
 namespace {
 
+namespace gt = gui::testing;
 using namespace ids;
 using hostkit::FilterHost;
 
 constexpr int kAboutIcon = 25, kInfoButton = 27;
+constexpr gui::Rgb kWhite{255, 255, 255};
 
 void clickAboutIcon(DialogDriver& dialog) {
     // The about icon is drawn by the dialog: a press and a release on it.
@@ -30,9 +26,19 @@ void clickAboutIcon(DialogDriver& dialog) {
     dialog.wait(50);
 }
 
-bool insideScreen(const QWidget& window) {
-    const QRect screen = window.screen()->availableGeometry();
-    return screen.contains(window.frameGeometry());
+::testing::AssertionResult insideScreen(void* window) {
+    const gui::Rect screen = gt::workAreaOf(window);
+    const gui::Rect frame = gt::frameOnScreen(window);
+    if (frame.x >= screen.x && frame.y >= screen.y &&
+        frame.x + frame.width <= screen.x + screen.width &&
+        frame.y + frame.height <= screen.y + screen.height)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the frame at " << frame.x << "," << frame.y << " "
+                                         << frame.width << "x" << frame.height;
+}
+
+gui::Rgb pixelOfWindow(void* window, gui::Point at) {
+    return pixelOf(gt::grabClientArea(window), at);
 }
 
 TEST(SmallWindows, OneAboutBoxOnTheScreenWhoseButtonOpensTheWebPage) {
@@ -42,69 +48,65 @@ TEST(SmallWindows, OneAboutBoxOnTheScreenWhoseButtonOpensTheWebPage) {
     UrlCatcher browser;
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
         // The dialog partly off the screen: the box still opens fully on it.
-        static_cast<QWidget*>(dialog.window())->move(-300, -200);
+        gt::moveWindowTo(dialog.window(), {-300, -200});
         clickAboutIcon(dialog);
         clickAboutIcon(dialog);
-        const QWidgetList boxes = windowsTitled("About");
-        ASSERT_EQ(boxes.size(), 1);
-        EXPECT_TRUE(insideScreen(*boxes.front()))
-            << boxes.front()->frameGeometry().x() << "," << boxes.front()->frameGeometry().y();
+        const std::vector<void*> boxes = gt::windowsTitled("About");
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(insideScreen(boxes.front()));
         // White behind the picture.
-        const QImage shot = boxes.front()->grab().toImage();
-        EXPECT_EQ(QColor(shot.pixel(2, 2)), QColor(Qt::white));
+        EXPECT_TRUE(pixelOfWindow(boxes.front(), {2, 2}) == kWhite);
 
-        QAbstractButton* visit = nullptr;
-        for (QAbstractButton* button : boxes.front()->findChildren<QAbstractButton*>())
-            if (button->text().startsWith("Visit")) visit = button;
+        const std::vector<gt::ShownControl> controls = gt::controlsOf(boxes.front());
+        const gt::ShownControl* visit =
+            gt::findControl(controls, gt::ControlKind::PushButton, "Visit");
         ASSERT_NE(visit, nullptr);
-        QTest::mouseClick(visit, Qt::LeftButton);
+        gt::clickControlWindow(boxes.front(), *visit);
         dialog.wait(50);
-        EXPECT_EQ(browser.opened,
-                  QStringList{QString::fromUtf8(kMakerWebAddress.data(), kMakerWebAddress.size())});
-        EXPECT_TRUE(windowsTitled("About").isEmpty());
+        EXPECT_EQ(browser.opened(), std::vector<std::string>{std::string(kMakerWebAddress)});
+        EXPECT_TRUE(gt::windowsTitled("About").empty());
 
         // Closed another way, it opens the page nowhere; and it can open again.
         clickAboutIcon(dialog);
-        ASSERT_EQ(windowsTitled("About").size(), 1);
-        windowsTitled("About").front()->close();
+        ASSERT_EQ(gt::windowsTitled("About").size(), 1u);
+        gt::closeFromWindowSystem(gt::windowsTitled("About").front());
         dialog.wait(50);
-        EXPECT_TRUE(windowsTitled("About").isEmpty());
-        EXPECT_EQ(browser.opened.size(), 1);
+        EXPECT_TRUE(gt::windowsTitled("About").empty());
+        EXPECT_EQ(browser.opened().size(), 1u);
         clickAboutIcon(dialog);
-        EXPECT_EQ(windowsTitled("About").size(), 1);
+        EXPECT_EQ(gt::windowsTitled("About").size(), 1u);
         dialog.click(kCancel);
     });
     EXPECT_EQ(result, pi::kUserCanceledErr);
-    QTest::qWait(50);
-    EXPECT_TRUE(windowsTitled("About").isEmpty()) << "Cancel closes the about box";
+    gt::processEvents(50);
+    EXPECT_TRUE(gt::windowsTitled("About").empty()) << "Cancel closes the about box";
 }
 
 TEST(SmallWindows, OneInfoBoxThatGoesWithTheMainDialog) {
     useOwnTemporaryFolder();
     host_app::Picture picture = rampPicture(64, 48);
     FilterHost host(plugin(), picture);
-    QPointer<QWidget> info;
     const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
         dialog.click(kInfoButton);
         dialog.click(kInfoButton);
         dialog.wait(50);
-        const QWidgetList boxes = windowsTitled("Info");
-        ASSERT_EQ(boxes.size(), 1);
-        info = boxes.front();
-        EXPECT_TRUE(insideScreen(*info));
+        const std::vector<void*> boxes = gt::windowsTitled("Info");
+        ASSERT_EQ(boxes.size(), 1u);
+        void* info = boxes.front();
+        EXPECT_TRUE(insideScreen(info));
         // Its picture, framed in white.
-        const QImage shot = info->grab().toImage();
-        EXPECT_EQ(QColor(shot.pixel(2, 2)), QColor(Qt::white));
-        EXPECT_NE(QColor(shot.pixel(shot.width() / 2, shot.height() / 2)), QColor(Qt::white));
+        const gui::Image shot = gt::grabClientArea(info);
+        EXPECT_TRUE(pixelOf(shot, {2, 2}) == kWhite);
+        EXPECT_FALSE(pixelOf(shot, {shot.width / 2, shot.height / 2}) == kWhite);
         // Still there a few ticks of its timer later while the dialog lives.
         dialog.wait(2200);
-        EXPECT_TRUE(info && info->isVisible());
+        EXPECT_EQ(gt::windowsTitled("Info"), boxes);
         dialog.click(kOk);
     });
     EXPECT_EQ(result, 0);
-    QTest::qWait(1100);
-    EXPECT_TRUE(!info || !info->isVisible());
-    EXPECT_TRUE(windowsTitled("Info").isEmpty());
+    // Gone at the next tick of its timer.
+    gt::processEvents(1100);
+    EXPECT_TRUE(gt::windowsTitled("Info").empty());
 }
 
 }  // namespace

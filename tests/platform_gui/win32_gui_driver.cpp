@@ -500,8 +500,7 @@ std::vector<ShownControl> controlsOf(void* window) {
 }
 
 bool isControlChecked(void* control) {
-    return control &&
-           ::SendMessageW(hwndOf(control), BM_GETCHECK, 0, 0) == LRESULT(BST_CHECKED);
+    return control && ::SendMessageW(hwndOf(control), BM_GETCHECK, 0, 0) == LRESULT(BST_CHECKED);
 }
 
 std::vector<ShownLabel> shownLabels(DialogHandle& dialog) {

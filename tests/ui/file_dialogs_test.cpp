@@ -75,7 +75,9 @@ class UnwritableTarget {
         path = oldFile_ + "/x.q8r";
 #endif
     }
-    ~UnwritableTarget() { release(); }
+    ~UnwritableTarget() {
+        release();
+    }
     UnwritableTarget(const UnwritableTarget&) = delete;
     UnwritableTarget& operator=(const UnwritableTarget&) = delete;
 

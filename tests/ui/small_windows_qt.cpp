@@ -96,7 +96,8 @@ std::string FileDialog::acceptButtonText() const {
 std::vector<std::string> FileDialog::fileTypes() const {
     std::vector<std::string> types;
     auto* combo = fileDialogOf(window_).findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-    for (int i = 0; combo && i < combo->count(); ++i) types.push_back(combo->itemText(i).toStdString());
+    for (int i = 0; combo && i < combo->count(); ++i)
+        types.push_back(combo->itemText(i).toStdString());
     return types;
 }
 
@@ -228,9 +229,9 @@ ProgramOutcome runProgramPressingInDialog(const std::string& arguments, const st
     const std::string script = sourceDir() + "/tests/ui/press_key_in_dialog.sh";
     // The program must find the X server, not the offscreen platform of the tests.
     const std::string environment = "TMPDIR=" + quoted(temporaryFolder) +
-                                     " env -u QT_QPA_PLATFORM xvfb-run -a -s '-screen 0 "
-                                     "1280x1024x24' " +
-                                     quoted(script) + " " + keyName + " ";
+                                    " env -u QT_QPA_PLATFORM xvfb-run -a -s '-screen 0 "
+                                    "1280x1024x24' " +
+                                    quoted(script) + " " + keyName + " ";
     return runProgram(pluginPath(), arguments, environment, folder);
 }
 

@@ -199,10 +199,10 @@ void patchImports(HMODULE module, void* shellEntry, UrlCatcher::State& state) {
         if (::lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), "shell32.dll") != 0)
             continue;
         auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
-        const auto* name = entry->OriginalFirstThunk
-                               ? reinterpret_cast<const IMAGE_THUNK_DATA*>(
-                                     base + entry->OriginalFirstThunk)
-                               : nullptr;
+        const auto* name =
+            entry->OriginalFirstThunk
+                ? reinterpret_cast<const IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk)
+                : nullptr;
         for (; slot->u1.Function; ++slot, name = name ? name + 1 : nullptr) {
             bool wanted = reinterpret_cast<void*>(slot->u1.Function) == shellEntry;
             if (name && !IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) {
@@ -353,8 +353,7 @@ bool FileDialog::selectInList(const std::string& name) {
             state.state = 0;
             ::SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&state));
             state.state = LVIS_SELECTED | LVIS_FOCUSED;
-            ::SendMessageW(list, LVM_SETITEMSTATE, WPARAM(index),
-                           reinterpret_cast<LPARAM>(&state));
+            ::SendMessageW(list, LVM_SETITEMSTATE, WPARAM(index), reinterpret_cast<LPARAM>(&state));
             ::SendMessageW(list, LVM_ENSUREVISIBLE, WPARAM(index), FALSE);
             gt::processEvents(0);
             return true;
@@ -365,9 +364,8 @@ bool FileDialog::selectInList(const std::string& name) {
 }
 
 gui::Image FileDialog::preview() const {
-    HWND area = findDescendant(hwndOf(window_), [](HWND window) {
-        return ::GetDlgCtrlID(window) == kPreviewControlId;
-    });
+    HWND area = findDescendant(
+        hwndOf(window_), [](HWND window) { return ::GetDlgCtrlID(window) == kPreviewControlId; });
     if (!area) return {};
     gt::processEvents(50);
     return gt::grabClientArea(area);
@@ -453,8 +451,8 @@ ProgramOutcome runProgramPressingInDialog(const std::string& arguments, const st
             window = windowOfAnotherProgram(L"Mirel 2");
             if (!window) ::Sleep(100);
         }
-        for (int tries = 0; window && !ended && tries < 40 && ::IsWindow(window) &&
-                            ::IsWindowVisible(window);
+        for (int tries = 0;
+             window && !ended && tries < 40 && ::IsWindow(window) && ::IsWindowVisible(window);
              ++tries) {
             ::SetForegroundWindow(window);
             typeKey(virtualKey);

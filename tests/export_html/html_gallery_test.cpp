@@ -144,8 +144,21 @@ TEST(PresetsPage, AFolderOfSettingsFilesGivesItsThumbnailsInTwoRows) {
     fs::create_directories(source + "/folder.q8r");  // a folder is no preset
     const Rgb red{220, 30, 40}, green{20, 200, 60}, blue{30, 60, 210};
     writeBytes(source + "/a&b.q8r", settingsBytes(red));
-    writeBytes(source + "/a:b.q8r", settingsBytes(green));
+#ifdef _WIN32
+    // A Windows name holds no ':' (it names a stream of the file "a"); U+008E is the
+    // character there that sanitises to '_' too. It sorts after "a_b", so the colours
+    // are swapped to give the same images as below.
+    const std::string alike =
+                          "a\xC2\x8E"
+                          "b",
+                      alikeCaption = "a&#142;b";
+    writeBytes(source + "/" + alike + ".q8r", settingsBytes(blue));
+    writeBytes(source + "/a_b.Q8R", settingsBytes(green));
+#else
+    const std::string alike = "a:b", alikeCaption = alike;
+    writeBytes(source + "/" + alike + ".q8r", settingsBytes(green));
     writeBytes(source + "/a_b.Q8R", settingsBytes(blue));
+#endif
     writeBytes(source + "/Blue.q8r", settingsBytes(blue));
     writeBytes(source + "/Sea 1.q8r", settingsBytes(green));
     writeBytes(source + "/Zeta.Q8r", settingsBytes(red));
@@ -183,7 +196,7 @@ TEST(PresetsPage, AFolderOfSettingsFilesGivesItsThumbnailsInTwoRows) {
     EXPECT_NE(page.find("<img src=\"web_images/a%5fb%2d2.jpg\""), std::string::npos);
     EXPECT_NE(page.find("<img src=\"web_images/Sea%201.jpg\""), std::string::npos);
     EXPECT_NE(page.find(">a&amp;b</font>"), std::string::npos);  // captions keep the name
-    EXPECT_NE(page.find(">a:b</font>"), std::string::npos);
+    EXPECT_NE(page.find(">" + alikeCaption + "</font>"), std::string::npos);
     EXPECT_EQ(countOf(page,
                       "width=\"94\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
                       "height=\"95\">"),

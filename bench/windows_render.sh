@@ -22,9 +22,11 @@ export TMPDIR="$work"
 [[ -n ${BENCH_THREADS:-} ]] && export MIREL_THREADS=$BENCH_THREADS
 
 "$linux/bench/mirel_bench_picture" examples/aitzgorri_1600.jpg "$work/in.png" "$mp" >/dev/null
-# The Wine server stays up between runs, as it does for a user's session.
-/usr/lib/wine/wineserver -p 300
-"$wine" "$windows/mirel.exe" --version >"$work/warm.log" 2>&1
+# The Wine server stays up between runs, as it does for a user's session; it and
+# Wine's helper processes must not inherit this script's output (a reader of it
+# would wait for them).
+/usr/lib/wine/wineserver -p 300 </dev/null >/dev/null 2>&1
+"$wine" "$windows/mirel.exe" --version >"$work/warm.log" 2>&1 </dev/null
 
 timed() {  # prints "wall cpu" of one run of the command
   /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >"$work/run.log" 2>&1 </dev/null

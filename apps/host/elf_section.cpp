@@ -54,11 +54,8 @@ ResourceRead readElfSection(const std::string& path, const std::string& name,
     constexpr ResourceRead kMissing = ResourceRead::Missing;
     bytes.clear();
     os::File file;
-    if (!file.open(path, os::OpenMode::ExistingOnly))
-        return fail(error, kFailed, "cannot open the file: " + std::string(std::strerror(errno)));
-    const std::int64_t end = file.size();
-    if (end < 0) return fail(error, kFailed, "cannot read the file");
-    const std::uint64_t fileSize = std::uint64_t(end);
+    std::uint64_t fileSize = 0;
+    if (!detail::openPluginFile(path, file, fileSize, error)) return kFailed;
 
     unsigned char ident[kIdentSize] = {};
     if (fileSize < kIdentSize || !readAt(file, 0, ident, kIdentSize) ||

@@ -1,7 +1,9 @@
 // Checked reads of a file's bytes at an offset, for the readers of plug-in files.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "apps/host/plugin_resources.h"
@@ -22,6 +24,22 @@ inline bool fits(std::uint64_t offset, std::uint64_t size, std::uint64_t limit) 
 inline ResourceRead fail(std::string& error, ResourceRead outcome, std::string text) {
     error = std::move(text);
     return outcome;
+}
+
+// Opens a plug-in file for reading and tells its size; false with the reason.
+inline bool openPluginFile(const std::string& path, os::File& file, std::uint64_t& size,
+                           std::string& error) {
+    if (!file.open(path, os::OpenMode::ExistingOnly)) {
+        error = "cannot open the file: " + std::string(std::strerror(errno));
+        return false;
+    }
+    const std::int64_t end = file.size();
+    if (end < 0) {
+        error = "cannot read the file";
+        return false;
+    }
+    size = std::uint64_t(end);
+    return true;
 }
 
 }  // namespace mirel::hostkit::detail

@@ -132,11 +132,8 @@ ResourceRead readPeResource(const std::string& path, const std::string& type, in
     constexpr ResourceRead kMissing = ResourceRead::Missing;
     bytes.clear();
     os::File file;
-    if (!file.open(path, os::OpenMode::ExistingOnly))
-        return fail(error, kFailed, "cannot open the file: " + std::string(std::strerror(errno)));
-    const std::int64_t end = file.size();
-    if (end < 0) return fail(error, kFailed, "cannot read the file");
-    const std::uint64_t fileSize = std::uint64_t(end);
+    std::uint64_t fileSize = 0;
+    if (!detail::openPluginFile(path, file, fileSize, error)) return kFailed;
 
     std::uint8_t dos[64];
     if (fileSize < sizeof dos || !readAt(file, 0, dos, sizeof dos) || dos[0] != 'M' ||

@@ -18,9 +18,8 @@ ResourceRead readPluginResource(const std::string& path, PluginResource which, i
     unsigned char magic[4] = {};
     {
         os::File file;
-        if (!file.open(path, os::OpenMode::ExistingOnly))
-            return detail::fail(error, ResourceRead::Failed,
-                                "cannot open the file: " + std::string(std::strerror(errno)));
+        std::uint64_t size = 0;
+        if (!detail::openPluginFile(path, file, size, error)) return ResourceRead::Failed;
         file.read(magic, sizeof magic);
     }
     if (magic[0] == 'M' && magic[1] == 'Z')

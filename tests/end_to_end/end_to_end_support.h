@@ -25,6 +25,12 @@ const host_app::Picture& samplePicture(int factor);
 // `bits` per channel; added alpha is opaque.
 host_app::Picture convertPicture(const host_app::Picture& rgb8, int channels, int bits);
 
+// A strip of `width` x `height` pixels taken from the middle rows of `source`,
+// repeated across where it is wider.
+host_app::Picture stripOf(const host_app::Picture& source, std::int32_t width, std::int32_t height);
+// A selection of the picture's size that rises from 0 at the left edge to 255 at the right.
+host_app::Picture gradientMask(const host_app::Picture& picture);
+
 // The built plug-in, opened once.
 const hostkit::PluginLibrary& mirelPlugin();
 

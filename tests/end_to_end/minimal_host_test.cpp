@@ -33,22 +33,6 @@ Descriptor styleSettings(int style) {
     return settings;
 }
 
-// A strip of the sample `width` x `height`, tiled from it.
-Picture stripOf(const Picture& source, std::int32_t width, std::int32_t height) {
-    Picture strip;
-    std::string error;
-    EXPECT_TRUE(host_app::allocatePicture(strip, width, height, source.channels,
-                                          source.bitsPerChannel, error))
-        << error;
-    for (std::int32_t y = 0; y < height; ++y)
-        for (std::int32_t x = 0; x < width; ++x)
-            for (int c = 0; c < source.channels; ++c)
-                host_app::setSampleValue(
-                    strip, x, y, c,
-                    host_app::sampleValue(source, x % source.width, y % source.height, c));
-    return strip;
-}
-
 // The picture rendered through the full host and through `options`, both from the
 // defaults with the given style; the results must be the same bits.
 void expectSamePixels(const Picture& picture, const HostOptions& options, int style,
@@ -65,12 +49,7 @@ void expectSamePixels(const Picture& picture, const HostOptions& options, int st
 
 TEST(MinimalHost, EveryKindOfPictureRendersAsThroughTheFullHost) {
     const Picture& rgb8 = samplePicture(8);  // 200 x 133: tiles cut at both edges
-    Picture mask;
-    std::string error;
-    ASSERT_TRUE(host_app::allocatePicture(mask, rgb8.width, rgb8.height, 1, 8, error));
-    for (std::int32_t y = 0; y < mask.height; ++y)
-        for (std::int32_t x = 0; x < mask.width; ++x)
-            host_app::setSampleValue(mask, x, y, 0, float(255 * x / (mask.width - 1)));
+    const Picture mask = gradientMask(rgb8);
     const HostOptions minimal = profiled("minimal");
     struct Case {
         const char* name;

@@ -41,33 +41,6 @@ std::uint64_t checksumOf(const Picture& picture) {
     return hash;
 }
 
-// A strip of `width` x `height` pixels taken from the middle of the sample.
-Picture stripOf(const Picture& source, std::int32_t width, std::int32_t height) {
-    Picture strip;
-    std::string error;
-    EXPECT_TRUE(host_app::allocatePicture(strip, width, height, source.channels,
-                                          source.bitsPerChannel, error))
-        << error;
-    const std::int32_t top = std::max(0, (source.height - height) / 2);
-    for (std::int32_t y = 0; y < height; ++y)
-        for (std::int32_t x = 0; x < width; ++x)
-            for (int c = 0; c < source.channels; ++c)
-                host_app::setSampleValue(
-                    strip, x, y, c,
-                    host_app::sampleValue(source, x % source.width, (top + y) % source.height, c));
-    return strip;
-}
-
-Picture gradientMask(const Picture& picture) {
-    Picture mask;
-    std::string error;
-    EXPECT_TRUE(host_app::allocatePicture(mask, picture.width, picture.height, 1, 8, error));
-    for (std::int32_t y = 0; y < mask.height; ++y)
-        for (std::int32_t x = 0; x < mask.width; ++x)
-            host_app::setSampleValue(mask, x, y, 0, float(255 * x / (mask.width - 1)));
-    return mask;
-}
-
 struct Case {
     const char* name;
     Picture picture;

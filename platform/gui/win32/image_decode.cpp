@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/gui/icon_file.h"
 #include "platform/gui/image.h"
 #include "platform/gui/win32/win32_runtime.h"
 
@@ -17,37 +18,6 @@ namespace mirel::gui {
 using win32::ComScope;
 
 namespace {
-
-constexpr std::size_t kIconHeaderBytes = 6;
-constexpr std::size_t kIconEntryBytes = 16;
-constexpr int kIconType = 1;
-constexpr int kCursorType = 2;
-
-int readLe16(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8);
-}
-
-// An icon or cursor file: a directory of pictures, each with its size and,
-// for a cursor, its hot spot. Returns the file type (0 when it is neither).
-int iconFileType(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kIconHeaderBytes) return 0;
-    if (readLe16(bytes.data()) != 0) return 0;
-    const int type = readLe16(bytes.data() + 2);
-    const int count = readLe16(bytes.data() + 4);
-    if ((type != kIconType && type != kCursorType) || count < 1) return 0;
-    if (bytes.size() < kIconHeaderBytes + std::size_t(count) * kIconEntryBytes) return 0;
-    return type;
-}
-
-struct IconEntry {
-    int width = 0;  // 0 in the file stands for 256
-    Point hotSpot;
-};
-
-IconEntry iconEntry(std::span<const std::uint8_t> bytes, int index) {
-    const std::uint8_t* p = bytes.data() + kIconHeaderBytes + std::size_t(index) * kIconEntryBytes;
-    return {p[0] ? p[0] : 256, {readLe16(p + 4), readLe16(p + 6)}};
-}
 
 // Holds one COM interface and releases it.
 template <typename T>
@@ -132,30 +102,23 @@ bool decodeImage(std::span<const std::uint8_t> bytes, Image& out, Point* hotSpot
     out = Image{};
     if (hotSpot) *hotSpot = {};
     if (bytes.empty() || bytes.size() > std::size_t(INT32_MAX)) return false;
-    const int iconType = iconFileType(bytes);
+    const IconFileType iconType = iconFileType(bytes);
     const std::uint8_t* data = bytes.data();
     std::vector<std::uint8_t> asIcon;
-    if (iconType == kCursorType) {
-        // The system's icon decoder knows the layout, which cursors share, but
-        // accepts only the icon type: it reads a copy marked as an icon.
-        asIcon.assign(bytes.begin(), bytes.end());
-        asIcon[2] = std::uint8_t(kIconType);
+    if (iconType == IconFileType::Cursor) {
+        asIcon = cursorAsIcon(bytes);
         data = asIcon.data();
     }
     const ComScope com;
     if (!com.ready()) return false;
     UINT frame = 0;
-    if (!decodeWithImagingComponent(data, bytes.size(), iconType != 0, out, frame)) {
+    if (!decodeWithImagingComponent(data, bytes.size(), iconType != IconFileType::None, out,
+                                    frame)) {
         out = Image{};
         return false;
     }
-    if (hotSpot && iconType == kCursorType) {
-        // The entry's hot spot is in the pixels of the picture it describes;
-        // the result is in client pixels of the design resolution.
-        const IconEntry entry = iconEntry(bytes, int(frame));
-        const double toClient = double(out.width) / entry.width / out.density;
-        *hotSpot = {int(entry.hotSpot.x * toClient), int(entry.hotSpot.y * toClient)};
-    }
+    if (hotSpot && iconType == IconFileType::Cursor)
+        *hotSpot = cursorHotSpot(bytes, int(frame), out.width, out.density);
     return true;
 }
 

@@ -14,3 +14,8 @@ mirel_add_gui_test(ui_win32_tests
   LIBS mirel_pictures mirel_host mirel_settings mirel_gui mirel_resources mirel_os user32 gdi32)
 # The tests load the plug-in and run the host program.
 add_dependencies(ui_win32_tests mirel_plugin mirel)
+
+# Parts of the dialogs on their own need no window: an ordinary test program.
+mirel_add_test(ui_parts_tests
+  SOURCES "${ui_dir}/dialog_parts_test.cpp"
+  LIBS mirel_ui mirel_settings mirel_resources)

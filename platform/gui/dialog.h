@@ -19,6 +19,7 @@ namespace mirel::gui {
 // system the dialogs were designed for numbers them.
 constexpr int kNotifyClicked = 0;           // a button was pressed (also Enter and Escape)
 constexpr int kNotifySelectionChanged = 1;  // the user chose an entry of a combo box
+constexpr int kNotifyFocusLost = 0x200;     // an edit field lost the keyboard focus
 constexpr int kNotifyTextChanged = 0x300;   // an edit field's text changed, typed or set
 
 // Command ids with a meaning of their own: Escape and the window's close

@@ -76,6 +76,21 @@ TEST(PreviewPane, ZoomButtonsFollowTheLevelAndKeepTheMiddleInView) {
     EXPECT_EQ(result, 0);
 }
 
+TEST(PreviewPane, EnterAfterZoomingInAsFarAsItGoesIsOk) {
+    useOwnTemporaryFolder();
+    Picture picture = rampPicture(kWidth, kHeight);
+    FilterHost host(plugin(), picture);
+    const std::int16_t result = runSimpleWithDialog(host, [&](DialogDriver& dialog) {
+        // The last click disables the button that has the keyboard focus.
+        while (dialog.isEnabled(kZoomIn)) dialog.click(kZoomIn);
+        EXPECT_EQ(percentOf(dialog), "100%");
+        ASSERT_TRUE(dialog.hasFocus(kOk))
+            << "the focus went to another button, which Enter presses";
+        dialog.key(Key::Return);
+    });
+    EXPECT_EQ(result, 0);
+}
+
 // A pixel of the pane that shows no white, so the picture covers it.
 bool showsPicture(const gui::Image& shown, gui::Point at) {
     return !(pixelOf(shown, at) == gui::Rgb{255, 255, 255});

@@ -125,7 +125,12 @@ bool DialogHandle::enableControl(int id, bool enabled) {
     DialogWindow::Control* control = window_.findControl(id);
     if (!control) return false;
     control->enabled = enabled;
-    if (control->widget) control->widget->setEnabled(enabled);
+    if (!control->widget) return true;
+    const bool hadFocus = !enabled && control->widget->hasFocus();
+    control->widget->setEnabled(enabled);
+    // Qt passes the focus on to the next control, a button that Enter would
+    // then press; Enter means the default button, so the focus goes there.
+    if (hadFocus) window_.focusDefaultButton();
     return true;
 }
 

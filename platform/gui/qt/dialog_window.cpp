@@ -77,6 +77,23 @@ class OwnerDrawnButton final : public QAbstractButton {
     int id_;
 };
 
+// An edit field that tells the procedure when it loses the keyboard focus.
+class EditField final : public QLineEdit {
+  public:
+    EditField(const QString& text, DialogWindow& window, int id)
+        : QLineEdit(text, &window), window_(window), id_(id) {}
+
+  protected:
+    void focusOutEvent(QFocusEvent* event) override {
+        QLineEdit::focusOutEvent(event);
+        window_.dispatchCommand(id_, kNotifyFocusLost);
+    }
+
+  private:
+    DialogWindow& window_;
+    int id_;
+};
+
 }  // namespace
 
 QByteArray controlValueProperty(int id) {
@@ -162,7 +179,7 @@ void DialogWindow::createControl(const ControlTemplate& source) {
             break;
         }
         case ControlClass::Edit: {
-            auto* edit = new QLineEdit(fromUtf8(source.text), this);
+            auto* edit = new EditField(fromUtf8(source.text), *this, id);
             if (source.style & kStyleAlignRight) edit->setAlignment(Qt::AlignRight);
             edit->setReadOnly(source.style & kStyleReadOnly);
             if (source.style & kStyleNumber)
@@ -249,6 +266,16 @@ bool DialogWindow::showModeless(std::unique_ptr<DialogProcedure> procedure) {
         if (hook && !ended_) hook(handle_);
     });
     return true;
+}
+
+void DialogWindow::focusDefaultButton() {
+    for (const Control& control : controls_)
+        if (control.source.controlClass == ControlClass::DefaultPushButton && control.widget &&
+            control.widget->isEnabled()) {
+            control.widget->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    setFocus(Qt::OtherFocusReason);
 }
 
 void DialogWindow::dispatchCommand(int id, int notification) {

@@ -106,7 +106,12 @@ bool DialogHandle::enableControl(int id, bool enabled) {
     Control* control = window_.findControl(id);
     if (!control) return false;
     control->enabled = enabled;
-    if (control->hwnd) ::EnableWindow(control->hwnd, enabled);
+    if (!control->hwnd) return true;
+    const bool hadFocus = !enabled && ::GetFocus() == control->hwnd;
+    ::EnableWindow(control->hwnd, enabled);
+    // A disabled control keeps no focus; Enter means the default button, so
+    // the focus goes there rather than to whatever button comes next.
+    if (hadFocus) window_.focusDefaultButton();
     return true;
 }
 

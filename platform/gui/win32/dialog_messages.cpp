@@ -136,9 +136,10 @@ void DialogWindow::onCommandMessage(WPARAM wParam, LPARAM lParam) {
     }
     const ControlClass kind = control->source.controlClass;
     // Only the notifications the layer speaks of reach the procedure.
-    const bool wanted = (isButtonClass(kind) && code == BN_CLICKED) ||
-                        (kind == ControlClass::Edit && code == EN_CHANGE) ||
-                        (kind == ControlClass::ComboBox && code == CBN_SELCHANGE);
+    const bool wanted =
+        (isButtonClass(kind) && code == BN_CLICKED) ||
+        (kind == ControlClass::Edit && (code == EN_CHANGE || code == EN_KILLFOCUS)) ||
+        (kind == ControlClass::ComboBox && code == CBN_SELCHANGE);
     if (wanted) {
         dispatchCommand(control->source.id, code);
     } else if (code == 0 && (id == IDOK || id == IDCANCEL)) {

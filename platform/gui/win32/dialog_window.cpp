@@ -300,6 +300,18 @@ void DialogWindow::announceShown() {
     ::PostMessageW(hwnd_, kShownMessage, 0, 0);
 }
 
+void DialogWindow::focusDefaultButton() {
+    const LRESULT found = ::SendMessageW(hwnd_, DM_GETDEFID, 0, 0);
+    if (HIWORD(found) == DC_HASDEFID) {
+        HWND button = ::GetDlgItem(hwnd_, LOWORD(found));
+        if (button && ::IsWindowEnabled(button)) {
+            ::SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+            return;
+        }
+    }
+    ::SetFocus(hwnd_);
+}
+
 void DialogWindow::dispatchCommand(int id, int notification) {
     if (ended_) return;
     const bool handled = procedure_.onCommand(handle_, id, notification);

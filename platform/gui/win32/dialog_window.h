@@ -56,6 +56,9 @@ class DialogWindow {
     const std::vector<Control>& controls() const { return controls_; }
 
     Rect toPixels(const Rect& dialogUnits) const;
+    // Gives the keyboard focus to the enabled default push button, else to
+    // the dialog itself.
+    void focusDefaultButton();
     void dispatchCommand(int id, int notification);
     void end(int code);
     bool ended() const { return ended_; }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <string>
 
 #include "host/plugin_main.h"
@@ -162,17 +163,34 @@ void MainDialogProcedure::writeControls(gui::DialogHandle& dialog) {
     dialog.redraw(dialog.controlRect(id::kGlitterColor));
     dialog.redraw(dialog.controlRect(id::kLightPad));
     dialog.redraw(dialog.controlRect(id::kStatusLine));
+    showWhatTheStyleUses(dialog);
+}
+
+// Simple water has no light and no glitter: their pad, swatch and label are
+// greyed while it is chosen, as the mode list is for float pictures.
+void MainDialogProcedure::showWhatTheStyleUses(gui::DialogHandle& dialog) {
+    const bool lit = settings().waterStyle == kWaterStyleComplex;
+    for (int id : {id::kLightPad, id::kGlitterColor, id::kGlitterLabel}) {
+        if (runtime_.enabled[std::size_t(id)] == lit) continue;
+        runtime_.enabled[std::size_t(id)] = lit;
+        dialog.enableControl(id, lit);
+        dialog.redraw(dialog.controlRect(id));
+    }
 }
 
 void MainDialogProcedure::readControls(gui::DialogHandle& dialog) {
     SettingsRecord& record = settings();
     for (const SliderBinding& binding : kSliderBindings) {
         const int field = controlSpec(binding.slider).fieldId;
-        const double typed = parseFieldValue(dialog.controlText(field));
+        const std::optional<double> typed = parseFieldValue(dialog.controlText(field));
+        if (!typed) {
+            restoreUnreadableField(dialog, field);
+            continue;
+        }
         const double value =
-            std::clamp(typed, double(runtime_.minimum[std::size_t(binding.slider)]),
+            std::clamp(*typed, double(runtime_.minimum[std::size_t(binding.slider)]),
                        double(runtime_.maximum[std::size_t(binding.slider)]));
-        if (value != typed) writeField(dialog, field, value);
+        if (value != *typed) writeField(dialog, field, value);
         record.*binding.field = float(value);
     }
     // No selection reads as 0.
@@ -180,13 +198,25 @@ void MainDialogProcedure::readControls(gui::DialogHandle& dialog) {
     record.waterStyle = dialog.comboSelection(id::kStyleList) + 1;
     runtime_.value[id::kModeList] = record.outputMode;
     runtime_.value[id::kStyleList] = record.waterStyle;
+    showWhatTheStyleUses(dialog);
+}
+
+void MainDialogProcedure::restoreUnreadableField(gui::DialogHandle& dialog, int fieldId) {
+    if (parseFieldValue(dialog.controlText(fieldId))) return;
+    for (const SliderBinding& binding : kSliderBindings) {
+        if (controlSpec(binding.slider).fieldId != fieldId) continue;
+        const double kept = settings().*binding.field;
+        writeField(dialog, fieldId, kept);
+        setSliderPosition(dialog, binding.slider, sliderPositionOf(kept));
+    }
 }
 
 void MainDialogProcedure::fieldTextChanged(gui::DialogHandle& dialog, int fieldId) {
     const int slider = controlSpec(fieldId).sliderId;
     if (slider == kNoControl) return;
-    const double typed = parseFieldValue(dialog.controlText(fieldId));
-    const double value = std::clamp(typed, double(runtime_.minimum[std::size_t(slider)]),
+    const std::optional<double> typed = parseFieldValue(dialog.controlText(fieldId));
+    if (!typed) return;  // the slider stays until the text holds a number
+    const double value = std::clamp(*typed, double(runtime_.minimum[std::size_t(slider)]),
                                     double(runtime_.maximum[std::size_t(slider)]));
     setSliderPosition(dialog, slider, sliderPositionOf(value));
 }
@@ -209,6 +239,10 @@ bool MainDialogProcedure::onCommand(gui::DialogHandle& dialog, int controlId, in
         recordUndoStep(ctx_, UndoStep::Ordinary);
         dialog.killTimer(kTypingTimerId);
         renderAgain(dialog);
+        return true;
+    }
+    if (notification == gui::kNotifyFocusLost) {
+        if (kind == ControlKind::ValueField) restoreUnreadableField(dialog, controlId);
         return true;
     }
     if (notification == gui::kNotifyTextChanged) {

@@ -43,6 +43,9 @@ class MainDialogProcedure final : public gui::DialogProcedure {
     // The record into the controls, and the controls into the record.
     void writeControls(gui::DialogHandle& dialog);
     void readControls(gui::DialogHandle& dialog);
+    void showWhatTheStyleUses(gui::DialogHandle& dialog);
+    // A value field whose text holds no number goes back to the last good value.
+    void restoreUnreadableField(gui::DialogHandle& dialog, int fieldId);
     void writeField(gui::DialogHandle& dialog, int fieldId, double value);
     void setSliderPosition(gui::DialogHandle& dialog, int sliderId, int position);
     void fieldTextChanged(gui::DialogHandle& dialog, int fieldId);

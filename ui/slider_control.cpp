@@ -80,7 +80,7 @@ std::string formatFieldValue(double value) {
     return std::string(buffer, end);
 }
 
-double parseFieldValue(std::string_view text) {
+std::optional<double> parseFieldValue(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
     const std::size_t start = i;
@@ -94,7 +94,7 @@ double parseFieldValue(std::string_view text) {
         while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
         digits += i - fraction;
     }
-    if (digits == 0) return 0.0;
+    if (digits == 0) return std::nullopt;
     // An exponent counts only when digits follow it.
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         std::size_t j = i + 1;

@@ -2,6 +2,7 @@
 // position under the pointer, and the field's text as the record's value.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,9 @@ std::string formatFieldValue(double value);
 
 // A field's text as a number: leading blanks, an optional sign, digits with an
 // optional point and exponent; reading stops at the first character that
-// does not fit, and no number at all gives 0. Independent of the locale.
-double parseFieldValue(std::string_view text);
+// does not fit ("12abc" is 12). Text without digits ("", "abc", "-") is no
+// number: nullopt. Independent of the locale.
+std::optional<double> parseFieldValue(std::string_view text);
 
 // The slider position of a value: cut toward zero to a whole number.
 int sliderPositionOf(double value);

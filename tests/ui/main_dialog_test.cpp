@@ -85,13 +85,21 @@ TEST(MainDialog, TypedValuesMoveTheSliderAtOnceAndReachTheRecordAfterTheTimer) {
         EXPECT_EQ(dialog.textOf(kOffsetField), "100");
         EXPECT_EQ(record.spin, -7.5f);
 
-        // No number at all counts as 0.
+        // Text without a number leaves the slider where it is and goes back to the last
+        // good value when the typing timer fires, or when the field loses the focus.
         dialog.typeInto(kSpinField, "");
-        EXPECT_EQ(dialog.controlValue(kSpinSlider), 0);
+        EXPECT_EQ(dialog.controlValue(kSpinSlider), -7);
         dialog.typeInto(kSpinField, "abc");
+        EXPECT_EQ(dialog.controlValue(kSpinSlider), -7);
         dialog.wait(kPastTypingDelayMs);
-        EXPECT_EQ(record.spin, 0.0f);
-        EXPECT_EQ(dialog.textOf(kSpinField), "abc") << "0 needs no clamping, so no rewrite";
+        EXPECT_EQ(record.spin, -7.5f);
+        EXPECT_EQ(dialog.textOf(kSpinField), "-7.5");
+        dialog.focus(kOffsetField);
+        dialog.typeInto(kOffsetField, "-");
+        dialog.focus(kHorizonField);
+        EXPECT_EQ(dialog.textOf(kOffsetField), "100");
+        EXPECT_EQ(dialog.controlValue(kOffsetSlider), 100);
+        EXPECT_EQ(record.offset, 100.0f);
 
         // Tab goes from one value field to the next; the sliders take no focus.
         dialog.focus(kHorizonField);
@@ -151,9 +159,26 @@ TEST(MainDialog, TheListsFollowTheRecordAndNextModeWrapsToNormal) {
         EXPECT_EQ(parametersOf(host).settings.outputMode, 1);
         EXPECT_EQ(dialog.listSelection(kModeList), 0);
 
+        // Simple water has no light and no glitter: their pad and swatch are greyed, and
+        // the pad takes no presses.
+        EXPECT_TRUE(dialog.isEnabled(kGlitterColor));
         dialog.focus(kStyleList);
         dialog.key(Key::Up);
         EXPECT_EQ(parametersOf(host).settings.waterStyle, kWaterStyleSimple);
+        EXPECT_FALSE(dialog.isEnabled(kGlitterColor));
+        const Vec3f light = parametersOf(host).settings.lightDirection;
+        const gui::Rect pad = dialog.rectOf(kLightPad);
+        const gui::Point offCentre{pad.x + pad.width / 4, pad.y + pad.height / 4};
+        dialog.press(offCentre);
+        dialog.release(offCentre);
+        EXPECT_EQ(parametersOf(host).settings.lightDirection.x, light.x);
+        EXPECT_EQ(parametersOf(host).settings.lightDirection.y, light.y);
+        dialog.key(Key::Down);
+        EXPECT_EQ(parametersOf(host).settings.waterStyle, kWaterStyleComplex);
+        EXPECT_TRUE(dialog.isEnabled(kGlitterColor));
+        dialog.press(offCentre);
+        dialog.release(offCentre);
+        EXPECT_NE(parametersOf(host).settings.lightDirection.x, light.x);
         dialog.click(kOk);
     });
     EXPECT_EQ(result, 0);

@@ -58,9 +58,16 @@ bool loadSettingsFromDialog(FilterContext& ctx) {
     std::string path;
     if (!chooseFile(ctx, choice, path)) return false;
     SettingsRecord& settings = ctx.params->settings;
-    // The defaults first, then the file over them: a file that cannot be read
-    // leaves the defaults, and the dialog shows those as well.
-    loadSettingsFile(path, settings, ctx.session.thumbnailImage.get());
+    // The defaults first, then the file over them, into a copy: a file that is no
+    // settings file at all (or cannot be opened) changes nothing and says so. A
+    // settings file that ends early keeps the defaults for what it lacks.
+    SettingsRecord loaded = settings;
+    if (!loadSettingsFile(path, loaded, ctx.session.thumbnailImage.get()).versionRead) {
+        gui::messageDialog(choice.title, "The file is not a settings file:\n" + path,
+                           ctx.dialogWindow);
+        return false;
+    }
+    settings = loaded;
     setSettingsName(settings, fileNameOfPath(path));
     return true;
 }

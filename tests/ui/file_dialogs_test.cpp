@@ -218,6 +218,38 @@ TEST(FileDialogs, ASaveThatCannotBeWrittenSaysSoAndKeepsTheName) {
     EXPECT_TRUE(target.keptAsItWas());
 }
 
+TEST(FileDialogs, LoadingAFileThatIsNoSettingsFileSaysSoAndChangesNothing) {
+    useOwnTemporaryFolder();
+    const std::string folder = nativePath(scratchFolder());
+    // A JPEG under a settings file's name.
+    const std::vector<std::uint8_t> jpeg{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0};
+    std::ofstream(folder + "bad.q8r", std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+    host_app::Picture picture = rampPicture(64, 48);
+    FilterHost host(plugin(), picture);
+    std::string message;
+    const std::int16_t result = runWithDialog(host, [&](DialogDriver& dialog) {
+        dialog.typeInto(kHorizonField, "61");
+        dialog.wait(1300);
+        const SettingsRecord before = parametersOf(host).settings;
+        answerFileDialog([&](FileDialog& open) {
+            EXPECT_TRUE(open.choose(folder + "bad.q8r"));
+            answerModalWindow("Open a settings file", [&](void* window) {
+                for (const gt::ShownControl& control : gt::controlsOf(window))
+                    if (control.kind == gt::ControlKind::Label) message += control.text;
+                gt::closeFromWindowSystem(window);
+            });
+        });
+        dialog.click(kLoad);
+        EXPECT_TRUE(sameParameters(parametersOf(host).settings, before));
+        EXPECT_EQ(settingsNameView(parametersOf(host).settings), settingsNameView(before));
+        EXPECT_EQ(dialog.textOf(kHorizonField), "61");
+        dialog.click(kOk);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(message.rfind("The file is not a settings file:", 0), 0u) << message;
+}
+
 TEST(FileDialogs, AFreshStartForgetsTheFoldersAndCancelledDialogsChangeNothing) {
     useOwnTemporaryFolder();
     const std::string folder = scratchFolder();

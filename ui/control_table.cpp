@@ -60,7 +60,8 @@ constexpr std::array<ControlSpec, kControlIdCount> buildTable() {
         label.kind = ControlKind::Label;
         label.labelIndex = row.labelIndex;
     }
-    const int otherLabels[][2] = {{146, 35}, {114, 25}, {149, 36}, {id::kModeLabel, 13}};
+    const int otherLabels[][2] = {
+        {146, 35}, {114, 25}, {id::kGlitterLabel, 36}, {id::kModeLabel, 13}};
     for (const auto& [control, index] : otherLabels) {
         table[control].kind = ControlKind::Label;
         table[control].labelIndex = index;

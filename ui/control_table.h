@@ -76,6 +76,7 @@ constexpr int kGlitterColor = 120;
 constexpr int kFirstMemoryDot = 121;
 constexpr int kLastMemoryDot = 145;
 constexpr int kStyleList = 147;
+constexpr int kGlitterLabel = 149;
 constexpr int kLightPad = 150;
 }  // namespace id
 

@@ -61,11 +61,15 @@ bool inside(const Rect& outer, const Rect& inner) {
 // Records what reaches the procedure.
 struct Recorder : DialogProcedure {
     std::vector<std::pair<int, int>> commands;
+    std::vector<int> focusLost;  // kept apart: whether it comes depends on the window's activation
     std::vector<std::pair<char, MouseEvent>> mouse;
     bool handleAll = false;
 
     bool onCommand(DialogHandle&, int id, int notification) override {
-        commands.emplace_back(id, notification);
+        if (notification == kNotifyFocusLost)
+            focusLost.push_back(id);
+        else
+            commands.emplace_back(id, notification);
         return handleAll;
     }
     void onMouseDown(DialogHandle&, const MouseEvent& e) override { mouse.emplace_back('d', e); }

@@ -19,6 +19,9 @@ namespace mirel {
 // Where the filter comes from; goes into the JPEG comment and the IPTC source.
 constexpr std::string_view kMakerWebAddress = "https://mirel.example/";
 constexpr std::string_view kSoftwareName = "Mirel";
+// The version of the plug-in and the host program (the project's version in
+// CMakeLists.txt, which the configure step checks against this line).
+constexpr std::string_view kSoftwareVersion = "2.0.0";
 constexpr std::string_view kIptcCaption = "Made with Mirel";
 constexpr std::string_view kIptcBaseKeyword = "Mirel";
 

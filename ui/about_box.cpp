@@ -1,6 +1,7 @@
 // The about box.
 #include "ui/about_box.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,7 @@ namespace mirel::ui {
 namespace {
 
 constexpr gui::Rgb kWhite{255, 255, 255};
+constexpr gui::Rgb kVersionGrey{96, 96, 96};
 
 class AboutBoxProcedure final : public gui::DialogProcedure {
   public:
@@ -43,7 +45,15 @@ class AboutBoxProcedure final : public gui::DialogProcedure {
     void onPaint(gui::DialogHandle& dialog, gui::DrawingSurface& surface,
                  const gui::Rect&) override {
         surface.fillRect(dialog.clientRect(), kWhite);
-        images_.drawJpeg(surface, dialog.controlRect(kAboutPictureArea), kAboutPicture);
+        const gui::Rect picture = dialog.controlRect(kAboutPictureArea);
+        images_.drawJpeg(surface, picture, kAboutPicture);
+        // The version, left of the button, in the font of the dialog's texts.
+        const gui::Rect button = dialog.controlRect(kVisitWebsiteButton);
+        const double scale = dialog.dialogUnitsToPixels({0, 0, 8, 8}).height / 13.0;
+        const gui::Rect line{picture.x, button.y, std::max(0, button.x - picture.x), button.height};
+        surface.drawText(line, "Version " + std::string(kSoftwareVersion),
+                         gui::FontRequest{"Arial", 8.0 * scale, false}, kVersionGrey,
+                         gui::TextAlign::Left);
     }
 
   private:

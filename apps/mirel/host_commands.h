@@ -11,8 +11,6 @@
 
 namespace mirel::host_app {
 
-inline constexpr const char* kHostVersion = "2.0.0";
-
 // How a command ended, from the best to the worst; the exit code follows it: 0 done,
 // 1 cancelled, 2 bad usage or input, 3 the filter or the machine failed.
 enum class RunOutcome { Done, BadInput, Failed, Cancelled };

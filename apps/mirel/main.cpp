@@ -11,6 +11,7 @@
 #include "apps/mirel/host_commands.h"
 #include "apps/mirel/interrupt.h"
 #include "platform/os/os.h"
+#include "settings/metadata.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
 
     CLI::App app{
         "mirel: fills the lower part of a picture with water, through the Mirel filter plug-in"};
-    app.set_version_flag("--version", std::string("mirel ") + kHostVersion);
+    app.set_version_flag("--version", "mirel " + std::string(mirel::kSoftwareVersion));
     app.require_subcommand(1);
     // Options are written -o and --output on every system; on Windows a path may
     // begin with '/' too, and must not be taken for an option.

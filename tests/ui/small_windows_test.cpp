@@ -61,6 +61,17 @@ TEST(SmallWindows, OneAboutBoxOnTheScreenWhoseButtonOpensTheWebPage) {
         const gt::ShownControl* visit =
             gt::findControl(controls, gt::ControlKind::PushButton, "Visit");
         ASSERT_NE(visit, nullptr);
+        // The version is written in grey left of the button, on the white.
+        {
+            const gui::Image shot = gt::grabClientArea(boxes.front());
+            int inked = 0;
+            for (int y = visit->rect.y; y < visit->rect.y + visit->rect.height; ++y)
+                for (int x = 0; x < visit->rect.x - 2; ++x) {
+                    const gui::Rgb c = pixelOf(shot, {x, y});
+                    if (c.red < 160 && c.red == c.green && c.green == c.blue) ++inked;
+                }
+            EXPECT_GT(inked, 20) << "no version beside the button";
+        }
         gt::clickControlWindow(boxes.front(), *visit);
         dialog.wait(50);
         EXPECT_EQ(browser.opened(), std::vector<std::string>{std::string(kMakerWebAddress)});
